@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native build, the Windows build under Wine (on an Xvfb
+# display and in a fresh Wine prefix under the build folder, both removed afterwards, also when a
+# test fails), and the settings-document fuzzer for a bounded time.
+#   FUZZ_SECONDS   how long the fuzz harnesses run (default 60 in all)
+#   SKIP_WINDOWS=1 / SKIP_FUZZ=1   leave those parts out (for quick local runs)
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+jobs=$(nproc)
+status=0
+summary=()
+
+run_ctest() {  # name, build dir
+  local out="$2/ctest-output.txt"
+  ctest --test-dir "$2" --output-on-failure -j "$jobs" 2>&1 | tee "$out"
+  local rc=${PIPESTATUS[0]}
+  summary+=("$1: $(grep -E 'tests passed|tests failed' "$out" | tail -1)")
+  [ "$rc" -eq 0 ] || status=1
+}
+
+# Native build and tests.
+cmake --preset linux >/dev/null && cmake --build --preset linux -j "$jobs" || exit 1
+run_ctest native build/linux
+
+# Windows build and tests under Wine.
+if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
+  cmake --preset windows >/dev/null && cmake --build --preset windows -j "$jobs" || exit 1
+  xvfb_pid=""
+  export WINEPREFIX="$here/build/windows/wineprefix"
+  cleanup() {
+    WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  }
+  trap cleanup EXIT
+  # A display of our own: the first free number from 90 on.
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
+  done
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=$display
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  run_ctest windows build/windows
+fi
+
+# The fuzz harnesses, bounded.
+if [ "${SKIP_FUZZ:-0}" != 1 ] && [ -f tests/fuzz/run.sh ]; then
+  if bash tests/fuzz/run.sh "${FUZZ_SECONDS:-60}"; then
+    summary+=("fuzz: no finding")
+  else
+    summary+=("fuzz: FAILED")
+    status=1
+  fi
+fi
+
+echo
+echo "== summary"
+printf '%s\n' "${summary[@]}"
+exit $status
