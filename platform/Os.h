@@ -32,14 +32,15 @@ std::string FullPathName(const std::string& path, std::size_t bufferSize);
 
 // The process's current directory (without a trailing delimiter, unless it is a root).
 std::string CurrentDirectory();
-bool SetCurrentDirectory(const std::string& path);
+bool ChangeCurrentDirectory(const std::string& path);
 
 // True when the path names an existing directory / an existing file that is not a directory.
 bool DirectoryExists(const std::string& path);
 bool FileExists(const std::string& path);
 
+// (Names differ from the Win32 calls on purpose: those are macros in <windows.h>.)
 // Creates one directory level; false when it could not be created (for example it exists already).
-bool CreateDirectory(const std::string& path);
+bool MakeDirectory(const std::string& path);
 
 enum class SpecialFolder {
   LocalAppData,   // the signed-in user's local application-data folder
