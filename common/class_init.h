@@ -1,0 +1,38 @@
+#pragma once
+// The settings document: a key/value document held as one text, the body, in one of two file forms.
+//   XML form (settings files):  a declaration line, "<Root>", one "  <Key>value</Key>" line per entry,
+//                               "</Root>", every line ended by CR LF.
+//   plain form (all other files): one 'Key="value"' line per entry, ended by CR LF.
+// Values are found by plain substring search from the start of the body; writing appends an entry.
+// Nothing here raises an error or shows a message: failures come back as false or as the default.
+
+#include <cstdint>
+#include <string>
+
+class class_init {
+ public:
+  // isXml == 1: XML form; any other value: plain form.
+  explicit class_init(std::uint8_t isXml);
+
+  bool Load(std::string path);
+  // Writes header, body and footer, replacing the file atomically; false when the file could not be
+  // written whole (the old file then stays as it was).
+  bool Save(std::string path);
+  void Clear();
+
+  std::string GetString(std::string key, std::string defaultValue);
+  std::int32_t GetInt(std::string key, std::int32_t defaultValue);
+  bool GetBool(std::string key, bool defaultValue);
+  std::string GetNext(std::string key);
+
+  void SetString(std::string key, std::string value);
+  void SetInt(std::string key, std::int32_t value);
+  void SetBool(std::string key, bool value);
+
+  std::uint8_t IsXml;
+  std::string RootName;
+  std::string Header;
+  std::string Footer;
+  std::string Body;
+  std::int32_t Cursor;
+};
