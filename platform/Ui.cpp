@@ -1,0 +1,614 @@
+// The portable half of the window classes: state, layout, events. The backend mirrors the state.
+
+#include "platform/Ui.h"
+
+#include <algorithm>
+
+#include "platform/UiNative.h"
+
+namespace ui {
+
+namespace {
+
+// Scales n by multiplier / divisor, rounding to the nearest integer (halves away from zero).
+int MulDiv(int n, int multiplier, int divisor) {
+  const long long product = static_cast<long long>(n) * multiplier;
+  const long long half = divisor / 2;
+  return static_cast<int>(product >= 0 ? (product + half) / divisor : (product - half) / divisor);
+}
+
+}  // namespace
+
+TColor ColorToRGB(TColor color) {
+  if ((color & 0x80000000u) == 0) return color;
+  return native::SystemColor(static_cast<int>(color & 0xFF));
+}
+
+Component::~Component() = default;
+
+// ---- Control ----------------------------------------------------------------------------------------
+
+Control::~Control() {
+  if (parent_ != nullptr) std::erase(parent_->children_, this);
+  for (Control* child : children_) child->parent_ = nullptr;
+}
+
+Form& Control::OwnerForm() const {
+  const Control* control = this;
+  while (control->parent_ != nullptr) control = control->parent_;
+  // Every control tree has a form at its root.
+  return *static_cast<Form*>(const_cast<Control*>(control));
+}
+
+int Control::PixelsPerInch() const { return OwnerForm().PixelsPerInch(); }
+
+void Control::Attach(Control* parent, Rect bounds, Align align, std::string caption, int tabOrder) {
+  parent_ = parent;
+  if (parent_ != nullptr) parent_->children_.push_back(this);
+  bounds_ = bounds;
+  align_ = align;
+  caption_ = std::move(caption);
+  tabOrder_ = tabOrder;
+  native::Created(*this);
+  if (parent_ != nullptr && align_ != Align::None) parent_->Realign();
+}
+
+void Control::SetBounds(Rect bounds) {
+  if (const Form* form = dynamic_cast<const Form*>(this)) {
+    bounds.width = std::max(bounds.width, form->MinWidth());
+    bounds.height = std::max(bounds.height, form->MinHeight());
+  }
+  bounds.width = std::max(bounds.width, 0);
+  bounds.height = std::max(bounds.height, 0);
+  if (bounds == bounds_) return;
+  const bool resized = bounds.width != bounds_.width || bounds.height != bounds_.height;
+  bounds_ = bounds;
+  native::Changed(*this, native::Change::Bounds);
+  if (parent_ != nullptr && align_ != Align::None) {
+    parent_->Realign();
+  } else if (resized && dynamic_cast<Form*>(this) == nullptr) {
+    Realign();
+  }
+}
+
+void Control::NativeBoundsChanged(Rect bounds) {
+  if (bounds == bounds_) return;
+  bounds_ = bounds;
+}
+
+void Control::SetAlign(Align align) {
+  if (align == align_) return;
+  align_ = align;
+  if (parent_ != nullptr) parent_->Realign();
+}
+
+void Control::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  visible_ = visible;
+  native::Changed(*this, native::Change::Visible);
+  if (parent_ != nullptr && align_ != Align::None) parent_->Realign();
+}
+
+void Control::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  native::Changed(*this, native::Change::Enabled);
+}
+
+void Control::SetCaption(const std::string& caption) {
+  if (caption == caption_) return;
+  caption_ = caption;
+  native::Changed(*this, native::Change::Caption);
+  CaptionChanged();
+}
+
+void Control::SetColor(TColor color) {
+  if (color == color_) return;
+  color_ = color;
+  native::Changed(*this, native::Change::Color);
+}
+
+const Font& Control::GetFont() const {
+  if (ownFont_) return *ownFont_;
+  if (parent_ != nullptr) return parent_->GetFont();
+  static const Font fallback{};
+  return fallback;
+}
+
+void Control::SetFont(const Font& font) {
+  ownFont_ = font;
+  FontChanged();
+}
+
+void Control::FontChanged() {
+  native::Changed(*this, native::Change::Font);
+  for (Control* child : children_) {
+    if (child->ParentFont()) child->FontChanged();
+  }
+}
+
+void Control::SetHint(const std::string& hint) {
+  if (hint == hint_) return;
+  hint_ = hint;
+  native::Changed(*this, native::Change::Hint);
+}
+
+void Control::Realign() {
+  int left = 0, top = 0, right = ClientWidth(), bottom = ClientHeight();
+  const auto place = [](Control* child, Rect bounds) {
+    bounds.width = std::max(bounds.width, 0);
+    bounds.height = std::max(bounds.height, 0);
+    if (bounds == child->bounds_) return;
+    const bool resized = bounds.width != child->bounds_.width || bounds.height != child->bounds_.height;
+    child->bounds_ = bounds;
+    native::Changed(*child, native::Change::Bounds);
+    if (resized) child->Realign();
+  };
+  for (Align pass : {Align::Top, Align::Bottom, Align::Left, Align::Right, Align::Client}) {
+    for (Control* child : children_) {
+      if (child->align_ != pass || !child->visible_) continue;
+      const Rect b = child->bounds_;
+      switch (pass) {
+        case Align::Top:
+          place(child, {left, top, right - left, b.height});
+          top += b.height;
+          break;
+        case Align::Bottom:
+          place(child, {left, bottom - b.height, right - left, b.height});
+          bottom -= b.height;
+          break;
+        case Align::Left:
+          place(child, {left, top, b.width, bottom - top});
+          left += b.width;
+          break;
+        case Align::Right:
+          place(child, {right - b.width, top, b.width, bottom - top});
+          right -= b.width;
+          break;
+        case Align::Client:
+          place(child, {left, top, right - left, bottom - top});
+          break;
+        case Align::None:
+          break;
+      }
+    }
+  }
+}
+
+void Control::ScaleBy(int multiplier, int divisor) {
+  if (dynamic_cast<Form*>(this) == nullptr) {
+    const Rect b = bounds_;
+    bounds_ = {MulDiv(b.left, multiplier, divisor), MulDiv(b.top, multiplier, divisor),
+               MulDiv(b.width, multiplier, divisor), MulDiv(b.height, multiplier, divisor)};
+    native::Changed(*this, native::Change::Bounds);
+  }
+  for (Control* child : children_) child->ScaleBy(multiplier, divisor);
+}
+
+// ---- Simple controls --------------------------------------------------------------------------------
+
+void Panel::Create(Control& parent, const PanelProps& props) {
+  Rect bounds = props.bounds;
+  if (props.height >= 0) bounds.height = props.height;
+  bevelOuter_ = props.bevelOuter;
+  SetColorDirect(props.color);
+  Attach(&parent, bounds, props.align, {}, -1);
+}
+
+void Label::Create(Control& parent, const LabelProps& props) {
+  autoSize_ = props.autoSize;
+  wordWrap_ = props.wordWrap;
+  alignment_ = props.alignment;
+  if (props.font) SetFontDirect(*props.font);
+  ownColor_ = props.color.has_value();
+  SetColorDirect(props.color ? *props.color : parent.Color());
+  Attach(&parent, props.bounds, Align::None, props.caption, -1);
+  Resize();
+}
+
+void Label::SetColor(TColor color) {
+  ownColor_ = true;
+  Control::SetColor(color);
+}
+
+void Label::FontChanged() {
+  Control::FontChanged();
+  Resize();
+}
+
+void Label::Resize() {
+  if (!autoSize_ || wordWrap_) return;
+  const TextRenderer renderer(GetFont(), PixelsPerInch());
+  const TextExtent extent = renderer.Measure(Caption().empty() ? std::string(" ") : Caption());
+  SetBounds({Left(), Top(), Caption().empty() ? 0 : extent.width, extent.height});
+}
+
+void Button::Create(Control& parent, const ButtonProps& props) {
+  Attach(&parent, props.bounds, Align::None, props.caption, props.tabOrder);
+}
+
+void Button::Click() {
+  if (Enabled() && OnClick) OnClick();
+}
+
+void CheckBox::Create(Control& parent, const CheckBoxProps& props) {
+  checked_ = props.checked;
+  Attach(&parent, props.bounds, Align::None, props.caption, props.tabOrder);
+}
+
+void CheckBox::SetChecked(bool checked) {
+  if (checked == checked_) return;
+  checked_ = checked;
+  native::Changed(*this, native::Change::Checked);
+  if (OnClick) OnClick();
+}
+
+void Image::Create(Control& parent, const ImageProps& props) {
+  Attach(&parent, props.bounds, Align::None, {}, -1);
+  SetHint(props.hint);
+}
+
+void Image::SetPicture(const TBitmap& picture) {
+  picture_ = picture;
+  native::Changed(*this, native::Change::Picture);
+}
+
+// ---- Image list and list view -----------------------------------------------------------------------
+
+void ImageList::Create(Form& owner, const ImageListProps& props) {
+  owner_ = &owner;
+  width_ = props.width;
+  height_ = props.height;
+  native::Created(*this);
+}
+
+void ImageList::SetSize(int width, int height) {
+  width_ = std::max(width, 0);
+  height_ = std::max(height, 0);
+  images_.clear();
+  native::ImageListChanged(*this);
+}
+
+int ImageList::Add(const TBitmap& picture) {
+  TBitmap image = picture;
+  image.SetSize(width_, height_);
+  images_.push_back(std::move(image));
+  const int index = Count() - 1;
+  native::ImageAdded(*this, index);
+  return index;
+}
+
+void ImageList::Clear() {
+  images_.clear();
+  native::ImageListChanged(*this);
+}
+
+void ListView::Create(Control& parent, const ListViewProps& props) {
+  viewStyle_ = props.viewStyle;
+  multiSelect_ = props.multiSelect;
+  hideSelection_ = props.hideSelection;
+  autoArrange_ = props.autoArrange;
+  largeImages_ = props.largeImages;
+  SetPopupMenu(props.popupMenu);
+  SetColorDirect(clWindow);
+  Attach(&parent, props.bounds, props.align, {}, props.tabOrder);
+}
+
+int ListView::AddItem(int imageIndex, const std::string& caption) {
+  items_.push_back({imageIndex, caption, false});
+  const int index = Count() - 1;
+  native::ListItemsAdded(*this, index);
+  return index;
+}
+
+void ListView::Clear() {
+  items_.clear();
+  native::ListCleared(*this);
+}
+
+void ListView::SetSelected(int index, bool selected) {
+  if (index < 0 || index >= Count() || items_[index].selected == selected) return;
+  if (selected && !multiSelect_) {
+    for (int i = 0; i < Count(); ++i) {
+      if (i != index) SetSelected(i, false);
+    }
+  }
+  items_[index].selected = selected;
+  native::ListItemSelected(*this, index);
+  if (OnSelectItem) OnSelectItem(index, selected);
+}
+
+int ListView::SelCount() const {
+  return static_cast<int>(std::count_if(items_.begin(), items_.end(), [](const Item& i) { return i.selected; }));
+}
+
+int ListView::FirstSelected() const {
+  for (int i = 0; i < Count(); ++i) {
+    if (items_[i].selected) return i;
+  }
+  return -1;
+}
+
+void ListView::BeginUpdate() {
+  if (updateCount_++ == 0) native::ListUpdating(*this, true);
+}
+
+void ListView::EndUpdate() {
+  if (updateCount_ == 0) return;
+  if (--updateCount_ == 0) native::ListUpdating(*this, false);
+}
+
+void ListView::NativeSelectionChanged(int index, bool selected) {
+  if (index < 0 || index >= Count() || items_[index].selected == selected) return;
+  items_[index].selected = selected;
+  if (OnSelectItem) OnSelectItem(index, selected);
+}
+
+void ListView::NativeClick() {
+  if (OnClick) OnClick();
+}
+
+void ListView::NativeDblClick() {
+  if (OnDblClick) OnDblClick();
+}
+
+// ---- Menus, actions, timers -------------------------------------------------------------------------
+
+void MenuItem::Create(MenuItem& parent, const std::string& caption) {
+  parent_ = &parent;
+  caption_ = caption;
+  parent.items_.push_back(this);
+  native::Created(*this);
+}
+
+void MenuItem::SetCaption(const std::string& caption) {
+  if (caption == caption_) return;
+  caption_ = caption;
+  native::MenuChanged(*this);
+}
+
+void MenuItem::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  visible_ = visible;
+  native::MenuChanged(*this);
+}
+
+void MenuItem::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  native::MenuChanged(*this);
+}
+
+void MenuItem::Click() {
+  if (enabled_ && OnClick) OnClick();
+}
+
+void MainMenu::Create(Form& owner) {
+  owner_ = &owner;
+  owner.menu_ = this;
+  native::Created(*this);
+}
+
+void PopupMenu::Create(Form& owner) {
+  owner_ = &owner;
+  native::Created(*this);
+}
+
+void PopupMenu::Popup(int screenX, int screenY) { native::ShowPopup(*this, screenX, screenY); }
+
+void Action::Create(Form& owner, ShortCut shortCut) {
+  shortCut_ = shortCut;
+  owner.actions_.push_back(this);
+  native::Created(*this);
+}
+
+void Action::Execute() {
+  if (OnExecute) OnExecute();
+}
+
+void Timer::Create(Form& owner, const TimerProps& props) {
+  owner_ = &owner;
+  interval_ = props.interval;
+  enabled_ = props.enabled;
+  owner.timers_.push_back(this);
+  native::Created(*this);
+}
+
+void Timer::SetInterval(int milliseconds) {
+  if (milliseconds == interval_) return;
+  interval_ = milliseconds;
+  native::Changed(*this, native::Change::State);
+}
+
+void Timer::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  native::Changed(*this, native::Change::State);
+}
+
+void Timer::NativeFire() {
+  if (enabled_ && interval_ > 0 && OnTimer) OnTimer();
+}
+
+// ---- Dialogs ----------------------------------------------------------------------------------------
+
+void FontDialog::Create(Form& owner, const Font& initial) {
+  owner_ = &owner;
+  font_ = initial;
+  native::Created(*this);
+}
+
+bool FontDialog::Execute() { return native::ExecuteFontDialog(*this); }
+
+void ColorDialog::Create(Form& owner) {
+  owner_ = &owner;
+  native::Created(*this);
+}
+
+bool ColorDialog::Execute() { return native::ExecuteColorDialog(*this); }
+
+void SaveDialog::Create(Form& owner, const SaveDialogProps& props) {
+  owner_ = &owner;
+  props_ = props;
+  native::Created(*this);
+}
+
+bool SaveDialog::Execute() { return native::ExecuteSaveDialog(*this); }
+
+// ---- Form -------------------------------------------------------------------------------------------
+
+Form::Form(Application& app, const FormProps& props) : app_(app) {
+  minWidth_ = props.minWidth;
+  minHeight_ = props.minHeight;
+  borderStyle_ = props.borderStyle;
+  captionButtons_ = props.captionButtons;
+  position_ = props.position;
+  SetFontDirect(props.font);
+  SetColorDirect(props.color);
+  SetVisibleDirect(false);
+  app_.RegisterForm(*this);
+  Attach(nullptr, props.bounds, Align::None, props.caption, -1);
+  if (props.clientWidth >= 0 || props.clientHeight >= 0) {
+    SetClientSize(props.clientWidth >= 0 ? props.clientWidth : ClientWidth(),
+                  props.clientHeight >= 0 ? props.clientHeight : ClientHeight());
+  }
+}
+
+Form::~Form() { app_.UnregisterForm(*this); }
+
+int Form::ClientWidth() const {
+  int extraWidth = 0, extraHeight = 0;
+  native::NonClientSize(*this, extraWidth, extraHeight);
+  return std::max(Width() - extraWidth, 0);
+}
+
+int Form::ClientHeight() const {
+  int extraWidth = 0, extraHeight = 0;
+  native::NonClientSize(*this, extraWidth, extraHeight);
+  return std::max(Height() - extraHeight, 0);
+}
+
+void Form::SetClientSize(int width, int height) {
+  int extraWidth = 0, extraHeight = 0;
+  native::NonClientSize(*this, extraWidth, extraHeight);
+  SetBounds({Left(), Top(), width + extraWidth, height + extraHeight});
+}
+
+void Form::SetWindowState(WindowState state) {
+  if (state == windowState_) return;
+  windowState_ = state;
+  native::Changed(*this, native::Change::State);
+}
+
+void Form::SetDoubleBuffered(bool on) {
+  doubleBuffered_ = on;
+  native::Changed(*this, native::Change::DoubleBuffer);
+}
+
+void Form::ScaleForScreen() {
+  if (scaled_) return;
+  scaled_ = true;
+  const int screen = app_.ScreenPixelsPerInch();
+  if (screen == pixelsPerInch_) return;
+  const int clientWidth = ClientWidth(), clientHeight = ClientHeight();
+  const int designed = pixelsPerInch_;
+  pixelsPerInch_ = screen;
+  minWidth_ = MulDiv(minWidth_, screen, designed);
+  minHeight_ = MulDiv(minHeight_, screen, designed);
+  ScaleBy(screen, designed);
+  FontChanged();
+  SetClientSize(MulDiv(clientWidth, screen, designed), MulDiv(clientHeight, screen, designed));
+  Realign();
+}
+
+void Form::Show() {
+  if (!Showing()) {
+    showing_ = true;
+    SetVisibleDirect(true);
+    if (OnShow) OnShow();
+  }
+  native::ShowForm(*this);
+}
+
+void Form::Hide() {
+  if (!showing_) return;
+  showing_ = false;
+  SetVisibleDirect(false);
+  native::HideForm(*this);
+}
+
+void Form::ShowModal() {
+  Show();
+  native::RunModal(*this);
+}
+
+void Form::Close() {
+  if (OnClose) OnClose();
+  Hide();
+  if (app_.MainForm() == this) app_.Terminate();
+}
+
+void Form::NativeClientResized() {
+  Realign();
+  if (OnResize) OnResize();
+}
+
+bool Form::ExecuteShortCut(ShortCut shortCut) {
+  if (!shortCut) return false;
+  for (Action* action : actions_) {
+    if (action->GetShortCut() == shortCut) {
+      action->Execute();
+      return true;
+    }
+  }
+  return false;
+}
+
+// ---- Application ------------------------------------------------------------------------------------
+
+Application::Application() = default;
+Application::~Application() = default;
+
+void Application::SetTitle(const std::string& title) {
+  title_ = title;
+  native::SetApplicationTitle(*this, title);
+}
+
+void Application::RegisterForm(Form& form) {
+  if (mainForm_ == nullptr) mainForm_ = &form;
+  forms_.push_back(&form);
+}
+
+void Application::UnregisterForm(Form& form) {
+  std::erase(forms_, &form);
+  if (mainForm_ == &form) mainForm_ = nullptr;
+}
+
+void Application::Run() {
+  if (mainForm_ == nullptr) return;
+  terminated_ = false;
+  mainForm_->Show();
+  native::RunMessageLoop(*this);
+}
+
+void Application::ProcessMessages() { native::ProcessMessages(*this); }
+
+void Application::Terminate() {
+  terminated_ = true;
+  native::Terminate(*this);
+}
+
+std::string Application::ErrorBoxText(const std::string& message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.')) {
+    return message + ".";
+  }
+  return message;
+}
+
+void Application::ShowError(const std::string& message) { native::ShowErrorBox(title_, ErrorBoxText(message)); }
+
+void Application::HandleException(const std::exception& error) { ShowError(error.what()); }
+
+int Application::ScreenPixelsPerInch() const { return native::ScreenPixelsPerInch(); }
+
+}  // namespace ui

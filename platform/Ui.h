@@ -1,0 +1,641 @@
+#pragma once
+// Windows and controls as the programs use them. The classes here hold the state and the behaviour the
+// programs rely on (layout by alignment, selection events, dialogs remembering their last answer, the
+// error box); the backend (win32/ or headless/) only mirrors that state in native objects and reports
+// what the user did, through the hooks of platform/UiNative.h.
+//
+// A window is a Form subclass whose controls are members, created in its constructor with Create(parent,
+// {properties}) in the order they appear. Positions and sizes are given for 96 pixels per inch; a form
+// created on a screen of another resolution scales itself and its controls once, at creation.
+//
+// Event handlers are std::function members named after the event (OnClick, OnTimer, ...). An exception
+// that escapes a handler never crosses a native callback: the backend catches it and hands it to
+// Application::HandleException, which shows the error box and carries on.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "imaging/Graphics.h"
+#include "platform/Text.h"
+
+namespace ui {
+
+class Application;
+class Form;
+class PopupMenu;
+
+struct Rect {
+  int left = 0, top = 0, width = 0, height = 0;
+  bool operator==(const Rect&) const = default;
+};
+
+enum class Align { None, Top, Bottom, Left, Right, Client };
+enum class TextAlign { Left, Center, Right };
+
+// System colours: a colour value with the top bit set names a system colour by its index.
+constexpr TColor clBtnFace = 0x8000000F;
+constexpr TColor clWindow = 0x80000005;
+constexpr TColor clWindowText = 0x80000008;
+// The real colour of a system colour on this system (an ordinary colour comes back unchanged).
+TColor ColorToRGB(TColor color);
+
+// Virtual-key codes as Windows numbers them; letters and digits are their upper-case characters.
+namespace key {
+constexpr int F1 = 0x70;
+constexpr int F12 = 0x7B;
+constexpr int Return = 0x0D;
+constexpr int Escape = 0x1B;
+constexpr int Delete = 0x2E;
+}  // namespace key
+
+struct ShortCut {
+  int key = 0;  // 0: none
+  bool ctrl = false, shift = false, alt = false;
+  bool operator==(const ShortCut&) const = default;
+  explicit operator bool() const { return key != 0; }
+};
+
+// The native counterpart of a component, defined by the backend.
+class NativeData {
+ public:
+  virtual ~NativeData() = default;
+};
+
+// Base of every window, control and non-visual part: not copyable, owned by its form as a member.
+class Component {
+ public:
+  Component() = default;
+  Component(const Component&) = delete;
+  Component& operator=(const Component&) = delete;
+  virtual ~Component();
+
+  // Backend use only.
+  NativeData* Native() const { return native_.get(); }
+  void SetNative(std::unique_ptr<NativeData> native) { native_ = std::move(native); }
+
+ private:
+  std::unique_ptr<NativeData> native_;
+};
+
+// ---- Visual controls ---------------------------------------------------------------------------------
+
+class Control : public Component {
+ public:
+  ~Control() override;
+
+  Control* Parent() const { return parent_; }
+  // The form this control belongs to (the form itself for a form).
+  Form& OwnerForm() const;
+  const std::vector<Control*>& Children() const { return children_; }
+
+  Rect Bounds() const { return bounds_; }
+  void SetBounds(Rect bounds);
+  int Left() const { return bounds_.left; }
+  int Top() const { return bounds_.top; }
+  int Width() const { return bounds_.width; }
+  int Height() const { return bounds_.height; }
+  void SetLeft(int left) { SetBounds({left, bounds_.top, bounds_.width, bounds_.height}); }
+  void SetTop(int top) { SetBounds({bounds_.left, top, bounds_.width, bounds_.height}); }
+  void SetWidth(int width) { SetBounds({bounds_.left, bounds_.top, width, bounds_.height}); }
+  void SetHeight(int height) { SetBounds({bounds_.left, bounds_.top, bounds_.width, height}); }
+  // The area inside the control's border that its children are placed in.
+  virtual int ClientWidth() const { return bounds_.width; }
+  virtual int ClientHeight() const { return bounds_.height; }
+
+  Align GetAlign() const { return align_; }
+  void SetAlign(Align align);
+
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(const std::string& caption);
+
+  // Background colour (may be a system colour).
+  TColor Color() const { return color_; }
+  void SetColor(TColor color);
+
+  // The control's font: its own once SetFont was called, otherwise its parent's (and a change of the
+  // parent's font reaches every child that takes it).
+  const Font& GetFont() const;
+  void SetFont(const Font& font);
+  bool ParentFont() const { return !ownFont_; }
+
+  const std::string& Hint() const { return hint_; }
+  void SetHint(const std::string& hint);
+
+  PopupMenu* GetPopupMenu() const { return popupMenu_; }
+  void SetPopupMenu(PopupMenu* menu) { popupMenu_ = menu; }
+
+  int TabOrder() const { return tabOrder_; }
+
+  // Lays the children out by their alignment (top, bottom, left, right, then client), in creation
+  // order; children without alignment keep their bounds. Runs by itself after every size change.
+  void Realign();
+
+  // Backend use: the user (or the system) moved or sized the control.
+  void NativeBoundsChanged(Rect bounds);
+
+ protected:
+  Control() = default;
+  // Links the control to its parent and gives it its first properties; called by each Create.
+  void Attach(Control* parent, Rect bounds, Align align, std::string caption, int tabOrder);
+  // The control's pixels per inch (its form's).
+  int PixelsPerInch() const;
+  virtual void FontChanged();
+  virtual void CaptionChanged() {}
+  // Initial values, set by Create before the native object exists (no notification).
+  void SetColorDirect(TColor color) { color_ = color; }
+  void SetFontDirect(const Font& font) { ownFont_ = font; }
+  void SetVisibleDirect(bool visible) { visible_ = visible; }
+
+ private:
+  friend class Form;
+  void ScaleBy(int multiplier, int divisor);
+
+  Control* parent_ = nullptr;
+  std::vector<Control*> children_;
+  Rect bounds_;
+  Align align_ = Align::None;
+  bool visible_ = true;
+  bool enabled_ = true;
+  std::string caption_;
+  TColor color_ = clBtnFace;
+  std::optional<Font> ownFont_;
+  std::string hint_;
+  PopupMenu* popupMenu_ = nullptr;
+  int tabOrder_ = -1;
+};
+
+struct PanelProps {
+  Rect bounds;
+  Align align = Align::None;
+  int height = -1;  // convenience for top/bottom panels: overrides bounds.height when >= 0
+  TColor color = clBtnFace;
+  bool bevelOuter = true;  // raised outer bevel
+};
+class Panel : public Control {
+ public:
+  void Create(Control& parent, const PanelProps& props);
+  bool BevelOuter() const { return bevelOuter_; }
+
+ private:
+  bool bevelOuter_ = true;
+};
+
+struct LabelProps {
+  Rect bounds;  // width/height ignored while autoSize
+  std::string caption;
+  bool autoSize = true;
+  bool wordWrap = false;
+  TextAlign alignment = TextAlign::Left;
+  std::optional<Font> font;  // a font of its own, else the parent's
+  std::optional<TColor> color;   // a background of its own, else the parent's (transparent)
+};
+class Label : public Control {
+ public:
+  void Create(Control& parent, const LabelProps& props);
+  bool AutoSize() const { return autoSize_; }
+  TextAlign Alignment() const { return alignment_; }
+  bool WordWrap() const { return wordWrap_; }
+  // True when the label paints its own background colour instead of showing its parent's.
+  bool HasOwnColor() const { return ownColor_; }
+  void SetColor(TColor color);
+
+ protected:
+  void FontChanged() override;
+  void CaptionChanged() override { Resize(); }
+
+ private:
+  void Resize();
+  bool autoSize_ = true;
+  bool wordWrap_ = false;
+  bool ownColor_ = false;
+  TextAlign alignment_ = TextAlign::Left;
+};
+
+struct ButtonProps {
+  Rect bounds;
+  std::string caption;
+  int tabOrder = -1;
+};
+class Button : public Control {
+ public:
+  void Create(Control& parent, const ButtonProps& props);
+  std::function<void()> OnClick;
+  // Acts as a click by the user.
+  void Click();
+};
+
+struct CheckBoxProps {
+  Rect bounds;
+  std::string caption;
+  bool checked = false;
+  int tabOrder = -1;
+};
+class CheckBox : public Control {
+ public:
+  void Create(Control& parent, const CheckBoxProps& props);
+  bool Checked() const { return checked_; }
+  // A change of state, from code or by the user, runs OnClick.
+  void SetChecked(bool checked);
+  std::function<void()> OnClick;
+  void Click() { SetChecked(!checked_); }
+
+ private:
+  bool checked_ = false;
+};
+
+struct ImageProps {
+  Rect bounds;
+  std::string hint;
+};
+// Shows a picture at its top-left corner, not stretched.
+class Image : public Control {
+ public:
+  void Create(Control& parent, const ImageProps& props);
+  const TBitmap& Picture() const { return picture_; }
+  void SetPicture(const TBitmap& picture);
+  std::function<void()> OnClick, OnDblClick;
+
+ private:
+  TBitmap picture_;
+};
+
+// ---- Image list and list view -----------------------------------------------------------------------
+
+struct ImageListProps {
+  int width = 16, height = 16;
+};
+class ImageList : public Component {
+ public:
+  void Create(Form& owner, const ImageListProps& props);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // Changing the size removes every image.
+  void SetSize(int width, int height);
+  // Adds a copy of the picture, drawn opaque (no mask); returns its index.
+  int Add(const TBitmap& picture);
+  void Clear();
+  int Count() const { return static_cast<int>(images_.size()); }
+  const TBitmap& Picture(int index) const { return images_.at(index); }
+  Form* Owner() const { return owner_; }
+
+ private:
+  Form* owner_ = nullptr;
+  int width_ = 16, height_ = 16;
+  std::vector<TBitmap> images_;
+};
+
+enum class ViewStyle { Icon, Report };
+
+struct ListViewProps {
+  Rect bounds;
+  Align align = Align::None;
+  ViewStyle viewStyle = ViewStyle::Icon;
+  bool multiSelect = false;
+  bool hideSelection = true;  // false: the selection stays visible without focus
+  bool autoArrange = true;
+  ImageList* largeImages = nullptr;
+  PopupMenu* popupMenu = nullptr;
+  int tabOrder = -1;
+};
+class ListView : public Control {
+ public:
+  void Create(Control& parent, const ListViewProps& props);
+
+  ViewStyle GetViewStyle() const { return viewStyle_; }
+  bool MultiSelect() const { return multiSelect_; }
+  bool HideSelection() const { return hideSelection_; }
+  bool AutoArrange() const { return autoArrange_; }
+  ImageList* LargeImages() const { return largeImages_; }
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  // Appends an item without caption showing the image of that index; returns its position.
+  int AddItem(int imageIndex, const std::string& caption = {});
+  int ItemImageIndex(int index) const { return items_.at(index).imageIndex; }
+  const std::string& ItemCaption(int index) const { return items_.at(index).caption; }
+  void Clear();
+
+  bool Selected(int index) const { return items_.at(index).selected; }
+  // Each change of an item's selected state raises OnSelectItem once, whoever made it. Without
+  // multi-select, selecting an item deselects the others first.
+  void SetSelected(int index, bool selected);
+  int SelCount() const;
+  // The first selected item in item order, or -1.
+  int FirstSelected() const;
+
+  // Suspends and resumes the repainting of the items (nestable).
+  void BeginUpdate();
+  void EndUpdate();
+  bool Updating() const { return updateCount_ > 0; }
+
+  std::function<void()> OnClick, OnDblClick;
+  std::function<void(int index, bool selected)> OnSelectItem;
+
+  // Backend use: the user changed an item's selected state, clicked or double-clicked.
+  void NativeSelectionChanged(int index, bool selected);
+  void NativeClick();
+  void NativeDblClick();
+
+ private:
+  struct Item {
+    int imageIndex = -1;
+    std::string caption;
+    bool selected = false;
+  };
+  std::vector<Item> items_;
+  ViewStyle viewStyle_ = ViewStyle::Icon;
+  bool multiSelect_ = false;
+  bool hideSelection_ = true;
+  bool autoArrange_ = true;
+  ImageList* largeImages_ = nullptr;
+  int updateCount_ = 0;
+};
+
+// ---- Menus and actions ------------------------------------------------------------------------------
+
+class MenuItem : public Component {
+ public:
+  // A separator is an item with the caption "-".
+  void Create(MenuItem& parent, const std::string& caption);
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(const std::string& caption);
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+  bool IsSeparator() const { return caption_ == "-"; }
+  MenuItem* Parent() const { return parent_; }
+  const std::vector<MenuItem*>& Items() const { return items_; }
+
+  std::function<void()> OnClick;
+  // Acts as a choice of the item by the user.
+  void Click();
+
+ protected:
+  MenuItem* parent_ = nullptr;
+  std::vector<MenuItem*> items_;
+  std::string caption_;
+  bool visible_ = true;
+  bool enabled_ = true;
+};
+
+// The menu bar of a form; its items are the top-level menus.
+class MainMenu : public MenuItem {
+ public:
+  void Create(Form& owner);
+  Form* Owner() const { return owner_; }
+
+ private:
+  Form* owner_ = nullptr;
+};
+
+class PopupMenu : public MenuItem {
+ public:
+  void Create(Form& owner);
+  Form* Owner() const { return owner_; }
+  // Backend use: shows the menu at screen coordinates (the user right-clicked its control).
+  void Popup(int screenX, int screenY);
+
+ private:
+  Form* owner_ = nullptr;
+};
+
+// A command bound to a key for as long as its form is active; not attached to any menu item.
+class Action : public Component {
+ public:
+  void Create(Form& owner, ShortCut shortCut);
+  ShortCut GetShortCut() const { return shortCut_; }
+  std::function<void()> OnExecute;
+  void Execute();
+
+ private:
+  ShortCut shortCut_;
+};
+
+// A message timer: fires on the message loop every interval milliseconds while enabled.
+struct TimerProps {
+  int interval = 1000;
+  bool enabled = true;
+};
+class Timer : public Component {
+ public:
+  void Create(Form& owner, const TimerProps& props);
+  int Interval() const { return interval_; }
+  void SetInterval(int milliseconds);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+  std::function<void()> OnTimer;
+  // Backend use: the interval has passed.
+  void NativeFire();
+  Form* Owner() const { return owner_; }
+
+ private:
+  Form* owner_ = nullptr;
+  int interval_ = 1000;
+  bool enabled_ = false;
+};
+
+// ---- Dialogs ----------------------------------------------------------------------------------------
+
+class FontDialog : public Component {
+ public:
+  void Create(Form& owner, const Font& initial);
+  // The font shown when the dialog opens, and the one chosen when it closes with OK.
+  const ui::Font& GetFont() const { return font_; }
+  void SetFont(const ui::Font& font) { font_ = font; }
+  // Shows the dialog (effects: underline, strike-out, colour); true when the user chose OK.
+  bool Execute();
+  Form* Owner() const { return owner_; }
+
+ private:
+  Form* owner_ = nullptr;
+  Font font_;
+};
+
+class ColorDialog : public Component {
+ public:
+  void Create(Form& owner);
+  // The colour the dialog opens on; after OK the colour picked, which the next Execute opens on.
+  TColor Color() const { return color_; }
+  void SetColor(TColor color) { color_ = color; }
+  bool Execute();
+  Form* Owner() const { return owner_; }
+
+ private:
+  Form* owner_ = nullptr;
+  TColor color_ = clBlack;
+};
+
+struct SaveDialogProps {
+  std::string filter;  // "Text|pattern|Text|pattern"
+  std::string defaultExt;
+  int filterIndex = 1;  // 1-based
+  bool overwritePrompt = false;
+};
+class SaveDialog : public Component {
+ public:
+  void Create(Form& owner, const SaveDialogProps& props);
+  const std::string& Filter() const { return props_.filter; }
+  const std::string& DefaultExt() const { return props_.defaultExt; }
+  bool OverwritePrompt() const { return props_.overwritePrompt; }
+  // The file name and filter index: shown when the dialog opens, chosen when it closes with OK;
+  // the next Execute opens with the last ones chosen.
+  const std::string& FileName() const { return fileName_; }
+  void SetFileName(const std::string& fileName) { fileName_ = fileName; }
+  int FilterIndex() const { return props_.filterIndex; }
+  void SetFilterIndex(int index) { props_.filterIndex = index; }
+  bool Execute();
+  Form* Owner() const { return owner_; }
+
+ private:
+  Form* owner_ = nullptr;
+  SaveDialogProps props_;
+  std::string fileName_;
+};
+
+// ---- Forms and the application ----------------------------------------------------------------------
+
+enum class BorderStyle { Sizeable, Dialog };
+enum class FormPosition { Designed, MainFormCenter, ScreenCenter };
+
+struct FormProps {
+  std::string caption;
+  Rect bounds;                  // outer bounds; with clientWidth/clientHeight only left and top count
+  int clientWidth = -1, clientHeight = -1;
+  int minWidth = 0, minHeight = 0;  // outer size constraints
+  BorderStyle borderStyle = BorderStyle::Sizeable;
+  bool captionButtons = true;   // system menu, minimise and maximise buttons
+  FormPosition position = FormPosition::Designed;
+  Font font;
+  TColor color = clBtnFace;
+  bool showIcon = true;         // the program's icon in the caption bar
+};
+
+enum class WindowState { Normal, Minimized, Maximized };
+
+class Form : public Control {
+ public:
+  // Creates the window hidden, with its designed properties; controls follow in the subclass.
+  Form(Application& app, const FormProps& props);
+  ~Form() override;
+
+  Application& App() const { return app_; }
+  int ClientWidth() const override;
+  int ClientHeight() const override;
+  void SetClientSize(int width, int height);
+  int MinWidth() const { return minWidth_; }
+  int MinHeight() const { return minHeight_; }
+  BorderStyle GetBorderStyle() const { return borderStyle_; }
+  bool CaptionButtons() const { return captionButtons_; }
+  FormPosition Position() const { return position_; }
+  WindowState GetWindowState() const { return windowState_; }
+  void SetWindowState(WindowState state);
+  // The form's pixels per inch: the screen's, once the form scaled itself at creation.
+  int PixelsPerInch() const { return pixelsPerInch_; }
+  bool DoubleBuffered() const { return doubleBuffered_; }
+  void SetDoubleBuffered(bool on);
+  MainMenu* Menu() const { return menu_; }
+
+  // Scales the form and every control created so far from 96 pixels per inch to the screen's, once;
+  // the subclass calls it at the end of its constructor.
+  void ScaleForScreen();
+
+  // Shows the form (its OnShow runs at every show; a shown form comes to the front).
+  void Show();
+  void Hide();
+  // Shows the form modally; returns when it is hidden or closed.
+  void ShowModal();
+  bool Showing() const { return showing_; }
+  // Closes the form: OnClose runs, the form hides; closing the main form ends the message loop.
+  void Close();
+
+  std::function<void()> OnCreate, OnShow, OnResize, OnClose;
+
+  // Backend use.
+  void NativeClientResized();       // the client area changed size: realign and OnResize
+  void NativeCloseRequested() { Close(); }
+  void NativeWindowStateChanged(WindowState state) { windowState_ = state; }
+  // Registered parts, for the backend to mirror.
+  const std::vector<Action*>& Actions() const { return actions_; }
+  const std::vector<Timer*>& Timers() const { return timers_; }
+  // Runs the action bound to this key, if any; true when one ran.
+  bool ExecuteShortCut(ShortCut shortCut);
+
+ private:
+  friend class MainMenu;
+  friend class Action;
+  friend class Timer;
+  Application& app_;
+  int minWidth_ = 0, minHeight_ = 0;
+  BorderStyle borderStyle_ = BorderStyle::Sizeable;
+  bool captionButtons_ = true;
+  FormPosition position_ = FormPosition::Designed;
+  WindowState windowState_ = WindowState::Normal;
+  int pixelsPerInch_ = 96;
+  bool scaled_ = false;
+  bool doubleBuffered_ = false;
+  bool showing_ = false;
+  MainMenu* menu_ = nullptr;
+  std::vector<Action*> actions_;
+  std::vector<Timer*> timers_;
+};
+
+class Application {
+ public:
+  Application();
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // The task-bar text and the caption of every error box.
+  const std::string& Title() const { return title_; }
+  void SetTitle(const std::string& title);
+
+  // The first form created is the main form; closing it ends Run.
+  Form* MainForm() const { return mainForm_; }
+  // Runs the message loop until the main form closes.
+  void Run();
+  // Handles the window messages waiting now, then returns.
+  void ProcessMessages();
+  // Ends the message loop.
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+
+  // Shows an error in the error box: the title as caption, the message (with a full stop appended
+  // when its last character sorts after ".") as text, a stop icon and an OK button.
+  void ShowError(const std::string& message);
+  // What the message loop does with an exception that escaped a handler.
+  void HandleException(const std::exception& error);
+  // The text the error box shows for a message.
+  static std::string ErrorBoxText(const std::string& message);
+
+  // The screen's pixels per inch.
+  int ScreenPixelsPerInch() const;
+
+  // Backend use.
+  void RegisterForm(Form& form);
+  void UnregisterForm(Form& form);
+  const std::vector<Form*>& Forms() const { return forms_; }
+
+ private:
+  std::string title_;
+  Form* mainForm_ = nullptr;
+  std::vector<Form*> forms_;
+  bool terminated_ = false;
+};
+
+// A distance n designed at 96 pixels per inch, for a window of the given pixels per inch: n at 96 or
+// less, else n * pixelsPerInch / 96 truncated.
+constexpr int ScaleForDpi(int n, int pixelsPerInch) {
+  return pixelsPerInch <= 96 ? n : n * pixelsPerInch / 96;
+}
+
+}  // namespace ui

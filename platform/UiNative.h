@@ -1,0 +1,88 @@
+#pragma once
+// The hooks between the portable window classes of platform/Ui.h and a backend. The classes call these
+// functions whenever their state changes; each backend (win32/, headless/) implements all of them.
+// The backend reports what the user did through the Native... members of the classes (for example
+// ListView::NativeSelectionChanged), and only what the user did: a change the classes made themselves
+// (a SetSelected from code) is already known to them and must not be reported back, or its event
+// would run twice.
+//
+// Every hook may assume that the component's Create has run. Exceptions: a hook never lets an
+// exception from a handler cross a native callback; it catches it and calls
+// Application::HandleException.
+
+#include <string>
+
+#include "platform/Ui.h"
+
+namespace ui::native {
+
+enum class Change {
+  Bounds,
+  Visible,
+  Enabled,
+  Caption,
+  Color,
+  Font,
+  Hint,
+  Picture,      // Image: the picture
+  Checked,      // CheckBox: the state
+  State,        // Form: window state; Timer: interval or enabled
+  DoubleBuffer  // Form
+};
+
+// ---- Components -------------------------------------------------------------------------------------
+
+// Makes the native object of a component right after its Create (its parent's exists already) and
+// stores it with Component::SetNative. The native object's destructor releases what it holds; members
+// of a form go before the form, so child windows are destroyed before their parents.
+void Created(Component& component);
+// A property of a control, form or timer changed.
+void Changed(Component& component, Change what);
+
+// ---- Forms ------------------------------------------------------------------------------------------
+
+void ShowForm(Form& form);  // shows and brings it to the front; placed by its Position at first show
+// (After a Changed(form, Bounds) or a window-state change that alters the client size, the backend
+// calls Form::NativeClientResized, as it does when the user sizes the window.)
+void HideForm(Form& form);
+// Runs a nested message loop until the form is no longer showing.
+void RunModal(Form& form);
+// The outer size minus the client size (caption bar, borders, menu bar), at the form's current state.
+void NonClientSize(const Form& form, int& extraWidth, int& extraHeight);
+
+// ---- Menus ------------------------------------------------------------------------------------------
+
+// An item was added to a menu, or an item's caption, visibility or enabled state changed.
+void MenuChanged(MenuItem& item);
+void ShowPopup(PopupMenu& menu, int screenX, int screenY);
+
+// ---- Image list and list view -----------------------------------------------------------------------
+
+void ImageListChanged(ImageList& list);               // size changed or cleared
+void ImageAdded(ImageList& list, int index);          // an image was appended
+void ListItemsAdded(ListView& view, int firstIndex);  // items from firstIndex to the end are new
+void ListCleared(ListView& view);
+void ListItemSelected(ListView& view, int index);     // the class changed this item's selected state
+void ListUpdating(ListView& view, bool suspended);    // repainting suspended (true) or resumed (false)
+
+// ---- Dialogs ----------------------------------------------------------------------------------------
+// Each shows its dialog modally and, on OK, writes the answer into the dialog object and returns true.
+
+bool ExecuteFontDialog(FontDialog& dialog);
+bool ExecuteColorDialog(ColorDialog& dialog);
+bool ExecuteSaveDialog(SaveDialog& dialog);
+
+// The error box: caption, text, stop icon, OK button; returns when it is closed.
+void ShowErrorBox(const std::string& caption, const std::string& text);
+
+// ---- Application ------------------------------------------------------------------------------------
+
+void SetApplicationTitle(Application& app, const std::string& title);
+// Runs the message loop until Application::Terminated().
+void RunMessageLoop(Application& app);
+void ProcessMessages(Application& app);
+void Terminate(Application& app);
+int ScreenPixelsPerInch();
+TColor SystemColor(int index);
+
+}  // namespace ui::native

@@ -1,0 +1,70 @@
+#pragma once
+// What a test does as the user of the headless backend: answer dialogs, move the clock, set the
+// screen's resolution, and read what the windows showed (error boxes, dialog openings, pop-ups).
+// Only the headless backend implements these; tests that use them are native tests.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Ui.h"
+
+namespace ui::testing {
+
+// Forgets every answer, record and timer, sets the clock to 0 and the screen to 96 pixels per inch.
+void Reset();
+
+// ---- The screen ---------------------------------------------------------------------------------
+void SetScreenPixelsPerInch(int pixelsPerInch);
+
+// ---- Dialogs ------------------------------------------------------------------------------------
+// Each answer is used by the next Execute of that dialog, in the order given. A dialog opened with
+// no answer waiting is cancelled and counted in UnansweredDialogs().
+void AnswerSave(SaveDialog& dialog, const std::string& fileName, int filterIndex);
+void AnswerFont(FontDialog& dialog, const Font& font);
+void AnswerColor(ColorDialog& dialog, TColor color);
+void CancelNext(Component& dialog);
+int UnansweredDialogs();
+
+struct DialogOpening {
+  const Component* dialog = nullptr;
+  std::string fileName;  // save dialog: the name it opened with
+  int filterIndex = 0;   // save dialog: the filter index it opened with
+  Font font;             // font dialog: the font it opened with
+  TColor color = 0;      // colour dialog: the colour it opened on
+};
+// Every dialog opening so far, oldest first.
+const std::vector<DialogOpening>& DialogOpenings();
+
+// Runs when a form is shown modally; the form stays modal until the function (or anything it calls)
+// hides it. Without one, a modal form is closed at once, as if the user pressed its default button.
+void OnModal(std::function<void(Form&)> handler);
+
+// ---- The message loop and the clock -------------------------------------------------------------
+// Milliseconds since Reset.
+long long Now();
+// Moves the clock on, firing every enabled timer as often as its interval passes, in time order.
+void AdvanceTime(int milliseconds);
+// Runs whenever the program processes pending messages (Application::ProcessMessages).
+void OnProcessMessages(std::function<void()> handler);
+int ProcessMessagesCount();
+
+// ---- What was shown -----------------------------------------------------------------------------
+struct ErrorBox {
+  std::string caption;
+  std::string text;
+};
+const std::vector<ErrorBox>& ErrorBoxes();
+
+struct PopupShown {
+  const PopupMenu* menu = nullptr;
+  int x = 0, y = 0;
+};
+const std::vector<PopupShown>& PopupsShown();
+
+// The forms that are showing, front first.
+std::vector<Form*> ShowingForms();
+// How often the list view's repainting was suspended and is suspended now.
+int ListUpdateSuspensions(const ListView& view);
+
+}  // namespace ui::testing

@@ -1,0 +1,279 @@
+// The headless backend of the window classes: no windows at all. The portable classes already hold
+// every property; this backend keeps the few things a screen would (which forms are in front, the
+// clock and its timers, the dialogs' answers, the error boxes shown) and lets tests act as the user.
+
+#include <algorithm>
+#include <deque>
+#include <iostream>
+#include <map>
+#include <variant>
+
+#include "platform/UiNative.h"
+#include "platform/UiTesting.h"
+
+namespace ui {
+
+namespace {
+
+struct SaveAnswer {
+  std::string fileName;
+  int filterIndex;
+};
+struct Cancel {};
+using Answer = std::variant<SaveAnswer, Font, TColor, Cancel>;
+
+struct TimerState {
+  long long due = 0;
+};
+
+struct State {
+  int screenPixelsPerInch = 96;
+  long long now = 0;
+  std::map<const Component*, std::deque<Answer>> answers;
+  int unanswered = 0;
+  std::vector<testing::DialogOpening> openings;
+  std::function<void(Form&)> onModal;
+  std::function<void()> onProcessMessages;
+  int processMessagesCount = 0;
+  std::vector<testing::ErrorBox> errorBoxes;
+  std::vector<testing::PopupShown> popups;
+  std::vector<Form*> zOrder;  // showing forms, front first
+  std::map<const Timer*, TimerState> timers;
+  std::map<const ListView*, int> suspensions;
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+// The next answer waiting for a dialog, or nothing (counted as unanswered, which cancels).
+std::optional<Answer> NextAnswer(const Component& dialog) {
+  auto it = S().answers.find(&dialog);
+  if (it == S().answers.end() || it->second.empty()) {
+    ++S().unanswered;
+    return std::nullopt;
+  }
+  Answer answer = it->second.front();
+  it->second.pop_front();
+  return answer;
+}
+
+// Forgets a timer when it goes.
+class TimerNative : public NativeData {
+ public:
+  explicit TimerNative(const Timer* timer) : timer_(timer) {}
+  ~TimerNative() override { S().timers.erase(timer_); }
+
+ private:
+  const Timer* timer_;
+};
+
+void ArmTimer(const Timer& timer) {
+  if (timer.Enabled() && timer.Interval() > 0) {
+    S().timers[&timer].due = S().now + timer.Interval();
+  } else {
+    S().timers.erase(&timer);
+  }
+}
+
+// Runs a handler as the message loop would: an escaping error goes to the error box.
+template <typename F>
+void Dispatch(Application& app, F&& handler) {
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    app.HandleException(error);
+  }
+}
+
+}  // namespace
+
+namespace native {
+
+void Created(Component& component) {
+  if (auto* timer = dynamic_cast<Timer*>(&component)) {
+    timer->SetNative(std::make_unique<TimerNative>(timer));
+    ArmTimer(*timer);
+  }
+}
+
+void Changed(Component& component, Change what) {
+  if (auto* timer = dynamic_cast<Timer*>(&component)) {
+    if (what == Change::State) ArmTimer(*timer);
+    return;
+  }
+  if (auto* form = dynamic_cast<Form*>(&component)) {
+    if (what == Change::Bounds || what == Change::State) form->NativeClientResized();
+  }
+}
+
+void ShowForm(Form& form) {
+  auto& z = S().zOrder;
+  std::erase(z, &form);
+  z.insert(z.begin(), &form);
+  if (form.Position() == FormPosition::MainFormCenter && form.App().MainForm() != nullptr &&
+      form.App().MainForm() != &form) {
+    const Form& main = *form.App().MainForm();
+    form.NativeBoundsChanged({main.Left() + (main.Width() - form.Width()) / 2,
+                              main.Top() + (main.Height() - form.Height()) / 2, form.Width(), form.Height()});
+  }
+}
+
+void HideForm(Form& form) { std::erase(S().zOrder, &form); }
+
+void RunModal(Form& form) {
+  if (S().onModal) {
+    S().onModal(form);
+  }
+  if (form.Showing()) form.Hide();
+}
+
+void NonClientSize(const Form& form, int& extraWidth, int& extraHeight) {
+  // The frame of a window on a standard Windows theme at 96 pixels per inch.
+  if (form.GetBorderStyle() == BorderStyle::Dialog) {
+    extraWidth = 6;
+    extraHeight = 29;
+  } else {
+    extraWidth = 16;
+    extraHeight = 39;
+  }
+  if (form.Menu() != nullptr) extraHeight += 20;
+}
+
+void MenuChanged(MenuItem&) {}
+
+void ShowPopup(PopupMenu& menu, int screenX, int screenY) { S().popups.push_back({&menu, screenX, screenY}); }
+
+void ImageListChanged(ImageList&) {}
+void ImageAdded(ImageList&, int) {}
+void ListItemsAdded(ListView&, int) {}
+void ListCleared(ListView&) {}
+void ListItemSelected(ListView&, int) {}
+
+void ListUpdating(ListView& view, bool suspended) {
+  if (suspended) ++S().suspensions[&view];
+}
+
+bool ExecuteFontDialog(FontDialog& dialog) {
+  S().openings.push_back({.dialog = &dialog, .font = dialog.GetFont()});
+  const auto answer = NextAnswer(dialog);
+  if (!answer || !std::holds_alternative<Font>(*answer)) return false;
+  dialog.SetFont(std::get<Font>(*answer));
+  return true;
+}
+
+bool ExecuteColorDialog(ColorDialog& dialog) {
+  S().openings.push_back({.dialog = &dialog, .color = dialog.Color()});
+  const auto answer = NextAnswer(dialog);
+  if (!answer || !std::holds_alternative<TColor>(*answer)) return false;
+  dialog.SetColor(std::get<TColor>(*answer));
+  return true;
+}
+
+bool ExecuteSaveDialog(SaveDialog& dialog) {
+  S().openings.push_back({.dialog = &dialog, .fileName = dialog.FileName(), .filterIndex = dialog.FilterIndex()});
+  const auto answer = NextAnswer(dialog);
+  if (!answer || !std::holds_alternative<SaveAnswer>(*answer)) return false;
+  const auto& save = std::get<SaveAnswer>(*answer);
+  dialog.SetFileName(save.fileName);
+  dialog.SetFilterIndex(save.filterIndex);
+  return true;
+}
+
+void ShowErrorBox(const std::string& caption, const std::string& text) {
+  S().errorBoxes.push_back({caption, text});
+  std::cerr << "[error box] " << caption << ": " << text << '\n';
+}
+
+void SetApplicationTitle(Application&, const std::string&) {}
+
+void RunMessageLoop(Application& app) {
+  // With no user, the only things that happen are timers: run them in time order until the program
+  // ends or nothing is left that could ever fire.
+  while (!app.Terminated() && !S().timers.empty()) {
+    long long next = S().timers.begin()->second.due;
+    for (const auto& [timer, state] : S().timers) next = std::min(next, state.due);
+    testing::AdvanceTime(static_cast<int>(next - S().now));
+  }
+}
+
+void ProcessMessages(Application&) {
+  ++S().processMessagesCount;
+  if (S().onProcessMessages) S().onProcessMessages();
+}
+
+void Terminate(Application&) {}
+
+int ScreenPixelsPerInch() { return S().screenPixelsPerInch; }
+
+TColor SystemColor(int index) {
+  // The colours of the standard Windows scheme, by system colour index.
+  static const std::map<int, TColor> colors = {
+      {0, 0xC8C8C8},  {1, 0x000000},  {2, 0xD1B499},  {3, 0xDBCDBF},  {4, 0xF0F0F0},  {5, 0xFFFFFF},
+      {6, 0x646464},  {7, 0x000000},  {8, 0x000000},  {9, 0x000000},  {10, 0xB4B4B4}, {11, 0xFCF7F4},
+      {12, 0xABABAB}, {13, 0xFF9933}, {14, 0xFFFFFF}, {15, 0xF0F0F0}, {16, 0xA0A0A0}, {17, 0x6D6D6D},
+      {18, 0x000000}, {19, 0x000000}, {20, 0xFFFFFF}, {21, 0x696969}, {22, 0xE3E3E3}, {23, 0x000000},
+      {24, 0xE1FFFF}, {26, 0xCC6600}, {27, 0xEAD1B9}, {28, 0xF2E4D7}, {29, 0xFF9933}, {30, 0xF0F0F0}};
+  const auto it = colors.find(index);
+  return it == colors.end() ? 0 : it->second;
+}
+
+}  // namespace native
+
+namespace testing {
+
+void Reset() { S() = State{}; }
+
+void SetScreenPixelsPerInch(int pixelsPerInch) { S().screenPixelsPerInch = pixelsPerInch; }
+
+void AnswerSave(SaveDialog& dialog, const std::string& fileName, int filterIndex) {
+  S().answers[&dialog].push_back(SaveAnswer{fileName, filterIndex});
+}
+void AnswerFont(FontDialog& dialog, const Font& font) { S().answers[&dialog].push_back(font); }
+void AnswerColor(ColorDialog& dialog, TColor color) { S().answers[&dialog].push_back(color); }
+void CancelNext(Component& dialog) { S().answers[&dialog].push_back(Cancel{}); }
+int UnansweredDialogs() { return S().unanswered; }
+const std::vector<DialogOpening>& DialogOpenings() { return S().openings; }
+
+void OnModal(std::function<void(Form&)> handler) { S().onModal = std::move(handler); }
+
+long long Now() { return S().now; }
+
+void AdvanceTime(int milliseconds) {
+  const long long end = S().now + std::max(milliseconds, 0);
+  for (;;) {
+    // The timer due first (ties: the one created first), if it is due by the end.
+    const Timer* next = nullptr;
+    long long due = end + 1;
+    for (const auto& [timer, state] : S().timers) {
+      if (state.due < due) {
+        due = state.due;
+        next = timer;
+      }
+    }
+    if (next == nullptr) break;
+    S().now = due;
+    S().timers[next].due = due + next->Interval();
+    Timer* timer = const_cast<Timer*>(next);
+    Application& app = timer->Owner()->App();
+    Dispatch(app, [timer] { timer->NativeFire(); });
+  }
+  S().now = end;
+}
+
+void OnProcessMessages(std::function<void()> handler) { S().onProcessMessages = std::move(handler); }
+int ProcessMessagesCount() { return S().processMessagesCount; }
+
+const std::vector<ErrorBox>& ErrorBoxes() { return S().errorBoxes; }
+const std::vector<PopupShown>& PopupsShown() { return S().popups; }
+std::vector<Form*> ShowingForms() { return S().zOrder; }
+
+int ListUpdateSuspensions(const ListView& view) {
+  const auto it = S().suspensions.find(&view);
+  return it == S().suspensions.end() ? 0 : it->second;
+}
+
+}  // namespace testing
+
+}  // namespace ui
