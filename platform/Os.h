@@ -23,7 +23,8 @@ bool WriteFileReplacing(const std::string& fileName, std::string_view bytes);
 // The path delimiter of the platform: '\\' on Windows, '/' elsewhere.
 char PathDelimiter();
 
-// The full file name of the running executable, at most bufferSize - 1 characters.
+// The full file name of the running executable; empty text on failure or when the name would not fit
+// into bufferSize - 1 characters (a cut-off name would name another folder).
 std::string ExecutableFileName(std::size_t bufferSize);
 
 // The absolute form of a path, made against the current directory; empty text on failure or when it
@@ -47,8 +48,9 @@ enum class SpecialFolder {
   CommonAppData,  // the application-data folder common to all users
 };
 
-// The folder's path without a trailing delimiter, or nothing when the system cannot say.
-std::optional<std::string> GetSpecialFolder(SpecialFolder folder);
+// The folder's path without a trailing delimiter, or nothing when the system cannot say. owner is the
+// window on whose behalf the system is asked (a native window handle; may be null).
+std::optional<std::string> GetSpecialFolder(SpecialFolder folder, void* owner = nullptr);
 
 // ---- Time -------------------------------------------------------------------------------------------
 

@@ -1,0 +1,113 @@
+#include "common/StorageLocation.h"
+
+#include <cstdio>
+
+#include "common/class_init.h"
+#include "platform/Os.h"
+
+namespace {
+
+constexpr const char* kRedirectionFileName = "SavePath.ini";
+constexpr const char* kRedirectionKey = "ApplicationStorage";
+
+constexpr const char* kRecordFileName = "Installation.ini";
+constexpr const char* kRecordVersion = "Version 1.630 (21.07.2017)";
+constexpr const char* kLanguageListFileName = "Letrana_Languages.ini";
+
+bool IsNamed(const std::optional<std::string>& folder) { return folder && !folder->empty(); }
+
+std::string WithDelimiter(std::string directory) {
+  const char delimiter = os::PathDelimiter();
+  if (directory.empty() || directory.back() != delimiter) directory += delimiter;
+  return directory;
+}
+
+// "yyyy-mm-dd hh:nn:ss"
+std::string FormatInstallDate(const os::LocalTime& time) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month, time.day,
+                time.hour, time.minute, time.second);
+  return text;
+}
+
+// Appends one folder level to a directory and creates it; a level that cannot be created (it exists
+// already, or its parent is missing) is passed over.
+std::string AppendAndCreate(const std::string& directory, const char* folder) {
+  std::string result = directory + folder + os::PathDelimiter();
+  os::MakeDirectory(result);
+  return result;
+}
+
+}  // namespace
+
+TStorageFolders SystemStorageFolders(void* owner) {
+  return {os::GetSpecialFolder(os::SpecialFolder::LocalAppData, owner),
+          os::GetSpecialFolder(os::SpecialFolder::CommonAppData, owner)};
+}
+
+std::string ProgramDirectoryOf(const std::string& executableFileName, std::size_t fullPathBuffer) {
+  const std::string fullName = os::FullPathName(executableFileName, fullPathBuffer);
+  const std::size_t last = fullName.rfind(os::PathDelimiter());
+  if (last != std::string::npos) return fullName.substr(0, last + 1);
+  // No usable name: the directory the program was started in is the best guess left.
+  return WithDelimiter(os::CurrentDirectory());
+}
+
+std::string DetermineProgramDirectory(const TStorageConstants& program) {
+  return ProgramDirectoryOf(os::ExecutableFileName(program.FullPathBuffer), program.FullPathBuffer);
+}
+
+TStorageLocation DetermineStorageDirectory(const TStorageConstants& program,
+                                           const std::string& programDirectory,
+                                           const TStorageFolders& folders) {
+  TStorageLocation location;
+
+  class_init redirection(0);
+  if (redirection.Load(programDirectory + kRedirectionFileName)) {
+    const std::string value = redirection.GetString(kRedirectionKey, "");
+    // From here on a relative value, and every relative path of the run, is relative to the program.
+    os::ChangeCurrentDirectory(programDirectory);
+    if (os::DirectoryExists(value)) {
+      const std::string absolute = os::FullPathName(value, program.FullPathBuffer);
+      if (!absolute.empty()) {
+        location.StorageDirectory = WithDelimiter(absolute);
+        location.StorageRedirected = true;
+      }
+    }
+  }
+
+  if (!location.StorageRedirected) {
+    if (IsNamed(folders.LocalAppData)) {
+      const std::string maker =
+          AppendAndCreate(*folders.LocalAppData + os::PathDelimiter(), program.MakerFolder);
+      location.StorageDirectory = AppendAndCreate(maker, program.ProgramFolder);
+    } else {
+      // Without a per-user folder the settings live beside the program, as on a portable drive.
+      location.StorageDirectory = programDirectory;
+    }
+    if (program.WritesFirstRunRecord) WriteFirstRunRecord(programDirectory, folders);
+  }
+  return location;
+}
+
+void WriteFirstRunRecord(const std::string& programDirectory, const TStorageFolders& folders) {
+  if (!IsNamed(folders.CommonAppData)) return;
+  const std::string maker =
+      AppendAndCreate(*folders.CommonAppData + os::PathDelimiter(), LetranaStorage.MakerFolder);
+  const std::string directory = AppendAndCreate(maker, LetranaStorage.ProgramFolder);
+  const std::string record = directory + kRecordFileName;
+
+  class_init document(0);
+  if (os::FileExists(record) && document.Load(record) &&
+      document.GetString("Version", "") == kRecordVersion) {
+    return;
+  }
+  document.Clear();
+  document.SetString("InstallationDirectory", programDirectory);
+  document.SetString("LanguageFile", kLanguageListFileName);
+  document.SetString("IniFile", LetranaStorage.SettingsFileName);
+  document.SetString("Version", kRecordVersion);
+  document.SetString("InstallDate", FormatInstallDate(os::Now()));
+  // A record that cannot be written is left out; nothing depends on it during the run.
+  document.Save(record);
+}

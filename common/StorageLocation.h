@@ -1,0 +1,63 @@
+#pragma once
+// Where a program finds itself and keeps its settings.
+//   program directory: the folder of the running executable; language files and documents lie there.
+//   storage directory: the folder of the settings file. By default a per-user folder under the local
+//                      application-data folder (maker folder, then program folder); a SavePath.ini
+//                      beside the program can name any existing folder instead.
+//   first-run record:  Installation.ini under the application-data folder common to all users,
+//                      written by the glyph exporter on starts that use the default storage folder.
+// Directory texts end with the platform's path delimiter; a file path is a directory + a file name.
+// Nothing here reports an error: failures fall back to the defaults or are skipped silently.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+// What differs between the two programs.
+struct TStorageConstants {
+  const char* MakerFolder;       // folder of the maker under the local application-data folder
+  const char* ProgramFolder;     // folder of the program's settings under the maker folder
+  const char* SettingsFileName;  // the settings file in the storage directory
+  std::size_t FullPathBuffer;    // characters available for a full path, terminating NUL included
+  bool WritesFirstRunRecord;     // whether a default start writes Installation.ini
+};
+
+// The glyph exporter.
+inline constexpr TStorageConstants LetranaStorage{"Norvane", "Letrana", "Letrana.ini", 1024, true};
+// The capture tool keeps its settings under the folder of the maker's image viewer.
+inline constexpr TStorageConstants SnaporaStorage{"Norvane", "Pixolan", "Snapora.ini", 4096, false};
+
+// The system's application-data folders, without trailing delimiters; nothing where the system
+// cannot say.
+struct TStorageFolders {
+  std::optional<std::string> LocalAppData;
+  std::optional<std::string> CommonAppData;
+};
+// Asks the system for both folders; owner is the native handle of the asking window (may be null).
+TStorageFolders SystemStorageFolders(void* owner = nullptr);
+
+struct TStorageLocation {
+  std::string StorageDirectory;
+  bool StorageRedirected = false;  // true when SavePath.ini supplied the storage directory
+};
+
+// The folder of the given executable file name, made absolute against the current directory, ending
+// with the delimiter. When the name cannot be made absolute within fullPathBuffer characters, the
+// current directory stands in for it.
+std::string ProgramDirectoryOf(const std::string& executableFileName, std::size_t fullPathBuffer);
+// The program directory of the running executable.
+std::string DetermineProgramDirectory(const TStorageConstants& program);
+
+// Determines the storage directory. Whenever programDirectory + "SavePath.ini" loads, the program
+// directory becomes the process's current directory for the rest of the run; an `ApplicationStorage`
+// value naming an existing folder (relative values are relative to the program directory) is then
+// the storage directory. Otherwise the default folder is created level by level under the local
+// application-data folder (the program directory stands in when the system names none), and the
+// glyph exporter writes its first-run record.
+TStorageLocation DetermineStorageDirectory(const TStorageConstants& program,
+                                           const std::string& programDirectory,
+                                           const TStorageFolders& folders);
+
+// Writes Installation.ini into the glyph exporter's folder under the common application-data folder,
+// unless a record of this version is there already. Skipped when the system names no such folder.
+void WriteFirstRunRecord(const std::string& programDirectory, const TStorageFolders& folders);

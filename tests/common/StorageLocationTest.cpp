@@ -1,0 +1,289 @@
+// The program and storage directories and the first-run record, run against a temporary folder tree
+// that stands in for the program's folder and the two application-data folders.
+
+#include "common/StorageLocation.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "platform/Os.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadFileText;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+const std::string d(1, os::PathDelimiter());
+
+const char* const kVersion = "Version 1.630 (21.07.2017)";
+
+std::string LocalStamp(std::time_t stamp) {
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::localtime(&stamp));
+  return text;
+}
+
+class StorageLocationTest : public ::testing::Test {
+ protected:
+  StorageLocationTest()
+      : programDirectory(temp.File("Program") + d),
+        local(temp.File("Local")),
+        common(temp.File("Common")),
+        folders{local, common} {
+    fs::create_directory(temp.Path() / "Program");
+    fs::create_directory(temp.Path() / "Local");
+    fs::create_directory(temp.Path() / "Common");
+  }
+  void SetUp() override { savedDirectory = os::CurrentDirectory(); }
+  // The storage code moves the current directory into the temporary tree; it must be back out before
+  // the tree is removed.
+  void TearDown() override { os::ChangeCurrentDirectory(savedDirectory); }
+
+  void WriteSavePath(const std::string& content) {
+    WriteFileBytes(programDirectory + "SavePath.ini", content);
+  }
+  // (Without the trailing delimiter: the Windows C library's stat refuses a folder written with one.)
+  bool CurrentIsProgramDirectory() const {
+    return fs::equivalent(os::CurrentDirectory(), temp.Path() / "Program");
+  }
+  std::string DefaultDirectory(const char* programFolder) const {
+    return local + d + "Norvane" + d + programFolder + d;
+  }
+  std::string RecordFolder() const { return common + d + "Norvane" + d + "Letrana" + d; }
+  std::string RecordFile() const { return RecordFolder() + "Installation.ini"; }
+
+  // The record as a default start of this version writes it; only the date may differ.
+  void ExpectFreshRecord(std::time_t before, std::time_t after) const {
+    ASSERT_TRUE(fs::is_regular_file(RecordFile()));
+    const std::string text = ReadFileText(RecordFile());
+    const std::string head = "InstallationDirectory=\"" + programDirectory +
+                             "\"\r\n"
+                             "LanguageFile=\"Letrana_Languages.ini\"\r\n"
+                             "IniFile=\"Letrana.ini\"\r\n"
+                             "Version=\"Version 1.630 (21.07.2017)\"\r\n"
+                             "InstallDate=\"";
+    ASSERT_EQ(text.substr(0, head.size()), head) << text;
+    const std::string rest = text.substr(head.size());
+    ASSERT_TRUE(std::regex_match(rest, std::regex("\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\"\r\n")))
+        << rest;
+    // This format sorts like time: the date lies between the clock readings around the call.
+    const std::string date = rest.substr(0, 19);
+    EXPECT_LE(LocalStamp(before - 1), date);
+    EXPECT_LE(date, LocalStamp(after + 1));
+  }
+
+  TempDir temp;
+  const std::string programDirectory, local, common;
+  const TStorageFolders folders;
+  std::string savedDirectory;
+};
+
+TEST_F(StorageLocationTest, ProgramDirectoryIsTheAbsoluteFolderOfTheExecutable) {
+  ASSERT_TRUE(os::ChangeCurrentDirectory(temp.Path().string()));
+  const std::string current = os::CurrentDirectory();
+  EXPECT_EQ(ProgramDirectoryOf("bin" + d + "Letrana.exe", 1024), current + d + "bin" + d);
+  EXPECT_EQ(ProgramDirectoryOf(current + d + "a" + d + ".." + d + "b" + d + "Snapora.exe", 4096),
+            current + d + "b" + d);
+  // A name that cannot be made absolute within the buffer leaves the current directory.
+  EXPECT_EQ(ProgramDirectoryOf("bin" + d + "Letrana.exe", 8), current + d);
+  EXPECT_EQ(ProgramDirectoryOf("", 1024), current + d);
+
+  // The running executable: this test itself.
+  const std::string own = DetermineProgramDirectory(LetranaStorage);
+  ASSERT_FALSE(own.empty());
+  EXPECT_EQ(own.back(), d[0]);
+#ifdef _WIN32
+  EXPECT_TRUE(os::FileExists(own + "common_StorageLocationTest.exe")) << own;
+#else
+  EXPECT_TRUE(os::FileExists(own + "common_StorageLocationTest")) << own;
+#endif
+  EXPECT_EQ(DetermineProgramDirectory(SnaporaStorage), own);
+}
+
+TEST_F(StorageLocationTest, WithoutSavePathTheDefaultFolderIsMadeAndTheRecordWritten) {
+  const std::string before = os::CurrentDirectory();
+  const std::time_t start = std::time(nullptr);
+  const TStorageLocation location = DetermineStorageDirectory(LetranaStorage, programDirectory, folders);
+  const std::time_t end = std::time(nullptr);
+
+  EXPECT_EQ(location.StorageDirectory, DefaultDirectory("Letrana"));
+  EXPECT_FALSE(location.StorageRedirected);
+  EXPECT_TRUE(os::DirectoryExists(local + d + "Norvane"));
+  EXPECT_TRUE(os::DirectoryExists(location.StorageDirectory));
+  ExpectFreshRecord(start, end);
+  // Without SavePath.ini the current directory stays where it was.
+  EXPECT_EQ(os::CurrentDirectory(), before);
+
+  // A second start finds everything in place and changes nothing.
+  const std::string record = ReadFileText(RecordFile());
+  const TStorageLocation again = DetermineStorageDirectory(LetranaStorage, programDirectory, folders);
+  EXPECT_EQ(again.StorageDirectory, location.StorageDirectory);
+  EXPECT_EQ(ReadFileText(RecordFile()), record);
+}
+
+TEST_F(StorageLocationTest, CaptureToolUsesTheViewersFolderAndNeverWritesARecord) {
+  TStorageLocation location = DetermineStorageDirectory(SnaporaStorage, programDirectory, folders);
+  EXPECT_EQ(location.StorageDirectory, DefaultDirectory("Pixolan"));
+  EXPECT_FALSE(location.StorageRedirected);
+  EXPECT_TRUE(os::DirectoryExists(location.StorageDirectory));
+  EXPECT_FALSE(fs::exists(local + d + "Norvane" + d + "Letrana"));
+
+  WriteSavePath("ApplicationStorage=\"NoSuchFolder\"\r\n");
+  location = DetermineStorageDirectory(SnaporaStorage, programDirectory, folders);
+  EXPECT_EQ(location.StorageDirectory, DefaultDirectory("Pixolan"));
+
+  EXPECT_TRUE(fs::is_empty(common)) << "nothing under the common application-data folder";
+}
+
+TEST_F(StorageLocationTest, RelativeRedirectionIsTakenFromTheProgramDirectory) {
+  fs::create_directory(fs::path(programDirectory) / "Data");
+  // A folder of the same name beside the current directory must not be the one found.
+  fs::create_directories(temp.Path() / "Elsewhere" / "Data");
+  ASSERT_TRUE(os::ChangeCurrentDirectory(temp.File("Elsewhere")));
+
+  WriteSavePath("ApplicationStorage=\"Data\"\r\n");
+  TStorageLocation location = DetermineStorageDirectory(LetranaStorage, programDirectory, folders);
+  EXPECT_EQ(location.StorageDirectory, programDirectory + "Data" + d);
+  EXPECT_TRUE(location.StorageRedirected);
+  EXPECT_TRUE(CurrentIsProgramDirectory());
+  EXPECT_TRUE(fs::is_empty(local)) << "no per-user folder on a redirected start";
+  EXPECT_TRUE(fs::is_empty(common)) << "no first-run record on a redirected start";
+
+  // Written with a trailing delimiter or a "." part, the value names the same folder.
+  for (const std::string& value : {"Data" + d, "." + d + "Data"}) {
+    WriteSavePath("ApplicationStorage=\"" + value + "\"\r\n");
+    location = DetermineStorageDirectory(LetranaStorage, programDirectory, folders);
+    EXPECT_EQ(location.StorageDirectory, programDirectory + "Data" + d) << value;
+    EXPECT_TRUE(location.StorageRedirected);
+  }
+  EXPECT_TRUE(fs::is_empty(local));
+}
+
+TEST_F(StorageLocationTest, AbsoluteRedirectionIsKeptInItsAbsoluteForm) {
+  const std::string portable = temp.File("Portable Storage");
+  ASSERT_TRUE(os::MakeDirectory(portable));
+
+  WriteSavePath("Comment=\"the stick\"\r\nApplicationStorage=\"" + portable + "\"\r\n");
+  TStorageLocation location = DetermineStorageDirectory(LetranaStorage, programDirectory, folders);
+  EXPECT_EQ(location.StorageDirectory, portable + d);
+  EXPECT_TRUE(location.StorageRedirected);
+  EXPECT_TRUE(CurrentIsProgramDirectory());
+
+  // ".." parts are resolved.
+  WriteSavePath("ApplicationStorage=\"" + programDirectory + ".." + d + "Portable Storage\"\r\n");
+  location = DetermineStorageDirectory(SnaporaStorage, programDirectory, folders);
+  EXPECT_EQ(location.StorageDirectory, portable + d);
+  EXPECT_TRUE(location.StorageRedirected);
+
+  EXPECT_TRUE(fs::is_empty(local));
+  EXPECT_TRUE(fs::is_empty(common));
+  EXPECT_TRUE(fs::is_empty(portable)) << "a redirected folder is used as it is";
+}
+
+TEST_F(StorageLocationTest, RedirectionToNoFolderFallsBackButStillMovesTheCurrentDirectory) {
+  WriteFileBytes(programDirectory + "NotAFolder.txt", "x");
+  for (const std::string& value :
+       {std::string("NoSuchFolder"), std::string("NotAFolder.txt"), temp.File("Gone") + d}) {
+    SCOPED_TRACE(value);
+    ASSERT_TRUE(os::ChangeCurrentDirectory(temp.Path().string()));
+    fs::remove(RecordFile());
+    WriteSavePath("ApplicationStorage=\"" + value + "\"\r\n");
+    const std::time_t start = std::time(nullptr);
+    const TStorageLocation location = DetermineStorageDirectory(LetranaStorage, programDirectory, folders);
+    const std::time_t end = std::time(nullptr);
+    EXPECT_EQ(location.StorageDirectory, DefaultDirectory("Letrana"));
+    EXPECT_FALSE(location.StorageRedirected);
+    EXPECT_TRUE(os::DirectoryExists(location.StorageDirectory));
+    EXPECT_TRUE(CurrentIsProgramDirectory());
+    ExpectFreshRecord(start, end);
+  }
+}
+
+TEST_F(StorageLocationTest, SavePathWithoutAValueStillMovesTheCurrentDirectory) {
+  for (const std::string content :
+       {"ApplicationStorage=\"\"\r\n", "Other=\"Data\"\r\n", "\r\n", "ApplicationStorage=Data\r\n"}) {
+    SCOPED_TRACE(content);
+    ASSERT_TRUE(os::ChangeCurrentDirectory(temp.Path().string()));
+    WriteSavePath(content);
+    const TStorageLocation location = DetermineStorageDirectory(LetranaStorage, programDirectory, folders);
+    EXPECT_EQ(location.StorageDirectory, DefaultDirectory("Letrana"));
+    EXPECT_FALSE(location.StorageRedirected);
+    EXPECT_TRUE(CurrentIsProgramDirectory());
+  }
+
+  // A file of zero bytes does not load, so it is as if there were none.
+  ASSERT_TRUE(os::ChangeCurrentDirectory(temp.Path().string()));
+  const std::string before = os::CurrentDirectory();
+  WriteSavePath("");
+  const TStorageLocation location = DetermineStorageDirectory(LetranaStorage, programDirectory, folders);
+  EXPECT_EQ(location.StorageDirectory, DefaultDirectory("Letrana"));
+  EXPECT_EQ(os::CurrentDirectory(), before);
+}
+
+TEST_F(StorageLocationTest, RecordOfThisVersionIsLeftUntouched) {
+  fs::create_directories(RecordFolder());
+  const std::string old = "InstallationDirectory=\"C:\\Old Place\\\"\r\nVersion=\"" + std::string(kVersion) +
+                          "\"\r\nInstallDate=\"2017-07-21 14:03:09\"\r\nNote=\"kept\"";
+  WriteFileBytes(RecordFile(), old);
+  const auto stamp = fs::last_write_time(RecordFile());
+
+  WriteFirstRunRecord(programDirectory, folders);
+  EXPECT_EQ(ReadFileText(RecordFile()), old);
+  EXPECT_EQ(fs::last_write_time(RecordFile()), stamp);
+
+  DetermineStorageDirectory(LetranaStorage, programDirectory, folders);
+  EXPECT_EQ(ReadFileText(RecordFile()), old);
+}
+
+TEST_F(StorageLocationTest, RecordOfAnotherOrNoVersionIsRewrittenWhole) {
+  fs::create_directories(RecordFolder());
+  const std::string others[] = {
+      "InstallationDirectory=\"C:\\Old\\\"\r\nVersion=\"Version 1.620 (01.02.2016)\"\r\nExtra=\"old\"\r\n",
+      "Version=\"Version 1.630 (21.07.2017) \"\r\n",
+      "Version=\"version 1.630 (21.07.2017)\"\r\n",
+      "InstallDate=\"2017-07-21 14:03:09\"\r\n",
+      "",
+      "garbage without any entry",
+  };
+  for (const std::string& other : others) {
+    SCOPED_TRACE(other);
+    WriteFileBytes(RecordFile(), other);
+    const std::time_t start = std::time(nullptr);
+    WriteFirstRunRecord(programDirectory, folders);
+    const std::time_t end = std::time(nullptr);
+    ExpectFreshRecord(start, end);
+  }
+}
+
+TEST_F(StorageLocationTest, MissingApplicationDataFoldersAreSurvived) {
+  // The system names folders that are not there: both creations fail and nothing is written.
+  const TStorageFolders missing{temp.File("NoLocal"), temp.File("NoCommon")};
+  TStorageLocation location = DetermineStorageDirectory(LetranaStorage, programDirectory, missing);
+  EXPECT_EQ(location.StorageDirectory, temp.File("NoLocal") + d + "Norvane" + d + "Letrana" + d);
+  EXPECT_FALSE(location.StorageRedirected);
+  EXPECT_FALSE(fs::exists(temp.Path() / "NoLocal"));
+  EXPECT_FALSE(fs::exists(temp.Path() / "NoCommon"));
+
+  // The system names no folders at all: the settings stay beside the program, no record is written.
+  const std::string before = os::CurrentDirectory();
+  for (const auto& program : {LetranaStorage, SnaporaStorage}) {
+    location = DetermineStorageDirectory(program, programDirectory, TStorageFolders{});
+    EXPECT_EQ(location.StorageDirectory, programDirectory);
+    EXPECT_FALSE(location.StorageRedirected);
+  }
+  WriteFirstRunRecord(programDirectory, TStorageFolders{});
+  WriteFirstRunRecord(programDirectory, TStorageFolders{"", ""});
+  EXPECT_TRUE(fs::is_empty(temp.Path() / "Program"));
+  EXPECT_EQ(os::CurrentDirectory(), before);
+  EXPECT_TRUE(fs::is_empty(local));
+  EXPECT_TRUE(fs::is_empty(common));
+}
+
+}  // namespace
