@@ -319,7 +319,8 @@ void ListView::SetSelected(int index, bool selected) {
 }
 
 int ListView::SelCount() const {
-  return static_cast<int>(std::count_if(items_.begin(), items_.end(), [](const Item& i) { return i.selected; }));
+  return static_cast<int>(
+      std::count_if(items_.begin(), items_.end(), [](const Item& i) { return i.selected; }));
 }
 
 int ListView::FirstSelected() const {
@@ -605,7 +606,9 @@ std::string Application::ErrorBoxText(const std::string& message) {
   return message;
 }
 
-void Application::ShowError(const std::string& message) { native::ShowErrorBox(title_, ErrorBoxText(message)); }
+void Application::ShowError(const std::string& message) {
+  native::ShowErrorBox(title_, ErrorBoxText(message));
+}
 
 void Application::HandleException(const std::exception& error) { ShowError(error.what()); }
 

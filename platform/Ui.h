@@ -195,8 +195,8 @@ struct LabelProps {
   bool autoSize = true;
   bool wordWrap = false;
   TextAlign alignment = TextAlign::Left;
-  std::optional<Font> font;  // a font of its own, else the parent's
-  std::optional<TColor> color;   // a background of its own, else the parent's (transparent)
+  std::optional<Font> font;     // a font of its own, else the parent's
+  std::optional<TColor> color;  // a background of its own, else the parent's (transparent)
 };
 class Label : public Control {
  public:
@@ -508,15 +508,15 @@ enum class FormPosition { Designed, MainFormCenter, ScreenCenter };
 
 struct FormProps {
   std::string caption;
-  Rect bounds;                  // outer bounds; with clientWidth/clientHeight only left and top count
+  Rect bounds;  // outer bounds; with clientWidth/clientHeight only left and top count
   int clientWidth = -1, clientHeight = -1;
   int minWidth = 0, minHeight = 0;  // outer size constraints
   BorderStyle borderStyle = BorderStyle::Sizeable;
-  bool captionButtons = true;   // system menu, minimise and maximise buttons
+  bool captionButtons = true;  // system menu, minimise and maximise buttons
   FormPosition position = FormPosition::Designed;
   Font font;
   TColor color = clBtnFace;
-  bool showIcon = true;         // the program's icon in the caption bar
+  bool showIcon = true;  // the program's icon in the caption bar
 };
 
 enum class WindowState { Normal, Minimized, Maximized };
@@ -560,7 +560,7 @@ class Form : public Control {
   std::function<void()> OnCreate, OnShow, OnResize, OnClose;
 
   // Backend use.
-  void NativeClientResized();       // the client area changed size: realign and OnResize
+  void NativeClientResized();  // the client area changed size: realign and OnResize
   void NativeCloseRequested() { Close(); }
   void NativeWindowStateChanged(WindowState state) { windowState_ = state; }
   // Registered parts, for the backend to mirror.

@@ -62,8 +62,8 @@ void ImageListChanged(ImageList& list);               // size changed or cleared
 void ImageAdded(ImageList& list, int index);          // an image was appended
 void ListItemsAdded(ListView& view, int firstIndex);  // items from firstIndex to the end are new
 void ListCleared(ListView& view);
-void ListItemSelected(ListView& view, int index);     // the class changed this item's selected state
-void ListUpdating(ListView& view, bool suspended);    // repainting suspended (true) or resumed (false)
+void ListItemSelected(ListView& view, int index);   // the class changed this item's selected state
+void ListUpdating(ListView& view, bool suspended);  // repainting suspended (true) or resumed (false)
 
 // ---- Dialogs ----------------------------------------------------------------------------------------
 // Each shows its dialog modally and, on OK, writes the answer into the dialog object and returns true.

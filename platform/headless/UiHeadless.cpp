@@ -172,7 +172,8 @@ bool ExecuteColorDialog(ColorDialog& dialog) {
 }
 
 bool ExecuteSaveDialog(SaveDialog& dialog) {
-  S().openings.push_back({.dialog = &dialog, .fileName = dialog.FileName(), .filterIndex = dialog.FilterIndex()});
+  S().openings.push_back(
+      {.dialog = &dialog, .fileName = dialog.FileName(), .filterIndex = dialog.FilterIndex()});
   const auto answer = NextAnswer(dialog);
   if (!answer || !std::holds_alternative<SaveAnswer>(*answer)) return false;
   const auto& save = std::get<SaveAnswer>(*answer);
