@@ -35,4 +35,14 @@ class class_init {
   std::string Footer;
   std::string Body;
   std::int32_t Cursor;
+
+ private:
+  // XML form: Header and Footer made from RootName (plain form: left empty).
+  void RebuildHeaderAndFooter();
+  void SetRootName(std::string name);
+  // Takes the file text (already cut at its first NUL byte) apart into Body; false when malformed.
+  bool Parse(std::string text);
+  // The value of the first entry with this key at or after the offset; moves Cursor past it.
+  // Empty text, Cursor unchanged, when there is none.
+  std::string Find(std::int32_t start, const std::string& key);
 };
