@@ -1,0 +1,125 @@
+#pragma once
+// Measuring one-line texts in a font and drawing them with an opaque background onto a TBitmap.
+// Implemented by each backend: GDI on Windows (GetTextExtentPoint32A, ExtTextOutA with ETO_OPAQUE),
+// FreeType with fontconfig in the headless backend. Texts are 8-bit strings in the ANSI code page
+// (Windows-1252); every byte is one character, and a zero byte is a character like any other.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "imaging/Graphics.h"
+
+namespace ui {
+
+// Character-set numbers of a font, as the system counts them (0 to 255).
+constexpr int kAnsiCharset = 0;
+constexpr int kDefaultCharset = 1;
+constexpr int kSymbolCharset = 2;
+
+// Pitch of a font, numbered as the settings file stores it.
+enum class FontPitch { Default = 0, Variable = 1, Fixed = 2 };
+
+// A font as the programs describe it: face name, size in points, style, character set, colour.
+struct Font {
+  std::string name = "MS Sans Serif";  // at most 31 bytes are used, as a LOGFONT holds them
+  int size = 8;                        // points; see FontHeightForSize for what 0 and negatives mean
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+  bool strikeOut = false;
+  int charset = kDefaultCharset;  // values outside 0 to 255 count as kDefaultCharset
+  FontPitch pitch = FontPitch::Default;
+  TColor color = clBlack;
+
+  bool operator==(const Font&) const = default;
+};
+
+// a * b / c rounded to the nearest integer, halves away from zero, as the system's MulDiv rounds;
+// c must not be 0.
+constexpr long long MulDiv64(long long a, long long b, long long c) {
+  const long long product = a * b;
+  const long long divisor = c < 0 ? -c : c;
+  const long long magnitude = ((product < 0 ? -product : product) + divisor / 2) / divisor;
+  return (product < 0) != (c < 0) ? -magnitude : magnitude;
+}
+// The system's MulDiv: as MulDiv64, but -1 when c is 0 or the result does not fit into an int.
+constexpr int MulDivRounded(int a, int b, int c) {
+  if (c == 0) return -1;
+  const long long result = MulDiv64(a, b, c);
+  return result < -2147483647LL - 1 || result > 2147483647LL ? -1 : static_cast<int>(result);
+}
+
+// The font height in pixels that a size in points gives at a resolution: -MulDiv(size, ppi, 72).
+// Negative is the character height (the em), as a LOGFONT's lfHeight; a negative size therefore gives
+// a positive height, which asks for that cell height instead, and size 0 leaves the height to the
+// system's default.
+constexpr int FontHeightForSize(int points, int pixelsPerInch) {
+  return -MulDivRounded(points, pixelsPerInch, 72);
+}
+// The size in points of a font height in pixels: -MulDiv(height, 72, ppi).
+constexpr int FontSizeForHeight(int height, int pixelsPerInch) {
+  return -MulDivRounded(height, 72, pixelsPerInch);
+}
+
+// Font heights beyond this many pixels (either sign) are refused.
+constexpr int kMaxFontHeight = 8192;
+
+struct TextExtent {
+  int width = 0;   // the sum of the characters' advance widths
+  int height = 0;  // the font's line height (ascent + descent); 0 for the empty text
+  bool operator==(const TextExtent&) const = default;
+};
+
+// One font realised at one resolution, ready to measure and draw any number of texts. Create it
+// once and reuse it: realising a font is much dearer than measuring or drawing a character.
+// A renderer is used by one thread at a time.
+class TextRenderer {
+ public:
+  // Throws std::invalid_argument for a resolution outside 1 to 10000 pixels per inch or a height
+  // beyond kMaxFontHeight, std::runtime_error when the system cannot provide the font. An unknown
+  // face name is not an error: the system's substitute is used, as it would be on screen.
+  TextRenderer(const Font& font, int pixelsPerInch);
+  ~TextRenderer();
+  TextRenderer(TextRenderer&&) noexcept;
+  TextRenderer& operator=(TextRenderer&&) noexcept;
+  TextRenderer(const TextRenderer&) = delete;
+  TextRenderer& operator=(const TextRenderer&) = delete;
+
+  const Font& GetFont() const;
+  int PixelsPerInch() const;
+
+  // The line height of the font in pixels (the height of every non-empty one-line text) and the
+  // distance from the top of a line to its baseline.
+  int LineHeight() const;
+  int Ascent() const;
+  // The face that is actually drawn with, which may be a substitute for the name asked for.
+  std::string FaceName() const;
+  // True when the face drawn with is a symbol font: bytes then go through its symbol map instead of
+  // the code page.
+  bool IsSymbolFont() const;
+
+  // Width and height of the text on one line, as GetTextExtentPoint32A gives them.
+  TextExtent Measure(std::string_view text) const;
+
+  // Draws the text with its top-left corner at (x, y): the rectangle from (x, y), Measure(text).width
+  // wide and LineHeight() high, becomes the background colour, and the glyphs are drawn on it in the
+  // text colour, anti-aliased as the platform does by default; underline and strike-out are lines
+  // across the whole rectangle. Pixels outside the rectangle stay as they were, except the parts of
+  // glyphs that reach beyond their advance width (italic and some letters overhang), which are
+  // drawn where they fall, as the platform draws them. Whatever falls outside the bitmap is lost.
+  // Colours are RGB values; a system-colour value (top bit set) uses its low 24 bits.
+  void DrawOpaque(TBitmap& bitmap, int x, int y, std::string_view text, TColor textColor,
+                  TColor backgroundColor) const;
+  // The same in the font's own colour.
+  void DrawOpaque(TBitmap& bitmap, int x, int y, std::string_view text, TColor backgroundColor) const {
+    DrawOpaque(bitmap, x, y, text, GetFont().color, backgroundColor);
+  }
+
+ private:
+  struct Impl;
+  const Impl& Get() const;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace ui

@@ -1,0 +1,262 @@
+// Text measuring and drawing with GDI: the font is realised once in a memory device context; drawing
+// goes through a 32-bit top-down DIB section that receives the rows of the bitmap the text touches,
+// is drawn on by ExtTextOutA and is copied back.
+
+#include "platform/Text.h"
+
+// After Text.h: <windows.h> defines RGB and GetRValue as macros, which Graphics.h declares as functions.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+namespace ui {
+namespace {
+
+struct DcDeleter {
+  void operator()(HDC dc) const { DeleteDC(dc); }
+};
+using DcHandle = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
+
+struct GdiObjectDeleter {
+  void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
+using BitmapHandle = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter>;
+
+// An object selected into a device context; the one it replaced is selected back when this goes.
+class Selection {
+ public:
+  Selection() = default;
+  Selection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {
+    if (old_ == nullptr || old_ == HGDI_ERROR)
+      throw std::runtime_error("A drawing object cannot be selected");
+  }
+  Selection(Selection&& other) noexcept
+      : dc_(std::exchange(other.dc_, nullptr)), old_(std::exchange(other.old_, nullptr)) {}
+  Selection& operator=(Selection&& other) noexcept {
+    if (this != &other) {
+      Restore();
+      dc_ = std::exchange(other.dc_, nullptr);
+      old_ = std::exchange(other.old_, nullptr);
+    }
+    return *this;
+  }
+  ~Selection() { Restore(); }
+  void Restore() {
+    if (dc_ != nullptr && old_ != nullptr) SelectObject(dc_, old_);
+    dc_ = nullptr;
+    old_ = nullptr;
+  }
+
+ private:
+  HDC dc_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+};
+
+BYTE PitchBits(FontPitch pitch) {
+  switch (pitch) {
+    case FontPitch::Variable:
+      return VARIABLE_PITCH;
+    case FontPitch::Fixed:
+      return FIXED_PITCH;
+    case FontPitch::Default:
+      break;
+  }
+  return DEFAULT_PITCH;
+}
+
+COLORREF ToColorRef(TColor color) { return static_cast<COLORREF>(color & 0xFFFFFFu); }
+
+}  // namespace
+
+struct TextRenderer::Impl {
+  Font font;
+  int pixelsPerInch = 0;
+  TEXTMETRICA metrics{};
+  std::string faceName;
+  // How far glyphs reach beyond their cell to the left and right at most, in pixels.
+  int leftOverhang = 0;
+  int rightOverhang = 0;
+
+  // Declared in the order of creation; the selections go first when the renderer goes, so that the
+  // context holds its own objects again before the font, the DIB section and the context are deleted.
+  DcHandle dc;
+  FontHandle hfont;
+  BitmapHandle dib;
+  std::uint32_t* dibBits = nullptr;
+  int dibWidth = 0;
+  int dibHeight = 0;
+  Selection fontSelection;
+  Selection dibSelection;
+
+  // Makes the DIB section at least width x height pixels; its contents are undefined afterwards.
+  void ReserveDib(int width, int height) {
+    if (width <= dibWidth && height <= dibHeight) return;
+    const int newWidth = std::max(width, dibWidth);
+    const int newHeight = std::max(height, dibHeight);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = newWidth;
+    info.bmiHeader.biHeight = -newHeight;  // top-down: row 0 first, as TBitmap holds its rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    BitmapHandle created(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!created || bits == nullptr) {
+      throw std::runtime_error("A drawing surface of " + std::to_string(newWidth) + " x " +
+                               std::to_string(newHeight) + " pixels cannot be created");
+    }
+    dibSelection.Restore();
+    dib.reset();
+    dibBits = nullptr;
+    dibWidth = dibHeight = 0;
+    dibSelection = Selection(dc.get(), created.get());
+    dib = std::move(created);
+    dibBits = static_cast<std::uint32_t*>(bits);
+    dibWidth = newWidth;
+    dibHeight = newHeight;
+  }
+
+  SIZE Extent(std::string_view text) const {
+    SIZE size{0, 0};
+    if (text.empty()) return size;
+    if (text.size() > 0x7FFFFFFF)
+      throw std::length_error("A text of more than 2^31 characters cannot be measured");
+    if (!GetTextExtentPoint32A(dc.get(), text.data(), static_cast<int>(text.size()), &size)) {
+      throw std::runtime_error("The text cannot be measured in the font \"" + font.name + "\"");
+    }
+    return size;
+  }
+};
+
+TextRenderer::TextRenderer(const Font& font, int pixelsPerInch) : impl_(std::make_unique<Impl>()) {
+  if (pixelsPerInch < 1 || pixelsPerInch > 10000) {
+    throw std::invalid_argument("Invalid resolution of " + std::to_string(pixelsPerInch) +
+                                " pixels per inch");
+  }
+  const long long height = -MulDiv64(font.size, pixelsPerInch, 72);
+  if (height > kMaxFontHeight || height < -kMaxFontHeight) {
+    throw std::invalid_argument("Font size " + std::to_string(font.size) + " is out of range");
+  }
+  Impl& impl = *impl_;
+  impl.font = font;
+  impl.pixelsPerInch = pixelsPerInch;
+
+  LOGFONTA logFont{};
+  logFont.lfHeight = static_cast<LONG>(height);
+  logFont.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+  logFont.lfItalic = font.italic ? TRUE : FALSE;
+  logFont.lfUnderline = font.underline ? TRUE : FALSE;
+  logFont.lfStrikeOut = font.strikeOut ? TRUE : FALSE;
+  logFont.lfCharSet =
+      static_cast<BYTE>(font.charset >= 0 && font.charset <= 255 ? font.charset : DEFAULT_CHARSET);
+  logFont.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  logFont.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  logFont.lfQuality = DEFAULT_QUALITY;
+  logFont.lfPitchAndFamily = PitchBits(font.pitch) | FF_DONTCARE;
+  std::memcpy(logFont.lfFaceName, font.name.data(), std::min<std::size_t>(font.name.size(), LF_FACESIZE - 1));
+
+  impl.hfont.reset(CreateFontIndirectA(&logFont));
+  if (!impl.hfont) throw std::runtime_error("The font \"" + font.name + "\" cannot be created");
+  impl.dc.reset(CreateCompatibleDC(nullptr));
+  if (!impl.dc) throw std::runtime_error("A drawing context cannot be created");
+  impl.fontSelection = Selection(impl.dc.get(), impl.hfont.get());
+  if (!GetTextMetricsA(impl.dc.get(), &impl.metrics)) {
+    throw std::runtime_error("The metrics of the font \"" + font.name + "\" cannot be read");
+  }
+  // The widest overhang of any character, from the glyphs' A and C spacing (negative = overhang);
+  // fonts without those (raster fonts) reach at most their overhang and a line height.
+  ABC spacing[256];
+  if (GetCharABCWidthsA(impl.dc.get(), 0, 255, spacing)) {
+    for (const ABC& abc : spacing) {
+      impl.leftOverhang = std::max(impl.leftOverhang, -abc.abcA);
+      impl.rightOverhang = std::max(impl.rightOverhang, -abc.abcC);
+    }
+  } else {
+    impl.leftOverhang = impl.rightOverhang = impl.metrics.tmHeight;
+  }
+  // A pixel more on each side for smoothed edges, and the overhang GDI adds to synthesised styles.
+  impl.leftOverhang += 1 + impl.metrics.tmOverhang;
+  impl.rightOverhang += 1 + impl.metrics.tmOverhang;
+
+  char face[LF_FACESIZE + 1] = {};
+  const int length = GetTextFaceA(impl.dc.get(), sizeof(face), face);
+  impl.faceName.assign(face, length > 0 ? std::strlen(face) : 0);
+}
+
+TextRenderer::~TextRenderer() = default;
+TextRenderer::TextRenderer(TextRenderer&&) noexcept = default;
+TextRenderer& TextRenderer::operator=(TextRenderer&&) noexcept = default;
+
+const TextRenderer::Impl& TextRenderer::Get() const {
+  if (!impl_) throw std::logic_error("A text renderer was used after it was moved from");
+  return *impl_;
+}
+
+const Font& TextRenderer::GetFont() const { return Get().font; }
+int TextRenderer::PixelsPerInch() const { return Get().pixelsPerInch; }
+int TextRenderer::LineHeight() const { return Get().metrics.tmHeight; }
+int TextRenderer::Ascent() const { return Get().metrics.tmAscent; }
+std::string TextRenderer::FaceName() const { return Get().faceName; }
+bool TextRenderer::IsSymbolFont() const { return Get().metrics.tmCharSet == SYMBOL_CHARSET; }
+
+TextExtent TextRenderer::Measure(std::string_view text) const {
+  const SIZE size = Get().Extent(text);
+  return {static_cast<int>(size.cx), static_cast<int>(size.cy)};
+}
+
+void TextRenderer::DrawOpaque(TBitmap& bitmap, int x, int y, std::string_view text, TColor textColor,
+                              TColor backgroundColor) const {
+  Impl& impl = const_cast<Impl&>(Get());
+  if (bitmap.Empty() || text.empty()) return;
+  const int lineHeight = impl.metrics.tmHeight;
+  // GDI clips glyphs to the line (the font's ascent and descent), so only these rows can change, and
+  // only the columns of the cell and of the glyphs' overhang on either side.
+  const long long top = std::max<long long>(y, 0);
+  const long long bottom = std::min<long long>(static_cast<long long>(y) + lineHeight, bitmap.Height());
+  if (top >= bottom) return;
+  const SIZE extent = impl.Extent(text);
+  const long long left = std::max<long long>(static_cast<long long>(x) - impl.leftOverhang, 0);
+  const long long right =
+      std::min<long long>(static_cast<long long>(x) + extent.cx + impl.rightOverhang, bitmap.Width());
+  if (left >= right) return;
+
+  const int rows = static_cast<int>(bottom - top);
+  const int columns = static_cast<int>(right - left);
+  impl.ReserveDib(columns, rows);
+  const std::size_t rowBytes = static_cast<std::size_t>(columns) * sizeof(std::uint32_t);
+  for (int row = 0; row < rows; ++row) {
+    std::memcpy(impl.dibBits + static_cast<std::size_t>(row) * impl.dibWidth,
+                bitmap.ScanLine(static_cast<int>(top) + row) + left, rowBytes);
+  }
+  GdiFlush();
+
+  HDC dc = impl.dc.get();
+  SetTextColor(dc, ToColorRef(textColor));
+  SetBkColor(dc, ToColorRef(backgroundColor));
+  const int dibX = static_cast<int>(x - left);
+  const int dibY = static_cast<int>(y - top);
+  const RECT cell{dibX, dibY, static_cast<LONG>(dibX + extent.cx), dibY + lineHeight};
+  if (!ExtTextOutA(dc, dibX, dibY, ETO_OPAQUE, &cell, text.data(), static_cast<UINT>(text.size()), nullptr)) {
+    throw std::runtime_error("The text cannot be drawn in the font \"" + impl.font.name + "\"");
+  }
+  GdiFlush();
+
+  // A 16-bit picture keeps the top 5 bits of each channel, as everything else drawn on it does.
+  const std::uint32_t mask = bitmap.BitsPerPixel() == 16 ? 0xF8F8F8u : 0xFFFFFFu;
+  for (int row = 0; row < rows; ++row) {
+    const std::uint32_t* source = impl.dibBits + static_cast<std::size_t>(row) * impl.dibWidth;
+    TBitmap::Pixel32* target = bitmap.ScanLine(static_cast<int>(top) + row) + left;
+    for (int column = 0; column < columns; ++column) target[column] = source[column] & mask;
+  }
+}
+
+}  // namespace ui
