@@ -15,7 +15,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools
   wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick file
   libjpeg62-turbo-dev libgif-dev libgtest-dev googletest libgmock-dev libbenchmark-dev
-  libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
+  libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core fonts-wine
   python3-pil
 )
 
