@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <cstdint>
 #include <stdexcept>
+#include <string>
 
 #include "imaging/Graphics.h"
 
@@ -12,7 +14,14 @@ void TBitmap::SetSize(int width, int height) {
     pixels_.clear();
     pixels_.shrink_to_fit();
   } else {
-    std::vector<Pixel32> resized(static_cast<std::size_t>(width) * height, Reduce(ToPixel32(fillColor_)));
+    // Counted in 64 bits: on a 32-bit target width x height can wrap around to a small number, which
+    // would leave rows outside the allocated pixels.
+    const std::uint64_t count = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    if (count > pixels_.max_size()) {
+      throw std::length_error("bitmap too large: " + std::to_string(width) + " x " + std::to_string(height) +
+                              " pixels");
+    }
+    std::vector<Pixel32> resized(static_cast<std::size_t>(count), Reduce(ToPixel32(fillColor_)));
     const int keepWidth = std::min(width, width_);
     const int keepHeight = std::min(height, height_);
     for (int y = 0; y < keepHeight; ++y) {
@@ -43,8 +52,10 @@ TColor TBitmap::Pixel(int x, int y) const {
 }
 
 void TBitmap::FillRect(int left, int top, int width, int height, TColor color) {
+  // In 64 bits, so that extreme arguments cannot wrap around.
   const int x0 = std::max(left, 0), y0 = std::max(top, 0);
-  const int x1 = std::min(left + width, width_), y1 = std::min(top + height, height_);
+  const int x1 = static_cast<int>(std::min<long long>(static_cast<long long>(left) + width, width_));
+  const int y1 = static_cast<int>(std::min<long long>(static_cast<long long>(top) + height, height_));
   if (x0 >= x1 || y0 >= y1) return;
   const Pixel32 p = Reduce(ToPixel32(color));
   for (int y = y0; y < y1; ++y) std::fill(ScanLine(y) + x0, ScanLine(y) + x1, p);

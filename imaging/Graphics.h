@@ -78,7 +78,8 @@ class TBitmap {
 };
 
 // Writes the bitmap as an uncompressed BMP at its own depth, creating or replacing the file.
-// A bitmap without pixels gives an empty file.
+// A bitmap without pixels gives an empty file. A picture too large for the 32-bit size fields of the
+// headers raises EImageError before the file is created (imaging/Bmp.h).
 void SaveBitmapAsBmp(const TBitmap& bitmap, const std::string& fileName);
 
 // Writes the bitmap as a quality-90 baseline JFIF JPEG, creating or replacing the file.

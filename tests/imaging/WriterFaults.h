@@ -1,0 +1,142 @@
+#pragma once
+// The failure cases every image writer goes through: a file in a folder that does not exist, a target
+// that cannot be replaced, and a full disk. Used by the writers' tests.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#endif
+
+#include "imaging/Errors.h"
+#include "imaging/Graphics.h"
+#include "tests/support/TestSupport.h"
+
+namespace writer_faults {
+
+using Writer = void (*)(const TBitmap&, const std::string&);
+
+// A picture big enough that its file does not fit a stdio buffer, so that a failing write shows in
+// the write itself and not only when the file is closed.
+inline TBitmap NoisyPicture(int width, int height) {
+  TBitmap bitmap;
+  bitmap.SetSize(width, height);
+  unsigned state = 12345;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      state = state * 1103515245u + 12345u;
+      bitmap.SetPixel(x, y, (state >> 8) & 0xFFFFFF);
+    }
+  }
+  return bitmap;
+}
+
+inline TBitmap OnePixel() {
+  TBitmap bitmap;
+  bitmap.SetSize(1, 1);
+  bitmap.SetPixel(0, 0, RGB(1, 2, 3));
+  return bitmap;
+}
+
+template <typename Error>
+void ExpectError(Writer write, const TBitmap& bitmap, const std::string& fileName,
+                 const std::string& message) {
+  try {
+    write(bitmap, fileName);
+    ADD_FAILURE() << "no error for " << fileName;
+  } catch (const Error& error) {
+    EXPECT_EQ(error.what(), message);
+  } catch (const std::exception& error) {
+    ADD_FAILURE() << "wrong error type for " << fileName << ": " << error.what();
+  }
+}
+
+// The file name's folder does not exist: the exact creation error, and nothing is created.
+inline void ExpectMissingFolderFails(Writer write) {
+  testing_support::TempDir dir;
+  const std::string fileName = (dir.Path() / "no-such-folder" / "picture.out").string();
+  ExpectError<EFCreateError>(write, OnePixel(), fileName,
+                             "Datei " + fileName + " kann nicht erstellt werden");
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() / "no-such-folder"));
+  // A bitmap without pixels still creates its (empty) file first, so it fails the same way.
+  ExpectError<EFCreateError>(write, TBitmap(), fileName, "Datei " + fileName + " kann nicht erstellt werden");
+}
+
+// A target that cannot be replaced: a read-only file where the system enforces that for this user
+// (root may write to read-only files, natively and under Wine; found by trying), an existing folder of
+// the target's name, and on Windows a file that another handle holds locked.
+inline void ExpectUnwritableTargetFails(Writer write) {
+  namespace fs = std::filesystem;
+  testing_support::TempDir dir;
+
+  const std::string readOnly = dir.File("read-only.out");
+  testing_support::WriteFileBytes(readOnly, "keep");
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                  fs::perm_options::replace);
+  bool enforced = true;
+  if (std::FILE* probe = std::fopen(readOnly.c_str(), "ab")) {  // append mode: leaves the content
+    std::fclose(probe);
+    enforced = false;
+  }
+  if (enforced) {
+    ExpectError<EFCreateError>(write, NoisyPicture(7, 5), readOnly,
+                               "Datei " + readOnly + " kann nicht erstellt werden");
+    EXPECT_EQ(testing_support::ReadFileText(readOnly), "keep");
+  } else {
+    std::printf("[ INFO ] read-only files are writable for this user; checking the other targets only\n");
+  }
+
+  const std::string folder = dir.File("folder.out");
+  fs::create_directory(folder);
+  ExpectError<EFCreateError>(write, NoisyPicture(7, 5), folder,
+                             "Datei " + folder + " kann nicht erstellt werden");
+  EXPECT_TRUE(fs::is_directory(folder));
+
+#ifdef _WIN32
+  // A file another program holds open without sharing it, which Windows refuses to every user.
+  const std::string locked = dir.File("locked.out");
+  testing_support::WriteFileBytes(locked, "keep");
+  struct Lock {
+    int fd;
+    ~Lock() {
+      if (fd >= 0) _close(fd);
+    }
+  } lock{_sopen(locked.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYRW)};
+  ASSERT_GE(lock.fd, 0);
+  ExpectError<EFCreateError>(write, NoisyPicture(7, 5), locked,
+                             "Datei " + locked + " kann nicht erstellt werden");
+  _close(lock.fd);
+  lock.fd = -1;
+  EXPECT_EQ(testing_support::ReadFileText(locked), "keep");
+#endif
+}
+
+// The device whose writes always fail with "no space left": /dev/full, which Wine reaches through the
+// drive that maps the Unix root. Empty when the system has none.
+inline std::string FullDevice() {
+#ifdef _WIN32
+  const std::string path = "Z:\\dev\\full";
+#else
+  const std::string path = "/dev/full";
+#endif
+  std::FILE* probe = std::fopen(path.c_str(), "wb");
+  if (probe == nullptr) return {};
+  std::fclose(probe);
+  return path;
+}
+
+// A full disk: a small file fails when it is closed, a bigger one in the write itself; both raise the
+// short-write error.
+inline void ExpectFullDiskFails(Writer write, const std::string& device) {
+  ExpectError<EWriteError>(write, OnePixel(), device, "Stream-Write-Fehler");
+  ExpectError<EWriteError>(write, NoisyPicture(300, 200), device, "Stream-Write-Fehler");
+}
+
+}  // namespace writer_faults
