@@ -63,6 +63,9 @@ struct ShortCut {
 class NativeData {
  public:
   virtual ~NativeData() = default;
+  // The system's handle of the native window (an HWND on Windows), for services that name an owner
+  // window (the shell, the special-folder query); null where the component has no window of its own.
+  virtual void* WindowHandle() const { return nullptr; }
 };
 
 // Base of every window, control and non-visual part: not copyable, owned by its form as a member.

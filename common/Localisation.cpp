@@ -1,0 +1,68 @@
+#include "common/Localisation.h"
+
+#include <utility>
+
+#include "platform/Os.h"
+
+std::optional<TListedLanguage> FindListedLanguage(class_init& list, std::string wanted) {
+  if (wanted.empty()) wanted = list.GetString("LanguageDefault", "");
+  // The second read leaves the cursor just past the first LanguageFile value, so the pairs are then
+  // walked forward from there.
+  std::string name = list.GetString("LanguageName", "");
+  std::string file = list.GetString("LanguageFile", "");
+  while (!name.empty() && !file.empty()) {
+    if (name == wanted) return TListedLanguage{std::move(file), std::move(name)};
+    name = list.GetNext("LanguageName");
+    file = list.GetNext("LanguageFile");
+  }
+  return std::nullopt;
+}
+
+std::optional<TListedLanguage> FindInLanguageList(const std::string& programDirectory,
+                                                  const std::string& listFileName,
+                                                  const std::string& wanted) {
+  class_init list(0);
+  if (!list.Load(programDirectory + listFileName)) return std::nullopt;
+  auto found = FindListedLanguage(list, wanted);
+  if (found) found->File = programDirectory + found->File;
+  return found;
+}
+
+std::string LanguageNameWithoutAmpersand(std::string name) {
+  if (!name.empty() && name.front() == '&') name.erase(0, 1);
+  return name;
+}
+
+void TLanguage::Apply(const std::string& path, const std::string& name, const std::string& section) {
+  Name = LanguageNameWithoutAmpersand(name);
+  Section = section;
+  if (path.empty() || !os::FileExists(path)) {
+    Document.Clear();
+    FilePath.clear();
+  } else {
+    Document.Load(path);
+    FilePath = path;
+  }
+}
+
+std::string TLanguage::LookupText(const std::string& key, const std::string& builtIn) {
+  return Document.GetString(Section + "." + key, builtIn);
+}
+
+std::string TLanguage::LookupFullKey(const std::string& fullKey, const std::string& builtIn) {
+  return Document.GetString(fullKey, builtIn);
+}
+
+std::string CaptionWithShortcut(const std::string& caption, const TMenuShortcut& shortcut,
+                                const TShortcutWords& words) {
+  std::string text = caption + "\t";
+  if (shortcut.Ctrl) text += words.Ctrl + "+";
+  if (shortcut.Shift) text += words.Shift + "+";
+  if (shortcut.Alt) text += words.Alt + "+";
+  if (shortcut.Kind == TShortcutKeyKind::FunctionKey) text += words.F;
+  if (shortcut.Kind == TShortcutKeyKind::DeleteKey) text += words.Del;
+  if (shortcut.KeyText != nullptr) text += shortcut.KeyText;
+  return text;
+}
+
+std::string FullKey(const TLanguageText& text) { return std::string(text.Section) + "." + text.Name; }

@@ -1,0 +1,35 @@
+#pragma once
+// The system clipboard: a program puts one text or one picture on it, replacing whatever it held.
+// The clipboard owns what is put on it. Implemented by each backend: the real clipboard on Windows
+// (opened by a hidden window of the program's own for the moment of each copy), a virtual clipboard in
+// the headless backend (see platform/ClipboardTesting.h).
+
+#include <string_view>
+
+#include "imaging/Graphics.h"
+
+namespace os {
+
+// The clipboard formats the programs put, numbered as the system numbers them.
+enum class ClipboardFormat { Text = 1, Bitmap = 2, Palette = 9 };
+
+// The error raised when the clipboard cannot be opened because another program holds it (or the system
+// refuses to take the data). In the system's ANSI code page: the byte 0xF6 is the o with diaeresis.
+inline constexpr const char* kClipboardOpenError =
+    "Zwischenablage kann nicht ge\xF6"
+    "ffnet werden";
+
+// Puts the text as a zero-terminated string in the plain-text format: the bytes up to the first zero
+// byte of text (all of it when it has none) and one zero byte, in a movable shared memory block. One
+// character gives a block of 2 bytes; the text "\0" or "" gives the block of the zero byte alone,
+// which reads as empty text. Throws std::runtime_error(kClipboardOpenError) when the clipboard cannot
+// be opened (its contents then stay as they were), std::bad_alloc when the memory block cannot be had.
+void PutClipboardText(std::string_view text);
+
+// Puts a device-dependent copy of the bitmap (made for the screen) in the bitmap format, and the
+// display's palette in the palette format when the display works with a palette (a true-colour display
+// has none, and then no palette is put). An empty bitmap leaves the clipboard untouched. Throws as
+// PutClipboardText does; std::bad_alloc also when the system cannot make the copy.
+void PutClipboardBitmap(const TBitmap& bitmap);
+
+}  // namespace os

@@ -1,0 +1,86 @@
+// The headless backend's clipboard: a virtual one in the process, with the same rules as the real one
+// (a held clipboard cannot be opened; emptying comes before putting; a zero-terminated text block).
+
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "platform/Clipboard.h"
+#include "platform/ClipboardTesting.h"
+
+namespace {
+
+struct VirtualClipboard {
+  std::optional<std::string> text;
+  std::optional<TBitmap> bitmap;
+  bool held = false;
+};
+
+VirtualClipboard& Board() {
+  static VirtualClipboard board;
+  return board;
+}
+
+// Opening: fails while another "program" holds the clipboard; emptying drops every format.
+VirtualClipboard& OpenAndEmpty() {
+  VirtualClipboard& board = Board();
+  if (board.held) throw std::runtime_error(os::kClipboardOpenError);
+  board.text.reset();
+  board.bitmap.reset();
+  return board;
+}
+
+}  // namespace
+
+namespace os {
+
+void PutClipboardText(std::string_view text) {
+  std::string block(text.substr(0, text.find('\0')));
+  block.push_back('\0');
+  OpenAndEmpty().text = std::move(block);
+}
+
+void PutClipboardBitmap(const TBitmap& bitmap) {
+  if (bitmap.Empty()) return;
+  TBitmap copy = bitmap;  // made before opening, as the real one is, so a failure changes nothing
+  // The headless display is a true-colour display: no palette goes with the picture.
+  OpenAndEmpty().bitmap = std::move(copy);
+}
+
+namespace testing {
+
+bool ClipboardHasFormat(ClipboardFormat format) {
+  const VirtualClipboard& board = Board();
+  switch (format) {
+    case ClipboardFormat::Text:
+      return board.text.has_value();
+    case ClipboardFormat::Bitmap:
+      return board.bitmap.has_value();
+    case ClipboardFormat::Palette:
+      return false;
+  }
+  return false;
+}
+
+std::optional<std::string> ClipboardTextBlock() { return Board().text; }
+
+std::optional<TBitmap> ClipboardBitmap() { return Board().bitmap; }
+
+void ClearClipboard() {
+  Board().text.reset();
+  Board().bitmap.reset();
+}
+
+struct ClipboardHolder::Impl {};
+
+ClipboardHolder::ClipboardHolder() {
+  if (!Board().held) holding_ = Board().held = true;
+}
+
+ClipboardHolder::~ClipboardHolder() {
+  if (holding_) Board().held = false;
+}
+
+}  // namespace testing
+}  // namespace os
