@@ -1,0 +1,9 @@
+// Letrana's start: the application, its three windows and the message loop.
+
+#include "letrana/UnitLetrana.h"
+#include "platform/Ui.h"
+
+int main() {
+  ui::Application app;
+  return RunLetrana(app);
+}

@@ -1,0 +1,446 @@
+#include "letrana/UnitLetrana.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "common/StorageLocation.h"
+#include "imaging/Gifimage.h"
+#include "platform/Os.h"
+
+namespace {
+
+constexpr int kCodeCount = 256;
+constexpr int kPreviewPoints = 30;
+// Realised fonts kept per window: the rendering font, the preview font and a spare.
+constexpr std::size_t kRendererCacheSize = 3;
+
+// "MS Sans Serif" 12 pixels high at 96 pixels per inch, plain and bold.
+ui::Font WindowFont() { return {.name = "MS Sans Serif", .size = 9}; }
+ui::Font ValueFont() { return {.name = "MS Sans Serif", .size = 9, .bold = true}; }
+
+// The text rendered for a code: exactly one byte, also for code 0.
+std::string CodeText(int code) { return std::string(1, static_cast<char>(static_cast<unsigned char>(code))); }
+
+// Black on an exactly white background, white on every other one.
+TColor ContrastColor(TColor background) { return background == clWhite ? clBlack : clWhite; }
+
+// Copies the source onto the target with its top-left corner at (x, y); what falls outside the
+// target is clipped.
+void DrawBitmap(TBitmap& target, int x, int y, const TBitmap& source) {
+  const int left = std::max(x, 0), top = std::max(y, 0);
+  const int right = std::min(x + source.Width(), target.Width());
+  const int bottom = std::min(y + source.Height(), target.Height());
+  if (left >= right || top >= bottom) return;
+  for (int row = top; row < bottom; ++row) {
+    if (source.BitsPerPixel() == target.BitsPerPixel()) {
+      const TBitmap::Pixel32* from = source.ScanLine(row - y) + (left - x);
+      std::copy(from, from + (right - left), target.ScanLine(row) + left);
+    } else {
+      for (int column = left; column < right; ++column) {
+        target.SetPixel(column, row, source.Pixel(column - x, row - y));
+      }
+    }
+  }
+}
+
+// The chosen path without its extension: the part from the last "." of the final path element.
+// A name without a "." there is taken whole. Windows separates path elements with "\", "/" and the
+// drive's ":", other systems with "/".
+std::string WithoutExtension(const std::string& path) {
+  const char* delimiters = os::PathDelimiter() == '\\' ? "\\/:" : "/";
+  const std::size_t lastDelimiter = path.find_last_of(delimiters);
+  const std::size_t elementStart = lastDelimiter == std::string::npos ? 0 : lastDelimiter + 1;
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot < elementStart) return path;
+  return path.substr(0, dot);
+}
+
+// "%03d": the code as three decimal digits, zero-padded.
+std::string ExportNumber(int code) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%03d", code);
+  return text;
+}
+
+// "%d (%02x)": decimal, then two lower-case hexadecimal digits in parentheses.
+std::string CodeValueText(int code) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%d (%02x)", code, static_cast<unsigned>(code));
+  return text;
+}
+
+}  // namespace
+
+TFrmLetrana::TFrmLetrana(ui::Application& app)
+    : Form(app, {.caption = "Letrana",
+                 .bounds = {208, 129, 708, 462},
+                 .minWidth = 690,
+                 .minHeight = 400,
+                 .font = WindowFont(),
+                 .color = ui::clBtnFace}) {
+  // Menus.
+  MenMain.Create(*this);
+  MenFile.Create(MenMain, "File");
+  MenExport.Create(MenFile, "Export font...");
+  MenGenerateImages.Create(MenFile, "Generate images");
+  MenFileLine01.Create(MenFile, "-");
+  MenExit.Create(MenFile, "Exit");
+  MenEdit.Create(MenMain, "Edit");
+  MenSelectFont.Create(MenEdit, "Select font");
+  MenSelectFontColor.Create(MenEdit, "Select font color");
+  MenSelectBackgroundColor.Create(MenEdit, "Select background color");
+  N1.Create(MenEdit, "-");
+  MenSelectAll.Create(MenEdit, "Select All");
+  MenInvertSelection.Create(MenEdit, "InvertSelection");
+  MenEditLine02.Create(MenEdit, "-");
+  MenCopyCharacter.Create(MenEdit, "Copy Character");
+  MenCopyImage.Create(MenEdit, "Copy image");
+  MenHelp.Create(MenMain, "?");
+  MenUsage.Create(MenHelp, "Help");
+  MenLicense.Create(MenHelp, "License");
+  MenReadMe.Create(MenHelp, "Changes");
+  MenCheckUpdate.Create(MenHelp, "Check for update");
+  MenHelpLine.Create(MenHelp, "-");
+  MenInfo.Create(MenHelp, "Info");
+  PopMain.Create(*this);
+  PopCopyCharacter.Create(PopMain, "Copy character");
+  PopCopyImage.Create(PopMain, "Copy image");
+
+  // Non-visual parts.
+  ImlCharacters.Create(*this, {});
+  FodFont.Create(*this, {.name = "MS Sans Serif", .size = 8});
+  SvdSave.Create(*this, {.filter = "(*.BMP)|*.bmp|(*.JPG)|*.jpg|(*.GIF)|*.gif|(*-GIF transparent)|*.gif",
+                         .defaultExt = "bmp",
+                         .overwritePrompt = false});
+  CldColor.Create(*this);
+  ActExport.Create(*this, {.key = 'S', .ctrl = true});
+  ActGenerateImages.Create(*this, {.key = 'G', .ctrl = true});
+  ActQuit.Create(*this, {.key = 'Q', .ctrl = true});
+  ActSelectAll.Create(*this, {.key = 'A', .ctrl = true});
+  ActInvert.Create(*this, {.key = 'I', .ctrl = true});
+  ActCopyCharacters.Create(*this, {.key = 'C', .ctrl = true, .shift = true});
+  ActCopyImage.Create(*this, {.key = 'C', .ctrl = true});
+  ActUsage.Create(*this, {.key = ui::key::F1});
+  TimInit.Create(*this, {.interval = 500, .enabled = true});
+
+  // Controls, top to bottom.
+  PnlTop.Create(*this, {.align = ui::Align::Top, .height = 153, .color = clWhite});
+  LblFontName.Create(PnlTop, {.bounds = {7, 5, 0, 0}, .caption = "Font name:"});
+  LblFontNameVal.Create(PnlTop, {.bounds = {207, 5, 0, 0}, .caption = "Font name", .font = ValueFont()});
+  LblFontSize.Create(PnlTop, {.bounds = {343, 5, 0, 0}, .caption = "Font size:"});
+  LblFontSizeVal.Create(PnlTop, {.bounds = {491, 5, 0, 0}, .caption = "Font size", .font = ValueFont()});
+  LblPreview.Create(PnlTop, {.bounds = {207, 26, 0, 0}, .caption = "Preview:"});
+  LblFont.Create(PnlTop, {.bounds = {208, 51, 409, 94},
+                          .caption = "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234567890abcdefghijklmnopqrstuxyz",
+                          .autoSize = false,
+                          .wordWrap = false,
+                          .font = ui::Font{.name = "Arial", .size = 9, .color = clBlack},
+                          .color = clWhite});
+  ImgPreview.Create(PnlTop, {.bounds = {630, 53, 60, 60}});
+  LblCharValue.Create(PnlTop, {.bounds = {630, 120, 59, 15},
+                               .caption = "...",
+                               .autoSize = false,
+                               .alignment = ui::TextAlign::Center});
+  BtnSelectFont.Create(PnlTop, {.bounds = {7, 62, 186, 25}, .caption = "Select font", .tabOrder = 0});
+  BtnSelectFontColor.Create(PnlTop,
+                            {.bounds = {7, 92, 186, 25}, .caption = "Select font color", .tabOrder = 1});
+  BtnSelectBackgroundColor.Create(
+      PnlTop, {.bounds = {7, 121, 186, 25}, .caption = "Select background color", .tabOrder = 2});
+  LisCharacters.Create(*this, {.align = ui::Align::Client,
+                               .viewStyle = ui::ViewStyle::Icon,
+                               .multiSelect = true,
+                               .hideSelection = false,
+                               .autoArrange = true,
+                               .largeImages = &ImlCharacters,
+                               .popupMenu = &PopMain});
+  Panel1.Create(*this, {.align = ui::Align::Bottom, .height = 41, .bevelOuter = false});
+  BtnCopyImage.Create(Panel1, {.bounds = {200, 6, 137, 27}, .caption = "Copy image", .tabOrder = 0});
+  BtnExport.Create(Panel1, {.bounds = {344, 6, 137, 27}, .caption = "Export font", .tabOrder = 1});
+
+  // Commands. The copy commands, help, the documents and the update check are not connected yet.
+  MenExport.OnClick = BtnExport.OnClick = ActExport.OnExecute = [this] { MenExportClick(); };
+  MenGenerateImages.OnClick = ActGenerateImages.OnExecute = [this] { MenGenerateImagesClick(); };
+  MenExit.OnClick = ActQuit.OnExecute = [this] { MenExitClick(); };
+  MenSelectFont.OnClick = BtnSelectFont.OnClick = [this] { MenSelectFontClick(); };
+  MenSelectFontColor.OnClick = BtnSelectFontColor.OnClick = [this] { MenSelectFontColorClick(); };
+  MenSelectBackgroundColor.OnClick =
+      BtnSelectBackgroundColor.OnClick = [this] { MenSelectBackgroundColorClick(); };
+  MenSelectAll.OnClick = ActSelectAll.OnExecute = [this] { MenSelectAllClick(); };
+  MenInvertSelection.OnClick = ActInvert.OnExecute = [this] { MenInvertSelectionClick(); };
+  MenInfo.OnClick = [this] { MenInfoClick(); };
+  LisCharacters.OnClick = [this] { LisCharactersClick(); };
+  LisCharacters.OnSelectItem = [this](int index, bool selected) { LisCharactersSelectItem(index, selected); };
+  TimInit.OnTimer = [this] { TimInitTimer(); };
+  OnShow = [this] { FormShow(); };
+  OnResize = [this] { FormResize(); };
+  OnClose = [this] { FormClose(); };
+
+  ScaleForScreen();
+  FormCreate();
+  FormResize();
+}
+
+TFrmLetrana::~TFrmLetrana() = default;
+
+// ---- Window events ----------------------------------------------------------------------------------
+
+void TFrmLetrana::FormCreate() {
+  SetDoubleBuffered(true);
+  LanguageDocument = std::make_unique<class_init>(0);
+  PreviewFont = std::make_unique<ui::Font>();
+}
+
+void TFrmLetrana::FormShow() {
+  // The start-up steps belong to the first show only: the directories are fixed for the run.
+  if (shown_) return;
+  shown_ = true;
+
+  ProgramDirectory = DetermineProgramDirectory(LetranaStorage);
+
+  // Documents that are missing take their commands out of the menu.
+  LicensePath = ProgramDirectory + "Letrana_License.txt";
+  if (!os::FileExists(LicensePath)) MenLicense.SetVisible(false);
+  ReadMePath = ProgramDirectory + "Letrana_ReadMe.txt";
+  if (!os::FileExists(ReadMePath)) {
+    MenReadMe.SetVisible(false);
+    MenCheckUpdate.SetVisible(false);
+  }
+
+  void* const owner = Native() != nullptr ? Native()->WindowHandle() : nullptr;
+  const TStorageLocation location =
+      DetermineStorageDirectory(LetranaStorage, ProgramDirectory, SystemStorageFolders(owner));
+  StorageDirectory = location.StorageDirectory;
+  StorageRedirected = location.StorageRedirected;
+}
+
+void TFrmLetrana::FormResize() {
+  // The two bottom buttons sit symmetrically about the centre; the preview keeps its right margin
+  // and the sample label stretches up to it.
+  BtnCopyImage.SetLeft(ClientWidth() / 2 - (ScaleForDpi(5) + BtnCopyImage.Width()));
+  BtnExport.SetLeft(ScaleForDpi(5) + ClientWidth() / 2);
+  ImgPreview.SetLeft(PnlTop.Width() - (ScaleForDpi(6) + ImgPreview.Width()));
+  LblCharValue.SetLeft(ImgPreview.Left());
+  LblFont.SetWidth(ImgPreview.Left() - (ScaleForDpi(12) + LblFont.Left()));
+}
+
+void TFrmLetrana::FormClose() { LanguageDocument.reset(); }
+
+void TFrmLetrana::TimInitTimer() {
+  // Fires once, after the window is on screen.
+  TimInit.SetEnabled(false);
+  LblFontNameVal.SetCaption(LblFont.GetFont().name);
+  LblFontSizeVal.SetCaption(std::to_string(LblFont.GetFont().size));
+  BuildCharacterGrid();
+}
+
+// ---- Commands ---------------------------------------------------------------------------------------
+
+void TFrmLetrana::MenExportClick() {
+  if (!SvdSave.Execute()) return;
+  const std::string base = WithoutExtension(SvdSave.FileName());
+  const int cellHeight = GetCellHeight(LblFont.GetFont());
+  if (LisCharacters.SelCount() == 0) MenSelectAllClick();
+
+  if (FrmProgress != nullptr) FrmProgress->LblMessage.SetCaption(m_aMSaving);
+  try {
+    // The count is read again at every cell: a command run while messages are processed may have
+    // rebuilt the grid.
+    for (int index = 0; index < LisCharacters.Count(); ++index) {
+      if (FrmProgress != nullptr) FrmProgress->Show();
+      if (!LisCharacters.Selected(index)) continue;
+      const int code = LisCharacters.ItemImageIndex(index);
+      TBitmap glyph;
+      if (RenderCharacter(LblFont.GetFont(), LblFont.Color(), cellHeight, glyph, code)) {
+        const std::string name = base + ExportNumber(code);
+        switch (SvdSave.FilterIndex()) {
+          case 1:
+            SaveBitmapAsBmp(glyph, name + ".bmp");
+            break;
+          case 2:
+            SaveBitmapAsJpeg(glyph, name + ".jpg");
+            break;
+          case 3:
+            SaveBitmapAsGif(glyph, name + ".gif");
+            break;
+          default:
+            SaveBitmapAsGif(glyph, name + ".gif", ui::ColorToRGB(LblFont.Color()));
+            break;
+        }
+      }
+      App().ProcessMessages();
+    }
+  } catch (...) {
+    // The error ends the export at this cell; the message loop shows it.
+    CloseProgress();
+    throw;
+  }
+  CloseProgress();
+}
+
+void TFrmLetrana::MenGenerateImagesClick() { BuildCharacterGrid(); }
+
+void TFrmLetrana::MenExitClick() { Close(); }
+
+void TFrmLetrana::MenSelectFontClick() {
+  FodFont.SetFont(LblFont.GetFont());
+  if (!FodFont.Execute()) return;
+  LblFont.SetFont(FodFont.GetFont());
+  LblFontNameVal.SetCaption(FodFont.GetFont().name);
+  LblFontSizeVal.SetCaption(std::to_string(FodFont.GetFont().size));
+  BuildCharacterGrid();
+}
+
+// The colour dialog is not loaded with the current colour: it opens on the colour last picked in it.
+void TFrmLetrana::MenSelectFontColorClick() {
+  if (!CldColor.Execute()) return;
+  ui::Font font = LblFont.GetFont();
+  font.color = CldColor.Color();
+  LblFont.SetFont(font);
+  BuildCharacterGrid();
+}
+
+void TFrmLetrana::MenSelectBackgroundColorClick() {
+  if (!CldColor.Execute()) return;
+  LblFont.SetColor(CldColor.Color());
+  BuildCharacterGrid();
+}
+
+void TFrmLetrana::MenSelectAllClick() {
+  for (int index = 0; index < LisCharacters.Count(); ++index) LisCharacters.SetSelected(index, true);
+}
+
+void TFrmLetrana::MenInvertSelectionClick() {
+  for (int index = 0; index < LisCharacters.Count(); ++index) {
+    LisCharacters.SetSelected(index, !LisCharacters.Selected(index));
+  }
+}
+
+void TFrmLetrana::MenInfoClick() {
+  if (FrmInfo != nullptr) FrmInfo->ShowModal();
+}
+
+// ---- The grid and the preview -----------------------------------------------------------------------
+
+void TFrmLetrana::LisCharactersClick() {
+  const int first = LisCharacters.FirstSelected();
+  if (first < 0) return;
+  const int code = LisCharacters.ItemImageIndex(first);
+
+  TBitmap preview;
+  preview.SetSize(ImgPreview.Width(), ImgPreview.Height());
+  *PreviewFont = LblFont.GetFont();
+  PreviewFont->size = kPreviewPoints;
+  TBitmap glyph;
+  RenderCharacter(*PreviewFont, LblFont.Color(), ImgPreview.Height(), glyph, code);
+  DrawBitmap(preview, (preview.Width() - glyph.Width()) / 2, (preview.Height() - glyph.Height()) / 2, glyph);
+  ImgPreview.SetPicture(preview);
+  LblCharValue.SetCaption(CodeValueText(code));
+}
+
+void TFrmLetrana::LisCharactersSelectItem(int /*index*/, bool /*selected*/) { LisCharactersClick(); }
+
+bool TFrmLetrana::RenderCharacter(const ui::Font& font, TColor background, int height, TBitmap& bitmap,
+                                  int code) {
+  const TColor contrast = ContrastColor(background);
+  const TColor paper = ui::ColorToRGB(background);
+  const std::string text = CodeText(code);
+  const ui::TextRenderer& renderer = Renderer(font);
+
+  // The glyph is drawn at the top-left of an area 6 x point size wide and 4 x point size high in the
+  // contrast colour; the bitmap is then cut or extended (in the background colour) to the asked
+  // height, then to the advance width. Only the part of that area that both cuts keep can show, so
+  // the area is made no larger than that part: the result is the same, the work far smaller.
+  const int advance = renderer.Measure(text).width;
+  bitmap.SetFillColor(contrast);
+  bitmap.SetSize(0, 0);
+  bitmap.SetSize(std::min(6 * font.size, advance), std::min(4 * font.size, height));
+  bitmap.SetFillColor(paper);
+  renderer.DrawOpaque(bitmap, 0, 0, text, ui::ColorToRGB(font.color), paper);
+  bitmap.SetHeight(height);
+  bitmap.SetWidth(advance);
+  return bitmap.Width() > 0 && bitmap.Height() > 0;
+}
+
+int TFrmLetrana::GetCellHeight(const ui::Font& font) { return Renderer(font).Measure("a").height; }
+
+int TFrmLetrana::GetCellWidth(const ui::Font& font) {
+  const ui::TextRenderer& renderer = Renderer(font);
+  int widest = -1;
+  for (int code = 0; code < kCodeCount; ++code)
+    widest = std::max(widest, renderer.Measure(CodeText(code)).width);
+  return widest;
+}
+
+void TFrmLetrana::BuildCharacterGrid() {
+  const unsigned generation = ++buildGeneration_;
+  if (FrmProgress != nullptr) FrmProgress->LblMessage.SetCaption(m_aMGeneratingPreview);
+  LisCharacters.BeginUpdate();
+  try {
+    LisCharacters.Clear();
+    ImlCharacters.Clear();
+    const int cellWidth = GetCellWidth(LblFont.GetFont());
+    const int cellHeight = GetCellHeight(LblFont.GetFont());
+    ImlCharacters.SetSize(cellWidth, cellHeight);
+
+    for (int code = 0; code < kCodeCount; ++code) {
+      if (FrmProgress != nullptr) FrmProgress->Show();
+      TBitmap cell;  // white
+      cell.SetSize(cellWidth, cellHeight);
+      TBitmap glyph;
+      if (RenderCharacter(LblFont.GetFont(), LblFont.Color(), cellHeight, glyph, code)) {
+        // Centred; an odd difference leaves the left margin one pixel narrower.
+        DrawBitmap(cell, (cellWidth - glyph.Width()) / 2, (cellHeight - glyph.Height()) / 2, glyph);
+      }
+      ImlCharacters.Add(cell);
+      LisCharacters.AddItem(ImlCharacters.Count() - 1);
+      App().ProcessMessages();
+      // A command run meanwhile has built the grid anew; this build is over.
+      if (generation != buildGeneration_) break;
+    }
+  } catch (...) {
+    CloseProgress();
+    LisCharacters.EndUpdate();
+    throw;
+  }
+  CloseProgress();
+  LisCharacters.EndUpdate();
+}
+
+// ---- Helpers ----------------------------------------------------------------------------------------
+
+const ui::TextRenderer& TFrmLetrana::Renderer(const ui::Font& font) {
+  const int pixelsPerInch = PixelsPerInch();
+  const auto known = std::find_if(renderers_.begin(), renderers_.end(), [&](const auto& renderer) {
+    return renderer->PixelsPerInch() == pixelsPerInch && renderer->GetFont() == font;
+  });
+  if (known != renderers_.end()) {
+    std::rotate(renderers_.begin(), known, known + 1);
+  } else {
+    renderers_.insert(renderers_.begin(), std::make_unique<ui::TextRenderer>(font, pixelsPerInch));
+    if (renderers_.size() > kRendererCacheSize) renderers_.pop_back();
+  }
+  return *renderers_.front();
+}
+
+void TFrmLetrana::CloseProgress() {
+  if (FrmProgress != nullptr) FrmProgress->Close();
+}
+
+// ---- The program ------------------------------------------------------------------------------------
+
+TLetranaWindows::TLetranaWindows(ui::Application& app) : FrmLetrana(app), FrmInfo(app), FrmProgress(app) {
+  FrmLetrana.FrmInfo = &FrmInfo;
+  FrmLetrana.FrmProgress = &FrmProgress;
+}
+
+int RunLetrana(ui::Application& app) {
+  try {
+    app.SetTitle("Letrana");
+    TLetranaWindows windows(app);
+    app.Run();
+  } catch (const std::exception& error) {
+    app.HandleException(error);
+  }
+  return 0;
+}

@@ -1,0 +1,196 @@
+#!/usr/bin/env python3
+"""Draws Letrana's program icon and writes it as Letrana.ico beside this script.
+
+The picture: a blue rounded tile with a white capital letter on an orange baseline bar. The icon holds
+three images: 48 x 48 and 16 x 16 in 256 colours, 32 x 32 in true colour with an alpha channel.
+Only the Python standard library is used; the output is the same on every run.
+
+    python3 letrana/res/make_icon.py [output.ico]
+"""
+
+import os
+import struct
+import sys
+
+SAMPLES = 8  # supersamples per pixel along each axis
+
+TILE_TOP = (0x3A, 0x6F, 0xC4)
+TILE_BOTTOM = (0x1B, 0x3F, 0x86)
+LETTER = (0xFF, 0xFF, 0xFF)
+BAR = (0xF5, 0x9A, 0x23)
+
+# The letter as one even-odd polygon set, in units of the icon's side: the outline and its counter.
+LETTER_OUTLINE = [(0.20, 0.76), (0.42, 0.14), (0.58, 0.14), (0.80, 0.76), (0.65, 0.76), (0.605, 0.62),
+                  (0.395, 0.62), (0.35, 0.76)]
+LETTER_COUNTER = [(0.435, 0.50), (0.565, 0.50), (0.50, 0.30)]
+BAR_BOX = (0.18, 0.80, 0.82, 0.88)  # left, top, right, bottom
+
+
+def inside_polygon(x, y, polygon):
+    inside = False
+    count = len(polygon)
+    for i in range(count):
+        x1, y1 = polygon[i]
+        x2, y2 = polygon[(i + 1) % count]
+        if (y1 > y) != (y2 > y):
+            cross = x1 + (y - y1) * (x2 - x1) / (y2 - y1)
+            if x < cross:
+                inside = not inside
+    return inside
+
+
+def inside_tile(x, y):
+    left, top, right, bottom, radius = 0.03, 0.03, 0.97, 0.97, 0.2
+    if not (left <= x <= right and top <= y <= bottom):
+        return False
+    cx = min(max(x, left + radius), right - radius)
+    cy = min(max(y, top + radius), bottom - radius)
+    return (x - cx) ** 2 + (y - cy) ** 2 <= radius ** 2
+
+
+def inside_letter(x, y):
+    return inside_polygon(x, y, LETTER_OUTLINE) != inside_polygon(x, y, LETTER_COUNTER)
+
+
+def inside_bar(x, y):
+    left, top, right, bottom = BAR_BOX
+    return left <= x <= right and top <= y <= bottom
+
+
+def sample(x, y):
+    """The colour and opacity (0 or 1) at a point of the unit square."""
+    if not inside_tile(x, y):
+        return (0, 0, 0), 0.0
+    if inside_letter(x, y):
+        return LETTER, 1.0
+    if inside_bar(x, y):
+        return BAR, 1.0
+    mix = y
+    return tuple(round(a + (b - a) * mix) for a, b in zip(TILE_TOP, TILE_BOTTOM)), 1.0
+
+
+def render(size):
+    """Rows of (r, g, b, a) pixels, top row first, each averaged over SAMPLES x SAMPLES points."""
+    rows = []
+    for py in range(size):
+        row = []
+        for px in range(size):
+            red = green = blue = alpha = 0.0
+            for sy in range(SAMPLES):
+                for sx in range(SAMPLES):
+                    x = (px + (sx + 0.5) / SAMPLES) / size
+                    y = (py + (sy + 0.5) / SAMPLES) / size
+                    colour, opacity = sample(x, y)
+                    red += colour[0] * opacity
+                    green += colour[1] * opacity
+                    blue += colour[2] * opacity
+                    alpha += opacity
+            n = SAMPLES * SAMPLES
+            if alpha > 0:
+                pixel = (round(red / alpha), round(green / alpha), round(blue / alpha), round(255 * alpha / n))
+            else:
+                pixel = (0, 0, 0, 0)
+            row.append(pixel)
+        rows.append(row)
+    return rows
+
+
+def palette_of(rows):
+    """Up to 256 colours for the opaque pixels: the most frequent 5-bit buckets, averaged."""
+    buckets = {}
+    for row in rows:
+        for r, g, b, a in row:
+            if a < 128:
+                continue
+            key = (r >> 3, g >> 3, b >> 3)
+            total = buckets.setdefault(key, [0, 0, 0, 0])
+            total[0] += r
+            total[1] += g
+            total[2] += b
+            total[3] += 1
+    ranked = sorted(buckets.items(), key=lambda item: (-item[1][3], item[0]))[:255]
+    colours = [(0, 0, 0)]  # index 0: what transparent pixels hold
+    for _, (r, g, b, n) in ranked:
+        colours.append((round(r / n), round(g / n), round(b / n)))
+    while len(colours) < 256:
+        colours.append((0, 0, 0))
+    return colours
+
+
+def nearest(colours, pixel):
+    r, g, b = pixel[:3]
+    best, best_distance = 1, None
+    for index in range(1, len(colours)):
+        cr, cg, cb = colours[index]
+        distance = (cr - r) ** 2 + (cg - g) ** 2 + (cb - b) ** 2
+        if best_distance is None or distance < best_distance:
+            best, best_distance = index, distance
+    return best
+
+
+def and_mask(rows, size):
+    """The 1-bit mask, bottom row first, rows padded to 4 bytes: 1 where the pixel is transparent."""
+    stride = ((size + 31) // 32) * 4
+    data = bytearray()
+    for row in reversed(rows):
+        line = bytearray(stride)
+        for x, pixel in enumerate(row):
+            if pixel[3] < 128:
+                line[x // 8] |= 0x80 >> (x % 8)
+        data += line
+    return bytes(data)
+
+
+def info_header(size, bits, image_size, colours_used):
+    # The height counts the colour bitmap and the mask.
+    return struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, image_size, 0, 0, colours_used, 0)
+
+
+def image_8bit(size):
+    rows = render(size)
+    colours = palette_of(rows)
+    stride = (size + 3) // 4 * 4
+    pixels = bytearray()
+    for row in reversed(rows):
+        line = bytearray(stride)
+        for x, pixel in enumerate(row):
+            line[x] = 0 if pixel[3] < 128 else nearest(colours, pixel)
+        pixels += line
+    mask = and_mask(rows, size)
+    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in colours)
+    return info_header(size, 8, len(pixels) + len(mask), 256) + palette + bytes(pixels) + mask
+
+
+def image_32bit(size):
+    rows = render(size)
+    pixels = bytearray()
+    for row in reversed(rows):
+        for r, g, b, a in row:
+            pixels += struct.pack("<BBBB", b, g, r, a)
+    mask = and_mask(rows, size)
+    return info_header(size, 32, len(pixels) + len(mask), 0) + bytes(pixels) + mask
+
+
+def icon_file(images):
+    """images: (size, bits, data) in directory order."""
+    header = struct.pack("<HHH", 0, 1, len(images))
+    offset = len(header) + 16 * len(images)
+    directory = b""
+    body = b""
+    for size, bits, data in images:
+        directory += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, bits, len(data), offset)
+        offset += len(data)
+        body += data
+    return header + directory + body
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "Letrana.ico")
+    images = [(48, 8, image_8bit(48)), (32, 32, image_32bit(32)), (16, 8, image_8bit(16))]
+    with open(target, "wb") as out:
+        out.write(icon_file(images))
+
+
+if __name__ == "__main__":
+    main()

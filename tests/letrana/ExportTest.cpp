@@ -1,0 +1,166 @@
+// Export: file names, the four forms and what each file holds, the selection rules, the progress box
+// and message processing, and an export that fails part-way.
+
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "imaging/Errors.h"
+#include "tests/letrana/LetranaFixture.h"
+
+namespace {
+
+using namespace letrana_testing;
+namespace fs = std::filesystem;
+
+class ExportTest : public LetranaTest {
+ protected:
+  ExportTest() {
+    Open();
+    ui::testing::AdvanceTime(500);
+  }
+  void Export(const fs::path& path, int filterIndex, std::initializer_list<int> codes = {}) {
+    for (int code : codes) Frm().LisCharacters.SetSelected(code, true);
+    ui::testing::AnswerSave(Frm().SvdSave, path.string(), filterIndex);
+    Frm().MenExport.Click();
+  }
+  testing_support::TempDir temp;
+};
+
+// Width and height from a BMP file's header.
+std::pair<int, int> BmpSize(const fs::path& path) {
+  const auto bytes = testing_support::ReadFileBytes(path);
+  auto i32 = [&](std::size_t at) {
+    return static_cast<int>(bytes.at(at) | bytes.at(at + 1) << 8 | bytes.at(at + 2) << 16 |
+                            bytes.at(at + 3) << 24);
+  };
+  return {i32(18), i32(22)};
+}
+
+// A GIF file decoded by giflib, and the colour its graphic control extension makes transparent.
+struct Gif {
+  TBitmap picture;
+  bool transparent = false;
+  TColor transparentColor = 0;
+};
+Gif ReadGif(const fs::path& path) {
+  int error = 0;
+  GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
+  if (gif == nullptr) throw std::runtime_error("giflib cannot open " + path.string());
+  Gif result;
+  const bool read = DGifSlurp(gif) == GIF_OK && gif->ImageCount == 1;
+  const SavedImage* image = read ? &gif->SavedImages[0] : nullptr;
+  const ColorMapObject* map = image == nullptr                       ? nullptr
+                              : image->ImageDesc.ColorMap != nullptr ? image->ImageDesc.ColorMap
+                                                                     : gif->SColorMap;
+  if (map != nullptr) {
+    const auto color = [&](int index) {
+      return RGB(map->Colors[index].Red, map->Colors[index].Green, map->Colors[index].Blue);
+    };
+    result.picture.SetSize(image->ImageDesc.Width, image->ImageDesc.Height);
+    for (int i = 0; i < image->ImageDesc.Width * image->ImageDesc.Height; ++i) {
+      result.picture.SetPixel(i % image->ImageDesc.Width, i / image->ImageDesc.Width,
+                              color(image->RasterBits[i]));
+    }
+    GraphicsControlBlock control;
+    if (DGifSavedExtensionToGCB(gif, 0, &control) == GIF_OK && control.TransparentColor >= 0) {
+      result.transparent = true;
+      result.transparentColor = color(control.TransparentColor);
+    }
+  }
+  DGifCloseFile(gif, &error);
+  return result;
+}
+
+TEST_F(ExportTest, FilesAreNamedBaseThreeDigitCodeAndTheFormsExtension) {
+  Export(temp.Path() / "glyph.png", 1, {65});  // whatever extension was typed
+  EXPECT_EQ(FileNames(temp.Path()), (std::vector<std::string>{"glyph065.bmp"}));
+
+  const fs::path dotted = temp.Path() / "my.dir";
+  fs::create_directory(dotted);
+  Frm().LisCharacters.SetSelected(65, false);
+  Export(dotted / "glyph", 3, {7, 255});
+  Export(dotted / "set.v2.png", 2);  // only the last "." starts the extension
+  Export(dotted / "clear.", 4);
+  Export(dotted / "other", 9);  // any other index is the transparent GIF
+  EXPECT_EQ(FileNames(dotted),
+            (std::vector<std::string>{"clear007.gif", "clear255.gif", "glyph007.gif", "glyph255.gif",
+                                      "other007.gif", "other255.gif", "set.v2007.jpg", "set.v2255.jpg"}));
+  EXPECT_TRUE(ReadGif(dotted / "other007.gif").transparent);
+
+  // Cancelled: nothing happens. With nothing selected: all cells are selected and written.
+  Frm().LisCharacters.SetSelected(7, false);
+  Frm().LisCharacters.SetSelected(255, false);
+  ui::testing::CancelNext(Frm().SvdSave);
+  Frm().BtnExport.Click();
+  EXPECT_EQ(Frm().LisCharacters.SelCount(), 0);
+  const fs::path all = temp.Path() / "all";
+  fs::create_directory(all);
+  Export(all / "a", 1);
+  EXPECT_EQ(Frm().LisCharacters.SelCount(), 256);
+  ASSERT_EQ(FileNames(all).size(), 256u);
+  EXPECT_EQ(FileNames(all).front(), "a000.bmp");
+}
+
+TEST_F(ExportTest, FourFormsWriteTheGlyphsOwnCellAtTheLineHeight) {
+  PickBackground(kGreen);
+  PickFont({.name = "Arial", .size = 20, .color = kRed});
+  for (int form = 1; form <= 4; ++form) Export(temp.Path() / ("f" + std::to_string(form)), form, {'i', 'W'});
+  const ui::TextRenderer font = Measured();
+  EXPECT_EQ(BmpSize(temp.Path() / "f1105.bmp"), std::pair(font.Measure("i").width, font.LineHeight()));
+  EXPECT_EQ(BmpSize(temp.Path() / "f1087.bmp"), std::pair(font.Measure("W").width, font.LineHeight()));
+  const auto jpeg = testing_support::ReadFileBytes(temp.Path() / "f2087.jpg");
+  ASSERT_GT(jpeg.size(), 2u);
+  EXPECT_EQ(jpeg[0], 0xFF);
+  EXPECT_EQ(jpeg[1], 0xD8);
+
+  TBitmap expected;
+  ASSERT_TRUE(Frm().RenderCharacter(Frm().LblFont.GetFont(), kGreen, font.LineHeight(), expected, 'W'));
+  const Gif plain = ReadGif(temp.Path() / "f3087.gif"), transparent = ReadGif(temp.Path() / "f4087.gif");
+  EXPECT_FALSE(plain.transparent);
+  EXPECT_TRUE(transparent.transparent);
+  EXPECT_EQ(transparent.transparentColor, kGreen);
+  for (const Gif* gif : {&plain, &transparent}) {
+    ASSERT_EQ(gif->picture.Width(), expected.Width());
+    ASSERT_EQ(gif->picture.Height(), expected.Height());
+    for (int y = 0; y < expected.Height(); ++y) {
+      for (int x = 0; x < expected.Width(); ++x) ASSERT_EQ(gif->picture.Pixel(x, y), expected.Pixel(x, y));
+    }
+  }
+}
+
+TEST_F(ExportTest, MessagesAreProcessedAfterEachSelectedCellUnderTheSavingMessage) {
+  Frm().m_aMSaving = "Saving...";
+  std::vector<std::size_t> written;
+  ui::testing::OnProcessMessages([&] {
+    written.push_back(FileNames(temp.Path()).size());
+    EXPECT_TRUE(Progress().Showing());
+    EXPECT_EQ(Progress().LblMessage.Caption(), "Saving...");
+  });
+  Export(temp.Path() / "n", 1, {10, 20, 30});
+  EXPECT_EQ(written, (std::vector<std::size_t>{1, 2, 3}));
+  EXPECT_FALSE(Progress().Showing());
+}
+
+TEST_F(ExportTest, FailingCellEndsTheExportThereAndKeepsTheFilesBefore) {
+  fs::create_directory(temp.Path() / "g066.bmp");  // that file cannot be created
+  const std::string message = "Datei " + temp.File("g066.bmp") + " kann nicht erstellt werden";
+  try {
+    Export(temp.Path() / "g.bmp", 1, {65, 66, 67});
+    ADD_FAILURE() << "no error";
+  } catch (const EFCreateError& error) {
+    EXPECT_EQ(error.what(), message);
+    app->HandleException(error);  // what the message loop does with it
+  }
+  ASSERT_EQ(ui::testing::ErrorBoxes().size(), 1u);
+  EXPECT_EQ(ui::testing::ErrorBoxes()[0].caption, "Letrana");
+  EXPECT_EQ(ui::testing::ErrorBoxes()[0].text, message + ".");
+  EXPECT_EQ(FileNames(temp.Path()), (std::vector<std::string>{"g065.bmp", "g066.bmp"}));
+  EXPECT_FALSE(Progress().Showing());
+}
+
+}  // namespace
