@@ -1,0 +1,810 @@
+// The windows of the Win32 backend: forms, panels, labels, buttons, check boxes and images as real
+// windows, the window procedure of our own window classes, and the hooks that create the native objects
+// and mirror every change of the classes in them.
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+#include "platform/win32/UiWin32.h"
+
+namespace ui {
+namespace win32 {
+
+namespace {
+
+std::unordered_map<HWND, WindowNative*>& Windows() {
+  static std::unordered_map<HWND, WindowNative*> windows;
+  return windows;
+}
+
+HWND HandleOf(const Control* control) {
+  if (control == nullptr) return nullptr;
+  const NativeData* native = control->Native();
+  return native != nullptr ? static_cast<HWND>(native->WindowHandle()) : nullptr;
+}
+
+// BeginPaint and EndPaint, also when painting fails half-way.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND hwnd) : hwnd_(hwnd), dc_(BeginPaint(hwnd, &paint_)) {}
+  ~PaintScope() { EndPaint(hwnd_, &paint_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  HDC Dc() const { return dc_; }
+
+ private:
+  HWND hwnd_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
+}  // namespace
+
+WindowNative* FindWindowNative(HWND hwnd) {
+  if (hwnd == nullptr) return nullptr;
+  const auto it = Windows().find(hwnd);
+  return it == Windows().end() ? nullptr : it->second;
+}
+
+std::vector<WindowNative*> AllWindowNatives() {
+  std::vector<WindowNative*> natives;
+  natives.reserve(Windows().size());
+  for (const auto& [hwnd, native] : Windows()) natives.push_back(native);
+  return natives;
+}
+
+int NextControlId() {
+  static int next = 1000;
+  if (next > 0xFFFF) next = 1000;
+  return next++;
+}
+
+// ---- WindowNative -----------------------------------------------------------------------------------
+
+WindowNative::WindowNative(Control& control) : control_(control), app_(control.OwnerForm().App()) {}
+
+WindowNative::~WindowNative() {
+  if (hwnd_ == nullptr) return;
+  if (tooltip_ != nullptr && IsWindow(tooltip_)) {
+    TOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.hwnd = GetParent(hwnd_);
+    tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+    SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  const HWND hwnd = hwnd_;
+  Orphan();
+  DestroyWindow(hwnd);
+  // The windows the system destroyed with this one (its children, the forms it owned) leave their
+  // objects without a window.
+  auto& windows = Windows();
+  for (auto it = windows.begin(); it != windows.end();) {
+    if (!IsWindow(it->first)) {
+      it->second->hwnd_ = nullptr;
+      it = windows.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void WindowNative::Bind(HWND hwnd) {
+  hwnd_ = hwnd;
+  Windows()[hwnd] = this;
+}
+
+void WindowNative::Orphan() {
+  if (hwnd_ == nullptr) return;
+  Windows().erase(hwnd_);
+  hwnd_ = nullptr;
+}
+
+void WindowNative::CreateChild(const char* windowClass, DWORD style, DWORD exStyle, bool ownClass) {
+  const HWND parent = HandleOf(control_.Parent());
+  if (parent == nullptr) throw std::runtime_error("A control cannot be created without its parent's window");
+  style |= WS_CHILD | WS_CLIPSIBLINGS;
+  if (control_.Visible()) style |= WS_VISIBLE;
+  if (!control_.Enabled()) style |= WS_DISABLED;
+  const Rect b = control_.Bounds();
+  const HWND hwnd = CreateWindowExA(
+      exStyle, windowClass, control_.Caption().c_str(), style, b.left, b.top, b.width, b.height, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(NextControlId())), Instance(), ownClass ? this : nullptr);
+  if (hwnd == nullptr) {
+    throw std::runtime_error(std::string("A window of the class ") + windowClass + " cannot be created");
+  }
+  if (!ownClass) Bind(hwnd);
+  PlaceInTabOrder();
+  ApplyFont();
+}
+
+void WindowNative::PlaceInTabOrder() {
+  const int order = control_.TabOrder();
+  if (order < 0 || control_.Parent() == nullptr || hwnd_ == nullptr) return;
+  // Tab moves through the windows in z-order: this one goes before the first sibling that comes later in
+  // tab order (siblings of an equal tab order keep the order of creation).
+  HWND next = nullptr;
+  int nextOrder = INT_MAX;
+  for (const Control* sibling : control_.Parent()->Children()) {
+    const int siblingOrder = sibling->TabOrder();
+    if (sibling == &control_ || siblingOrder <= order || siblingOrder >= nextOrder) continue;
+    if (const HWND hwnd = HandleOf(sibling)) {
+      next = hwnd;
+      nextOrder = siblingOrder;
+    }
+  }
+  if (next == nullptr) return;
+  const HWND previous = GetWindow(next, GW_HWNDPREV);
+  if (previous == hwnd_) return;
+  SetWindowPos(hwnd_, previous != nullptr ? previous : HWND_TOP, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void WindowNative::ApplyFont() {
+  if (hwnd_ == nullptr) return;
+  FontHandle font = CreateFontHandle(control_.GetFont(), control_.OwnerForm().PixelsPerInch());
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+  // The old font goes only now that the window holds the new one.
+  font_ = std::move(font);
+}
+
+void WindowNative::Update(native::Change what) {
+  if (hwnd_ == nullptr) return;
+  using native::Change;
+  switch (what) {
+    case Change::Bounds: {
+      const Rect b = control_.Bounds();
+      SetWindowPos(hwnd_, nullptr, b.left, b.top, b.width, b.height, SWP_NOZORDER | SWP_NOACTIVATE);
+      break;
+    }
+    case Change::Visible:
+      ShowWindow(hwnd_, control_.Visible() ? SW_SHOWNA : SW_HIDE);
+      break;
+    case Change::Enabled:
+      EnableWindow(hwnd_, control_.Enabled() ? TRUE : FALSE);
+      break;
+    case Change::Caption:
+      SetWindowTextA(hwnd_, control_.Caption().c_str());
+      InvalidateRect(hwnd_, nullptr, TRUE);
+      break;
+    case Change::Color:
+      brush_.reset();
+      // Children without a colour of their own show this one.
+      RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+      break;
+    case Change::Font:
+      ApplyFont();
+      break;
+    case Change::Hint: {
+      FormNative* form = dynamic_cast<FormNative*>(control_.OwnerForm().Native());
+      if (form == nullptr || form == this) break;
+      const std::string& hint = control_.Hint();
+      TOOLINFOA tool{};
+      tool.cbSize = TTTOOLINFOA_V2_SIZE;
+      tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+      tool.hwnd = GetParent(hwnd_);
+      tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+      tool.lpszText = const_cast<char*>(hint.c_str());
+      if (hint.empty()) {
+        if (tooltip_ != nullptr) SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        tooltip_ = nullptr;
+      } else if (tooltip_ != nullptr) {
+        SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+      } else {
+        const HWND tooltip = form->Tooltip();
+        if (SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool))) tooltip_ = tooltip;
+      }
+      break;
+    }
+    case Change::Picture:
+    case Change::Checked:
+    case Change::State:
+    case Change::DoubleBuffer:
+      break;
+  }
+}
+
+bool WindowNative::Command(int) { return false; }
+bool WindowNative::Notify(const NMHDR&, LRESULT&) { return false; }
+HBRUSH WindowNative::ControlColors(HDC) { return nullptr; }
+bool WindowNative::HandleMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
+HBRUSH WindowNative::ColorBrush() {
+  if (!brush_) brush_ = CreateSolidBrushHandle(control_.Color());
+  return brush_.get();
+}
+
+HBRUSH WindowNative::ParentBackground() const {
+  Control* parent = control_.Parent();
+  if (parent != nullptr) {
+    if (auto* native = dynamic_cast<WindowNative*>(parent->Native())) return native->ColorBrush();
+  }
+  return const_cast<WindowNative*>(this)->ColorBrush();
+}
+
+bool WindowNative::FormDoubleBuffered() const { return control_.OwnerForm().DoubleBuffered(); }
+
+void WindowNative::PaintWindow(const std::function<void(HDC dc, const RECT& client)>& paint) {
+  const PaintScope scope(hwnd_);
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  if (FormDoubleBuffered() && client.right > 0 && client.bottom > 0) {
+    // Drawn off screen and copied in one piece, so that nothing flickers.
+    const MemoryDcHandle memory(CreateCompatibleDC(scope.Dc()));
+    const BitmapHandle buffer(CreateCompatibleBitmap(scope.Dc(), client.right, client.bottom));
+    if (memory && buffer) {
+      const DcSelection selection(memory.get(), buffer.get());
+      paint(memory.get(), client);
+      BitBlt(scope.Dc(), 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
+      return;
+    }
+  }
+  paint(scope.Dc(), client);
+}
+
+bool WindowNative::HandleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case WM_COMMAND: {
+      if (lParam != 0) {
+        WindowNative* child = FindWindowNative(reinterpret_cast<HWND>(lParam));
+        if (child == nullptr || !child->Command(HIWORD(wParam))) return false;
+        result = 0;
+        return true;
+      }
+      if (!DispatchMenuCommand(LOWORD(wParam))) return false;
+      result = 0;
+      return true;
+    }
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      WindowNative* child = header != nullptr ? FindWindowNative(header->hwndFrom) : nullptr;
+      return child != nullptr && child->Notify(*header, result);
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      WindowNative* child = FindWindowNative(reinterpret_cast<HWND>(lParam));
+      if (child == nullptr) return false;
+      const HBRUSH brush = child->ControlColors(reinterpret_cast<HDC>(wParam));
+      if (brush == nullptr) return false;
+      result = reinterpret_cast<LRESULT>(brush);
+      return true;
+    }
+    case WM_CONTEXTMENU: {
+      // The pop-up menu of the control clicked, or of the nearest of its parents that has one.
+      const HWND target = reinterpret_cast<HWND>(wParam);
+      WindowNative* clicked = FindWindowNative(target);
+      Control* control = clicked != nullptr ? &clicked->GetControl() : nullptr;
+      while (control != nullptr && control->GetPopupMenu() == nullptr) control = control->Parent();
+      if (control == nullptr) return false;
+      POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      if (lParam == -1) {
+        // From the keyboard: at the control's top-left corner.
+        RECT bounds;
+        GetWindowRect(target, &bounds);
+        point = {bounds.left + 4, bounds.top + 4};
+      }
+      control->GetPopupMenu()->Popup(point.x, point.y);
+      result = 0;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// The window procedure of our own window classes: each message goes to the object of its window; what
+// a handler throws goes to the error box, never back into the system.
+LRESULT CALLBACK OwnWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    if (auto* native = static_cast<WindowNative*>(create->lpCreateParams)) native->Bind(hwnd);
+  }
+  LRESULT result = 0;
+  bool handled = false;
+  if (WindowNative* native = FindWindowNative(hwnd)) {
+    try {
+      handled = native->HandleMessage(message, wParam, lParam, result);
+    } catch (const std::exception& error) {
+      ReportError(native->App(), error);
+      handled = true;
+      result = 0;
+    } catch (...) {
+      ReportError(native->App(), std::runtime_error("Unexpected error"));
+      handled = true;
+      result = 0;
+    }
+  }
+  if (!handled) result = DefWindowProcA(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    if (WindowNative* native = FindWindowNative(hwnd)) native->Orphan();
+  }
+  return result;
+}
+
+// ---- Forms ------------------------------------------------------------------------------------------
+
+namespace {
+
+void FormStyles(const Form& form, DWORD& style, DWORD& exStyle) {
+  style = WS_CLIPCHILDREN;
+  exStyle = WS_EX_CONTROLPARENT;
+  if (form.GetBorderStyle() == BorderStyle::Sizeable) {
+    style |= WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME;
+    if (form.CaptionButtons()) style |= WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+  } else {
+    style |= WS_POPUP | WS_CAPTION;
+    if (form.CaptionButtons()) style |= WS_SYSMENU;
+    exStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+  }
+}
+
+}  // namespace
+
+FormNative::FormNative(Form& form) : WindowNative(form), form_(form) {}
+
+FormNative::~FormNative() {
+  if (hwnd_ != nullptr) {
+    // The menu bar belongs to its main menu, which releases it; the window must not take it along.
+    SetMenu(hwnd_, nullptr);
+  }
+  if (hintWindow_ && !IsWindow(hintWindow_.get())) static_cast<void>(hintWindow_.release());
+  hintWindow_.reset();
+}
+
+FormNative* FindFormNative(HWND hwnd) { return dynamic_cast<FormNative*>(FindWindowNative(hwnd)); }
+
+void FormNative::Create() {
+  DWORD style = 0, exStyle = 0;
+  FormStyles(form_, style, exStyle);
+  // Every other form belongs to the main form: it stays above it and has no task-bar button of its own.
+  HWND owner = nullptr;
+  if (Form* main = form_.App().MainForm(); main != nullptr && main != &form_) owner = HandleOf(main);
+  const Rect b = form_.Bounds();
+  const HWND hwnd = CreateWindowExA(exStyle, kFormClass, form_.Caption().c_str(), style, b.left, b.top,
+                                    b.width, b.height, owner, nullptr, Instance(), this);
+  if (hwnd == nullptr) throw std::runtime_error("The window \"" + form_.Caption() + "\" cannot be created");
+  RECT client;
+  GetClientRect(hwnd, &client);
+  client_ = {client.right, client.bottom};
+  ready_ = true;
+}
+
+HWND FormNative::Tooltip() {
+  if (!hintWindow_) {
+    hintWindow_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                      WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, Instance(), nullptr));
+    if (!hintWindow_) throw std::runtime_error("The hint window cannot be created");
+  }
+  return hintWindow_.get();
+}
+
+void FormNative::ReportBounds() {
+  RECT window;
+  GetWindowRect(hwnd_, &window);
+  form_.NativeBoundsChanged(
+      {window.left, window.top, window.right - window.left, window.bottom - window.top});
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  if (client.right != client_.cx || client.bottom != client_.cy) {
+    client_ = {client.right, client.bottom};
+    form_.NativeClientResized();
+  }
+}
+
+void FormNative::Place() {
+  const FormPosition position = form_.Position();
+  if (position == FormPosition::Designed) return;
+  const int width = form_.Width(), height = form_.Height();
+  const Form* main = form_.App().MainForm();
+  const bool overMain = position == FormPosition::MainFormCenter && main != nullptr && main != &form_ &&
+                        HandleOf(main) != nullptr;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  const HMONITOR screen = MonitorFromWindow(overMain ? HandleOf(main) : hwnd_, MONITOR_DEFAULTTOPRIMARY);
+  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (GetMonitorInfoA(screen, &monitor)) work = monitor.rcWork;
+  int left = 0, top = 0;
+  if (overMain) {
+    left = main->Left() + (main->Width() - width) / 2;
+    top = main->Top() + (main->Height() - height) / 2;
+  } else {
+    left = work.left + (work.right - work.left - width) / 2;
+    top = work.top + (work.bottom - work.top - height) / 2;
+  }
+  // Kept on the screen, with the caption bar reachable.
+  left = std::max<int>(work.left, std::min<int>(left, work.right - width));
+  top = std::max<int>(work.top, std::min<int>(top, work.bottom - height));
+  SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FormNative::Show() {
+  if (hwnd_ == nullptr) return;
+  if (IsWindowVisible(hwnd_)) {
+    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return;
+  }
+  Place();
+  int command = SW_SHOWNORMAL;
+  if (form_.GetWindowState() == WindowState::Minimized) command = SW_SHOWMINIMIZED;
+  if (form_.GetWindowState() == WindowState::Maximized) command = SW_SHOWMAXIMIZED;
+  ShowWindow(hwnd_, command);
+}
+
+void FormNative::ApplyWindowState() {
+  if (hwnd_ == nullptr || !IsWindowVisible(hwnd_)) return;  // a hidden form takes its state when shown
+  switch (form_.GetWindowState()) {
+    case WindowState::Normal:
+      ShowWindow(hwnd_, SW_RESTORE);
+      break;
+    case WindowState::Minimized:
+      ShowWindow(hwnd_, SW_MINIMIZE);
+      break;
+    case WindowState::Maximized:
+      ShowWindow(hwnd_, SW_MAXIMIZE);
+      break;
+  }
+}
+
+void FormNative::Update(native::Change what) {
+  if (hwnd_ == nullptr) return;
+  using native::Change;
+  switch (what) {
+    case Change::Visible:
+      ShowWindow(hwnd_, form_.Visible() ? SW_SHOW : SW_HIDE);
+      break;
+    case Change::State:
+      ApplyWindowState();
+      break;
+    case Change::DoubleBuffer:
+      UpdateListViewBuffering(form_);
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      break;
+    case Change::Font:  // the form shows no text of its own; its controls get their own change
+    case Change::Hint:
+      break;
+    default:
+      WindowNative::Update(what);
+  }
+}
+
+bool FormNative::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case WM_GETMINMAXINFO: {
+      // The system keeps every sizing of the window (the user's and SetWindowPos) within these.
+      auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+      info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, form_.MinWidth());
+      info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, form_.MinHeight());
+      result = 0;
+      return true;
+    }
+    case WM_SIZE:
+      // (SIZE_MAXSHOW and SIZE_MAXHIDE tell of other windows.)
+      if (!ready_) return false;
+      if (wParam == SIZE_MINIMIZED) {
+        form_.NativeWindowStateChanged(WindowState::Minimized);
+      } else if (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) {
+        form_.NativeWindowStateChanged(wParam == SIZE_MAXIMIZED ? WindowState::Maximized
+                                                                : WindowState::Normal);
+        ReportBounds();
+      }
+      return false;
+    case WM_MOVE:
+      if (ready_ && !IsIconic(hwnd_)) ReportBounds();
+      return false;
+    case WM_CLOSE:
+      form_.NativeCloseRequested();
+      result = 0;
+      return true;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
+      } else if (HIWORD(wParam) == 0) {
+        // Back to the control that had the focus, or the first in tab order.
+        HWND target = lastFocus_;
+        if (target == nullptr || !IsWindow(target) || !IsChild(hwnd_, target) || !IsWindowVisible(target) ||
+            !IsWindowEnabled(target)) {
+          target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+        }
+        SetFocus(target != nullptr ? target : hwnd_);
+      }
+      result = 0;
+      return true;
+    case WM_ERASEBKGND:
+      result = 1;
+      return true;
+    case WM_PAINT:
+      PaintWindow([this](HDC dc, const RECT& client) { FillRect(dc, &client, ColorBrush()); });
+      result = 0;
+      return true;
+    default:
+      return HandleContainerMessage(message, wParam, lParam, result);
+  }
+}
+
+// ---- Panels -----------------------------------------------------------------------------------------
+
+namespace {
+
+class PanelNative : public WindowNative {
+ public:
+  explicit PanelNative(Panel& panel) : WindowNative(panel), panel_(panel) {}
+
+  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    switch (message) {
+      case WM_ERASEBKGND:
+        result = 1;
+        return true;
+      case WM_PAINT:
+        PaintWindow([this](HDC dc, const RECT& client) { Paint(dc, client); });
+        result = 0;
+        return true;
+      default:
+        return HandleContainerMessage(message, wParam, lParam, result);
+    }
+  }
+
+ private:
+  void Paint(HDC dc, const RECT& client) {
+    FillRect(dc, &client, ColorBrush());
+    if (panel_.BevelOuter()) {
+      // A raised bevel one pixel wide: button highlight at the top left, button shadow at the bottom right.
+      RECT edge = client;
+      DrawEdge(dc, &edge, BDR_RAISEDINNER, BF_RECT);
+    }
+    if (!panel_.Caption().empty()) {
+      const DcSelection font(dc, font_.get());
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, ToColorRef(panel_.GetFont().color));
+      RECT text = client;
+      DrawTextA(dc, panel_.Caption().c_str(), -1, &text,
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
+  }
+
+  Panel& panel_;
+};
+
+// ---- Labels, buttons, check boxes -------------------------------------------------------------------
+
+class LabelNative : public WindowNative {
+ public:
+  explicit LabelNative(Label& label) : WindowNative(label), label_(label) {}
+
+  void Create() {
+    DWORD style = SS_NOPREFIX | SS_NOTIFY;
+    switch (label_.Alignment()) {
+      case TextAlign::Left:
+        style |= label_.WordWrap() ? SS_LEFT : SS_LEFTNOWORDWRAP;
+        break;
+      case TextAlign::Center:
+        style |= SS_CENTER;
+        break;
+      case TextAlign::Right:
+        style |= SS_RIGHT;
+        break;
+    }
+    CreateChild("STATIC", style, 0, false);
+  }
+
+  HBRUSH ControlColors(HDC dc) override {
+    SetTextColor(dc, ToColorRef(label_.GetFont().color));
+    const Control* parent = label_.Parent();
+    // Without a colour of its own the label shows its parent's background.
+    if (label_.HasOwnColor() || parent == nullptr) {
+      SetBkColor(dc, ToColorRef(label_.Color()));
+      return ColorBrush();
+    }
+    SetBkColor(dc, ToColorRef(parent->Color()));
+    return ParentBackground();
+  }
+
+ private:
+  Label& label_;
+};
+
+class ButtonNative : public WindowNative {
+ public:
+  explicit ButtonNative(Button& button) : WindowNative(button), button_(button) {}
+
+  bool Command(int code) override {
+    if (code != BN_CLICKED) return false;
+    button_.Click();
+    return true;
+  }
+
+  HBRUSH ControlColors(HDC) override { return ParentBackground(); }
+
+ private:
+  Button& button_;
+};
+
+class CheckBoxNative : public WindowNative {
+ public:
+  explicit CheckBoxNative(CheckBox& checkBox) : WindowNative(checkBox), checkBox_(checkBox) {}
+
+  void Create() {
+    CreateChild("BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, false);
+    SendMessageA(hwnd_, BM_SETCHECK, checkBox_.Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+
+  void Update(native::Change what) override {
+    if (what == native::Change::Checked && hwnd_ != nullptr) {
+      SendMessageA(hwnd_, BM_SETCHECK, checkBox_.Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+      return;
+    }
+    WindowNative::Update(what);
+  }
+
+  bool Command(int code) override {
+    if (code != BN_CLICKED) return false;
+    // The box has toggled itself; the class learns the new state (and runs OnClick) only if it changed.
+    const bool checked = SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (checked != checkBox_.Checked()) checkBox_.SetChecked(checked);
+    return true;
+  }
+
+  HBRUSH ControlColors(HDC dc) override {
+    SetTextColor(dc, ToColorRef(checkBox_.GetFont().color));
+    if (const Control* parent = checkBox_.Parent()) SetBkColor(dc, ToColorRef(parent->Color()));
+    return ParentBackground();
+  }
+
+ private:
+  CheckBox& checkBox_;
+};
+
+// ---- Images -----------------------------------------------------------------------------------------
+
+class ImageNative : public WindowNative {
+ public:
+  explicit ImageNative(Image& image) : WindowNative(image), image_(image) {}
+
+  void Update(native::Change what) override {
+    if (what == native::Change::Picture && hwnd_ != nullptr) {
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      return;
+    }
+    WindowNative::Update(what);
+  }
+
+  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    switch (message) {
+      case WM_ERASEBKGND:
+        result = 1;
+        return true;
+      case WM_PAINT:
+        PaintWindow([this](HDC dc, const RECT& client) { Paint(dc, client); });
+        result = 0;
+        return true;
+      case WM_LBUTTONUP:
+        // The release that ends a double click is no click of its own.
+        if (std::exchange(doubleClicked_, false)) return false;
+        if (image_.OnClick) image_.OnClick();
+        return false;
+      case WM_LBUTTONDBLCLK:
+        doubleClicked_ = true;
+        if (image_.OnDblClick) image_.OnDblClick();
+        return false;
+      default:
+        return HandleContainerMessage(message, wParam, lParam, result);
+    }
+  }
+
+ private:
+  void Paint(HDC dc, const RECT& client) {
+    FillRect(dc, &client, ParentBackground());
+    const TBitmap& picture = image_.Picture();
+    if (picture.Empty()) return;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = picture.Width();
+    info.bmiHeader.biHeight = -picture.Height();  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    StretchDIBits(dc, 0, 0, picture.Width(), picture.Height(), 0, 0, picture.Width(), picture.Height(),
+                  picture.ScanLine(0), &info, DIB_RGB_COLORS, SRCCOPY);
+  }
+
+  Image& image_;
+  bool doubleClicked_ = false;
+};
+
+}  // namespace
+
+}  // namespace win32
+
+// ---- Hooks ------------------------------------------------------------------------------------------
+
+namespace native {
+
+using namespace win32;
+
+void Created(Component& component) {
+  EnsureBackend();
+  if (auto* form = dynamic_cast<Form*>(&component)) {
+    auto native = std::make_unique<FormNative>(*form);
+    native->Create();
+    form->SetNative(std::move(native));
+  } else if (auto* panel = dynamic_cast<Panel*>(&component)) {
+    auto native = std::make_unique<PanelNative>(*panel);
+    native->CreateChild(kPanelClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, true);
+    panel->SetNative(std::move(native));
+  } else if (auto* label = dynamic_cast<Label*>(&component)) {
+    auto native = std::make_unique<LabelNative>(*label);
+    native->Create();
+    label->SetNative(std::move(native));
+  } else if (auto* button = dynamic_cast<Button*>(&component)) {
+    auto native = std::make_unique<ButtonNative>(*button);
+    native->CreateChild("BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, false);
+    button->SetNative(std::move(native));
+  } else if (auto* checkBox = dynamic_cast<CheckBox*>(&component)) {
+    auto native = std::make_unique<CheckBoxNative>(*checkBox);
+    native->Create();
+    checkBox->SetNative(std::move(native));
+  } else if (auto* image = dynamic_cast<Image*>(&component)) {
+    auto native = std::make_unique<ImageNative>(*image);
+    native->CreateChild(kImageClass, 0, 0, true);
+    image->SetNative(std::move(native));
+  } else if (auto* view = dynamic_cast<ListView*>(&component)) {
+    CreateListViewNative(*view);
+  } else if (auto* list = dynamic_cast<ImageList*>(&component)) {
+    CreateImageListNative(*list);
+  } else if (auto* item = dynamic_cast<MenuItem*>(&component)) {
+    CreateMenuNative(*item);
+  } else if (auto* timer = dynamic_cast<Timer*>(&component)) {
+    CreateTimerNative(*timer);
+  } else if (auto* colorDialog = dynamic_cast<ColorDialog*>(&component)) {
+    CreateColorDialogNative(*colorDialog);
+  }
+  // Actions, font and save dialogs hold everything they need in their classes.
+}
+
+void Changed(Component& component, Change what) {
+  if (auto* timer = dynamic_cast<Timer*>(&component)) {
+    if (what == Change::State) UpdateTimer(*timer);
+    return;
+  }
+  if (auto* native = dynamic_cast<WindowNative*>(component.Native())) native->Update(what);
+}
+
+void ShowForm(Form& form) {
+  if (auto* native = dynamic_cast<FormNative*>(form.Native())) native->Show();
+}
+
+void HideForm(Form& form) {
+  // A modal form gives the other forms back before it goes, so that one of them becomes active.
+  EndModal(form);
+  if (auto* native = dynamic_cast<FormNative*>(form.Native());
+      native != nullptr && native->Hwnd() != nullptr) {
+    ShowWindow(native->Hwnd(), SW_HIDE);
+  }
+}
+
+void NonClientSize(const Form& form, int& extraWidth, int& extraHeight) {
+  const auto* native = dynamic_cast<const FormNative*>(form.Native());
+  const HWND hwnd = native != nullptr ? native->Hwnd() : nullptr;
+  if (hwnd != nullptr && !IsIconic(hwnd)) {
+    RECT window, client;
+    GetWindowRect(hwnd, &window);
+    GetClientRect(hwnd, &client);
+    // A window smaller than its frame has no client area to measure against.
+    if (client.right > 0 && client.bottom > 0) {
+      extraWidth = (window.right - window.left) - client.right;
+      extraHeight = (window.bottom - window.top) - client.bottom;
+      return;
+    }
+  }
+  DWORD style = 0, exStyle = 0;
+  FormStyles(form, style, exStyle);
+  RECT frame{0, 0, 0, 0};
+  const bool hasMenu = hwnd != nullptr ? GetMenu(hwnd) != nullptr : form.Menu() != nullptr;
+  AdjustWindowRectEx(&frame, style, hasMenu ? TRUE : FALSE, exStyle);
+  extraWidth = frame.right - frame.left;
+  extraHeight = frame.bottom - frame.top;
+}
+
+}  // namespace native
+}  // namespace ui
