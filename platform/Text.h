@@ -65,6 +65,11 @@ constexpr int FontSizeForHeight(int height, int pixelsPerInch) {
 // Font heights beyond this many pixels (either sign) are refused.
 constexpr int kMaxFontHeight = 8192;
 
+// The font height (lfHeight) a renderer realises for a font at a resolution. Throws
+// std::invalid_argument for a resolution outside 1 to 10000 pixels per inch or a height beyond
+// kMaxFontHeight.
+int RendererFontHeight(const Font& font, int pixelsPerInch);
+
 struct TextExtent {
   int width = 0;   // the sum of the characters' advance widths
   int height = 0;  // the font's line height (ascent + descent); 0 for the empty text

@@ -450,14 +450,7 @@ long long TextRenderer::Impl::Advances(std::string_view text) {
 }
 
 TextRenderer::TextRenderer(const Font& font, int pixelsPerInch) : impl_(std::make_unique<Impl>()) {
-  if (pixelsPerInch < 1 || pixelsPerInch > 10000) {
-    throw std::invalid_argument("Invalid resolution of " + std::to_string(pixelsPerInch) +
-                                " pixels per inch");
-  }
-  const long long height = -MulDiv64(font.size, pixelsPerInch, 72);
-  if (height > kMaxFontHeight || height < -kMaxFontHeight) {
-    throw std::invalid_argument("Font size " + std::to_string(font.size) + " is out of range");
-  }
+  const int height = RendererFontHeight(font, pixelsPerInch);
   Impl& impl = *impl_;
   impl.font = font;
   impl.pixelsPerInch = pixelsPerInch;

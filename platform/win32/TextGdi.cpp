@@ -3,6 +3,7 @@
 // is drawn on by ExtTextOutA and is copied back.
 
 #include "platform/Text.h"
+#include "platform/win32/GdiFont.h"
 
 // After Text.h: <windows.h> defines RGB and GetRValue as macros, which Graphics.h declares as functions.
 #include <windows.h>
@@ -59,18 +60,6 @@ class Selection {
   HDC dc_ = nullptr;
   HGDIOBJ old_ = nullptr;
 };
-
-BYTE PitchBits(FontPitch pitch) {
-  switch (pitch) {
-    case FontPitch::Variable:
-      return VARIABLE_PITCH;
-    case FontPitch::Fixed:
-      return FIXED_PITCH;
-    case FontPitch::Default:
-      break;
-  }
-  return DEFAULT_PITCH;
-}
 
 COLORREF ToColorRef(TColor color) { return static_cast<COLORREF>(color & 0xFFFFFFu); }
 
@@ -137,21 +126,9 @@ struct TextRenderer::Impl {
   }
 };
 
-TextRenderer::TextRenderer(const Font& font, int pixelsPerInch) : impl_(std::make_unique<Impl>()) {
-  if (pixelsPerInch < 1 || pixelsPerInch > 10000) {
-    throw std::invalid_argument("Invalid resolution of " + std::to_string(pixelsPerInch) +
-                                " pixels per inch");
-  }
-  const long long height = -MulDiv64(font.size, pixelsPerInch, 72);
-  if (height > kMaxFontHeight || height < -kMaxFontHeight) {
-    throw std::invalid_argument("Font size " + std::to_string(font.size) + " is out of range");
-  }
-  Impl& impl = *impl_;
-  impl.font = font;
-  impl.pixelsPerInch = pixelsPerInch;
-
+LOGFONTA MakeLogFont(const Font& font, int pixelsPerInch) {
   LOGFONTA logFont{};
-  logFont.lfHeight = static_cast<LONG>(height);
+  logFont.lfHeight = FontHeightForSize(font.size, pixelsPerInch);
   logFont.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
   logFont.lfItalic = font.italic ? TRUE : FALSE;
   logFont.lfUnderline = font.underline ? TRUE : FALSE;
@@ -161,8 +138,24 @@ TextRenderer::TextRenderer(const Font& font, int pixelsPerInch) : impl_(std::mak
   logFont.lfOutPrecision = OUT_DEFAULT_PRECIS;
   logFont.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   logFont.lfQuality = DEFAULT_QUALITY;
-  logFont.lfPitchAndFamily = PitchBits(font.pitch) | FF_DONTCARE;
-  std::memcpy(logFont.lfFaceName, font.name.data(), std::min<std::size_t>(font.name.size(), LF_FACESIZE - 1));
+  BYTE pitch = DEFAULT_PITCH;
+  if (font.pitch == FontPitch::Fixed) pitch = FIXED_PITCH;
+  if (font.pitch == FontPitch::Variable) pitch = VARIABLE_PITCH;
+  logFont.lfPitchAndFamily = pitch | FF_DONTCARE;
+  // A zero byte ends the face name, as it would for the system.
+  const std::size_t length = std::min({font.name.find('\0'), font.name.size(), std::size_t{LF_FACESIZE - 1}});
+  std::memcpy(logFont.lfFaceName, font.name.data(), length);
+  return logFont;
+}
+
+TextRenderer::TextRenderer(const Font& font, int pixelsPerInch) : impl_(std::make_unique<Impl>()) {
+  const int height = RendererFontHeight(font, pixelsPerInch);
+  Impl& impl = *impl_;
+  impl.font = font;
+  impl.pixelsPerInch = pixelsPerInch;
+
+  LOGFONTA logFont = MakeLogFont(font, pixelsPerInch);
+  logFont.lfHeight = height;
 
   impl.hfont.reset(CreateFontIndirectA(&logFont));
   if (!impl.hfont) throw std::runtime_error("The font \"" + font.name + "\" cannot be created");

@@ -133,28 +133,6 @@ HWND ApplicationWindow() {
 
 COLORREF ToColorRef(TColor color) { return static_cast<COLORREF>(ColorToRGB(color) & 0xFFFFFFu); }
 
-LOGFONTA MakeLogFont(const Font& font, int pixelsPerInch) {
-  LOGFONTA logFont{};
-  logFont.lfHeight = FontHeightForSize(font.size, pixelsPerInch);
-  logFont.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
-  logFont.lfItalic = font.italic ? TRUE : FALSE;
-  logFont.lfUnderline = font.underline ? TRUE : FALSE;
-  logFont.lfStrikeOut = font.strikeOut ? TRUE : FALSE;
-  logFont.lfCharSet =
-      static_cast<BYTE>(font.charset >= 0 && font.charset <= 255 ? font.charset : DEFAULT_CHARSET);
-  logFont.lfOutPrecision = OUT_DEFAULT_PRECIS;
-  logFont.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-  logFont.lfQuality = DEFAULT_QUALITY;
-  BYTE pitch = DEFAULT_PITCH;
-  if (font.pitch == FontPitch::Fixed) pitch = FIXED_PITCH;
-  if (font.pitch == FontPitch::Variable) pitch = VARIABLE_PITCH;
-  logFont.lfPitchAndFamily = pitch | FF_DONTCARE;
-  // A zero byte ends the face name, as it would for the system.
-  const std::size_t length = std::min({font.name.find('\0'), font.name.size(), std::size_t{LF_FACESIZE - 1}});
-  std::memcpy(logFont.lfFaceName, font.name.data(), length);
-  return logFont;
-}
-
 FontHandle CreateFontHandle(const Font& font, int pixelsPerInch) {
   const LOGFONTA logFont = MakeLogFont(font, pixelsPerInch);
   FontHandle handle(CreateFontIndirectA(&logFont));

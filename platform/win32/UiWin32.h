@@ -23,6 +23,8 @@
 
 #include <commctrl.h>
 
+#include "platform/win32/GdiFont.h"
+
 namespace ui::win32 {
 
 // ---- Handle ownership -------------------------------------------------------------------------------
@@ -87,7 +89,6 @@ class DcSelection {
 // A colour value (a system colour resolved) as GDI takes it.
 COLORREF ToColorRef(TColor color);
 // The LOGFONT of a font at a resolution: lfHeight from FontHeightForSize, the face cut at 31 bytes.
-LOGFONTA MakeLogFont(const Font& font, int pixelsPerInch);
 // A GDI font of a font at a resolution; throws std::runtime_error when the system refuses it.
 FontHandle CreateFontHandle(const Font& font, int pixelsPerInch);
 BrushHandle CreateSolidBrushHandle(TColor color);
