@@ -2,11 +2,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
+#include "common/Localisation.h"
+#include "common/PersistedSettings.h"
 #include "common/StorageLocation.h"
 #include "imaging/Gifimage.h"
+#include "platform/Clipboard.h"
 #include "platform/Os.h"
+#include "platform/Shell.h"
+#include "platform/SystemFont.h"
 
 namespace {
 
@@ -61,6 +68,20 @@ std::string ExportNumber(int code) {
   char text[16];
   std::snprintf(text, sizeof text, "%03d", code);
   return text;
+}
+
+// What the settings file holds when it names nothing else.
+constexpr const char* kSettingsFileName = "Letrana.ini";
+constexpr const char* kDefaultFontName = "Arial";
+constexpr int kDefaultFontSize = 12;
+constexpr TColor kDefaultBackground = 12632256;  // silver
+
+// True when a font of that size can be realised at the resolution: its height stays within what the
+// text renderer accepts (a size of 0 leaves the height to the system, a negative one asks for a cell
+// height).
+bool RenderableFontSize(int points, int pixelsPerInch) {
+  const long long height = ui::MulDiv64(points, pixelsPerInch, 72);
+  return height >= -ui::kMaxFontHeight && height <= ui::kMaxFontHeight;
 }
 
 // "%d (%02x)": decimal, then two lower-case hexadecimal digits in parentheses.
@@ -158,7 +179,7 @@ TFrmLetrana::TFrmLetrana(ui::Application& app)
   BtnCopyImage.Create(Panel1, {.bounds = {200, 6, 137, 27}, .caption = "Copy image", .tabOrder = 0});
   BtnExport.Create(Panel1, {.bounds = {344, 6, 137, 27}, .caption = "Export font", .tabOrder = 1});
 
-  // Commands. The copy commands, help, the documents and the update check are not connected yet.
+  // Commands.
   MenExport.OnClick = BtnExport.OnClick = ActExport.OnExecute = [this] { MenExportClick(); };
   MenGenerateImages.OnClick = ActGenerateImages.OnExecute = [this] { MenGenerateImagesClick(); };
   MenExit.OnClick = ActQuit.OnExecute = [this] { MenExitClick(); };
@@ -168,6 +189,14 @@ TFrmLetrana::TFrmLetrana(ui::Application& app)
       BtnSelectBackgroundColor.OnClick = [this] { MenSelectBackgroundColorClick(); };
   MenSelectAll.OnClick = ActSelectAll.OnExecute = [this] { MenSelectAllClick(); };
   MenInvertSelection.OnClick = ActInvert.OnExecute = [this] { MenInvertSelectionClick(); };
+  MenCopyCharacter.OnClick = PopCopyCharacter.OnClick =
+      ActCopyCharacters.OnExecute = [this] { MenCopyCharacterClick(); };
+  MenCopyImage.OnClick = PopCopyImage.OnClick = BtnCopyImage.OnClick = ActCopyImage.OnExecute =
+      LisCharacters.OnDblClick = [this] { MenCopyImageClick(); };
+  MenUsage.OnClick = ActUsage.OnExecute = [this] { MenUsageClick(); };
+  MenLicense.OnClick = [this] { MenLicenseClick(); };
+  MenReadMe.OnClick = [this] { MenReadMeClick(); };
+  MenCheckUpdate.OnClick = [this] { MenCheckUpdateClick(); };
   MenInfo.OnClick = [this] { MenInfoClick(); };
   LisCharacters.OnClick = [this] { LisCharactersClick(); };
   LisCharacters.OnSelectItem = [this](int index, bool selected) { LisCharactersSelectItem(index, selected); };
@@ -212,6 +241,9 @@ void TFrmLetrana::FormShow() {
       DetermineStorageDirectory(LetranaStorage, ProgramDirectory, SystemStorageFolders(owner));
   StorageDirectory = location.StorageDirectory;
   StorageRedirected = location.StorageRedirected;
+
+  SelectLanguage("");
+  LoadSettings(StorageDirectory + kSettingsFileName);
 }
 
 void TFrmLetrana::FormResize() {
@@ -224,7 +256,11 @@ void TFrmLetrana::FormResize() {
   LblFont.SetWidth(ImgPreview.Left() - (ScaleForDpi(12) + LblFont.Left()));
 }
 
-void TFrmLetrana::FormClose() { LanguageDocument.reset(); }
+void TFrmLetrana::FormClose() {
+  // A window that was never shown has no storage directory, and nothing of its own to keep.
+  if (!StorageDirectory.empty()) SaveSettings(StorageDirectory + kSettingsFileName);
+  LanguageDocument.reset();
+}
 
 void TFrmLetrana::TimInitTimer() {
   // Fires once, after the window is on screen.
@@ -316,8 +352,170 @@ void TFrmLetrana::MenInvertSelectionClick() {
   }
 }
 
+// Only the first selected cell is copied, as the one byte of its code.
+void TFrmLetrana::MenCopyCharacterClick() {
+  const int first = LisCharacters.FirstSelected();
+  if (first < 0) return;
+  os::PutClipboardText(CodeText(LisCharacters.ItemImageIndex(first)));
+}
+
+// The first selected cell's glyph, exactly as export writes it; a code that renders empty copies
+// nothing.
+void TFrmLetrana::MenCopyImageClick() {
+  const int cellHeight = GetCellHeight(LblFont.GetFont());
+  const int first = LisCharacters.FirstSelected();
+  if (first < 0) return;
+  TBitmap glyph;
+  if (RenderCharacter(LblFont.GetFont(), LblFont.Color(), cellHeight, glyph,
+                      LisCharacters.ItemImageIndex(first))) {
+    os::PutClipboardBitmap(glyph);
+  }
+}
+
+// The help file of the language in force, else the English one (which the shell may not find either).
+void TFrmLetrana::MenUsageClick() {
+  std::string help = ProgramDirectory + "Letrana_" + HelpLanguagePart(LanguageFile) + ".chm";
+  if (!os::FileExists(help)) help = ProgramDirectory + "Letrana_English.chm";
+  os::ShellOpen(this, help);
+}
+
+void TFrmLetrana::MenLicenseClick() { os::ShellOpen(this, LicensePath); }
+
+void TFrmLetrana::MenReadMeClick() { os::ShellOpen(this, ReadMePath); }
+
+void TFrmLetrana::MenCheckUpdateClick() { os::ShellOpen(this, UpdatePageAddress(), std::string()); }
+
 void TFrmLetrana::MenInfoClick() {
   if (FrmInfo != nullptr) FrmInfo->ShowModal();
+}
+
+// ---- Language ---------------------------------------------------------------------------------------
+
+void TFrmLetrana::SelectLanguage(const std::string& wanted) {
+  if (auto found = FindInLanguageList(ProgramDirectory, kLetranaLanguageList, wanted)) {
+    LanguageFile = found->File;
+    LanguageName = found->Name;
+  }
+  ApplyLanguage(LanguageFile, LanguageName);
+}
+
+void TFrmLetrana::ApplyLanguage(std::string path, std::string name) {
+  LanguageName = LanguageNameWithoutAmpersand(std::move(name));
+  CurrentLanguageSection = kLetranaMainSection;
+  if (LanguageDocument == nullptr) LanguageDocument = std::make_unique<class_init>(0);
+  if (path.empty() || !os::FileExists(path)) {
+    LanguageDocument->Clear();
+    LanguageFile.clear();
+  } else {
+    // A file that does not load (an empty one) leaves the texts of the previous one.
+    LanguageDocument->Load(path);
+    LanguageFile = path;
+  }
+  for (const TLanguageText& text : kLetranaMainTexts) {
+    for (const char* target : text.Targets) {
+      if (target != nullptr) SetLanguageTarget(target, LookupText(text.Name, text.BuiltIn));
+    }
+  }
+  AddShortcutTexts();
+}
+
+std::string TFrmLetrana::LookupText(const std::string& key, const std::string& builtIn) const {
+  if (LanguageDocument == nullptr) return builtIn;
+  return LanguageDocument->GetString(CurrentLanguageSection + "." + key, builtIn);
+}
+
+void TFrmLetrana::AddShortcutTexts() {
+  const TShortcutWords words{.Shift = m_aMenScShift,
+                             .Ctrl = m_aMenScCtrl,
+                             .Alt = m_aMenScAlt,
+                             .Del = m_aMenScDelete,
+                             .F = m_aMenScF};
+  for (const TMenuShortcutText& entry : kLetranaMenuShortcuts) {
+    ui::MenuItem& item = MenuItemNamed(entry.Item);
+    item.SetCaption(CaptionWithShortcut(item.Caption(), entry.Shortcut, words));
+  }
+}
+
+// ---- Settings ---------------------------------------------------------------------------------------
+
+void TFrmLetrana::LoadSettings(const std::string& path) {
+  class_init settings(1);
+  settings.Load(path);  // a missing or unreadable file leaves every key at its default
+
+  // The window was scaled for the screen when it was created: its size now is the designed size at
+  // this resolution, and is not scaled a second time.
+  const ui::Rect defaults = DefaultWindowBounds(ui::ScreenWidth(), ui::ScreenHeight(), Width(), Height(), 96);
+  const TWindowPos placement =
+      ParseWindowPos(settings.GetString("WindowPos", FormatWindowPos(false, defaults)), defaults);
+  if (placement.Maximized) {
+    SetWindowState(ui::WindowState::Maximized);
+  } else {
+    SetBounds(placement.Bounds);
+  }
+
+  ui::Font font = LblFont.GetFont();
+  font.name = settings.GetString("FontName", kDefaultFontName);
+  LblFont.SetFont(font);
+  LblFontNameVal.SetCaption(LblFont.GetFont().name);
+  font.size = settings.GetInt("FontSize", kDefaultFontSize);
+  // A size no font can be made in would make every rendering fail: the default stands in for it.
+  if (!RenderableFontSize(font.size, PixelsPerInch())) font.size = kDefaultFontSize;
+  LblFont.SetFont(font);
+  LblFontSizeVal.SetCaption(std::to_string(LblFont.GetFont().size));
+  font.color = GetColorSetting(settings, "FontColor", clBlack);
+  LblFont.SetFont(font);
+  LblFont.SetColor(GetColorSetting(settings, "BackgroundColor", kDefaultBackground));
+
+  const TInterfaceFont interfaceFont =
+      ReadInterfaceFont(settings, GetFont(), PixelsPerInch(), ui::IconTitleFont());
+  UseBuildInFont = interfaceFont.Switches.UseBuildInFont;
+  UseFontSettings = interfaceFont.Switches.UseFontSettings;
+  UseFontHeight = interfaceFont.Switches.UseFontHeight;
+  DesignFontHeight = interfaceFont.DesignFontHeight;
+  ApplyInterfaceFont(interfaceFont.Font);
+
+  NoStoredLanguage = true;
+  const std::string language = settings.GetString("LanguageName", "");
+  if (!language.empty()) {
+    SelectLanguage(language);
+    NoStoredLanguage = false;
+  }
+}
+
+void TFrmLetrana::SaveSettings(const std::string& path) {
+  class_init settings(1);
+  // A minimised window is written as it will be restored.
+  WriteWindowPos(settings, RestoreState() == ui::WindowState::Maximized, RestoreBounds());
+  const ui::Font& font = LblFont.GetFont();
+  settings.SetString("FontName", font.name);
+  settings.SetInt("FontSize", font.size);
+  SetColorSetting(settings, "FontColor", font.color);
+  SetColorSetting(settings, "BackgroundColor", LblFont.Color());
+  WriteInterfaceFont(
+      settings,
+      {.UseBuildInFont = UseBuildInFont, .UseFontSettings = UseFontSettings, .UseFontHeight = UseFontHeight},
+      GetFont(), PixelsPerInch());
+  settings.SetString("LanguageName", NoStoredLanguage ? std::string() : LanguageName);
+  settings.Save(path);  // a file that cannot be written is skipped
+}
+
+void TFrmLetrana::ApplyInterfaceFont(const ui::Font& font) {
+  const ui::Font& current = GetFont();
+  const int pixelsPerInch = PixelsPerInch();
+  if (font.name == current.name && font.charset == current.charset &&
+      ui::FontHeightForSize(font.size, pixelsPerInch) == ui::FontHeightForSize(current.size, pixelsPerInch)) {
+    return;
+  }
+  ui::Font windowFont = current;
+  TakeFontFace(windowFont, font);
+  windowFont.size = font.size;
+  SetFont(windowFont);
+  // The value labels keep their bold style and colour.
+  ui::Font valueFont = LblFontNameVal.GetFont();
+  TakeFontFace(valueFont, font);
+  valueFont.size = font.size;
+  LblFontNameVal.SetFont(valueFont);
+  LblFontSizeVal.SetFont(LblFontNameVal.GetFont());
 }
 
 // ---- The grid and the preview -----------------------------------------------------------------------
@@ -427,11 +625,93 @@ void TFrmLetrana::CloseProgress() {
   if (FrmProgress != nullptr) FrmProgress->Close();
 }
 
+void TFrmLetrana::SetLanguageTarget(std::string_view target, const std::string& text) {
+  const std::pair<std::string_view, std::string*> members[] = {
+      {"m_aMenScShift", &m_aMenScShift}, {"m_aMenScCtrl", &m_aMenScCtrl},
+      {"m_aMenScAlt", &m_aMenScAlt},     {"m_aMenScDelete", &m_aMenScDelete},
+      {"m_aMenScF", &m_aMenScF},         {"m_aMGeneratingPreview", &m_aMGeneratingPreview},
+      {"m_aMSaving", &m_aMSaving}};
+  for (const auto& [name, member] : members) {
+    if (name == target) {
+      *member = text;
+      return;
+    }
+  }
+  const std::pair<std::string_view, ui::Control*> controls[] = {
+      {"BtnExport", &BtnExport},
+      {"BtnSelectFont", &BtnSelectFont},
+      {"BtnSelectFontColor", &BtnSelectFontColor},
+      {"BtnSelectBackgroundColor", &BtnSelectBackgroundColor},
+      {"BtnCopyImage", &BtnCopyImage},
+      {"LblPreview", &LblPreview},
+      {"LblFontName", &LblFontName},
+      {"LblFontSize", &LblFontSize}};
+  for (const auto& [name, control] : controls) {
+    if (name == target) {
+      control->SetCaption(text);
+      return;
+    }
+  }
+  MenuItemNamed(target).SetCaption(text);
+}
+
+ui::MenuItem& TFrmLetrana::MenuItemNamed(std::string_view name) {
+  const std::pair<std::string_view, ui::MenuItem*> items[] = {
+      {"MenFile", &MenFile},
+      {"MenExport", &MenExport},
+      {"MenGenerateImages", &MenGenerateImages},
+      {"MenExit", &MenExit},
+      {"MenEdit", &MenEdit},
+      {"MenSelectFont", &MenSelectFont},
+      {"MenSelectFontColor", &MenSelectFontColor},
+      {"MenSelectBackgroundColor", &MenSelectBackgroundColor},
+      {"MenSelectAll", &MenSelectAll},
+      {"MenInvertSelection", &MenInvertSelection},
+      {"MenCopyCharacter", &MenCopyCharacter},
+      {"MenCopyImage", &MenCopyImage},
+      {"MenUsage", &MenUsage},
+      {"MenLicense", &MenLicense},
+      {"MenReadMe", &MenReadMe},
+      {"MenCheckUpdate", &MenCheckUpdate},
+      {"MenInfo", &MenInfo},
+      {"PopCopyCharacter", &PopCopyCharacter},
+      {"PopCopyImage", &PopCopyImage}};
+  for (const auto& [itemName, item] : items) {
+    if (itemName == name) return *item;
+  }
+  // The text tables and this window name the same controls; a name missing here is a fault of the
+  // program, not of any input.
+  throw std::logic_error("Letrana's main window has no control named " + std::string(name));
+}
+
 // ---- The program ------------------------------------------------------------------------------------
+
+std::string HelpLanguagePart(const std::string& languageFile) {
+  // The file name without its folder ("\\", "/" and the drive's ":" on Windows, "/" elsewhere).
+  const char* delimiters = os::PathDelimiter() == '\\' ? "\\/:" : "/";
+  const std::size_t lastDelimiter = languageFile.find_last_of(delimiters);
+  const std::string_view name =
+      std::string_view(languageFile).substr(lastDelimiter == std::string::npos ? 0 : lastDelimiter + 1);
+  std::size_t start = std::string_view::npos;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == '_') {
+      start = i + 1;
+    } else if (name[i] == '.') {
+      return start == std::string_view::npos ? std::string() : std::string(name.substr(start, i - start));
+    }
+  }
+  return {};
+}
+
+std::string UpdatePageAddress() {
+  return std::string("http://") + kMakerWebAddress +
+         "/pages/c_letrana.php?lang=ENG&progvers=" + kProgramVersion;
+}
 
 TLetranaWindows::TLetranaWindows(ui::Application& app) : FrmLetrana(app), FrmInfo(app), FrmProgress(app) {
   FrmLetrana.FrmInfo = &FrmInfo;
   FrmLetrana.FrmProgress = &FrmProgress;
+  FrmInfo.FrmLetrana = &FrmLetrana;
 }
 
 int RunLetrana(ui::Application& app) {

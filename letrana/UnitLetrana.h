@@ -7,8 +7,10 @@
 // colour is the font colour) and its background colour is the background colour. Every rendering
 // reads it at the moment it runs.
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/class_init.h"
@@ -59,11 +61,25 @@ class TFrmLetrana : public ui::Form {
   std::string LicensePath, ReadMePath;
   std::string StorageDirectory;  // ends with the path delimiter
   bool StorageRedirected = false;
+  // The language in force: its file's full path and its name without a leading ampersand (both empty
+  // when none), and the section LookupText reads ("FrmMain" after each ApplyLanguage).
   std::string LanguageFile, LanguageName;
+  std::string CurrentLanguageSection;
+  // The localised names of the keys in the menus' shortcut texts.
+  std::string m_aMenScShift, m_aMenScCtrl, m_aMenScAlt, m_aMenScDelete, m_aMenScF;
   // Progress box texts of the grid build and the export; empty until a language sets them.
   std::string m_aMGeneratingPreview, m_aMSaving;
   std::unique_ptr<class_init> LanguageDocument;  // owned for the run, discarded at close
   std::unique_ptr<ui::Font> PreviewFont;         // owned; a 30-point copy of the rendering font
+
+  // The interface-font switches of the settings file, kept from load to save (only an edit of the
+  // file changes them), and the height of the window's own font when the settings were read.
+  bool UseBuildInFont = false;
+  bool UseFontSettings = true;
+  bool UseFontHeight = false;
+  std::int32_t DesignFontHeight = 0;
+  // True when the settings named no language: the language name is then not written back.
+  bool NoStoredLanguage = true;
 
   // ---- Window events ----
   void FormCreate();
@@ -81,7 +97,34 @@ class TFrmLetrana : public ui::Form {
   void MenSelectBackgroundColorClick();
   void MenSelectAllClick();
   void MenInvertSelectionClick();
+  void MenCopyCharacterClick();
+  void MenCopyImageClick();
+  void MenUsageClick();
+  void MenLicenseClick();
+  void MenReadMeClick();
+  void MenCheckUpdateClick();
   void MenInfoClick();
+
+  // ---- Language ----
+  // Finds the wanted language in the language list beside the program (empty: the list's default) and
+  // applies it; a language the list does not name leaves the one in force.
+  void SelectLanguage(const std::string& wanted);
+  // Loads the language file (none when the path is empty or names no file) and sets every text of the
+  // window, then the menus' shortcut texts.
+  void ApplyLanguage(std::string path, std::string name);
+  // The language's text of key in the current section, or the built-in text.
+  std::string LookupText(const std::string& key, const std::string& builtIn) const;
+  // Appends a tab and the key to the captions of the menu items that have one.
+  void AddShortcutTexts();
+
+  // ---- Settings ----
+  // Reads the settings file: window placement, rendering state, interface font, language.
+  void LoadSettings(const std::string& path);
+  // Writes the settings file anew from the window's state.
+  void SaveSettings(const std::string& path);
+  // Gives the window the interface font, when it differs from the window's font in name, character
+  // set or height; the sample label keeps its own font.
+  void ApplyInterfaceFont(const ui::Font& font);
 
   // ---- The grid and the preview ----
   void LisCharactersClick();
@@ -107,6 +150,9 @@ class TFrmLetrana : public ui::Form {
   // with one font 512 times, and realising a font costs far more than drawing a character.
   const ui::TextRenderer& Renderer(const ui::Font& font);
   void CloseProgress();
+  // The control or member a language text is set into, by its name.
+  void SetLanguageTarget(std::string_view target, const std::string& text);
+  ui::MenuItem& MenuItemNamed(std::string_view name);
 
   std::vector<std::unique_ptr<ui::TextRenderer>> renderers_;  // most recently used first
   bool shown_ = false;
@@ -114,6 +160,14 @@ class TFrmLetrana : public ui::Form {
   // replaced by a newer one (a command run meanwhile) and stops.
   unsigned buildGeneration_ = 0;
 };
+
+// The text between the last "_" and the first "." of the language file's name (without its folder);
+// empty when the path is empty, when no "_" comes before the first ".", or when there is no ".".
+std::string HelpLanguagePart(const std::string& languageFile);
+
+// The maker's update page for this version, with the query in English whatever the interface
+// language.
+std::string UpdatePageAddress();
 
 // The three windows of the program, created in this order; they live until the program ends.
 struct TLetranaWindows {

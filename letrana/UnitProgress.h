@@ -9,4 +9,9 @@ class TFrmProgress : public ui::Form {
   explicit TFrmProgress(ui::Application& app);
 
   ui::Label LblMessage;
+
+  // Takes the main window's font over, at every show.
+  void FormShow();
+  // Gives the box the main window's face and size, when its own differs in name, character set or size.
+  void ApplyInterfaceFont(const ui::Font& mainFont);
 };

@@ -253,6 +253,32 @@ void Image::SetPicture(const TBitmap& picture) {
   native::Changed(*this, native::Change::Picture);
 }
 
+void Edit::Create(Control& parent, const EditProps& props) {
+  readOnly_ = props.readOnly;
+  border_ = props.border;
+  handCursor_ = props.handCursor;
+  if (props.font) SetFontDirect(*props.font);
+  SetColorDirect(props.color ? *props.color : clWindow);
+  Attach(&parent, props.bounds, Align::None, props.text, props.tabOrder);
+  native::EditCreated(*this);
+}
+
+void Edit::SetText(const std::string& text) { SetCaption(text); }
+
+void Edit::CaptionChanged() {
+  if (OnChange) OnChange();
+}
+
+void Edit::NativeTextChanged(const std::string& text) {
+  if (text == Caption()) return;
+  SetCaptionDirect(text);
+  if (OnChange) OnChange();
+}
+
+void Edit::NativeDblClick() {
+  if (OnDblClick) OnDblClick();
+}
+
 // ---- Image list and list view -----------------------------------------------------------------------
 
 void ImageList::Create(Form& owner, const ImageListProps& props) {
@@ -497,8 +523,25 @@ void Form::SetClientSize(int width, int height) {
 
 void Form::SetWindowState(WindowState state) {
   if (state == windowState_) return;
-  windowState_ = state;
+  TakeWindowState(state);
   native::Changed(*this, native::Change::State);
+}
+
+void Form::TakeWindowState(WindowState state) {
+  if (state == windowState_) return;
+  if (state == WindowState::Minimized) {
+    restoreState_ = windowState_;
+    restoreBounds_ = Bounds();
+  }
+  windowState_ = state;
+}
+
+WindowState Form::RestoreState() const {
+  return windowState_ == WindowState::Minimized ? restoreState_ : windowState_;
+}
+
+Rect Form::RestoreBounds() const {
+  return windowState_ == WindowState::Minimized ? restoreBounds_ : Bounds();
 }
 
 void Form::SetDoubleBuffered(bool on) {
@@ -613,5 +656,12 @@ void Application::ShowError(const std::string& message) {
 void Application::HandleException(const std::exception& error) { ShowError(error.what()); }
 
 int Application::ScreenPixelsPerInch() const { return native::ScreenPixelsPerInch(); }
+
+int ScreenWidth() { return native::ScreenWidth(); }
+int ScreenHeight() { return native::ScreenHeight(); }
+
+TBitmap ProgramIconPicture(int width, int height, TColor background) {
+  return native::ProgramIconPicture(width, height, background);
+}
 
 }  // namespace ui

@@ -157,6 +157,8 @@ class Control : public Component {
   void SetColorDirect(TColor color) { color_ = color; }
   void SetFontDirect(const Font& font) { ownFont_ = font; }
   void SetVisibleDirect(bool visible) { visible_ = visible; }
+  // A caption the native object already shows (no notification, no CaptionChanged).
+  void SetCaptionDirect(const std::string& caption) { caption_ = caption; }
 
  private:
   friend class Form;
@@ -269,6 +271,42 @@ class Image : public Control {
 
  private:
   TBitmap picture_;
+};
+
+struct EditProps {
+  Rect bounds;
+  std::string text;
+  bool readOnly = false;
+  bool border = true;           // a sunken border; false: the text stands on the background alone
+  std::optional<Font> font;     // a font of its own, else the parent's
+  std::optional<TColor> color;  // a background of its own, else the window colour
+  bool handCursor = false;      // the pointing hand over the field, as over a link
+  int tabOrder = -1;
+};
+// A one-line text field; its text is its caption. A read-only field shows a text the user can select
+// and copy but not change.
+class Edit : public Control {
+ public:
+  void Create(Control& parent, const EditProps& props);
+  const std::string& Text() const { return Caption(); }
+  // A change of the text, from code or by the user, runs OnChange.
+  void SetText(const std::string& text);
+  bool ReadOnly() const { return readOnly_; }
+  bool Border() const { return border_; }
+  bool HandCursor() const { return handCursor_; }
+  std::function<void()> OnChange, OnDblClick;
+
+  // Backend use: the user changed the text, or double-clicked the field.
+  void NativeTextChanged(const std::string& text);
+  void NativeDblClick();
+
+ protected:
+  void CaptionChanged() override;
+
+ private:
+  bool readOnly_ = false;
+  bool border_ = true;
+  bool handCursor_ = false;
 };
 
 // ---- Image list and list view -----------------------------------------------------------------------
@@ -541,6 +579,11 @@ class Form : public Control {
   FormPosition Position() const { return position_; }
   WindowState GetWindowState() const { return windowState_; }
   void SetWindowState(WindowState state);
+  // Where a minimised window returns to when it is restored: the state it had before it was minimised
+  // (normal or maximised) and, for the normal state, the bounds it had then (the system parks a
+  // minimised window's bounds out of sight). For a window that is not minimised: its state and bounds.
+  WindowState RestoreState() const;
+  Rect RestoreBounds() const;
   // The form's pixels per inch: the screen's, once the form scaled itself at creation.
   int PixelsPerInch() const { return pixelsPerInch_; }
   bool DoubleBuffered() const { return doubleBuffered_; }
@@ -565,7 +608,7 @@ class Form : public Control {
   // Backend use.
   void NativeClientResized();  // the client area changed size: realign and OnResize
   void NativeCloseRequested() { Close(); }
-  void NativeWindowStateChanged(WindowState state) { windowState_ = state; }
+  void NativeWindowStateChanged(WindowState state) { TakeWindowState(state); }
   // Registered parts, for the backend to mirror.
   const std::vector<Action*>& Actions() const { return actions_; }
   const std::vector<Timer*>& Timers() const { return timers_; }
@@ -576,12 +619,15 @@ class Form : public Control {
   friend class MainMenu;
   friend class Action;
   friend class Timer;
+  void TakeWindowState(WindowState state);
   Application& app_;
   int minWidth_ = 0, minHeight_ = 0;
   BorderStyle borderStyle_ = BorderStyle::Sizeable;
   bool captionButtons_ = true;
   FormPosition position_ = FormPosition::Designed;
   WindowState windowState_ = WindowState::Normal;
+  WindowState restoreState_ = WindowState::Normal;  // while minimised: the state before
+  Rect restoreBounds_;                              // while minimised: the bounds before
   int pixelsPerInch_ = 96;
   bool scaled_ = false;
   bool doubleBuffered_ = false;
@@ -634,6 +680,14 @@ class Application {
   std::vector<Form*> forms_;
   bool terminated_ = false;
 };
+
+// The size of the primary screen in pixels.
+int ScreenWidth();
+int ScreenHeight();
+
+// The program's icon drawn at width x height pixels on the background colour; an empty picture when
+// the program has no icon.
+TBitmap ProgramIconPicture(int width, int height, TColor background);
 
 // A distance n designed at 96 pixels per inch, for a window of the given pixels per inch: n at 96 or
 // less, else n * pixelsPerInch / 96 truncated.

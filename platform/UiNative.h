@@ -65,6 +65,12 @@ void ListCleared(ListView& view);
 void ListItemSelected(ListView& view, int index);   // the class changed this item's selected state
 void ListUpdating(ListView& view, bool suspended);  // repainting suspended (true) or resumed (false)
 
+// ---- Edit fields ------------------------------------------------------------------------------------
+
+// Makes the native object of an edit field; called by Edit::Create right after Created, which leaves
+// edit fields to this hook.
+void EditCreated(Edit& edit);
+
 // ---- Dialogs ----------------------------------------------------------------------------------------
 // Each shows its dialog modally and, on OK, writes the answer into the dialog object and returns true.
 
@@ -83,6 +89,11 @@ void RunMessageLoop(Application& app);
 void ProcessMessages(Application& app);
 void Terminate(Application& app);
 int ScreenPixelsPerInch();
+// The size of the primary screen in pixels.
+int ScreenWidth();
+int ScreenHeight();
+// The program's icon at width x height on the background; an empty picture when it has none.
+TBitmap ProgramIconPicture(int width, int height, TColor background);
 TColor SystemColor(int index);
 
 }  // namespace ui::native

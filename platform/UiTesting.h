@@ -11,11 +11,16 @@
 
 namespace ui::testing {
 
-// Forgets every answer, record and timer, sets the clock to 0 and the screen to 96 pixels per inch.
+// Forgets every answer, record and timer, sets the clock to 0, the screen to 96 pixels per inch and
+// 1280 x 1024 pixels, and takes the program icon away.
 void Reset();
 
 // ---- The screen ---------------------------------------------------------------------------------
 void SetScreenPixelsPerInch(int pixelsPerInch);
+// The screen's size in pixels (1280 x 1024 after Reset).
+void SetScreenSize(int width, int height);
+// The program's icon (none after Reset): ProgramIconPicture draws it centred on its background.
+void SetProgramIcon(const TBitmap& icon);
 
 // ---- Dialogs ------------------------------------------------------------------------------------
 // Each answer is used by the next Execute of that dialog, in the order given. A dialog opened with

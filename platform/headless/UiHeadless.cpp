@@ -28,6 +28,8 @@ struct TimerState {
 
 struct State {
   int screenPixelsPerInch = 96;
+  int screenWidth = 1280, screenHeight = 1024;
+  TBitmap programIcon;
   long long now = 0;
   std::map<const Component*, std::deque<Answer>> answers;
   int unanswered = 0;
@@ -155,6 +157,9 @@ void ListUpdating(ListView& view, bool suspended) {
   if (suspended) ++S().suspensions[&view];
 }
 
+// An edit field holds its text in its class; there is nothing more to keep.
+void EditCreated(Edit&) {}
+
 bool ExecuteFontDialog(FontDialog& dialog) {
   S().openings.push_back({.dialog = &dialog, .font = dialog.GetFont()});
   const auto answer = NextAnswer(dialog);
@@ -207,6 +212,21 @@ void ProcessMessages(Application&) {
 void Terminate(Application&) {}
 
 int ScreenPixelsPerInch() { return S().screenPixelsPerInch; }
+int ScreenWidth() { return S().screenWidth; }
+int ScreenHeight() { return S().screenHeight; }
+
+TBitmap ProgramIconPicture(int width, int height, TColor background) {
+  const TBitmap& icon = S().programIcon;
+  TBitmap picture;
+  if (icon.Empty() || width <= 0 || height <= 0) return picture;
+  picture.SetFillColor(background);
+  picture.SetSize(width, height);
+  const int left = (width - icon.Width()) / 2, top = (height - icon.Height()) / 2;
+  for (int y = 0; y < icon.Height(); ++y) {
+    for (int x = 0; x < icon.Width(); ++x) picture.SetPixel(left + x, top + y, icon.Pixel(x, y));
+  }
+  return picture;
+}
 
 TColor SystemColor(int index) {
   // The colours of the standard Windows scheme, by system colour index.
@@ -227,6 +247,11 @@ namespace testing {
 void Reset() { S() = State{}; }
 
 void SetScreenPixelsPerInch(int pixelsPerInch) { S().screenPixelsPerInch = pixelsPerInch; }
+void SetScreenSize(int width, int height) {
+  S().screenWidth = width;
+  S().screenHeight = height;
+}
+void SetProgramIcon(const TBitmap& icon) { S().programIcon = icon; }
 
 void AnswerSave(SaveDialog& dialog, const std::string& fileName, int filterIndex) {
   S().answers[&dialog].push_back(SaveAnswer{fileName, filterIndex});

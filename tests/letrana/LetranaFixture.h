@@ -1,16 +1,29 @@
 #pragma once
 // Letrana's windows on the headless backend, wired as the program start wires them, with a clean test
 // state for each test and a few helpers for what the windows show and write.
+//
+// The first show of the main window looks beside the running executable (the program directory) for
+// SavePath.ini, the language list and files, and the documents. All of Letrana's test executables lie
+// in one folder, and CTest may run them side by side: each test therefore holds a lock on that folder
+// for its whole run, starts with none of those files there, and puts a SavePath.ini there that sends
+// the storage directory to a temporary folder of its own (so no per-user or common folder is ever
+// touched). The files it placed are removed when it ends.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "letrana/UnitLetrana.h"
+#include "platform/ClipboardTesting.h"
+#include "platform/ShellTesting.h"
 #include "platform/UiTesting.h"
 #include "tests/support/TestSupport.h"
 
@@ -18,15 +31,76 @@ namespace letrana_testing {
 
 constexpr TColor kRed = RGB(255, 0, 0), kGreen = RGB(0, 160, 0);
 
+// The folder of the running test executable: the program directory of every window a test shows.
+inline std::filesystem::path ExecutableFolder() {
+  return std::filesystem::canonical("/proc/self/exe").parent_path();
+}
+
+// The files shipped beside the program, in the source tree.
+inline std::filesystem::path DistFolder() {
+  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "letrana" / "dist";
+}
+
+// An exclusive lock on the program directory, shared by every process that takes it there.
+class ProgramDirectoryLock {
+ public:
+  explicit ProgramDirectoryLock(const std::filesystem::path& folder)
+      : fd_(::open((folder / ".letrana-tests.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+    if (fd_ < 0 || ::flock(fd_, LOCK_EX) != 0)
+      throw std::system_error(errno, std::generic_category(), "lock");
+  }
+  ~ProgramDirectoryLock() {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+  }
+  ProgramDirectoryLock(const ProgramDirectoryLock&) = delete;
+  ProgramDirectoryLock& operator=(const ProgramDirectoryLock&) = delete;
+
+ private:
+  int fd_;
+};
+
 class LetranaTest : public ::testing::Test {
  protected:
   LetranaTest() {
     ui::testing::Reset();
+    os::testing::ClearShellCalls();
+    os::testing::ClearClipboard();
+    RemoveProgramFiles();
+    Place("SavePath.ini", "ApplicationStorage=\"" + storage.Path().string() + "\"\r\n");
     app->SetTitle("Letrana");
   }
   ~LetranaTest() override {
     windows.reset();
     ui::testing::Reset();
+    RemoveProgramFiles();
+  }
+
+  // Puts a file beside the program for this test.
+  void Place(const std::string& name, const std::string& bytes) {
+    testing_support::WriteFileBytes(programDirectory / name, bytes);
+  }
+  void Unplace(const std::string& name) {
+    std::error_code ignored;
+    std::filesystem::remove(programDirectory / name, ignored);
+  }
+  // Copies a file of the shipped ones beside the program (or into another folder).
+  void PlaceShipped(const std::string& name) { PlaceShippedIn(programDirectory, name); }
+  static void PlaceShippedIn(const std::filesystem::path& folder, const std::string& name) {
+    std::filesystem::copy_file(DistFolder() / name, folder / name,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+  // The settings file of the storage directory.
+  std::filesystem::path SettingsFile() const { return storage.Path() / "Letrana.ini"; }
+
+  // Removes every file a test may have put beside the program: SavePath.ini and Letrana's own files.
+  void RemoveProgramFiles() {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(programDirectory, ignored)) {
+      const std::string name = entry.path().filename().string();
+      if (name == "SavePath.ini" || (name.rfind("Letrana_", 0) == 0 && entry.is_regular_file()))
+        std::filesystem::remove(entry.path(), ignored);
+    }
   }
   // Creates the windows, after the test has set the screen's resolution if it wants another.
   TFrmLetrana& Open() {
@@ -47,6 +121,10 @@ class LetranaTest : public ::testing::Test {
   ui::TextRenderer Measured() { return {Frm().LblFont.GetFont(), Frm().PixelsPerInch()}; }
   static std::string Byte(int code) { return std::string(1, static_cast<char>(code)); }
 
+  const std::filesystem::path programDirectory = ExecutableFolder();
+  // Held from before the first file is placed until after the last one is removed.
+  ProgramDirectoryLock lock{programDirectory};
+  testing_support::TempDir storage;
   std::unique_ptr<ui::Application> app = std::make_unique<ui::Application>();
   std::unique_ptr<TLetranaWindows> windows;
 };
