@@ -17,6 +17,7 @@ packages=(
   libjpeg62-turbo-dev libgif-dev libgtest-dev googletest libgmock-dev libbenchmark-dev
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core fonts-wine
   python3-pil
+  giflib-tools
 )
 
 need_install=()

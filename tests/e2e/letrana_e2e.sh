@@ -1,0 +1,688 @@
+#!/usr/bin/env bash
+# End-to-end tests of the real letrana.exe under Wine on an X display: the program is started as a user
+# starts it, driven with xdotool (keys, clicks, the real save dialog) and read with winprobe, which runs
+# in the same Wine prefix and prints what the system knows of Letrana's windows, menus, fonts and the
+# clipboard.
+#
+#   letrana_e2e.sh LETRANA_EXE WINPROBE_EXE [SCENARIO...]
+#     scenarios: start export dpi144 restart german clipboard (all of them when none is named)
+#
+# DISPLAY and WINEPREFIX are those scripts/test.sh exports (without WINEPREFIX, the prefix beside the
+# build's programs is used and made on first use). Without a reachable display the script skips (exit
+# code 77). Each scenario runs Letrana from a fresh program folder of its own (letrana.exe, the files
+# that ship beside it and a SavePath.ini that sends the storage to a fresh folder), so no two runs share
+# settings; it ends its own letrana.exe, also when a check fails. Screenshots are kept in
+# <build>/e2e-artefacts.
+set -uo pipefail
+
+readonly SKIP=77
+if [ $# -lt 2 ]; then
+  echo "usage: $0 LETRANA_EXE WINPROBE_EXE [SCENARIO...]" >&2
+  exit 2
+fi
+letrana_exe=$(readlink -f "$1")
+probe_exe=$(readlink -f "$2")
+shift 2
+scenarios=("$@")
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(start export dpi144 restart german clipboard)
+
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+dist="$repo/letrana/dist"
+build_dir=$(cd "$(dirname "$letrana_exe")/.." && pwd)
+artefacts="$build_dir/e2e-artefacts"
+
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  echo "SKIP: no X display (DISPLAY='${DISPLAY:-}' is unset or not reachable); scripts/test.sh starts an Xvfb display"
+  exit $SKIP
+fi
+for tool in wine wineserver xdotool import convert; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "FAIL: $tool is missing (scripts/setup.sh installs it)"
+    exit 1
+  fi
+done
+
+export WINEPREFIX=${WINEPREFIX:-$build_dir/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wineserver -w
+fi
+mkdir -p "$artefacts"
+
+work=$(mktemp -d /tmp/letrana-e2e.XXXXXX)
+started=()       # Linux process ids of every letrana.exe started here
+own_prefixes=()  # Wine prefixes made here, with their own wineserver
+cleanup() {
+  local pid prefix
+  for pid in "${started[@]}"; do
+    kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
+  done
+  for prefix in "${own_prefixes[@]}"; do
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# ---- Checks --------------------------------------------------------------------------------------------
+
+failures=0  # of the running scenario
+ok() { echo "  ok: $*"; }
+fail() {
+  echo "  FAIL: $*"
+  failures=$((failures + 1))
+}
+expect_eq() {  # what, actual, expected
+  if [ "$2" == "$3" ]; then ok "$1 = $3"; else fail "$1 is '$2', expected '$3'"; fi
+}
+# Passes when low <= value <= high (integers).
+expect_between() {  # what, value, low, high
+  if [[ "$2" =~ ^-?[0-9]+$ ]] && [ "$2" -ge "$3" ] && [ "$2" -le "$4" ]; then
+    ok "$1 = $2 (within $3..$4)"
+  else
+    fail "$1 is '$2', expected $3..$4"
+  fi
+}
+
+# ---- The probe and the program -------------------------------------------------------------------------
+
+probe() { wine "$probe_exe" "$@" 2>/dev/null; }
+# The value of KEY in probe output (the first line KEY=...).
+# (awk takes the key and the text from its environment: -v would read the probe's escapes as its own.)
+value() {  # key, lines
+  KEY="$1=" awk 'BEGIN { k = ENVIRON["KEY"] } index($0, k) == 1 { print substr($0, length(k) + 1); exit }' <<<"$2"
+}
+# The number of the control whose text is TEXT in `probe info` output.
+control_with_text() {  # text, lines
+  TEXT="$1" awk 'BEGIN { t = ENVIRON["TEXT"] } /^control\.[0-9]+\.text=/ {
+      if (substr($0, index($0, "=") + 1) == t) { split($0, key, "."); print key[2]; exit } }' <<<"$2"
+}
+# The Windows form of a path below / (Wine's drive Z:).
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+# A fresh program folder DIR/prog (letrana.exe and the shipped files) with its storage sent to DIR/store.
+make_program() {  # dir
+  mkdir -p "$1/prog" "$1/store"
+  cp "$letrana_exe" "$1/prog/letrana.exe"
+  cp "$dist"/* "$1/prog/"
+  printf 'ApplicationStorage="%s"\r\n' "$(winpath "$1/store")" >"$1/prog/SavePath.ini"
+}
+
+letrana_pid=""
+start_letrana() {  # program dir
+  (cd "$1" && exec wine "$1/letrana.exe") >/dev/null 2>&1 &
+  letrana_pid=$!
+  started+=("$letrana_pid")
+}
+
+# Waits for the window and its 256 cells (the probe's wait); sets `grid` to the probe's lines.
+grid=""
+wait_for_grid() {  # timeout for the cells after the window appeared (ms)
+  grid=$(probe wait-items Letrana 256 "$1" 30000)
+}
+
+# True when the program's process has ended within the time.
+wait_for_exit() {  # seconds
+  local i
+  for ((i = 0; i < $1 * 10; i++)); do
+    kill -0 "$letrana_pid" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Ends the running letrana.exe: asks its window to close, then kills the process if it is still there.
+stop_letrana() {
+  [ -n "$letrana_pid" ] || return 0
+  if kill -0 "$letrana_pid" 2>/dev/null; then
+    probe close Letrana 5000 >/dev/null
+    wait_for_exit 5 || kill -9 "$letrana_pid" 2>/dev/null
+  fi
+  wait "$letrana_pid" 2>/dev/null
+  letrana_pid=""
+}
+
+# Keys to a window: focus it, then type them (xdotool's XTEST keys go to the focused window).
+keys_to() {  # x window id, keys...
+  local window=$1
+  shift
+  xdotool windowfocus --sync "$window" 2>/dev/null
+  xdotool key --clearmodifiers --delay 60 "$@"
+}
+
+# The colour of one pixel of a picture, as rrggbb.
+pixel() {  # picture, x, y
+  convert "$1" -format "%[hex:p{$2,$3}]" info: 2>/dev/null | cut -c1-6 | tr 'A-F' 'a-f'
+}
+# How many pixels of a rectangle of a picture have exactly the colour (rrggbb).
+count_colour() {  # picture, x, y, width, height, colour
+  convert "$1" -crop "$4x$5+$2+$3" +repage -alpha off -fill black +opaque "#$6" -fill white -opaque "#$6" \
+    -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+}
+
+# No error box (a dialog box with the program's title) may be on screen.
+expect_no_error_box() {
+  local boxes
+  boxes=$(probe boxes Letrana)
+  if [ "$(value box.count "$boxes")" == 0 ]; then
+    ok "no error box"
+  else
+    fail "an error box is shown: $(value box.0.text "$boxes")"
+  fi
+}
+
+# The rendering state as the window shows it: sets font_name and font_size from the value labels,
+# sample (the control number of the sample label) and background (rrggbb, from its background in a
+# screenshot of the window).
+font_name="" font_size="" background="" sample=""
+read_rendering_state() {  # info lines, screenshot
+  local name_label size_label x y
+  name_label=$(control_with_text "Font name:" "$1")
+  size_label=$(control_with_text "Font size:" "$1")
+  sample=$(control_with_text "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234567890abcdefghijklmnopqrstuxyz" "$1")
+  font_name=$(value "control.$((name_label + 1)).text" "$1")
+  font_size=$(value "control.$((size_label + 1)).text" "$1")
+  # The sample shows one line at its top: its bottom right corner is background.
+  x=$(($(value client.offset_x "$1") + $(value "control.$sample.left" "$1") + $(value "control.$sample.width" "$1") - 3))
+  y=$(($(value client.offset_y "$1") + $(value "control.$sample.top" "$1") + $(value "control.$sample.height" "$1") - 3))
+  background=$(pixel "$2" "$x" "$y")
+}
+
+# ---- GIF files -----------------------------------------------------------------------------------------
+
+# Prints "width height transparent index rrggbb" of a GIF file: its logical screen size, whether its
+# graphic control extension marks a transparent colour (1/0), that colour's index and its colour in the
+# colour map in force (the image's own, else the global one). Fails when giflib cannot read the file.
+gif_facts() {  # file
+  if command -v giftext >/dev/null; then
+    giftext -c "$1" 2>/dev/null | awk '
+      /Screen Size - Width =/ { gsub(/[,.]/, ""); w = $6; h = $9 }
+      /Transparency on: yes/ { t = 1 }
+      /Transparent Index:/ { i = $3 }
+      /Global Color Map|Image Has Color Map/ { delete map }
+      { for (f = 1; f + 3 <= NF; f++) if ($f ~ /^[0-9]+:$/ && $(f+1) ~ /h$/) {
+          n = substr($f, 1, length($f) - 1); c = $(f+1) $(f+2) $(f+3); gsub(/h/, "", c); map[n] = tolower(c) } }
+      /GIF file terminated normally/ { done = 1 }
+      END { if (!done || w == "") exit 1; printf "%s %s %d %s %s\n", w, h, t, (i == "" ? -1 : i), map[i] }'
+  else
+    # Without giflib's tools (Debian: giflib-tools), Pillow reads the same facts.
+    /usr/bin/python3 - "$1" <<'PY'
+import sys
+from PIL import Image
+data = open(sys.argv[1], "rb").read()
+w, h = data[6] | data[7] << 8, data[8] | data[9] << 8
+with Image.open(sys.argv[1]) as im:
+    im.load()
+    t = im.info.get("transparency")
+    pal = im.getpalette() or []
+    rgb = "%02x%02x%02x" % tuple(pal[3 * t:3 * t + 3]) if t is not None else ""
+print(w, h, 1 if t is not None else 0, -1 if t is None else t, rgb)
+PY
+  fi
+}
+
+# The pixels of a GIF file as rrggbb words, one a line (the file is decoded whole).
+gif_pixels() {  # file
+  if command -v gif2rgb >/dev/null; then
+    gif2rgb -1 -o "$work/pixels.rgb" "$1" >/dev/null 2>&1 || return 1
+    od -An -v -tx1 -w3 "$work/pixels.rgb" | tr -d ' '
+  else
+    /usr/bin/python3 -c 'import sys; from PIL import Image
+im = Image.open(sys.argv[1]).convert("RGB")
+print("\n".join("%02x%02x%02x" % p for p in im.getdata()))' "$1"
+  fi
+}
+
+# ---- Scenarios -----------------------------------------------------------------------------------------
+
+# The window appears with its caption; the grid holds its 256 cells within two seconds of that.
+scenario_start() {
+  local dir="$work/start" info
+  make_program "$dir"
+  start_letrana "$dir/prog"
+  wait_for_grid 2000
+  expect_eq "window found" "$(value window.found "$grid")" 1
+  expect_eq "256 cells within 2 s of the window (took $(value items.elapsed_ms "$grid") ms)" \
+    "$(value items.reached "$grid")" 1
+  info=$(probe info Letrana)
+  expect_eq "caption" "$(value window.caption "$info")" "Letrana"
+  expect_eq "cells" "$(value listview.items "$info")" 256
+  expect_eq "selected cells after the build" "$(value listview.selected "$info")" 0
+  local shot="$artefacts/letrana-start.png"
+  sleep 0.5  # the last cells paint
+  if import -window "$(value window.xid "$info")" "$shot" 2>/dev/null; then
+    expect_eq "screenshot size" "$(identify -format '%wx%h' "$shot")" \
+      "$(value window.width "$info")x$(value window.height "$info")"
+    echo "  screenshot: $shot"
+  else
+    fail "no screenshot of the window"
+  fi
+  expect_no_error_box
+  stop_letrana
+}
+
+# Ctrl+A, Ctrl+S, the real save dialog with the transparent GIF type: one file per cell, named by the
+# three-digit code, as wide as the glyph's advance width and as high as the line height, the background
+# colour transparent.
+scenario_export() {
+  local dir="$work/export" info shot out
+  make_program "$dir"
+  out="$dir/out"
+  mkdir -p "$out"
+  start_letrana "$dir/prog"
+  wait_for_grid 10000
+  info=$(probe info Letrana)
+  shot="$dir/window.png"
+  import -window "$(value window.xid "$info")" "$shot" 2>/dev/null
+  read_rendering_state "$info" "$shot"
+  echo "  rendering state: $font_name $font_size pt, background $background"
+  local metrics line_height
+  metrics=$(probe measure "$font_name" "$font_size" "$(value window.dpi "$info")")
+  line_height=$(value font.line_height "$metrics")
+
+  local window i
+  window=$(value window.xid "$info")
+  keys_to "$window" ctrl+a
+  for ((i = 0; i < 50; i++)); do
+    [ "$(value listview.selected "$(probe info Letrana)")" == 256 ] && break
+    sleep 0.1
+  done
+  keys_to "$window" ctrl+s
+  local dialog
+  dialog=$(probe wait-window "Save As" 10000)
+  if [ "$(value found "$dialog")" != 1 ]; then
+    fail "the save dialog did not open"
+    stop_letrana
+    return
+  fi
+  local box
+  box=$(value window.xid "$dialog")
+  xdotool windowfocus --sync "$box" 2>/dev/null
+  xdotool type --clearmodifiers --delay 30 "$(winpath "$out/glyph")"
+  # "Files of type": the fourth entry, the last one.
+  xdotool key --clearmodifiers --delay 150 alt+t End
+  import -window "$box" "$artefacts/letrana-save-dialog.png" 2>/dev/null
+  xdotool key --clearmodifiers Return
+
+  # The export is over when the last code's file is there and no more files come.
+  local count=-1 now
+  for ((i = 0; i < 300; i++)); do
+    now=$(find "$out" -type f | wc -l)
+    if [ -f "$out/glyph255.gif" ] && [ "$now" == "$count" ]; then break; fi
+    count=$now
+    sleep 0.2
+  done
+  expect_no_error_box
+  expect_eq "cells still selected after the export" "$(value listview.selected "$(probe info Letrana)")" 256
+
+  local strays
+  strays=$(find "$out" -type f ! -regex '.*/glyph[0-9][0-9][0-9]\.gif' -printf '%f\n' | sort | head -5 | tr '\n' ' ')
+  expect_eq "files other than glyphNNN.gif" "$strays" ""
+  local code name facts width expected missing=0 unexpected=0 wrong=0 undecodable=0 widths=""
+  for ((code = 0; code < 256; code++)); do
+    name=$(printf 'glyph%03d.gif' "$code")
+    expected=$(value "width.$code" "$metrics")
+    if [ ! -f "$out/$name" ]; then
+      # A code that measures 0 wide renders empty and gets no file.
+      if [ "$expected" != 0 ]; then
+        missing=$((missing + 1))
+        [ $missing -le 5 ] && echo "    missing: $name (advance width $expected)"
+      fi
+      continue
+    fi
+    if [ "$expected" == 0 ]; then
+      unexpected=$((unexpected + 1))
+      [ $unexpected -le 5 ] && echo "    unexpected: $name (the code measures 0 wide)"
+    fi
+    if ! facts=$(gif_facts "$out/$name") || ! gif_pixels "$out/$name" >/dev/null; then
+      undecodable=$((undecodable + 1))
+      [ $undecodable -le 5 ] && echo "    giflib cannot read $name"
+      continue
+    fi
+    read -r width height transparent index colour <<<"$facts"
+    widths+="$width "
+    if [ "$width" != "$expected" ] || [ "$height" != "$line_height" ] || [ "$transparent" != 1 ] ||
+      [ "$colour" != "$background" ]; then
+      wrong=$((wrong + 1))
+      [ $wrong -le 5 ] && echo "    $name: ${width}x$height, transparent $transparent (index $index = $colour);" \
+        "expected ${expected}x$line_height, transparent $background"
+    fi
+  done
+  expect_eq "files missing" $missing 0
+  expect_eq "files for codes that render empty" $unexpected 0
+  expect_eq "files giflib cannot read" $undecodable 0
+  expect_eq "files of a wrong size or transparency" $wrong 0
+  expect_between "different widths among the files" "$(tr ' ' '\n' <<<"$widths" | sort -u | grep -c .)" 2 256
+  # The space is background only.
+  if [ -f "$out/glyph032.gif" ]; then
+    expect_eq "colours of the space's picture" "$(gif_pixels "$out/glyph032.gif" | sort -u | tr '\n' ' ')" \
+      "$background "
+  fi
+  stop_letrana
+}
+
+# At 144 pixels per inch (in a copy of the prefix) the window and its controls are scaled once, their
+# fonts included, and the resize rule uses the scaled margins.
+scenario_dpi144() {
+  local dir="$work/dpi96" info96 fonts96
+  make_program "$dir"
+  start_letrana "$dir/prog"
+  wait_for_grid 10000
+  info96=$(probe info Letrana)
+  fonts96=$(probe fonts Letrana)
+  stop_letrana
+
+  local prefix="$work/prefix144"
+  if ! cp -a --reflink=auto "$WINEPREFIX" "$prefix"; then
+    fail "the Wine prefix cannot be copied"
+    return
+  fi
+  own_prefixes+=("$prefix")
+  (
+    export WINEPREFIX="$prefix"
+    # Wine 8 takes the resolution from the user's desktop settings; older versions read the second key.
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+    wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels \
+      /t REG_DWORD /d 144 /f >/dev/null 2>&1
+    wineserver -w
+  )
+  local info fonts
+  dir="$work/dpi144"
+  make_program "$dir"
+  WINEPREFIX="$prefix" start_letrana "$dir/prog"
+  grid=$(WINEPREFIX="$prefix" probe wait-items Letrana 256 10000 30000)
+  info=$(WINEPREFIX="$prefix" probe info Letrana)
+  fonts=$(WINEPREFIX="$prefix" probe fonts Letrana)
+  local shot="$artefacts/letrana-144dpi.png"
+  sleep 0.5
+  import -window "$(value window.xid "$info")" "$shot" 2>/dev/null && echo "  screenshot: $shot"
+  expect_eq "screen resolution" "$(value screen.dpi "$info")" 144
+  expect_eq "cells" "$(value listview.items "$info")" 256
+
+  local c96 c144
+  c96=$(value client.width "$info96")
+  c144=$(value client.width "$info")
+  # 1.5 times, within 2 %: the frame and the menu bar grow by their own rules, the client area by 1.5.
+  expect_between "client width at 144 dpi (at 96: $c96)" "$c144" $((c96 * 147 / 100)) $((c96 * 153 / 100))
+  c96=$(value client.height "$info96")
+  c144=$(value client.height "$info")
+  expect_between "client height at 144 dpi (at 96: $c96)" "$c144" $((c96 * 147 / 100)) $((c96 * 153 / 100))
+  expect_eq "grid top (the top panel's height)" "$(value listview.top "$info")" 230
+
+  # Every control of the top panel: 1.5 times its place and size at 96 dpi, within the rounding.
+  local n i key a b scaled_wrong=0
+  n=$(value control.count "$info")
+  expect_eq "controls" "$n" "$(value control.count "$info96")"
+  for ((i = 0; i < n; i++)); do
+    [ "$(value "control.$i.top" "$info96")" -lt 153 ] || continue
+    for key in left top width height; do
+      a=$(value "control.$i.$key" "$info96")
+      b=$(value "control.$i.$key" "$info")
+      if [ $((b - a * 3 / 2)) -lt -4 ] || [ $((b - a * 3 / 2)) -gt 4 ]; then
+        scaled_wrong=$((scaled_wrong + 1))
+        echo "    control $i ($(value "control.$i.text" "$info96")): $key $b at 144 dpi, $a at 96"
+      fi
+    done
+  done
+  expect_eq "top-panel controls not scaled by 1.5" $scaled_wrong 0
+
+  # Every font: 1.5 times its height at 96 dpi.
+  local fonts_wrong=0
+  for ((i = 0; i < n; i++)); do
+    a=$(value "control.$i.font.height" "$fonts96")
+    [ -n "$a" ] || continue
+    b=$(value "control.$i.font.height" "$fonts")
+    # Half a pixel either way: the system's rounding of 1.5 times an odd height.
+    if ! [[ "$b" =~ ^-?[0-9]+$ ]] || [ $((2 * b - 3 * a)) -lt -1 ] || [ $((2 * b - 3 * a)) -gt 1 ]; then
+      fonts_wrong=$((fonts_wrong + 1))
+      echo "    control $i ($(value "control.$i.text" "$info96")): font height $b at 144 dpi, $a at 96"
+    fi
+  done
+  expect_eq "fonts not scaled by 1.5" $fonts_wrong 0
+
+  # The resize rule with the margins of 144 dpi: 7, 9 and 18 pixels.
+  local client copy export_button image value_label
+  client=$(value client.width "$info")
+  copy=$(control_with_text "Copy image" "$info")
+  export_button=$(control_with_text "Export font..." "$info")
+  [ -n "$export_button" ] || export_button=$(control_with_text "Export font" "$info")
+  read_rendering_state "$info" "$shot"
+  image=$(awk '/^control\.[0-9]+\.class=UiImage$/ { split($0, k, "."); print k[2]; exit }' <<<"$info")
+  value_label=$((image + 1))
+  expect_eq "left of the copy button" "$(value "control.$copy.left" "$info")" \
+    $((client / 2 - (7 + $(value "control.$copy.width" "$info"))))
+  expect_eq "left of the export button" "$(value "control.$export_button.left" "$info")" $((7 + client / 2))
+  expect_eq "left of the preview" "$(value "control.$image.left" "$info")" \
+    $(($(value control.0.width "$info") - (9 + $(value "control.$image.width" "$info"))))
+  expect_eq "left of the code label" "$(value "control.$value_label.left" "$info")" \
+    "$(value "control.$image.left" "$info")"
+  expect_eq "width of the sample" "$(value "control.$sample.width" "$info")" \
+    $(($(value "control.$image.left" "$info") - (18 + $(value "control.$sample.left" "$info"))))
+  WINEPREFIX="$prefix" expect_no_error_box
+  WINEPREFIX="$prefix" stop_letrana
+}
+
+# The settings file: written at close with the placement the user gave the window; a second start
+# restores it, and the rendering state edited into the file between the runs.
+scenario_restart() {
+  local dir="$work/restart" info ini
+  make_program "$dir"
+  ini="$dir/store/Letrana.ini"
+  start_letrana "$dir/prog"
+  wait_for_grid 10000
+  probe move Letrana 100 80 800 500 >/dev/null
+  info=$(probe info Letrana)
+  expect_eq "placement given" "$(value window.left "$info");$(value window.top "$info");$(value window.width "$info");$(value window.height "$info")" \
+    "100;80;800;500"
+  keys_to "$(value window.xid "$info")" ctrl+q
+  if wait_for_exit 10; then ok "Ctrl+Q ends the program"; else fail "Ctrl+Q did not end the program"; fi
+  stop_letrana
+  if [ ! -f "$ini" ]; then
+    fail "no Letrana.ini in the storage folder"
+    return
+  fi
+  ok "Letrana.ini written"
+  expect_eq "first line" "$(head -1 "$ini")" $'<?xml version="1.0" encoding="utf-8"?>\r'
+  expect_eq "keys in order" "$(grep -o '^  <[A-Za-z]*>' "$ini" | tr -d ' <>' | tr '\n' ' ')" \
+    "WindowPos FontName FontSize FontColor BackgroundColor UseBuildInFont UseFontSettings UseFontHeight FontDefName FontDefColor FontDefHeight FontDefSize FontDefPitch FontDefCharset LanguageName "
+  setting() { sed -n "s|^  <$1>\(.*\)</$1>\r\$|\1|p" "$ini"; }
+  expect_eq "WindowPos" "$(setting WindowPos)" "100;80;800;500"
+  expect_eq "FontName (first run)" "$(setting FontName)" "Arial"
+  expect_eq "FontSize (first run)" "$(setting FontSize)" 12
+  expect_eq "FontColor (first run)" "$(setting FontColor)" 0
+  expect_eq "BackgroundColor (first run)" "$(setting BackgroundColor)" 12632256
+
+  # Another rendering state: Courier New 20 pt, red (0x0000FF) on cyan (0xFFFF00).
+  sed -i -e 's|<FontName>.*</FontName>|<FontName>Courier New</FontName>|' \
+    -e 's|<FontSize>.*</FontSize>|<FontSize>20</FontSize>|' \
+    -e 's|<FontColor>.*</FontColor>|<FontColor>255</FontColor>|' \
+    -e 's|<BackgroundColor>.*</BackgroundColor>|<BackgroundColor>16776960</BackgroundColor>|' "$ini"
+
+  start_letrana "$dir/prog"
+  wait_for_grid 10000
+  info=$(probe info Letrana)
+  expect_eq "placement restored" "$(value window.left "$info");$(value window.top "$info");$(value window.width "$info");$(value window.height "$info")" \
+    "100;80;800;500"
+  local shot="$artefacts/letrana-restarted.png" fonts
+  sleep 0.5
+  import -window "$(value window.xid "$info")" "$shot" 2>/dev/null && echo "  screenshot: $shot"
+  read_rendering_state "$info" "$shot"
+  expect_eq "font name shown" "$font_name" "Courier New"
+  expect_eq "font size shown" "$font_size" 20
+  expect_eq "background of the sample" "$background" "00ffff"
+  fonts=$(probe fonts Letrana)
+  expect_eq "font of the sample" "$(value "control.$sample.font.face" "$fonts")" "Courier New"
+  expect_eq "height of the sample's font" "$(value "control.$sample.font.height" "$fonts")" \
+    $((-(20 * $(value window.dpi "$info") + 36) / 72))
+  # The grid's cells: the glyph cells in the background colour, the glyphs in red.
+  local x y w h
+  x=$(($(value client.offset_x "$info") + $(value listview.left "$info")))
+  y=$(($(value client.offset_y "$info") + $(value listview.top "$info")))
+  w=$(value listview.width "$info")
+  h=$(value listview.height "$info")
+  expect_between "background-coloured pixels in the grid" "$(count_colour "$shot" $x $y $w $h 00ffff)" 2000 10000000
+  expect_between "red pixels in the grid" "$(count_colour "$shot" $x $y $w $h ff0000)" 200 10000000
+  expect_no_error_box
+  keys_to "$(value window.xid "$info")" ctrl+q
+  wait_for_exit 10
+  stop_letrana
+  expect_eq "WindowPos written back" "$(setting WindowPos)" "100;80;800;500"
+  expect_eq "FontName written back" "$(setting FontName)" "Courier New"
+  expect_eq "FontSize written back" "$(setting FontSize)" 20
+  expect_eq "FontColor written back" "$(setting FontColor)" 255
+  expect_eq "BackgroundColor written back" "$(setting BackgroundColor)" 16776960
+}
+
+# A language list whose default is German: the menus, the buttons and the labels read German, with the
+# German shortcut words.
+scenario_german() {
+  local dir="$work/german" menu info
+  make_program "$dir"
+  printf 'LanguageDefault="Deutsch"\r\nLanguageName="English"\r\nLanguageFile="Letrana_English.lng"\r\nLanguageName="Deutsch"\r\nLanguageFile="Letrana_Deutsch.lng"\r\n' \
+    >"$dir/prog/Letrana_Languages.ini"
+  start_letrana "$dir/prog"
+  wait_for_grid 10000
+  menu=$(probe menu Letrana)
+  info=$(probe info Letrana)
+  local shot="$artefacts/letrana-german.png"
+  sleep 0.5
+  import -window "$(value window.xid "$info")" "$shot" 2>/dev/null && echo "  screenshot: $shot"
+  expect_eq "first menu" "$(value menu.0 "$menu")" "Datei"
+  expect_eq "Ctrl+S item" "$(value menu.0.0 "$menu")" 'Schriftart exportieren...\tStrg+S'
+
+  # Every caption as the shipped German file gives it (in the probe's escapes), with the shortcuts.
+  text() {  # key of the language file
+    LC_ALL=C sed -n "s|^FrmMain\.$1=\"\(.*\)\"\r\$|\1|p" "$dist/Letrana_Deutsch.lng" | tr -d '\n' |
+      od -An -v -tu1 | awk '{ for (i = 1; i <= NF; i++) { c = $i + 0
+        if (c == 92) printf "\\\\"; else if (c < 32 || c > 126) printf "\\x%02x", c; else printf "%c", c } }'
+  }
+  local ctrl shift tab='\t'
+  ctrl=$(text m_aMenScCtrl)
+  shift=$(text m_aMenScShift)
+  local -a expected=(
+    "menu.0=$(text MenFile)"
+    "menu.0.0=$(text MenExport)$tab$ctrl+S"
+    "menu.0.1=$(text MenGenerateImages)$tab$ctrl+G"
+    "menu.0.3=$(text MenExit)$tab$ctrl+Q"
+    "menu.1=$(text MenEdit)"
+    "menu.1.0=$(text MenSelectFont)"
+    "menu.1.1=$(text MenSelectFontColor)"
+    "menu.1.2=$(text MenSelectBackgroundColor)"
+    "menu.1.4=$(text MenSelectAll)$tab$ctrl+A"
+    "menu.1.5=$(text MenInvertSelection)$tab$ctrl+I"
+    "menu.1.7=$(text MenCopyCharacter)$tab$ctrl+$shift+C"
+    "menu.1.8=$(text MenCopyImage)$tab${ctrl}+C"
+    "menu.2=?"
+    "menu.2.0=$(text MenUsage)${tab}F1"
+    "menu.2.1=$(text MenLicense)"
+    "menu.2.2=$(text MenReadMe)"
+    "menu.2.3=$(text MenCheckUpdate)"
+    "menu.2.5=$(text MenInfo)"
+  )
+  local line key
+  for line in "${expected[@]}"; do
+    key=${line%%=*}
+    expect_eq "$key" "$(value "$key" "$menu")" "${line#*=}"
+  done
+  local caption
+  for key in MenExport MenCopyImage MenSelectFont MenSelectFontColor MenSelectBackgroundColor LblPreview \
+    LblFontName LblFontSize; do
+    caption=$(text $key)
+    if [ -z "$caption" ]; then
+      fail "the German file has no text for $key"
+    elif [ -n "$(control_with_text "$caption" "$info")" ]; then
+      ok "a control reads $caption"
+    else
+      fail "no control reads $caption"
+    fi
+  done
+  expect_no_error_box
+  stop_letrana
+}
+
+# Copy character (Ctrl+Shift+C) and copy image (Ctrl+C) of the first selected cell.
+scenario_clipboard() {
+  local dir="$work/clipboard" info clip metrics window
+  make_program "$dir"
+  start_letrana "$dir/prog"
+  wait_for_grid 10000
+  info=$(probe info Letrana)
+  window=$(value window.xid "$info")
+  local shot="$dir/window.png"
+  import -window "$window" "$shot" 2>/dev/null
+  read_rendering_state "$info" "$shot"
+  metrics=$(probe measure "$font_name" "$font_size" "$(value window.dpi "$info")")
+
+  # A click on the first cell selects code 0: its text is the zero byte alone.
+  xdotool mousemove --window "$window" $(($(value client.offset_x "$info") + $(value listview.left "$info") + 14)) \
+    $(($(value client.offset_y "$info") + $(value listview.top "$info") + 12)) click 1
+  sleep 0.3
+  info=$(probe info Letrana)
+  expect_eq "first selected after the click" "$(value listview.first_selected "$info")" 0
+  probe clipboard-set sentinel >/dev/null
+  keys_to "$window" ctrl+shift+c
+  sleep 0.3
+  clip=$(probe clipboard)
+  expect_eq "text of code 0 (hex)" "$(value clipboard.text.hex "$clip")" "00"
+
+  # End selects the last cell alone: code 255 is the byte ff and a zero byte.
+  keys_to "$window" End
+  sleep 0.3
+  info=$(probe info Letrana)
+  expect_eq "first selected after End" "$(value listview.first_selected "$info")" 255
+  expect_eq "cells selected after End" "$(value listview.selected "$info")" 1
+  keys_to "$window" ctrl+shift+c
+  sleep 0.3
+  clip=$(probe clipboard)
+  expect_eq "text of code 255 (hex)" "$(value clipboard.text.hex "$clip")" "ff00"
+  expect_eq "bitmap after copy character" "$(value clipboard.bitmap "$clip")" 0
+
+  keys_to "$window" ctrl+c
+  sleep 0.3
+  clip=$(probe clipboard)
+  expect_eq "bitmap after copy image" "$(value clipboard.bitmap "$clip")" 1
+  expect_eq "bitmap size" "$(value clipboard.bitmap.width "$clip")x$(value clipboard.bitmap.height "$clip")" \
+    "$(value width.255 "$metrics")x$(value font.line_height "$metrics")"
+  expect_eq "bitmap's top-left pixel (background)" "$(value clipboard.bitmap.topleft "$clip")" "$background"
+  expect_eq "palette" "$(value clipboard.palette "$clip")" 0
+  expect_eq "text after copy image (the clipboard was emptied)" "$(value clipboard.text "$clip")" 0
+
+  # With every cell selected, the first one (code 0) is copied.
+  keys_to "$window" ctrl+a ctrl+c
+  sleep 0.5
+  clip=$(probe clipboard)
+  expect_eq "bitmap size with all selected" \
+    "$(value clipboard.bitmap.width "$clip")x$(value clipboard.bitmap.height "$clip")" \
+    "$(value width.0 "$metrics")x$(value font.line_height "$metrics")"
+  expect_no_error_box
+  stop_letrana
+}
+
+# ---- Run -----------------------------------------------------------------------------------------------
+
+status=0
+summary=()
+for scenario in "${scenarios[@]}"; do
+  if ! declare -F "scenario_$scenario" >/dev/null; then
+    echo "unknown scenario $scenario" >&2
+    exit 2
+  fi
+  echo "== $scenario"
+  failures=0
+  start_time=$SECONDS
+  "scenario_$scenario"
+  stop_letrana
+  if [ $failures -eq 0 ]; then
+    summary+=("$scenario: passed ($((SECONDS - start_time)) s)")
+  else
+    summary+=("$scenario: FAILED, $failures checks ($((SECONDS - start_time)) s)")
+    status=1
+  fi
+done
+echo
+printf '%s\n' "${summary[@]}"
+exit $status
