@@ -3,6 +3,7 @@
 #include "platform/Ui.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "platform/UiNative.h"
 
@@ -120,8 +121,10 @@ void Control::SetFont(const Font& font) {
   FontChanged();
 }
 
+void Control::NotifyFont() { native::Changed(*this, native::Change::Font); }
+
 void Control::FontChanged() {
-  native::Changed(*this, native::Change::Font);
+  NotifyFont();
   for (Control* child : children_) {
     if (child->ParentFont()) child->FontChanged();
   }
@@ -211,8 +214,8 @@ void Label::SetColor(TColor color) {
   Control::SetColor(color);
 }
 
-void Label::FontChanged() {
-  Control::FontChanged();
+void Label::NotifyFont() {
+  Control::NotifyFont();
   Resize();
 }
 
@@ -495,6 +498,8 @@ Form::Form(Application& app, const FormProps& props) : app_(app) {
   SetVisibleDirect(false);
   app_.RegisterForm(*this);
   Attach(nullptr, props.bounds, Align::None, props.caption, -1);
+  designClientWidth_ = props.clientWidth;
+  designClientHeight_ = props.clientHeight;
   if (props.clientWidth >= 0 || props.clientHeight >= 0) {
     SetClientSize(props.clientWidth >= 0 ? props.clientWidth : ClientWidth(),
                   props.clientHeight >= 0 ? props.clientHeight : ClientHeight());
@@ -554,13 +559,23 @@ void Form::ScaleForScreen() {
   scaled_ = true;
   const int screen = app_.ScreenPixelsPerInch();
   if (screen == pixelsPerInch_) return;
-  const int clientWidth = ClientWidth(), clientHeight = ClientHeight();
+  // The client size as designed: given at creation, or the designed outer size less the frame it was
+  // designed with. The frame of this screen is larger, and not in proportion, so it cannot stand in.
+  int frameWidth = 0, frameHeight = 0;
+  StandardFrameSize(GetBorderStyle(), menu_ != nullptr, frameWidth, frameHeight);
+  const int clientWidth = designClientWidth_ >= 0 ? designClientWidth_ : Width() - frameWidth;
+  const int clientHeight = designClientHeight_ >= 0 ? designClientHeight_ : Height() - frameHeight;
   const int designed = pixelsPerInch_;
   pixelsPerInch_ = screen;
   minWidth_ = MulDiv(minWidth_, screen, designed);
   minHeight_ = MulDiv(minHeight_, screen, designed);
   ScaleBy(screen, designed);
-  FontChanged();
+  // Every font is realised anew at the new resolution, own fonts as well as inherited ones.
+  const std::function<void(Control&)> notify = [&notify](Control& control) {
+    control.NotifyFont();
+    for (Control* child : control.Children()) notify(*child);
+  };
+  notify(*this);
   SetClientSize(MulDiv(clientWidth, screen, designed), MulDiv(clientHeight, screen, designed));
   Realign();
 }
@@ -654,6 +669,17 @@ void Application::ShowError(const std::string& message) {
 }
 
 void Application::HandleException(const std::exception& error) { ShowError(error.what()); }
+
+void StandardFrameSize(BorderStyle borderStyle, bool hasMenu, int& extraWidth, int& extraHeight) {
+  if (borderStyle == BorderStyle::Dialog) {
+    extraWidth = 6;
+    extraHeight = 29;
+  } else {
+    extraWidth = 16;
+    extraHeight = 39;
+  }
+  if (hasMenu) extraHeight += 20;
+}
 
 int Application::ScreenPixelsPerInch() const { return native::ScreenPixelsPerInch(); }
 

@@ -151,7 +151,11 @@ class Control : public Component {
   void Attach(Control* parent, Rect bounds, Align align, std::string caption, int tabOrder);
   // The control's pixels per inch (its form's).
   int PixelsPerInch() const;
-  virtual void FontChanged();
+  // The font this control draws with changed: NotifyFont tells the backend (and lets the control
+  // follow, e.g. an auto-sized label); FontChanged does that here and in every child that takes this
+  // control's font.
+  virtual void NotifyFont();
+  void FontChanged();
   virtual void CaptionChanged() {}
   // Initial values, set by Create before the native object exists (no notification).
   void SetColorDirect(TColor color) { color_ = color; }
@@ -214,7 +218,7 @@ class Label : public Control {
   void SetColor(TColor color);
 
  protected:
-  void FontChanged() override;
+  void NotifyFont() override;
   void CaptionChanged() override { Resize(); }
 
  private:
@@ -629,6 +633,7 @@ class Form : public Control {
   WindowState restoreState_ = WindowState::Normal;  // while minimised: the state before
   Rect restoreBounds_;                              // while minimised: the bounds before
   int pixelsPerInch_ = 96;
+  int designClientWidth_ = -1, designClientHeight_ = -1;  // client size given at creation, if any
   bool scaled_ = false;
   bool doubleBuffered_ = false;
   bool showing_ = false;
@@ -688,6 +693,10 @@ int ScreenHeight();
 // The program's icon drawn at width x height pixels on the background colour; an empty picture when
 // the program has no icon.
 TBitmap ProgramIconPicture(int width, int height, TColor background);
+
+// The frame of a window (outer size minus client size) on the standard Windows theme at 96 pixels per
+// inch: the frame the window layouts are designed against.
+void StandardFrameSize(BorderStyle borderStyle, bool hasMenu, int& extraWidth, int& extraHeight);
 
 // A distance n designed at 96 pixels per inch, for a window of the given pixels per inch: n at 96 or
 // less, else n * pixelsPerInch / 96 truncated.

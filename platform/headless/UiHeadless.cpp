@@ -132,15 +132,8 @@ void RunModal(Form& form) {
 }
 
 void NonClientSize(const Form& form, int& extraWidth, int& extraHeight) {
-  // The frame of a window on a standard Windows theme at 96 pixels per inch.
-  if (form.GetBorderStyle() == BorderStyle::Dialog) {
-    extraWidth = 6;
-    extraHeight = 29;
-  } else {
-    extraWidth = 16;
-    extraHeight = 39;
-  }
-  if (form.Menu() != nullptr) extraHeight += 20;
+  // The standard frame, at every resolution.
+  StandardFrameSize(form.GetBorderStyle(), form.Menu() != nullptr, extraWidth, extraHeight);
 }
 
 void MenuChanged(MenuItem&) {}
