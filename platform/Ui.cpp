@@ -557,25 +557,28 @@ void Form::SetDoubleBuffered(bool on) {
 void Form::ScaleForScreen() {
   if (scaled_) return;
   scaled_ = true;
-  const int screen = app_.ScreenPixelsPerInch();
-  if (screen == pixelsPerInch_) return;
-  // The client size as designed: given at creation, or the designed outer size less the frame it was
-  // designed with. The frame of this screen is larger, and not in proportion, so it cannot stand in.
+  // The client size as designed: given at creation, or the designed outer size less the standard
+  // frame it was designed with. The layout belongs to the client area, so the client area is what
+  // keeps its designed size (scaled to the screen); a frame of another size (another theme, another
+  // resolution, where it does not grow in proportion) changes only the outer size.
   int frameWidth = 0, frameHeight = 0;
   StandardFrameSize(GetBorderStyle(), menu_ != nullptr, frameWidth, frameHeight);
   const int clientWidth = designClientWidth_ >= 0 ? designClientWidth_ : Width() - frameWidth;
   const int clientHeight = designClientHeight_ >= 0 ? designClientHeight_ : Height() - frameHeight;
   const int designed = pixelsPerInch_;
-  pixelsPerInch_ = screen;
-  minWidth_ = MulDiv(minWidth_, screen, designed);
-  minHeight_ = MulDiv(minHeight_, screen, designed);
-  ScaleBy(screen, designed);
-  // Every font is realised anew at the new resolution, own fonts as well as inherited ones.
-  const std::function<void(Control&)> notify = [&notify](Control& control) {
-    control.NotifyFont();
-    for (Control* child : control.Children()) notify(*child);
-  };
-  notify(*this);
+  const int screen = app_.ScreenPixelsPerInch();
+  if (screen != designed) {
+    pixelsPerInch_ = screen;
+    minWidth_ = MulDiv(minWidth_, screen, designed);
+    minHeight_ = MulDiv(minHeight_, screen, designed);
+    ScaleBy(screen, designed);
+    // Every font is realised anew at the new resolution, own fonts as well as inherited ones.
+    const std::function<void(Control&)> notify = [&notify](Control& control) {
+      control.NotifyFont();
+      for (Control* child : control.Children()) notify(*child);
+    };
+    notify(*this);
+  }
   SetClientSize(MulDiv(clientWidth, screen, designed), MulDiv(clientHeight, screen, designed));
   Realign();
 }

@@ -594,8 +594,9 @@ class Form : public Control {
   void SetDoubleBuffered(bool on);
   MainMenu* Menu() const { return menu_; }
 
-  // Scales the form and every control created so far from 96 pixels per inch to the screen's, once;
-  // the subclass calls it at the end of its constructor.
+  // Scales the form and every control created so far from 96 pixels per inch to the screen's, once,
+  // and gives the client area its designed size at that resolution (the outer size follows the
+  // system's frame); the subclass calls it at the end of its constructor.
   void ScaleForScreen();
 
   // Shows the form (its OnShow runs at every show; a shown form comes to the front).

@@ -252,6 +252,10 @@ scenario_start() {
   expect_eq "caption" "$(value window.caption "$info")" "Letrana"
   expect_eq "cells" "$(value listview.items "$info")" 256
   expect_eq "selected cells after the build" "$(value listview.selected "$info")" 0
+  # The client area has its designed size (the outer size less the standard frame and menu bar),
+  # whatever frame Wine draws around it.
+  expect_eq "client width" "$(value client.width "$info")" 692
+  expect_eq "client height" "$(value client.height "$info")" 403
   local shot="$artefacts/letrana-start.png"
   sleep 0.5  # the last cells paint
   if import -window "$(value window.xid "$info")" "$shot" 2>/dev/null; then
