@@ -1,0 +1,46 @@
+# Builds the Windows package of Letrana with CPack and checks that it holds the program and every file
+# that ships beside it, byte for byte, and that each language file the language list names is there.
+#   cmake -DBUILD_DIR=<windows build> -DSOURCE_DIR=<repository> -DCPACK=<cpack> -P CheckPackage.cmake
+execute_process(COMMAND ${CPACK} -G ZIP WORKING_DIRECTORY ${BUILD_DIR} RESULT_VARIABLE rc
+                OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cpack failed:\n${out}")
+endif()
+
+file(GLOB packages ${BUILD_DIR}/Letrana-*-win32.zip)
+list(LENGTH packages count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one package in ${BUILD_DIR}, found: ${packages}")
+endif()
+set(unpacked ${BUILD_DIR}/package-check)
+file(REMOVE_RECURSE ${unpacked})
+file(ARCHIVE_EXTRACT INPUT ${packages} DESTINATION ${unpacked})
+
+if(NOT EXISTS ${unpacked}/letrana.exe)
+  message(FATAL_ERROR "the package lacks letrana.exe")
+endif()
+file(GLOB shipped RELATIVE ${SOURCE_DIR}/letrana/dist ${SOURCE_DIR}/letrana/dist/*)
+foreach(name ${shipped})
+  if(NOT EXISTS ${unpacked}/${name})
+    message(FATAL_ERROR "the package lacks ${name}")
+  endif()
+  file(SHA256 ${SOURCE_DIR}/letrana/dist/${name} expected)
+  file(SHA256 ${unpacked}/${name} actual)
+  if(NOT expected STREQUAL actual)
+    message(FATAL_ERROR "${name} in the package differs from letrana/dist/${name}")
+  endif()
+endforeach()
+
+# Every language file of the list must ship too.
+file(STRINGS ${unpacked}/Letrana_Languages.ini entries REGEX "^LanguageFile=")
+if(NOT entries)
+  message(FATAL_ERROR "Letrana_Languages.ini names no language file")
+endif()
+foreach(entry ${entries})
+  string(REGEX REPLACE "^LanguageFile=\"([^\"]*)\".*$" "\\1" file "${entry}")
+  if(NOT EXISTS ${unpacked}/${file})
+    message(FATAL_ERROR "the language list names ${file}, which the package lacks")
+  endif()
+endforeach()
+list(LENGTH shipped shippedCount)
+message(STATUS "package ${packages}: letrana.exe and ${shippedCount} files beside it")
