@@ -83,39 +83,6 @@ class Folder {
   std::filesystem::path path_;
 };
 
-// The export's loop for all 256 codes, writing in one form (1 BMP, 2 JPEG, 3 GIF, 4 transparent GIF).
-void Export(ui::Application& app, TFrmLetrana& frm, const std::string& base, int form) {
-  const ui::Font font = frm.LblFont.GetFont();
-  const TColor background = frm.LblFont.Color();
-  const int cellHeight = frm.GetCellHeight(font);
-  frm.FrmProgress->LblMessage.SetCaption(frm.m_aMSaving);
-  for (int code = 0; code < kCodes; ++code) {
-    frm.FrmProgress->Show();
-    TBitmap glyph;
-    if (frm.RenderCharacter(font, background, cellHeight, glyph, code)) {
-      char number[8];
-      std::snprintf(number, sizeof number, "%03d", code);
-      const std::string name = base + number;
-      switch (form) {
-        case 1:
-          SaveBitmapAsBmp(glyph, name + ".bmp");
-          break;
-        case 2:
-          SaveBitmapAsJpeg(glyph, name + ".jpg");
-          break;
-        case 3:
-          SaveBitmapAsGif(glyph, name + ".gif");
-          break;
-        default:
-          SaveBitmapAsGif(glyph, name + ".gif", ui::ColorToRGB(background));
-          break;
-      }
-    }
-    app.ProcessMessages();
-  }
-  frm.FrmProgress->Close();
-}
-
 int Run(int runs) {
   ui::Application app;
   app.SetTitle("Letrana");
@@ -138,10 +105,12 @@ int Run(int runs) {
   }
 
   frm.LblFont.SetFont({.name = "Arial", .size = 72});
+  frm.BuildCharacterGrid();
+  frm.MenSelectAllClick();  // outside the measurements: it refreshes the preview 256 times
   const Folder folder;
   static const char* const kForms[] = {"", "BMP", "JPEG", "GIF", "transparent GIF"};
   for (int form = 1; form <= 4; ++form) {
-    const Times times = Measure(runs, [&] { Export(app, frm, folder.Base(), form); });
+    const Times times = Measure(runs, [&] { frm.ExportCells(folder.Base(), form); });
     Report(std::string("export, 256 cells, Arial 72 pt, ") + kForms[form], times);
   }
   // The two GIF forms write the same names.

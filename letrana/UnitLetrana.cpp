@@ -274,7 +274,11 @@ void TFrmLetrana::TimInitTimer() {
 
 void TFrmLetrana::MenExportClick() {
   if (!SvdSave.Execute()) return;
-  const std::string base = WithoutExtension(SvdSave.FileName());
+  ExportCells(SvdSave.FileName(), SvdSave.FilterIndex());
+}
+
+void TFrmLetrana::ExportCells(const std::string& chosenPath, int filterIndex) {
+  const std::string base = WithoutExtension(chosenPath);
   const int cellHeight = GetCellHeight(LblFont.GetFont());
   if (LisCharacters.SelCount() == 0) MenSelectAllClick();
 
@@ -289,7 +293,7 @@ void TFrmLetrana::MenExportClick() {
       TBitmap glyph;
       if (RenderCharacter(LblFont.GetFont(), LblFont.Color(), cellHeight, glyph, code)) {
         const std::string name = base + ExportNumber(code);
-        switch (SvdSave.FilterIndex()) {
+        switch (filterIndex) {
           case 1:
             SaveBitmapAsBmp(glyph, name + ".bmp");
             break;

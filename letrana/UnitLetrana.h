@@ -90,6 +90,10 @@ class TFrmLetrana : public ui::Form {
 
   // ---- Commands ----
   void MenExportClick();
+  // Writes the selected cells (all of them, selected from then on, when none is) as base + "%03d" +
+  // extension, base being the chosen path without its extension, in the form of the save dialog's
+  // filter index: 1 BMP, 2 JPEG, 3 GIF, any other transparent GIF.
+  void ExportCells(const std::string& chosenPath, int filterIndex);
   void MenGenerateImagesClick();
   void MenExitClick();
   void MenSelectFontClick();

@@ -421,7 +421,10 @@ void FormNative::Place() {
 void FormNative::Show() {
   if (hwnd_ == nullptr) return;
   if (IsWindowVisible(hwnd_)) {
-    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Already in front: nothing to do (long loops show their progress box at every step).
+    if (GetWindow(hwnd_, GW_HWNDPREV) != nullptr) {
+      SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     return;
   }
   Place();
