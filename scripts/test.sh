@@ -11,12 +11,22 @@ cd "$here"
 jobs=$(nproc)
 status=0
 summary=()
+passed=0
+failed=0
 
 run_ctest() {  # name, build dir
   local out="$2/ctest-output.txt"
   ctest --test-dir "$2" --output-on-failure -j "$jobs" 2>&1 | tee "$out"
   local rc=${PIPESTATUS[0]}
-  summary+=("$1: $(grep -E 'tests passed|tests failed' "$out" | tail -1)")
+  local line
+  line=$(grep -E 'tests passed|tests failed' "$out" | tail -1)
+  summary+=("$1: $line")
+  if [[ "$line" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  else
+    failed=$((failed + 1))  # CTest did not get as far as its summary
+  fi
   [ "$rc" -eq 0 ] || status=1
 }
 
@@ -56,8 +66,10 @@ fi
 if [ "${SKIP_FUZZ:-0}" != 1 ] && [ -f tests/fuzz/run.sh ]; then
   if bash tests/fuzz/run.sh "${FUZZ_SECONDS:-60}"; then
     summary+=("fuzz: no finding")
+    passed=$((passed + 1))
   else
     summary+=("fuzz: FAILED")
+    failed=$((failed + 1))
     status=1
   fi
 fi
@@ -65,4 +77,5 @@ fi
 echo
 echo "== summary"
 printf '%s\n' "${summary[@]}"
+echo "total: $passed passed, $failed failed"
 exit $status
