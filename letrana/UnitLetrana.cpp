@@ -309,6 +309,8 @@ void TFrmLetrana::ExportCells(const std::string& chosenPath, int filterIndex) {
         }
       }
       App().ProcessMessages();
+      // The main window was closed meanwhile: the program ends, and so does the export.
+      if (App().Terminated()) break;
     }
   } catch (...) {
     // The error ends the export at this cell; the message loop shows it.
@@ -597,8 +599,9 @@ void TFrmLetrana::BuildCharacterGrid() {
       ImlCharacters.Add(cell);
       LisCharacters.AddItem(ImlCharacters.Count() - 1);
       App().ProcessMessages();
-      // A command run meanwhile has built the grid anew; this build is over.
-      if (generation != buildGeneration_) break;
+      // A command run meanwhile has built the grid anew, or the main window was closed: this build
+      // is over.
+      if (generation != buildGeneration_ || App().Terminated()) break;
     }
   } catch (...) {
     CloseProgress();
@@ -725,6 +728,8 @@ int RunLetrana(ui::Application& app) {
     app.Run();
   } catch (const std::exception& error) {
     app.HandleException(error);
+  } catch (...) {
+    app.HandleException(std::runtime_error("Unexpected error"));
   }
   return 0;
 }

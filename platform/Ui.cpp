@@ -637,7 +637,11 @@ void Application::SetTitle(const std::string& title) {
 }
 
 void Application::RegisterForm(Form& form) {
-  if (mainForm_ == nullptr) mainForm_ = &form;
+  if (mainForm_ == nullptr) {
+    // A new main form: the program that a closed one had ended starts again.
+    mainForm_ = &form;
+    terminated_ = false;
+  }
   forms_.push_back(&form);
 }
 

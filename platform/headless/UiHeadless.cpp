@@ -6,6 +6,7 @@
 #include <deque>
 #include <iostream>
 #include <map>
+#include <stdexcept>
 #include <variant>
 
 #include "platform/UiNative.h"
@@ -24,6 +25,7 @@ using Answer = std::variant<SaveAnswer, Font, TColor, Cancel>;
 
 struct TimerState {
   long long due = 0;
+  long long order = 0;  // creation order, which decides between timers due at the same moment
 };
 
 struct State {
@@ -39,8 +41,10 @@ struct State {
   int processMessagesCount = 0;
   std::vector<testing::ErrorBox> errorBoxes;
   std::vector<testing::PopupShown> popups;
-  std::vector<Form*> zOrder;  // showing forms, front first
-  std::map<const Timer*, TimerState> timers;
+  std::vector<Form*> zOrder;                     // showing forms, front first
+  std::map<const Timer*, TimerState> timers;     // the enabled timers
+  std::map<const Timer*, long long> timerOrder;  // every timer, by creation
+  long long timersCreated = 0;
   std::map<const ListView*, int> suspensions;
 };
 
@@ -65,7 +69,10 @@ std::optional<Answer> NextAnswer(const Component& dialog) {
 class TimerNative : public NativeData {
  public:
   explicit TimerNative(const Timer* timer) : timer_(timer) {}
-  ~TimerNative() override { S().timers.erase(timer_); }
+  ~TimerNative() override {
+    S().timers.erase(timer_);
+    S().timerOrder.erase(timer_);
+  }
 
  private:
   const Timer* timer_;
@@ -73,7 +80,9 @@ class TimerNative : public NativeData {
 
 void ArmTimer(const Timer& timer) {
   if (timer.Enabled() && timer.Interval() > 0) {
-    S().timers[&timer].due = S().now + timer.Interval();
+    TimerState& state = S().timers[&timer];
+    state.due = S().now + timer.Interval();
+    state.order = S().timerOrder[&timer];
   } else {
     S().timers.erase(&timer);
   }
@@ -86,6 +95,8 @@ void Dispatch(Application& app, F&& handler) {
     handler();
   } catch (const std::exception& error) {
     app.HandleException(error);
+  } catch (...) {
+    app.HandleException(std::runtime_error("Unexpected error"));
   }
 }
 
@@ -96,6 +107,7 @@ namespace native {
 void Created(Component& component) {
   if (auto* timer = dynamic_cast<Timer*>(&component)) {
     timer->SetNative(std::make_unique<TimerNative>(timer));
+    S().timerOrder[timer] = ++S().timersCreated;
     ArmTimer(*timer);
   }
 }
@@ -264,10 +276,11 @@ void AdvanceTime(int milliseconds) {
   for (;;) {
     // The timer due first (ties: the one created first), if it is due by the end.
     const Timer* next = nullptr;
-    long long due = end + 1;
+    long long due = end + 1, order = 0;
     for (const auto& [timer, state] : S().timers) {
-      if (state.due < due) {
+      if (state.due < due || (state.due == due && state.order < order)) {
         due = state.due;
+        order = state.order;
         next = timer;
       }
     }

@@ -163,4 +163,27 @@ TEST_F(ExportTest, FailingCellEndsTheExportThereAndKeepsTheFilesBefore) {
   EXPECT_FALSE(Progress().Showing());
 }
 
+TEST_F(ExportTest, ClosingTheMainWindowDuringAnExportOrABuildEndsIt) {
+  // The user closes the window while the export processes messages after its second file.
+  Frm().Show();
+  int cells = 0;
+  ui::testing::OnProcessMessages([&] {
+    if (++cells == 2) Frm().Close();
+  });
+  Export(temp.Path() / "g.bmp", 1, {65, 66, 67, 68});
+  EXPECT_EQ(FileNames(temp.Path()), (std::vector<std::string>{"g065.bmp", "g066.bmp"}));
+  EXPECT_FALSE(Progress().Showing());
+
+  // A grid build ends the same way, with its progress box closed.
+  Open().Show();
+  cells = 0;
+  ui::testing::OnProcessMessages([&] {
+    if (++cells == 3) Frm().Close();
+  });
+  Frm().MenGenerateImages.Click();
+  EXPECT_EQ(Frm().LisCharacters.Count(), 3);
+  EXPECT_FALSE(Progress().Showing());
+  ui::testing::OnProcessMessages(nullptr);
+}
+
 }  // namespace

@@ -104,6 +104,8 @@ class LetranaTest : public ::testing::Test {
   }
   // Creates the windows, after the test has set the screen's resolution if it wants another.
   TFrmLetrana& Open() {
+    // The old windows go first, so that the new main window is the application's main form.
+    windows.reset();
     windows = std::make_unique<TLetranaWindows>(*app);
     return windows->FrmLetrana;
   }
