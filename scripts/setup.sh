@@ -62,6 +62,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 $SUDO mkdir -p "$DEPS_PREFIX"
 cd "$work"
+# The source entry may have been written by an earlier, interrupted run without a package update.
+apt-cache showsrc libjpeg-turbo 2>/dev/null | grep -q '^Package:' || $SUDO apt-get update -qq
 apt-get source -qq --download-only libjpeg-turbo giflib >/dev/null
 dpkg-source -x --no-check libjpeg-turbo_*.dsc jpeg >/dev/null
 dpkg-source -x --no-check giflib_*.dsc gif >/dev/null

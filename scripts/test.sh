@@ -39,19 +39,42 @@ if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
   cmake --preset windows >/dev/null && cmake --build --preset windows -j "$jobs" || exit 1
   xvfb_pid=""
   export WINEPREFIX="$here/build/windows/wineprefix"
+  # Temporary folders of the end-to-end tests (with Wine prefixes of their own) go here, so that
+  # whatever a killed test left behind is stopped and removed below.
+  export TMPDIR="$here/build/windows/tmp"
   cleanup() {
     WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+    for prefix in "$TMPDIR"/*/ "$TMPDIR"/*/*/; do
+      [ -f "$prefix/system.reg" ] && WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+    done
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" >/dev/null 2>&1 || true
-    rm -rf "$WINEPREFIX"
+    rm -rf "$WINEPREFIX" "$TMPDIR"
   }
   trap cleanup EXIT
-  # A display of our own: the first free number from 90 on.
+  rm -rf "$TMPDIR"
+  mkdir -p "$TMPDIR"
+  # A display of our own: the first free number from 90 on, checked to answer before it is used.
+  display=""
   for n in $(seq 90 140); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
   done
+  if [ -z "$display" ]; then
+    echo "test.sh: no free X display number between :90 and :140" >&2
+    exit 1
+  fi
   Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   export DISPLAY=$display
+  for _ in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  if ! kill -0 "$xvfb_pid" 2>/dev/null || ! xdpyinfo >/dev/null 2>&1; then
+    echo "test.sh: the Xvfb display $display did not start" >&2
+    exit 1
+  fi
+  # The end-to-end tests fail rather than skip when they find no display.
+  export E2E_REQUIRE_DISPLAY=1
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

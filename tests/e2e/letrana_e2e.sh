@@ -32,6 +32,10 @@ build_dir=$(cd "$(dirname "$letrana_exe")/.." && pwd)
 artefacts="$build_dir/e2e-artefacts"
 
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  if [ "${E2E_REQUIRE_DISPLAY:-0}" = 1 ]; then
+    echo "FAIL: no X display (DISPLAY='${DISPLAY:-}'), although one is required"
+    exit 1
+  fi
   echo "SKIP: no X display (DISPLAY='${DISPLAY:-}' is unset or not reachable); scripts/test.sh starts an Xvfb display"
   exit $SKIP
 fi
@@ -53,7 +57,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 mkdir -p "$artefacts"
 
-work=$(mktemp -d /tmp/letrana-e2e.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/letrana-e2e.XXXXXX")
 started=()       # Linux process ids of every letrana.exe started here
 own_prefixes=()  # Wine prefixes made here, with their own wineserver
 cleanup() {
