@@ -450,9 +450,8 @@ void TFrmLetrana::LoadSettings(const std::string& path) {
 
   // The window was scaled for the screen when it was created: its size now is the designed size at
   // this resolution, and is not scaled a second time.
-  const ui::Rect defaults = DefaultWindowBounds(ui::ScreenWidth(), ui::ScreenHeight(), Width(), Height(), 96);
   const TWindowPos placement =
-      ParseWindowPos(settings.GetString("WindowPos", FormatWindowPos(false, defaults)), defaults);
+      ReadWindowPos(settings, ui::ScreenWidth(), ui::ScreenHeight(), Width(), Height(), 96);
   if (placement.Maximized) {
     SetWindowState(ui::WindowState::Maximized);
   } else {
