@@ -1,48 +1,55 @@
 #!/usr/bin/env bash
-# Builds Letrana for Windows and runs it under Wine: on the user's display when there is one, else
-# on an Xvfb display of its own. Waits until the character grid is built, saves a screenshot of the
-# window as a PNG, prints its path and closes Letrana.
+# Builds Letrana for Windows and runs it under Wine: the i686 build (the primary one) where this host
+# can execute 32-bit code, else the x86_64 build; on the user's display when there is one, else on an
+# Xvfb display of its own. Waits until the character grid is built, saves a screenshot of the window as
+# a PNG, prints its path and closes Letrana.
 #   LETRANA_KEEP_OPEN=1   leave Letrana running (on the user's display) instead of closing it
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
+# shellcheck source=lib/wine-host.sh
+source "$here/scripts/lib/wine-host.sh"
 
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" --target letrana
+host_detect
+preset=$(host_windows_preset)
+if [ "$preset" = windows64 ]; then
+  echo "run.sh: the x86_64 build, because the i686 build cannot run here: $HOST_I686_WHY"
+fi
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j "$(nproc)" --target letrana
+exe="build/$preset/letrana/letrana.exe"
+wine_select "$(pe_arch "$exe")"
 
 out="$here/build/run"
 mkdir -p "$out"
-export WINEPREFIX="$here/build/windows/wineprefix-run"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$here/build/$preset/wineprefix-run"
 
-xvfb_pid=""
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" >/dev/null 2>&1 || true
+  xvfb_stop
 }
 trap cleanup EXIT
 
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
-  done
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=$display
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  xvfb_start
 fi
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Preparing a Wine prefix in $WINEPREFIX (once)..."
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
+  wine_prefix_make
 fi
 
-wine build/windows/letrana/letrana.exe >/dev/null 2>&1 &
+"$WINE" "$exe" >/dev/null 2>&1 &
+wine_pid=$!
 window=""
 for _ in $(seq 300); do
   window=$(xdotool search --onlyvisible --name '^Letrana$' 2>/dev/null | head -1 || true)
   [ -n "$window" ] && break
+  if ! kill -0 "$wine_pid" 2>/dev/null; then
+    wait "$wine_pid" && rc=0 || rc=$?
+    echo "letrana.exe ended (exit code $rc) before its window appeared" >&2
+    exit 1
+  fi
   sleep 0.1
 done
 if [ -z "$window" ]; then
@@ -55,7 +62,7 @@ shot="$out/letrana.png"
 import -window "$window" "$shot"
 echo "$shot"
 
-if [ "${LETRANA_KEEP_OPEN:-0}" = 1 ] && [ -z "$xvfb_pid" ]; then
+if [ "${LETRANA_KEEP_OPEN:-0}" = 1 ] && [ -z "$XVFB_PID" ]; then
   trap - EXIT
   exit 0
 fi

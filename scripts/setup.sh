@@ -1,18 +1,30 @@
 #!/usr/bin/env bash
 # Installs everything a fresh Debian 12 machine needs to build and test both programs, natively and
-# for Windows (i686, mingw-w64, run under Wine), then builds the Windows-side libraries that Debian
-# does not package for mingw (libjpeg-turbo with its SIMD code, giflib for the tests' decoders) from
-# Debian's source packages. Safe to run again: every step checks first whether it is already done.
+# for Windows (i686 and x86_64 with mingw-w64, run under Wine), then builds the Windows-side
+# libraries that Debian does not package for mingw (libjpeg-turbo with its SIMD code, giflib for the
+# tests' decoders) from Debian's source packages, once for each triple. Runs as root or, through
+# sudo, as a user. Safe to run again: every step checks first whether it is already done, so a run
+# that was interrupted is finished by the next one.
+#   DEPS_ROOT   where the mingw libraries go, one folder a triple (default /opt/mingw-deps)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-DEPS_PREFIX=${DEPS_PREFIX:-/opt/mingw-deps/i686}
+# shellcheck source=lib/apt.sh
+source "$here/scripts/lib/apt.sh"
+DEPS_ROOT=${DEPS_ROOT:-/opt/mingw-deps}
 SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO=sudo
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "setup: run this as root, or install sudo: it installs Debian packages" >&2
+    exit 1
+  fi
+  SUDO=sudo
+fi
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev make pkg-config nasm dpkg-dev
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick file
   libjpeg62-turbo-dev libgif-dev libgtest-dev googletest libgmock-dev libbenchmark-dev
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core fonts-wine
@@ -20,15 +32,11 @@ packages=(
   giflib-tools
 )
 
-need_install=()
+lists_stale=""
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
-  apt_updated=""
+  lists_stale=1
 fi
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'install ok installed' || need_install+=("$p")
-done
-
 # Source packages need a deb-src entry; Debian 12 ships only binary entries by default.
 srclist=/etc/apt/sources.list.d/debian-src.sources
 if [ ! -f "$srclist" ]; then
@@ -39,52 +47,83 @@ Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
-  apt_updated=""
+  lists_stale=1
 fi
+# A source entry written by an interrupted run, before its lists were fetched.
+apt-cache showsrc libjpeg-turbo 2>/dev/null | grep -q '^Package:' || lists_stale=1
 
-if [ ${#need_install[@]} -gt 0 ] || [ "${apt_updated-x}" = "" ]; then
-  $SUDO apt-get update -qq
+need_install=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'install ok installed' || need_install+=("$p")
+done
+
+if [ ${#need_install[@]} -gt 0 ] || [ -n "$lists_stale" ]; then
+  apt_update
   if [ ${#need_install[@]} -gt 0 ]; then
     echo "setup: installing ${need_install[*]}"
-    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need_install[@]}"
+    if ! apt_install "${need_install[@]}"; then
+      echo "setup: $(apt_report_line)" >&2
+      exit 1
+    fi
   fi
+else
+  APT_REPORT+=("every package already installed")
 fi
 
-# The mingw libraries: built once into DEPS_PREFIX, recorded by a stamp naming the source versions.
+# The mingw libraries: built once a triple into DEPS_ROOT/<arch>, recorded by a stamp naming the
+# source versions.
 jpeg_ver=$(dpkg-query -W -f='${Version}' libjpeg62-turbo-dev)
 gif_ver=$(dpkg-query -W -f='${Version}' libgif-dev)
-stamp="$DEPS_PREFIX/.built-$jpeg_ver-$gif_ver-1"
-if [ -f "$stamp" ]; then
-  exit 0
-fi
+work=""
+trap '[ -z "$work" ] || rm -rf "$work"' EXIT
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-$SUDO mkdir -p "$DEPS_PREFIX"
-cd "$work"
-# The source entry may have been written by an earlier, interrupted run without a package update.
-apt-cache showsrc libjpeg-turbo 2>/dev/null | grep -q '^Package:' || $SUDO apt-get update -qq
-apt-get source -qq --download-only libjpeg-turbo giflib >/dev/null
-dpkg-source -x --no-check libjpeg-turbo_*.dsc jpeg >/dev/null
-dpkg-source -x --no-check giflib_*.dsc gif >/dev/null
+fetch_sources() {
+  [ -z "$work" ] || return 0
+  work=$(mktemp -d)
+  (
+    cd "$work"
+    apt-get source -qq --download-only libjpeg-turbo giflib >/dev/null
+    dpkg-source -x --no-check libjpeg-turbo_*.dsc jpeg >/dev/null
+    dpkg-source -x --no-check giflib_*.dsc gif >/dev/null
+  )
+}
 
-cmake -S jpeg -B jpeg-build -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-i686-w64-mingw32.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$DEPS_PREFIX" \
-  -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=ON -DWITH_TURBOJPEG=OFF \
-  -DCMAKE_ASM_NASM_COMPILER=nasm >/dev/null
-cmake --build jpeg-build >/dev/null
-$SUDO cmake --install jpeg-build >/dev/null
+build_deps() {  # arch
+  local arch=$1 triple=$1-w64-mingw32 prefix=$DEPS_ROOT/$1
+  local stamp="$prefix/.built-$jpeg_ver-$gif_ver-1"
+  if [ -f "$stamp" ]; then
+    APT_REPORT+=("$arch libraries already built")
+    return 0
+  fi
+  fetch_sources
+  rm -rf "$work/jpeg-$arch" "$work/gif-$arch"
+  cmake -S "$work/jpeg" -B "$work/jpeg-$arch" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-$triple.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=ON -DWITH_TURBOJPEG=OFF \
+    -DCMAKE_ASM_NASM_COMPILER=nasm -Wno-dev >/dev/null
+  cmake --build "$work/jpeg-$arch" >/dev/null
+  $SUDO cmake --install "$work/jpeg-$arch" >/dev/null
 
-# giflib: the library sources only (the tests decode with it); its Makefile builds host tools too.
-gifsrc=(dgif_lib.c egif_lib.c gifalloc.c gif_err.c gif_hash.c openbsd-reallocarray.c)
-( cd gif && for f in "${gifsrc[@]}"; do
-    i686-w64-mingw32-gcc-posix -O2 -c "$f" -o "${f%.c}.o"
-  done && i686-w64-mingw32-ar rcs libgif.a ./*.o )
-$SUDO mkdir -p "$DEPS_PREFIX/include" "$DEPS_PREFIX/lib"
-$SUDO cp gif/gif_lib.h "$DEPS_PREFIX/include/"
-$SUDO cp gif/libgif.a "$DEPS_PREFIX/lib/"
+  # giflib: the library sources only (the tests decode with it); its Makefile builds host tools too.
+  local gifsrc=(dgif_lib.c egif_lib.c gifalloc.c gif_err.c gif_hash.c openbsd-reallocarray.c) f
+  cp -r "$work/gif" "$work/gif-$arch"
+  (
+    cd "$work/gif-$arch"
+    for f in "${gifsrc[@]}"; do
+      "$triple-gcc-posix" -O2 -c "$f" -o "${f%.c}.o"
+    done
+    "$triple-ar" rcs libgif.a ./*.o
+  )
+  $SUDO mkdir -p "$prefix/include" "$prefix/lib"
+  $SUDO cp "$work/gif-$arch/gif_lib.h" "$prefix/include/"
+  $SUDO cp "$work/gif-$arch/libgif.a" "$prefix/lib/"
 
-$SUDO rm -f "$DEPS_PREFIX"/.built-*
-$SUDO touch "$stamp"
-echo "setup: mingw libraries in $DEPS_PREFIX"
+  $SUDO rm -f "$prefix"/.built-*
+  $SUDO touch "$stamp"
+  APT_REPORT+=("$arch libraries built into $prefix")
+}
+
+build_deps i686
+build_deps x86_64
+echo "setup: $(apt_report_line)"

@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
-# Runs one Windows executable under Wine for CTest and passes its exit code on. The prefix and the
-# display come from scripts/test.sh; run by hand, a prefix under the build folder is made on demand.
+# Runs one Windows executable under Wine for CTest and passes its exit code on.
+#   wine-run.sh ARCH PROGRAM [ARGS...]     ARCH: i686 or x86_64, as the toolchain file passes it
+# The prefix and the display come from scripts/test.sh; run by hand, a prefix under the build folder
+# of that architecture is made on demand. Where this host cannot run ARCH, fails at once with why.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX=${WINEPREFIX:-$here/build/windows/wineprefix}
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
+# shellcheck source=lib/wine-host.sh
+source "$here/scripts/lib/wine-host.sh"
+arch=$1
+shift
+wine_select "$arch" || exit 1
+if [ -z "${WINEPREFIX:-}" ]; then
+  case "$arch" in
+    i686) export WINEPREFIX=$here/build/windows/wineprefix ;;
+    *) export WINEPREFIX=$here/build/windows64/wineprefix ;;
+  esac
 fi
-exec wine "$@"
+wine_prefix_ensure || exit 1
+exec "$WINE" "$@"

@@ -39,21 +39,29 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   echo "SKIP: no X display (DISPLAY='${DISPLAY:-}' is unset or not reachable); scripts/test.sh starts an Xvfb display"
   exit $SKIP
 fi
-for tool in wine wineserver xdotool import convert; do
+for tool in wineserver xdotool import convert; do
   if ! command -v "$tool" >/dev/null; then
     echo "FAIL: $tool is missing (scripts/setup.sh installs it)"
     exit 1
   fi
 done
 
+# The loader for the program's architecture; a build this host cannot run fails here, at once.
+# shellcheck source=../../scripts/lib/wine-host.sh
+source "$repo/scripts/lib/wine-host.sh"
+if ! arch=$(pe_arch "$letrana_exe"); then
+  echo "FAIL: $letrana_exe is not a Windows program for i686 or x86_64"
+  exit 1
+fi
+if ! why=$(wine_select "$arch" 2>&1); then
+  echo "FAIL: $why"
+  exit 1
+fi
+wine_select "$arch"
 export WINEPREFIX=${WINEPREFIX:-$build_dir/wineprefix}
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  wineserver -w
+if ! wine_prefix_ensure; then
+  echo "FAIL: no Wine prefix in $WINEPREFIX"
+  exit 1
 fi
 mkdir -p "$artefacts"
 
@@ -94,7 +102,7 @@ expect_between() {  # what, value, low, high
 
 # ---- The probe and the program -------------------------------------------------------------------------
 
-probe() { wine "$probe_exe" "$@" 2>/dev/null; }
+probe() { "$WINE" "$probe_exe" "$@" 2>/dev/null; }
 # The value of KEY in probe output (the first line KEY=...).
 # (awk takes the key and the text from its environment: -v would read the probe's escapes as its own.)
 value() {  # key, lines
@@ -117,10 +125,26 @@ make_program() {  # dir
 }
 
 letrana_pid=""
+# Starts letrana.exe and waits until its window is on the display. Fails at once, with the reason,
+# when the program ends before that (it could not start), and after 30 s when no window appeared.
 start_letrana() {  # program dir
-  (cd "$1" && exec wine "$1/letrana.exe") >/dev/null 2>&1 &
+  local i rc
+  (cd "$1" && exec "$WINE" "$1/letrana.exe") >"$work/letrana-output.txt" 2>&1 &
   letrana_pid=$!
   started+=("$letrana_pid")
+  for ((i = 0; i < 300; i++)); do
+    xdotool search --onlyvisible --name '^Letrana$' >/dev/null 2>&1 && return 0
+    if ! kill -0 "$letrana_pid" 2>/dev/null; then
+      wait "$letrana_pid"
+      rc=$?
+      fail "letrana.exe ended with exit code $rc before its window appeared: $(tail -c 300 "$work/letrana-output.txt" | tr '\n' ' ')"
+      letrana_pid=""
+      return 1
+    fi
+    sleep 0.1
+  done
+  fail "letrana.exe shows no window after 30 s"
+  return 1
 }
 
 # Waits for the window and its 256 cells (the probe's wait); sets `grid` to the probe's lines.
@@ -247,7 +271,7 @@ print("\n".join("%02x%02x%02x" % p for p in im.getdata()))' "$1"
 scenario_start() {
   local dir="$work/start" info
   make_program "$dir"
-  start_letrana "$dir/prog"
+  start_letrana "$dir/prog" || return
   wait_for_grid 2000
   expect_eq "window found" "$(value window.found "$grid")" 1
   expect_eq "256 cells within 2 s of the window (took $(value items.elapsed_ms "$grid") ms)" \
@@ -281,7 +305,7 @@ scenario_export() {
   make_program "$dir"
   out="$dir/out"
   mkdir -p "$out"
-  start_letrana "$dir/prog"
+  start_letrana "$dir/prog" || return
   wait_for_grid 10000
   info=$(probe info Letrana)
   shot="$dir/window.png"
@@ -378,7 +402,7 @@ scenario_export() {
 scenario_dpi144() {
   local dir="$work/dpi96" info96 fonts96
   make_program "$dir"
-  start_letrana "$dir/prog"
+  start_letrana "$dir/prog" || return
   wait_for_grid 10000
   info96=$(probe info Letrana)
   fonts96=$(probe fonts Letrana)
@@ -393,15 +417,15 @@ scenario_dpi144() {
   (
     export WINEPREFIX="$prefix"
     # Wine 8 takes the resolution from the user's desktop settings; older versions read the second key.
-    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
-    wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels \
+    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+    "$WINE" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels \
       /t REG_DWORD /d 144 /f >/dev/null 2>&1
     wineserver -w
   )
   local info fonts
   dir="$work/dpi144"
   make_program "$dir"
-  WINEPREFIX="$prefix" start_letrana "$dir/prog"
+  WINEPREFIX="$prefix" start_letrana "$dir/prog" || return
   grid=$(WINEPREFIX="$prefix" probe wait-items Letrana 256 10000 30000)
   info=$(WINEPREFIX="$prefix" probe info Letrana)
   fonts=$(WINEPREFIX="$prefix" probe fonts Letrana)
@@ -480,7 +504,7 @@ scenario_restart() {
   local dir="$work/restart" info ini
   make_program "$dir"
   ini="$dir/store/Letrana.ini"
-  start_letrana "$dir/prog"
+  start_letrana "$dir/prog" || return
   wait_for_grid 10000
   probe move Letrana 100 80 800 500 >/dev/null
   info=$(probe info Letrana)
@@ -510,7 +534,7 @@ scenario_restart() {
     -e 's|<FontColor>.*</FontColor>|<FontColor>255</FontColor>|' \
     -e 's|<BackgroundColor>.*</BackgroundColor>|<BackgroundColor>16776960</BackgroundColor>|' "$ini"
 
-  start_letrana "$dir/prog"
+  start_letrana "$dir/prog" || return
   wait_for_grid 10000
   info=$(probe info Letrana)
   expect_eq "placement restored" "$(value window.left "$info");$(value window.top "$info");$(value window.width "$info");$(value window.height "$info")" \
@@ -552,7 +576,7 @@ scenario_german() {
   make_program "$dir"
   printf 'LanguageDefault="Deutsch"\r\nLanguageName="English"\r\nLanguageFile="Letrana_English.lng"\r\nLanguageName="Deutsch"\r\nLanguageFile="Letrana_Deutsch.lng"\r\n' \
     >"$dir/prog/Letrana_Languages.ini"
-  start_letrana "$dir/prog"
+  start_letrana "$dir/prog" || return
   wait_for_grid 10000
   menu=$(probe menu Letrana)
   info=$(probe info Letrana)
@@ -616,7 +640,7 @@ scenario_german() {
 scenario_clipboard() {
   local dir="$work/clipboard" info clip metrics window
   make_program "$dir"
-  start_letrana "$dir/prog"
+  start_letrana "$dir/prog" || return
   wait_for_grid 10000
   info=$(probe info Letrana)
   window=$(value window.xid "$info")

@@ -1,13 +1,18 @@
 # Builds the Windows package of Letrana with CPack and checks that it holds the program and every file
 # that ships beside it, byte for byte, and that each language file the language list names is there.
-#   cmake -DBUILD_DIR=<windows build> -DSOURCE_DIR=<repository> -DCPACK=<cpack> -P CheckPackage.cmake
+#   cmake -DBUILD_DIR=<windows build> -DSOURCE_DIR=<repository> -DCPACK=<cpack> -DPLATFORM=<win32|win64>
+#         -P CheckPackage.cmake
+file(GLOB old ${BUILD_DIR}/Letrana-*.zip)
+if(old)
+  file(REMOVE ${old})
+endif()
 execute_process(COMMAND ${CPACK} -G ZIP WORKING_DIRECTORY ${BUILD_DIR} RESULT_VARIABLE rc
                 OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cpack failed:\n${out}")
 endif()
 
-file(GLOB packages ${BUILD_DIR}/Letrana-*-win32.zip)
+file(GLOB packages ${BUILD_DIR}/Letrana-*-${PLATFORM}.zip)
 list(LENGTH packages count)
 if(NOT count EQUAL 1)
   message(FATAL_ERROR "expected one package in ${BUILD_DIR}, found: ${packages}")

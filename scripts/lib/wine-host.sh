@@ -1,0 +1,142 @@
+# What this host can run of the Windows builds, and how: sourced by every script that runs a Windows
+# program (run, test, the Wine runner of CTest, the end-to-end tests, the benchmarks).
+#
+# Not every x86_64 host can execute 32-bit code: where it cannot, any i686 ELF fails with "Exec format
+# error", and with it Wine's 32-bit loader, so only the x86_64 build runs, under the 64-bit loader in a
+# 64-bit prefix (Debian's /usr/bin/wine always starts the 32-bit loader first when wine32 is installed,
+# so the 64-bit loader is called by its own path).
+#
+# host_detect finds out once per process tree and exports the answer, so that scripts started by a
+# script that already asked (CTest's runner, the end-to-end tests) do not ask again:
+#   HOST_I686      "yes"     the i686 build runs here
+#                  "no"      this host cannot execute 32-bit code (not a fault: the suite is not run)
+#                  "broken"  the 32-bit loader is missing or fails otherwise (a fault of the set-up)
+#   HOST_I686_WHY  one line saying why, when not "yes"
+#   HOST_I686_PROBE  the program run to find out (default Wine's 32-bit loader); pointing it at a
+#                  program that cannot execute shows what a host without 32-bit execution does
+
+WINE32_LOADER=/usr/lib/wine/wine
+WINE64_LOADER=/usr/lib/wine/wine64
+
+host_detect() {
+  case "${HOST_I686:-}" in yes | no | broken) return 0 ;; esac
+  local probe=${HOST_I686_PROBE:-$WINE32_LOADER} out rc
+  if [ ! -e "$probe" ]; then
+    HOST_I686=broken
+    HOST_I686_WHY="the 32-bit Wine loader $probe is missing (scripts/setup.sh installs wine32:i386)"
+  else
+    # (written so that a caller's set -e does not end the script at the failing probe)
+    out=$("$probe" --version 2>&1) && rc=0 || rc=$?
+    if [ "$rc" -eq 0 ]; then
+      HOST_I686=yes
+      HOST_I686_WHY=""
+    elif [ "$rc" -eq 126 ] && [[ "$out" == *"Exec format error"* ]]; then
+      HOST_I686=no
+      HOST_I686_WHY="this host cannot execute 32-bit code"
+    else
+      HOST_I686=broken
+      HOST_I686_WHY="the 32-bit Wine loader $probe failed (exit code $rc): ${out//$'\n'/ }"
+    fi
+  fi
+  export HOST_I686 HOST_I686_WHY
+}
+
+# The architecture of a Windows executable, from its PE header: i686 or x86_64 (empty when the file
+# is not a PE file of either).
+pe_arch() {  # file
+  local lfanew machine
+  lfanew=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
+  [ -n "$lfanew" ] || return 1
+  machine=$(od -An -t x2 -j $((lfanew + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ')
+  case "$machine" in
+    014c) echo i686 ;;
+    8664) echo x86_64 ;;
+    *) return 1 ;;
+  esac
+}
+
+# Makes Wine run programs of the architecture ARCH: exports WINE (the loader to start them with) and,
+# for x86_64, the 64-bit loader and prefix kind; WINEDEBUG and WINEDLLOVERRIDES get quiet defaults.
+# Fails with the reason on stderr when this host cannot run them.
+wine_select() {  # arch
+  host_detect
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+  case "$1" in
+    i686)
+      if [ "$HOST_I686" != yes ]; then
+        echo "i686 Windows programs cannot run here: $HOST_I686_WHY" >&2
+        return 1
+      fi
+      export WINE=$WINE32_LOADER
+      unset WINELOADER WINEARCH
+      ;;
+    x86_64)
+      if [ ! -x "$WINE64_LOADER" ]; then
+        echo "the 64-bit Wine loader $WINE64_LOADER is missing (scripts/setup.sh installs wine64)" >&2
+        return 1
+      fi
+      export WINE=$WINE64_LOADER WINELOADER=$WINE64_LOADER WINEARCH=win64
+      ;;
+    *)
+      echo "unknown Windows architecture '$1'" >&2
+      return 1
+      ;;
+  esac
+}
+
+# The Windows build this host runs best: i686, the primary build, where 32-bit code runs, else x86_64.
+# Prints the CMake preset's name.
+host_windows_preset() {
+  host_detect
+  if [ "$HOST_I686" = yes ]; then echo windows; else echo windows64; fi
+}
+
+# Makes a fresh Wine prefix at WINEPREFIX for the loader wine_select chose, with unmanaged X11 windows
+# (Xvfb has no window manager: unmanaged windows spare Wine its wait for one at every hide).
+wine_prefix_make() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  "$WINE" wineboot -i >/dev/null 2>&1
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wineserver -w
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "could not make a Wine prefix in $WINEPREFIX" >&2
+    return 1
+  fi
+}
+
+# Makes the prefix only when there is none yet.
+wine_prefix_ensure() {
+  [ -f "$WINEPREFIX/system.reg" ] || wine_prefix_make
+}
+
+# Starts an Xvfb display of our own, on the first free number from 90 on, and waits until it answers.
+# Exports DISPLAY and sets XVFB_PID; fails with the reason on stderr.
+XVFB_PID=""
+xvfb_start() {
+  local n display=""
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
+  done
+  if [ -z "$display" ]; then
+    echo "no free X display number between :90 and :140" >&2
+    return 1
+  fi
+  Xvfb "$display" -screen 0 "${XVFB_SCREEN:-1280x1024x24}" -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=$display
+  for _ in $(seq 100); do
+    DISPLAY=$display xdpyinfo >/dev/null 2>&1 && return 0
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "the Xvfb display $display did not start" >&2
+  return 1
+}
+
+xvfb_stop() {
+  [ -z "$XVFB_PID" ] || kill "$XVFB_PID" >/dev/null 2>&1 || true
+  XVFB_PID=""
+}
