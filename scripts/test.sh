@@ -6,6 +6,10 @@
 # The x86_64 suite runs on every host, under Wine's 64-bit loader. The i686 suite (the primary build)
 # runs where this host can execute 32-bit code; where it cannot, it is still built, and the summary
 # says in one line that it was not run and why.
+# Nothing is skipped unseen: every test executable records each skipped case with its reason (the
+# test support's main writes them to TEST_SKIP_LOG), CTest's own skips are read from its output, and
+# the summary names them all. What scripts/setup.sh installs must be there: TEST_REQUIRE_SETUP=1
+# turns a test's skip for a missing font or device into a failure.
 #   FUZZ_SECONDS   how long the fuzz harnesses run (default 60 in all)
 #   SKIP_WINDOWS=1 / SKIP_FUZZ=1   leave those parts out (for quick local runs; the summary says so)
 set -uo pipefail
@@ -21,13 +25,26 @@ passed=0
 failed=0
 started=$SECONDS
 
+skips=()
+export TEST_REQUIRE_SETUP=1
+
 run_ctest() {  # name, build dir
   local out="$2/ctest-output.txt" began=$SECONDS
+  export TEST_SKIP_LOG="$here/$2/skipped-cases.txt"
+  rm -f "$TEST_SKIP_LOG"
   ctest --test-dir "$2" --output-on-failure -j "$jobs" 2>&1 | tee "$out"
   local rc=${PIPESTATUS[0]}
-  local line
+  local line skip
   line=$(grep -E 'tests passed|tests failed' "$out" | tail -1)
   summary+=("$1: $line ($((SECONDS - began)) s)")
+  # Cases that skipped inside a test executable, and whole tests that CTest skipped or did not run.
+  if [ -f "$TEST_SKIP_LOG" ]; then
+    while IFS= read -r skip; do skips+=("$1: $skip"); done <"$TEST_SKIP_LOG"
+  fi
+  while IFS= read -r skip; do
+    skips+=("$1: $skip")
+  done < <(sed -n -E 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) .*\*\*\*(Skipped|Not Run).*$/\1 (\2)/p' "$out")
+  unset TEST_SKIP_LOG
   if [[ "$line" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
     failed=$((failed + BASH_REMATCH[1]))
     passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
@@ -55,10 +72,28 @@ run_ctest native build/linux
 if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
   host_detect
   tmp_dirs=()
+  # Root may write read-only files, also under Wine, whose server opens the files for the tests;
+  # a file with the immutable attribute refuses root too. The tests that need a file no one can
+  # write find it through TEST_IMMUTABLE_FILE; where it cannot be made (a user without the
+  # capability, for whom read-only files already bind), they make their own read-only file.
+  make_immutable() {  # folder
+    local file="$1/immutable/read-only.out"
+    mkdir -p "$1/immutable"
+    printf keep >"$file"
+    if chattr +i "$file" 2>/dev/null; then
+      export TEST_IMMUTABLE_FILE=$file
+    else
+      unset TEST_IMMUTABLE_FILE
+    fi
+  }
+  unlock_immutable() {  # folder
+    [ ! -e "$1/immutable/read-only.out" ] || chattr -i "$1/immutable/read-only.out" 2>/dev/null || true
+  }
   cleanup() {
     local dir prefix
     wineserver -k >/dev/null 2>&1 || true
     for dir in "${tmp_dirs[@]}"; do
+      unlock_immutable "$dir"
       # Temporary folders of the end-to-end tests, with Wine prefixes of their own.
       for prefix in "$dir"/*/ "$dir"/*/*/; do
         [ -f "$prefix/system.reg" ] && WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
@@ -98,8 +133,10 @@ if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
       # behind is stopped and removed by cleanup.
       export TMPDIR="$here/build/$preset/tmp"
       tmp_dirs+=("$TMPDIR")
+      unlock_immutable "$TMPDIR"
       rm -rf "$TMPDIR"
       mkdir -p "$TMPDIR"
+      make_immutable "$TMPDIR"
       if ! wine_prefix_make; then
         fail_part "$arch" "no Wine prefix"
         continue
@@ -128,5 +165,11 @@ fi
 echo
 echo "== summary ($((SECONDS - started)) s)"
 printf '%s\n' "${summary[@]}"
-echo "total: $passed passed, $failed failed"
+if [ ${#skips[@]} -eq 0 ]; then
+  echo "skipped: none"
+else
+  echo "skipped: ${#skips[@]}"
+  printf '  %s\n' "${skips[@]}"
+fi
+echo "total: $passed passed, $failed failed, ${#skips[@]} skipped"
 exit $status

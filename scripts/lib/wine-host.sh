@@ -93,7 +93,8 @@ host_windows_preset() {
 }
 
 # Makes a fresh Wine prefix at WINEPREFIX for the loader wine_select chose, with unmanaged X11 windows
-# (Xvfb has no window manager: unmanaged windows spare Wine its wait for one at every hide).
+# (Xvfb has no window manager: unmanaged windows spare Wine its wait for one at every hide) and the
+# fonts below.
 wine_prefix_make() {
   wineserver -k >/dev/null 2>&1 || true
   rm -rf "$WINEPREFIX"
@@ -101,6 +102,12 @@ wine_prefix_make() {
   "$WINE" wineboot -i >/dev/null 2>&1
   "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   wineserver -w
+  # Fonts every Windows system has and Wine ships (fonts-wine) but does not put into a new prefix: the
+  # symbol fonts the text tests draw through their symbol map, and Marlett for the caption buttons.
+  local font
+  for font in wingding webdings marlett; do
+    [ ! -f "/usr/share/wine/fonts/$font.ttf" ] || cp "/usr/share/wine/fonts/$font.ttf" "$WINEPREFIX/drive_c/windows/Fonts/"
+  done
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "could not make a Wine prefix in $WINEPREFIX" >&2
     return 1

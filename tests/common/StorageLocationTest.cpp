@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <string>
 
@@ -126,6 +128,34 @@ TEST_F(StorageLocationTest, WithoutSavePathTheDefaultFolderIsMadeAndTheRecordWri
   const TStorageLocation again = DetermineStorageDirectory(LetranaStorage, programDirectory, folders);
   EXPECT_EQ(again.StorageDirectory, location.StorageDirectory);
   EXPECT_EQ(ReadFileText(RecordFile()), record);
+}
+
+// The folders the programs start with are the system's, each in its place: the settings under the
+// user's own folder, the record under the one common to all users. Read here independently of the
+// code under test: the environment Windows (and Wine) give every process, or, natively, the
+// XDG_DATA_HOME this test sets and /var/lib.
+TEST_F(StorageLocationTest, SystemFoldersAreTheUsersAndTheCommonOne) {
+#ifdef _WIN32
+  const char* localAppData = std::getenv("LOCALAPPDATA");
+  const char* programData = std::getenv("ProgramData");
+  ASSERT_NE(localAppData, nullptr);
+  ASSERT_NE(programData, nullptr);
+  const TStorageFolders system = SystemStorageFolders();
+  ASSERT_TRUE(system.LocalAppData && system.CommonAppData);
+  EXPECT_TRUE(fs::equivalent(*system.LocalAppData, localAppData)) << *system.LocalAppData;
+  EXPECT_TRUE(fs::equivalent(*system.CommonAppData, programData)) << *system.CommonAppData;
+#else
+  const char* saved = std::getenv("XDG_DATA_HOME");
+  const std::string savedValue = saved != nullptr ? saved : "";
+  ASSERT_EQ(setenv("XDG_DATA_HOME", local.c_str(), 1), 0);
+  const TStorageFolders system = SystemStorageFolders();
+  if (saved != nullptr)
+    setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
+  else
+    unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(system.LocalAppData, std::optional<std::string>(local));
+  EXPECT_EQ(system.CommonAppData, std::optional<std::string>("/var/lib"));
+#endif
 }
 
 TEST_F(StorageLocationTest, CaptureToolUsesTheViewersFolderAndNeverWritesARecord) {

@@ -230,7 +230,7 @@ TEST(SaveBitmapAsBmp, FailuresRaiseTheirErrors) {
 
 TEST(SaveBitmapAsBmp, FullDiskRaisesTheWriteError) {
   const std::string device = writer_faults::FullDevice();
-  if (device.empty()) GTEST_SKIP() << "no full-disk device on this system";
+  if (device.empty()) SKIP_OR_FAIL_WHERE_PROMISED("no full-disk device on this system");
   writer_faults::ExpectFullDiskFails(SaveBitmapAsBmp, device);
 }
 

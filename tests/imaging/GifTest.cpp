@@ -625,7 +625,7 @@ TEST(GifTest, FileFaults) {
   writer_faults::ExpectMissingFolderFails(SaveGif);
   writer_faults::ExpectUnwritableTargetFails(SaveGif);
   const std::string device = writer_faults::FullDevice();
-  if (device.empty()) GTEST_SKIP() << "no full device on this system";
+  if (device.empty()) SKIP_OR_FAIL_WHERE_PROMISED("no full-disk device on this system");
   writer_faults::ExpectFullDiskFails(SaveGif, device);
   // A transparent export of a small picture fails the same way.
   writer_faults::ExpectError<EWriteError>(

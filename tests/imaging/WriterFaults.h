@@ -69,29 +69,12 @@ inline void ExpectMissingFolderFails(Writer write) {
   ExpectError<EFCreateError>(write, TBitmap(), fileName, "Datei " + fileName + " kann nicht erstellt werden");
 }
 
-// A target that cannot be replaced: a read-only file where the system enforces that for this user
-// (root may write to read-only files, natively and under Wine; found by trying), an existing folder of
-// the target's name, and on Windows a file that another handle holds locked.
+// A target that cannot be replaced: an existing folder of the target's name, a file this process
+// cannot write (read-only, or immutable where read-only does not bind the user, as for root), and on
+// Windows a file that another handle holds locked.
 inline void ExpectUnwritableTargetFails(Writer write) {
   namespace fs = std::filesystem;
   testing_support::TempDir dir;
-
-  const std::string readOnly = dir.File("read-only.out");
-  testing_support::WriteFileBytes(readOnly, "keep");
-  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
-                  fs::perm_options::replace);
-  bool enforced = true;
-  if (std::FILE* probe = std::fopen(readOnly.c_str(), "ab")) {  // append mode: leaves the content
-    std::fclose(probe);
-    enforced = false;
-  }
-  if (enforced) {
-    ExpectError<EFCreateError>(write, NoisyPicture(7, 5), readOnly,
-                               "Datei " + readOnly + " kann nicht erstellt werden");
-    EXPECT_EQ(testing_support::ReadFileText(readOnly), "keep");
-  } else {
-    std::printf("[ INFO ] read-only files are writable for this user; checking the other targets only\n");
-  }
 
   const std::string folder = dir.File("folder.out");
   fs::create_directory(folder);
@@ -116,6 +99,14 @@ inline void ExpectUnwritableTargetFails(Writer write) {
   lock.fd = -1;
   EXPECT_EQ(testing_support::ReadFileText(locked), "keep");
 #endif
+
+  // Last, because a skip ends this check and marks the test skipped.
+  const testing_support::UnwritableFile unwritable(dir, "read-only.out");
+  if (unwritable.Path().empty())
+    SKIP_OR_FAIL_WHERE_PROMISED("no file this process cannot write: " + unwritable.Why());
+  ExpectError<EFCreateError>(write, NoisyPicture(7, 5), unwritable.Path(),
+                             "Datei " + unwritable.Path() + " kann nicht erstellt werden");
+  EXPECT_EQ(testing_support::ReadFileText(unwritable.Path()), "keep");
 }
 
 // The device whose writes always fail with "no space left": /dev/full, which Wine reaches through the

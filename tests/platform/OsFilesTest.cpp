@@ -105,19 +105,23 @@ TEST(OsFiles, WriteFileReplacingKeepsModeLinksAndDevices) {
   EXPECT_EQ(ReadFileText(path), "via link");
   EXPECT_EQ(EntriesIn(dir.Path()), 2u);
 
-  // A file without write permission keeps its content (the superuser may write it anyway).
-  if (geteuid() != 0) {
-    ASSERT_EQ(chmod(path.c_str(), 0440), 0);
-    EXPECT_FALSE(os::WriteFileReplacing(path, "refused"));
-    EXPECT_EQ(ReadFileText(path), "via link");
-  }
-
   // A device is never replaced by a regular file.
   if (stat("/dev/full", &info) == 0 && S_ISCHR(info.st_mode)) {
     EXPECT_FALSE(os::WriteFileReplacing("/dev/full", "x"));
     ASSERT_EQ(stat("/dev/full", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
+  } else {
+    ADD_FAILURE() << "no /dev/full to check against";
   }
+
+  // A file this process cannot write keeps its content (read-only, or immutable for the superuser,
+  // who may write read-only files), and no temporary file stays beside it.
+  const testing_support::UnwritableFile unwritable(dir, "read-only.ini");
+  if (unwritable.Path().empty())
+    SKIP_OR_FAIL_WHERE_PROMISED("no file this process cannot write: " + unwritable.Why());
+  EXPECT_FALSE(os::WriteFileReplacing(unwritable.Path(), "refused"));
+  EXPECT_EQ(ReadFileText(unwritable.Path()), "keep");
+  EXPECT_EQ(EntriesIn(dir.Path()), 3u);
 }
 #endif
 
