@@ -10,7 +10,7 @@ class EImageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A file could not be created (bad path, no permission, locked).
+// A file could not be created or replaced (bad path, no permission, locked).
 class EFCreateError : public EImageError {
  public:
   explicit EFCreateError(const std::string& fileName);

@@ -26,7 +26,7 @@ class TJPEGImage {
 
   // Creates (or replaces) the file, compresses the assigned bitmap into the in-memory buffer and writes
   // that buffer in one write. No bitmap, or one without pixels, gives an empty file. Raises
-  // EFCreateError, EJPEGError (the file stays empty) or EWriteError.
+  // EFCreateError, EJPEGError or EWriteError; an existing file then stays as it was.
   void SaveToFile(const std::string& fileName);
 
   // The compressed data of the last save (empty before it).

@@ -10,6 +10,7 @@
 #include "imaging/Bmp.h"
 #include "imaging/Errors.h"
 #include "imaging/Graphics.h"
+#include "tests/imaging/ImageReaders.h"
 #include "tests/imaging/WriterFaults.h"
 #include "tests/support/TestSupport.h"
 
@@ -18,67 +19,8 @@ namespace {
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 using Bytes = std::vector<std::uint8_t>;
-
-// A BMP as a viewer reads it: every header field checked, the rows decoded by their own rules.
-struct DecodedBmp {
-  int width = 0;
-  int height = 0;
-  int bits = 0;
-  std::vector<TColor> pixels;  // top row first
-  TColor At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
-};
-
-void Require(bool condition, const std::string& what) {
-  if (!condition) throw std::runtime_error("bad BMP: " + what);
-}
-
-unsigned U16(const Bytes& file, std::size_t at) { return file[at] | (file[at + 1] << 8); }
-std::uint32_t U32(const Bytes& file, std::size_t at) {
-  return U16(file, at) | (static_cast<std::uint32_t>(U16(file, at + 2)) << 16);
-}
-
-DecodedBmp ReadBmp(const Bytes& file) {
-  Require(file.size() >= 54, "shorter than its headers");
-  Require(file[0] == 'B' && file[1] == 'M', "signature");
-  Require(U32(file, 2) == file.size(), "file size field");
-  Require(U16(file, 6) == 0 && U16(file, 8) == 0, "reserved fields");
-  Require(U32(file, 10) == 54, "pixel data offset");
-  Require(U32(file, 14) == 40, "information header size");
-  DecodedBmp bmp;
-  bmp.width = static_cast<std::int32_t>(U32(file, 18));
-  bmp.height = static_cast<std::int32_t>(U32(file, 22));
-  Require(bmp.width > 0 && bmp.height > 0, "size (rows must be stored bottom-up)");
-  Require(U16(file, 26) == 1, "planes");
-  bmp.bits = static_cast<int>(U16(file, 28));
-  Require(bmp.bits == 16 || bmp.bits == 24 || bmp.bits == 32, "bits per pixel");
-  Require(U32(file, 30) == 0, "compression");
-  const std::size_t rowBytes = static_cast<std::size_t>(bmp.width) * (bmp.bits / 8);
-  const std::size_t stride = (rowBytes + 3) & ~std::size_t{3};
-  Require(U32(file, 34) == stride * bmp.height, "pixel data size field");
-  Require(file.size() == 54 + stride * bmp.height, "pixel data length");
-  for (std::size_t at = 38; at < 54; at += 4) Require(U32(file, at) == 0, "resolution or colour count");
-
-  bmp.pixels.resize(static_cast<std::size_t>(bmp.width) * bmp.height);
-  for (int stored = 0; stored < bmp.height; ++stored) {
-    const std::size_t row = 54 + stored * stride;
-    const int y = bmp.height - 1 - stored;
-    for (int x = 0; x < bmp.width; ++x) {
-      TColor color = 0;
-      if (bmp.bits == 16) {
-        const unsigned word = U16(file, row + 2 * x);
-        Require((word & 0x8000) == 0, "bit 15 of a 16-bit pixel");
-        color = RGB(((word >> 10) & 31) << 3, ((word >> 5) & 31) << 3, (word & 31) << 3);
-      } else {
-        const std::size_t at = row + static_cast<std::size_t>(x) * (bmp.bits / 8);
-        color = RGB(file[at + 2], file[at + 1], file[at]);
-        if (bmp.bits == 32) Require(file[at + 3] == 0, "fourth byte of a 32-bit pixel");
-      }
-      bmp.pixels[static_cast<std::size_t>(y) * bmp.width + x] = color;
-    }
-    for (std::size_t pad = rowBytes; pad < stride; ++pad) Require(file[row + pad] == 0, "row padding");
-  }
-  return bmp;
-}
+using image_readers::DecodedBmp;
+using image_readers::ReadBmp;
 
 Bytes Header(std::uint32_t fileSize, int width, int height, int bits, std::uint32_t imageSize) {
   const auto u32 = [](std::uint32_t v) {

@@ -384,6 +384,16 @@ TEST(GifTest, RunLengthCodeSequences) {
     EXPECT_EQ(Decode(e.codes, 8), indices);
   }
 
+  // A run after a single pixel, worked out by hand. The table holds no run then, so the run of k pixels
+  // either starts the stream over or goes out as k single pixels: over when 1 (the clear code) plus
+  // the codes a fresh table needs for k pixels (the smallest t with t(t+1)/2 >= k) is less than k.
+  //   0 1 1 1 1 1: k = 5, t = 3, 1 + 3 < 5: clear, then 1, a run of 2 (code 258) and the rest of 2
+  //   (again 258): 256 0 256 1 258 258 257.
+  EXPECT_EQ(Values(Encode({0, 1, 1, 1, 1, 1}, 256, 8).codes),
+            (std::vector<int>{256, 0, 256, 1, 258, 258, 257}));
+  //   0 1 1 1: k = 3, t = 2, 1 + 2 is not less than 3: three single pixels.
+  EXPECT_EQ(Values(Encode({0, 1, 1, 1}, 256, 8).codes), (std::vector<int>{256, 0, 1, 1, 1, 257}));
+
   // No runs: 9-bit codes only, a clear code before every 254 codes.
   {
     Bytes indices(1000);
