@@ -5,7 +5,7 @@
 # clipboard.
 #
 #   letrana_e2e.sh LETRANA_EXE WINPROBE_EXE [SCENARIO...]
-#     scenarios: start export dpi144 restart german clipboard defaultstart (all when none is named)
+#     scenarios: start export dpi144 restart german clipboard dblclick defaultstart (all when none is named)
 #
 # DISPLAY and WINEPREFIX are those scripts/test.sh exports (without WINEPREFIX, the prefix beside the
 # build's programs is used and made on first use). Without a reachable display the script skips (exit
@@ -24,7 +24,7 @@ letrana_exe=$(readlink -f "$1")
 probe_exe=$(readlink -f "$2")
 shift 2
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(start export dpi144 restart german clipboard defaultstart)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(start export dpi144 restart german clipboard dblclick defaultstart)
 
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 dist="$repo/letrana/dist"
@@ -49,6 +49,8 @@ done
 # The loader for the program's architecture; a build this host cannot run fails here, at once.
 # shellcheck source=../../scripts/lib/wine-host.sh
 source "$repo/scripts/lib/wine-host.sh"
+# shellcheck source=e2e_lib.sh
+source "$repo/tests/e2e/e2e_lib.sh"
 if ! arch=$(pe_arch "$letrana_exe"); then
   echo "FAIL: $letrana_exe is not a Windows program for i686 or x86_64"
   exit 1
@@ -80,41 +82,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# ---- Checks --------------------------------------------------------------------------------------------
-
-failures=0  # of the running scenario
-ok() { echo "  ok: $*"; }
-fail() {
-  echo "  FAIL: $*"
-  failures=$((failures + 1))
-}
-expect_eq() {  # what, actual, expected
-  if [ "$2" == "$3" ]; then ok "$1 = $3"; else fail "$1 is '$2', expected '$3'"; fi
-}
-# Passes when low <= value <= high (integers).
-expect_between() {  # what, value, low, high
-  if [[ "$2" =~ ^-?[0-9]+$ ]] && [ "$2" -ge "$3" ] && [ "$2" -le "$4" ]; then
-    ok "$1 = $2 (within $3..$4)"
-  else
-    fail "$1 is '$2', expected $3..$4"
-  fi
-}
-
-# ---- The probe and the program -------------------------------------------------------------------------
-
-probe() { "$WINE" "$probe_exe" "$@" 2>/dev/null; }
-# The value of KEY in probe output (the first line KEY=...).
-# (awk takes the key and the text from its environment: -v would read the probe's escapes as its own.)
-value() {  # key, lines
-  KEY="$1=" awk 'BEGIN { k = ENVIRON["KEY"] } index($0, k) == 1 { print substr($0, length(k) + 1); exit }' <<<"$2"
-}
-# The number of the control whose text is TEXT in `probe info` output.
-control_with_text() {  # text, lines
-  TEXT="$1" awk 'BEGIN { t = ENVIRON["TEXT"] } /^control\.[0-9]+\.text=/ {
-      if (substr($0, index($0, "=") + 1) == t) { split($0, key, "."); print key[2]; exit } }' <<<"$2"
-}
-# The Windows form of a path below / (Wine's drive Z:).
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
+# ---- The program ----------------------------------------------------------------------------------------
+# (The checks, the probe's lines, keys and pixels: tests/e2e/e2e_lib.sh.)
 
 # A fresh program folder DIR/prog (letrana.exe and the shipped files) with its storage sent to DIR/store.
 make_program() {  # dir
@@ -174,22 +143,11 @@ stop_letrana() {
   letrana_pid=""
 }
 
-# Keys to a window: focus it, then type them (xdotool's XTEST keys go to the focused window).
-keys_to() {  # x window id, keys...
-  local window=$1
-  shift
-  xdotool windowfocus --sync "$window" 2>/dev/null
-  xdotool key --clearmodifiers --delay 60 "$@"
-}
 
-# The colour of one pixel of a picture, as rrggbb.
-pixel() {  # picture, x, y
-  convert "$1" -format "%[hex:p{$2,$3}]" info: 2>/dev/null | cut -c1-6 | tr 'A-F' 'a-f'
-}
-# How many pixels of a rectangle of a picture have exactly the colour (rrggbb).
-count_colour() {  # picture, x, y, width, height, colour
-  convert "$1" -crop "$4x$5+$2+$3" +repage -alpha off -fill black +opaque "#$6" -fill white -opaque "#$6" \
-    -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+# The mean difference per channel between two pictures of one size, in thousandths of the full range.
+mean_difference() {  # picture, other picture
+  compare -metric MAE "$1" "$2" null: 2>&1 | sed -n 's/.*(\([0-9.e-]*\)).*/\1/p' |
+    awk '{ printf "%d", $1 * 1000 + 0.5 }'
 }
 
 # No error box (a dialog box with the program's title) may be on screen.
@@ -265,6 +223,32 @@ print("\n".join("%02x%02x%02x" % p for p in im.getdata()))' "$1"
   fi
 }
 
+# Exports the selected cells through the real save dialog: Ctrl+S, the base name typed over what the
+# dialog remembers, the file type picked with keys in "Files of type"; waits until the file of code 255
+# is there and no more files come. A dialog that does not open is a failed check.
+export_cells() {  # main window, folder, base name, extension written, keys for the file type...
+  local window=$1 folder=$2 base=$3 extension=$4 dialog box i count=-1 now
+  shift 4
+  keys_to "$window" ctrl+s
+  dialog=$(probe wait-window "Save As" 10000)
+  if [ "$(value found "$dialog")" != 1 ]; then
+    fail "the save dialog did not open"
+    return 1
+  fi
+  box=$(value window.xid "$dialog")
+  xdotool windowfocus --sync "$box" 2>/dev/null
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --clearmodifiers --delay 30 "$(winpath "$folder/$base")"
+  xdotool key --clearmodifiers --delay 150 alt+t "$@"
+  xdotool key --clearmodifiers Return
+  for ((i = 0; i < 300; i++)); do
+    now=$(find "$folder" -type f | wc -l)
+    if [ -f "$folder/${base}255.$extension" ] && [ "$now" == "$count" ]; then break; fi
+    count=$now
+    sleep 0.2
+  done
+}
+
 # ---- Scenarios -----------------------------------------------------------------------------------------
 
 # The window appears with its caption and the grid gets its 256 cells (how fast is the benchmark's
@@ -300,7 +284,8 @@ scenario_start() {
 
 # Ctrl+A, Ctrl+S, the real save dialog with the transparent GIF type: one file per cell, named by the
 # three-digit code, as wide as the glyph's advance width and as high as the line height, the background
-# colour transparent.
+# colour transparent. Then the BMP and JPEG types, whose pixels of the letter A are compared with the
+# sample label's A on screen.
 scenario_export() {
   local dir="$work/export" info shot out
   make_program "$dir"
@@ -398,6 +383,43 @@ scenario_export() {
   if [ -f "$out/glyph032.gif" ]; then
     expect_eq "colours of the space's picture" "$(gif_pixels "$out/glyph032.gif" | sort -u | tr '\n' ' ')" \
       "$background "
+  fi
+
+  # The letter A as a bitmap and as a JPEG file, against the system's own drawing of it: the sample
+  # label shows "ABC..." from its top-left corner in the rendering font and colours, so its first
+  # advance width x line height pixels on screen are the glyph's cell.
+  local left top cell
+  left=$(($(value client.offset_x "$info") + $(value "control.$sample.left" "$info")))
+  top=$(($(value client.offset_y "$info") + $(value "control.$sample.top" "$info")))
+  cell="$(value width.65 "$metrics")x$line_height"
+  convert "$shot" -crop "$cell+$left+$top" +repage "$dir/sample-A.png"
+  # The same cell moved by one pixel each way, to show the JPEG's ink is where the sample's is.
+  local moved=("$((left - 1))+$top" "$((left + 1))+$top" "$left+$((top - 1))" "$left+$((top + 1))")
+  mkdir -p "$dir/bmp" "$dir/jpg"
+  export_cells "$window" "$dir/bmp" glyph bmp Home
+  export_cells "$window" "$dir/jpg" glyph jpg Home Down
+  expect_no_error_box
+  if [ -f "$dir/bmp/glyph065.bmp" ]; then
+    expect_eq "size of glyph065.bmp" "$(identify -format '%wx%h' "$dir/bmp/glyph065.bmp")" "$cell"
+    expect_eq "pixels of glyph065.bmp unlike the sample's A" \
+      "$(compare -metric AE "$dir/bmp/glyph065.bmp" "$dir/sample-A.png" null: 2>&1)" 0
+  else
+    fail "no glyph065.bmp"
+  fi
+  if [ -f "$dir/jpg/glyph065.jpg" ]; then
+    expect_eq "size of glyph065.jpg" "$(identify -format '%wx%h' "$dir/jpg/glyph065.jpg")" "$cell"
+    local in_place offset worse=0
+    in_place=$(mean_difference "$dir/jpg/glyph065.jpg" "$dir/sample-A.png")
+    expect_between "mean difference of glyph065.jpg from the sample's A (thousandths)" "$in_place" 0 40
+    for offset in "${moved[@]}"; do
+      convert "$shot" -crop "$cell+$offset" +repage "$dir/moved.png"
+      if [ "$(mean_difference "$dir/jpg/glyph065.jpg" "$dir/moved.png")" -gt "${in_place:-1000}" ]; then
+        worse=$((worse + 1))
+      fi
+    done
+    expect_eq "sample's A moved by one pixel that matches glyph065.jpg worse (of 4)" $worse 4
+  else
+    fail "no glyph065.jpg"
   fi
   stop_letrana
 }
@@ -706,6 +728,54 @@ scenario_clipboard() {
   expect_eq "bitmap size with all selected" \
     "$(value clipboard.bitmap.width "$clip")x$(value clipboard.bitmap.height "$clip")" \
     "$(value width.0 "$metrics")x$(value font.line_height "$metrics")"
+  expect_no_error_box
+  stop_letrana
+}
+
+# A double-click on a cell selects that cell alone (by its first click) and copies its image: from no
+# selection, and from another selected cell whose glyph has another width.
+scenario_dblclick() {
+  local dir="$work/dblclick" info clip metrics window x y
+  make_program "$dir"
+  start_letrana "$dir/prog" || return
+  wait_for_grid 10000
+  info=$(probe info Letrana)
+  window=$(value window.xid "$info")
+  local shot="$dir/window.png"
+  import -window "$window" "$shot" 2>/dev/null
+  read_rendering_state "$info" "$shot"
+  metrics=$(probe measure "$font_name" "$font_size" "$(value window.dpi "$info")")
+  # The first cell, code 0.
+  x=$(($(value client.offset_x "$info") + $(value listview.left "$info") + 14))
+  y=$(($(value client.offset_y "$info") + $(value listview.top "$info") + 12))
+  local round
+  for round in "no selection" "code 255 selected"; do
+    if [ "$round" == "code 255 selected" ]; then
+      # End selects the last cell alone; its glyph must differ in width from code 0's, or the
+      # picture's size could not tell which cell was copied.
+      keys_to "$window" End
+      sleep 0.3
+      info=$(probe info Letrana)
+      expect_eq "first selected after End" "$(value listview.first_selected "$info")" 255
+      if [ "$(value width.255 "$metrics")" == "$(value width.0 "$metrics")" ]; then
+        fail "codes 0 and 255 measure alike ($(value width.0 "$metrics")) in $font_name $font_size"
+      fi
+    else
+      expect_eq "cells selected before the double-click ($round)" "$(value listview.selected "$info")" 0
+    fi
+    probe clipboard-set sentinel >/dev/null
+    xdotool mousemove --window "$window" "$x" "$y" click --repeat 2 --delay 80 1
+    sleep 0.5
+    info=$(probe info Letrana)
+    expect_eq "cells selected after the double-click ($round)" "$(value listview.selected "$info")" 1
+    expect_eq "first selected after the double-click ($round)" "$(value listview.first_selected "$info")" 0
+    clip=$(probe clipboard)
+    expect_eq "bitmap on the clipboard ($round)" "$(value clipboard.bitmap "$clip")" 1
+    expect_eq "bitmap size ($round)" "$(value clipboard.bitmap.width "$clip")x$(value clipboard.bitmap.height "$clip")" \
+      "$(value width.0 "$metrics")x$(value font.line_height "$metrics")"
+    expect_eq "bitmap's top-left pixel ($round)" "$(value clipboard.bitmap.topleft "$clip")" "$background"
+    expect_eq "text on the clipboard ($round; the sentinel was replaced)" "$(value clipboard.text "$clip")" 0
+  done
   expect_no_error_box
   stop_letrana
 }

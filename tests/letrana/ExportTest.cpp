@@ -1,15 +1,20 @@
-// Export: file names, the four forms and what each file holds, the selection rules, the progress box
+// Export: file names, the four forms and what each file holds (the BMP and JPEG pixels read back and
+// compared with the text renderer's own drawing of the glyph), the selection rules, the progress box
 // and message processing, and an export that fails part-way.
 
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "imaging/Errors.h"
+#include "tests/imaging/ImageReaders.h"
 #include "tests/letrana/LetranaFixture.h"
 
 namespace {
@@ -129,6 +134,100 @@ TEST_F(ExportTest, FourFormsWriteTheGlyphsOwnCellAtTheLineHeight) {
     ASSERT_EQ(gif->picture.Height(), expected.Height());
     for (int y = 0; y < expected.Height(); ++y) {
       for (int x = 0; x < expected.Width(); ++x) ASSERT_EQ(gif->picture.Pixel(x, y), expected.Pixel(x, y));
+    }
+  }
+}
+
+// The mean difference per channel between a decoded picture and the drawn cell moved by (dx, dy);
+// what the move uncovers counts as background.
+double MeanDifference(const image_readers::DecodedJpeg& jpeg, const TBitmap& drawn, TColor background, int dx,
+                      int dy) {
+  long total = 0;
+  for (int y = 0; y < jpeg.height; ++y) {
+    for (int x = 0; x < jpeg.width; ++x) {
+      const bool inside = x - dx >= 0 && x - dx < drawn.Width() && y - dy >= 0 && y - dy < drawn.Height();
+      const TColor c = inside ? drawn.Pixel(x - dx, y - dy) : background;
+      const int expected[3] = {static_cast<int>(GetRValue(c)), static_cast<int>(GetGValue(c)),
+                               static_cast<int>(GetBValue(c))};
+      for (int k = 0; k < 3; ++k) total += std::abs(static_cast<int>(jpeg.Channel(x, y, k)) - expected[k]);
+    }
+  }
+  return static_cast<double>(total) / (3.0 * jpeg.width * jpeg.height);
+}
+
+// True when every pixel within two of (x, y) has the colour of (x, y): away from the glyph's edges,
+// where the JPEG's 2 x 2 colour sampling and the ringing of its 8 x 8 blocks are at their worst.
+bool Flat(const TBitmap& picture, int x, int y) {
+  for (int v = std::max(y - 2, 0); v <= std::min(y + 2, picture.Height() - 1); ++v) {
+    for (int u = std::max(x - 2, 0); u <= std::min(x + 2, picture.Width() - 1); ++u) {
+      if (picture.Pixel(u, v) != picture.Pixel(x, y)) return false;
+    }
+  }
+  return true;
+}
+
+TEST_F(ExportTest, BmpAndJpegPixelsAreTheGlyphAsTheTextRendererDrawsIt) {
+  const TColor ink = RGB(40, 20, 150), paper = RGB(235, 225, 30);
+  PickBackground(paper);
+  PickFont({.name = "Arial", .size = 48, .bold = true, .color = ink});
+  Export(temp.Path() / "b", 1, {'W', 'g', '#'});
+  Export(temp.Path() / "j", 2);
+  const ui::TextRenderer font = Measured();
+  for (const int code : {'W', 'g', '#'}) {
+    SCOPED_TRACE(::testing::Message() << "code " << code);
+    const TBitmap drawn = DrawnGlyphCell(font, code, paper);
+    int flatInk = 0, flatPaper = 0;
+    for (int y = 0; y < drawn.Height(); ++y) {
+      for (int x = 0; x < drawn.Width(); ++x) {
+        if (Flat(drawn, x, y)) {
+          flatInk += drawn.Pixel(x, y) == ink;
+          flatPaper += drawn.Pixel(x, y) == paper;
+        }
+      }
+    }
+    ASSERT_GT(flatInk, 20) << "strokes wide enough to show the ink's colour";
+    ASSERT_GT(flatPaper, 100);
+    char number[8];
+    std::snprintf(number, sizeof number, "%03d", code);
+
+    // The bitmap file holds the drawn cell exactly.
+    const image_readers::DecodedBmp bmp = image_readers::ReadBmp(
+        testing_support::ReadFileBytes(temp.Path() / ("b" + std::string(number) + ".bmp")));
+    ASSERT_EQ(bmp.width, drawn.Width());
+    ASSERT_EQ(bmp.height, drawn.Height());
+    for (int y = 0; y < drawn.Height(); ++y) {
+      for (int x = 0; x < drawn.Width(); ++x)
+        ASSERT_EQ(bmp.At(x, y), drawn.Pixel(x, y)) << "at " << x << "," << y;
+    }
+
+    const image_readers::DecodedJpeg jpeg = image_readers::DecodeJpeg(
+        testing_support::ReadFileBytes(temp.Path() / ("j" + std::string(number) + ".jpg")));
+    ASSERT_TRUE(jpeg.ok);
+    ASSERT_EQ(jpeg.width, drawn.Width());
+    ASSERT_EQ(jpeg.height, drawn.Height());
+    // Away from the edges every pixel is the ink or the chosen background within the JPEG's error,
+    // which stays below half the distance between the two colours in every channel.
+    for (int y = 0; y < drawn.Height(); ++y) {
+      for (int x = 0; x < drawn.Width(); ++x) {
+        if (!Flat(drawn, x, y)) continue;
+        const TColor c = drawn.Pixel(x, y);
+        const int expected[3] = {static_cast<int>(GetRValue(c)), static_cast<int>(GetGValue(c)),
+                                 static_cast<int>(GetBValue(c))};
+        for (int k = 0; k < 3; ++k) {
+          ASSERT_LE(std::abs(static_cast<int>(jpeg.Channel(x, y, k)) - expected[k]), 40)
+              << "at " << x << "," << y << ", channel " << k;
+        }
+      }
+    }
+    // The whole picture, edges included, is nearer to the drawn cell where it is than to the cell
+    // moved by one pixel in any direction: the ink lies where the text renderer put it.
+    const double inPlace = MeanDifference(jpeg, drawn, paper, 0, 0);
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) {
+        if (dx != 0 || dy != 0) {
+          EXPECT_LT(inPlace, MeanDifference(jpeg, drawn, paper, dx, dy)) << "moved by " << dx << "," << dy;
+        }
+      }
     }
   }
 }

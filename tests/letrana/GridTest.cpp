@@ -179,6 +179,39 @@ TEST_F(GridTest, ColourCommandsShareOneDialogAndAlwaysRebuild) {
   EXPECT_EQ(frm.LblFontSizeVal.Caption(), "8");
 }
 
+TEST_F(GridTest, CancelledFontDialogChangesNothingAndBuildsNothing) {
+  TFrmLetrana& frm = Open();
+  // Before the first build: the value labels keep their form texts and the grid stays empty.
+  const std::string nameShown = frm.LblFontNameVal.Caption(), sizeShown = frm.LblFontSizeVal.Caption();
+  ASSERT_NE(nameShown, frm.LblFont.GetFont().name);
+  ui::testing::CancelNext(frm.FodFont);
+  frm.BtnSelectFont.Click();
+  EXPECT_EQ(frm.LblFontNameVal.Caption(), nameShown);
+  EXPECT_EQ(frm.LblFontSizeVal.Caption(), sizeShown);
+  EXPECT_EQ(frm.LisCharacters.Count(), 0);
+  EXPECT_EQ(ui::testing::ListUpdateSuspensions(frm.LisCharacters), 0);
+
+  // After a build: the rendering state, the labels, the cells and the selection stay as they were.
+  ui::testing::AdvanceTime(500);
+  const ui::Font chosen{.name = "Liberation Serif", .size = 8, .italic = true, .color = kRed};
+  PickFont(chosen);
+  PickBackground(kGreen);
+  frm.LisCharacters.SetSelected('W', true);
+  const int builds = ui::testing::ListUpdateSuspensions(frm.LisCharacters);
+  ui::testing::CancelNext(frm.FodFont);
+  frm.MenSelectFont.Click();
+  EXPECT_EQ(ui::testing::DialogOpenings().back().dialog, &frm.FodFont);
+  EXPECT_EQ(ui::testing::DialogOpenings().back().font, chosen) << "the dialog opens on the rendering font";
+  EXPECT_EQ(frm.LblFont.GetFont(), chosen);
+  EXPECT_EQ(frm.LblFont.Color(), kGreen);
+  EXPECT_EQ(frm.LblFontNameVal.Caption(), "Liberation Serif");
+  EXPECT_EQ(frm.LblFontSizeVal.Caption(), "8");
+  EXPECT_EQ(ui::testing::ListUpdateSuspensions(frm.LisCharacters), builds);
+  EXPECT_EQ(frm.LisCharacters.Count(), 256);
+  EXPECT_EQ(frm.LisCharacters.SelCount(), 1);
+  EXPECT_TRUE(frm.LisCharacters.Selected('W'));
+}
+
 TEST_F(GridTest, BuildShowsProgressProcessesMessagesPerCellAndSurvivesRebuildsAndErrors) {
   TFrmLetrana& frm = Open();
   frm.m_aMGeneratingPreview = "Generating preview...";

@@ -131,6 +131,16 @@ class LetranaTest : public ::testing::Test {
   std::unique_ptr<TLetranaWindows> windows;
 };
 
+// The glyph's own cell as the text renderer draws it, independently of the window: advance width x
+// line height, the background with the glyph on it in the font's colour.
+inline TBitmap DrawnGlyphCell(const ui::TextRenderer& font, int code, TColor background) {
+  const std::string text(1, static_cast<char>(code));
+  TBitmap cell;
+  cell.SetSize(font.Measure(text).width, font.LineHeight());
+  font.DrawOpaque(cell, 0, 0, text, background);
+  return cell;
+}
+
 inline bool ColumnIsWhite(const TBitmap& picture, int x) {
   for (int y = 0; y < picture.Height(); ++y) {
     if (picture.Pixel(x, y) != clWhite) return false;
