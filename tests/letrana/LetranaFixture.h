@@ -25,40 +25,21 @@
 #include "platform/ClipboardTesting.h"
 #include "platform/ShellTesting.h"
 #include "platform/UiTesting.h"
+#include "tests/support/ProgramDirectory.h"
 #include "tests/support/TestSupport.h"
 
 namespace letrana_testing {
 
 constexpr TColor kRed = RGB(255, 0, 0), kGreen = RGB(0, 160, 0);
 
-// The folder of the running test executable: the program directory of every window a test shows.
-inline std::filesystem::path ExecutableFolder() {
-  return std::filesystem::canonical("/proc/self/exe").parent_path();
-}
+// The folder of the running test executable is the program directory of every window a test shows.
+using testing_support::ExecutableFolder;
+using testing_support::ProgramDirectoryLock;
 
 // The files shipped beside the program, in the source tree.
 inline std::filesystem::path DistFolder() {
   return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "letrana" / "dist";
 }
-
-// An exclusive lock on the program directory, shared by every process that takes it there.
-class ProgramDirectoryLock {
- public:
-  explicit ProgramDirectoryLock(const std::filesystem::path& folder)
-      : fd_(::open((folder / ".letrana-tests.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
-    if (fd_ < 0 || ::flock(fd_, LOCK_EX) != 0)
-      throw std::system_error(errno, std::generic_category(), "lock");
-  }
-  ~ProgramDirectoryLock() {
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
-  }
-  ProgramDirectoryLock(const ProgramDirectoryLock&) = delete;
-  ProgramDirectoryLock& operator=(const ProgramDirectoryLock&) = delete;
-
- private:
-  int fd_;
-};
 
 class LetranaTest : public ::testing::Test {
  protected:
