@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <stdexcept>
 
 #include "platform/UiNative.h"
 
@@ -17,6 +18,24 @@ int MulDiv(int n, int multiplier, int divisor) {
   const long long half = divisor / 2;
   return static_cast<int>(product >= 0 ? (product + half) / divisor : (product - half) / divisor);
 }
+
+// The position of the first item with exactly this text, or -1.
+int FindItem(const std::vector<std::string>& items, const std::string& text) {
+  const auto it = std::find(items.begin(), items.end(), text);
+  return it == items.end() ? -1 : static_cast<int>(it - items.begin());
+}
+
+// Suspends a list view's repainting for as long as it lives.
+class ListUpdate {
+ public:
+  explicit ListUpdate(ListView& view) : view_(view) { view_.BeginUpdate(); }
+  ~ListUpdate() { view_.EndUpdate(); }
+  ListUpdate(const ListUpdate&) = delete;
+  ListUpdate& operator=(const ListUpdate&) = delete;
+
+ private:
+  ListView& view_;
+};
 
 }  // namespace
 
@@ -137,7 +156,10 @@ void Control::SetHint(const std::string& hint) {
 }
 
 void Control::Realign() {
-  int left = 0, top = 0, right = ClientWidth(), bottom = ClientHeight();
+  // A panel's inner border keeps its aligned children that far from every edge.
+  const auto* panel = dynamic_cast<const Panel*>(this);
+  const int border = panel != nullptr ? panel->BorderWidth() : 0;
+  int left = border, top = border, right = ClientWidth() - border, bottom = ClientHeight() - border;
   const auto place = [](Control* child, Rect bounds) {
     bounds.width = std::max(bounds.width, 0);
     bounds.height = std::max(bounds.height, 0);
@@ -184,8 +206,12 @@ void Control::ScaleBy(int multiplier, int divisor) {
     bounds_ = {MulDiv(b.left, multiplier, divisor), MulDiv(b.top, multiplier, divisor),
                MulDiv(b.width, multiplier, divisor), MulDiv(b.height, multiplier, divisor)};
     native::Changed(*this, native::Change::Bounds);
+    ScaleContents(multiplier, divisor);
   }
   for (Control* child : children_) child->ScaleBy(multiplier, divisor);
+  // The aligned children take their places from the scaled sizes and border, not from their own
+  // rounded bounds (the form lays its own children out once it has its scaled client size).
+  if (dynamic_cast<Form*>(this) == nullptr && !children_.empty()) Realign();
 }
 
 // ---- Simple controls --------------------------------------------------------------------------------
@@ -193,9 +219,16 @@ void Control::ScaleBy(int multiplier, int divisor) {
 void Panel::Create(Control& parent, const PanelProps& props) {
   Rect bounds = props.bounds;
   if (props.height >= 0) bounds.height = props.height;
+  if (props.width >= 0) bounds.width = props.width;
   bevelOuter_ = props.bevelOuter;
+  borderWidth_ = std::max(props.borderWidth, 0);
   SetColorDirect(props.color);
-  Attach(&parent, bounds, props.align, {}, -1);
+  SetVisibleDirect(props.visible);
+  Attach(&parent, bounds, props.align, {}, props.tabOrder);
+}
+
+void Panel::ScaleContents(int multiplier, int divisor) {
+  borderWidth_ = MulDiv(borderWidth_, multiplier, divisor);
 }
 
 void Label::Create(Control& parent, const LabelProps& props) {
@@ -227,6 +260,7 @@ void Label::Resize() {
 }
 
 void Button::Create(Control& parent, const ButtonProps& props) {
+  SetVisibleDirect(props.visible);
   Attach(&parent, props.bounds, Align::None, props.caption, props.tabOrder);
 }
 
@@ -236,6 +270,7 @@ void Button::Click() {
 
 void CheckBox::Create(Control& parent, const CheckBoxProps& props) {
   checked_ = props.checked;
+  SetVisibleDirect(props.visible);
   Attach(&parent, props.bounds, Align::None, props.caption, props.tabOrder);
 }
 
@@ -247,13 +282,33 @@ void CheckBox::SetChecked(bool checked) {
 }
 
 void Image::Create(Control& parent, const ImageProps& props) {
-  Attach(&parent, props.bounds, Align::None, {}, -1);
+  center_ = props.center;
+  autoSize_ = props.autoSize;
+  showHint_ = props.showHint;
+  SetPopupMenu(props.popupMenu);
+  SetVisibleDirect(props.visible);
+  Attach(&parent, props.bounds, props.align, {}, -1);
   SetHint(props.hint);
 }
 
 void Image::SetPicture(const TBitmap& picture) {
   picture_ = picture;
+  if (autoSize_) SetBounds({Left(), Top(), picture_.Width(), picture_.Height()});
   native::Changed(*this, native::Change::Picture);
+}
+
+void Image::SetCenter(bool center) {
+  if (center == center_) return;
+  center_ = center;
+  native::Changed(*this, native::Change::Picture);
+}
+
+void Image::NativeClick() {
+  if (OnClick) OnClick();
+}
+
+void Image::NativeDblClick() {
+  if (OnDblClick) OnDblClick();
 }
 
 void Edit::Create(Control& parent, const EditProps& props) {
@@ -262,6 +317,7 @@ void Edit::Create(Control& parent, const EditProps& props) {
   handCursor_ = props.handCursor;
   if (props.font) SetFontDirect(*props.font);
   SetColorDirect(props.color ? *props.color : clWindow);
+  SetVisibleDirect(props.visible);
   Attach(&parent, props.bounds, Align::None, props.text, props.tabOrder);
   native::EditCreated(*this);
 }
@@ -318,19 +374,59 @@ void ListView::Create(Control& parent, const ListViewProps& props) {
   hideSelection_ = props.hideSelection;
   autoArrange_ = props.autoArrange;
   largeImages_ = props.largeImages;
+  columns_ = props.columns;
+  for (ListColumn& column : columns_) column.width = std::max(column.width, 0);
+  showColumnHeaders_ = props.showColumnHeaders;
+  readOnly_ = props.readOnly;
   SetPopupMenu(props.popupMenu);
   SetColorDirect(clWindow);
   Attach(&parent, props.bounds, props.align, {}, props.tabOrder);
 }
 
 int ListView::AddItem(int imageIndex, const std::string& caption) {
-  items_.push_back({imageIndex, caption, false});
+  items_.push_back({imageIndex, caption, {}, false});
   const int index = Count() - 1;
   native::ListItemsAdded(*this, index);
   return index;
 }
 
+int ListView::AddItem(const std::string& caption, const std::vector<std::string>& subItems) {
+  items_.push_back({-1, caption, subItems, false});
+  const int index = Count() - 1;
+  native::ListItemsAdded(*this, index);
+  return index;
+}
+
+std::string ListView::SubItem(int index, int column) const {
+  const Item& item = items_.at(index);
+  if (column == 0) return item.caption;
+  if (column < 1 || column > static_cast<int>(item.subItems.size())) return {};
+  return item.subItems[column - 1];
+}
+
+void ListView::SetColumnWidth(int column, int width) {
+  if (column < 0 || column >= static_cast<int>(columns_.size())) {
+    throw std::out_of_range("The list has no column " + std::to_string(column));
+  }
+  // A negative width would ask the native view to size the column by itself.
+  width = std::max(width, 0);
+  if (columns_[column].width == width) return;
+  columns_[column].width = width;
+  native::ListColumnChanged(*this, column);
+}
+
+void ListView::ScaleContents(int multiplier, int divisor) {
+  for (int column = 0; column < static_cast<int>(columns_.size()); ++column) {
+    columns_[column].width = MulDiv(columns_[column].width, multiplier, divisor);
+    native::ListColumnChanged(*this, column);
+  }
+}
+
+int ListView::ClientWidth() const { return native::ListClientWidth(*this); }
+
 void ListView::Clear() {
+  // One update: the view repaints once the items are gone, not as each one goes.
+  const ListUpdate update(*this);
   items_.clear();
   native::ListCleared(*this);
 }
@@ -368,18 +464,105 @@ void ListView::EndUpdate() {
   if (--updateCount_ == 0) native::ListUpdating(*this, false);
 }
 
+// A disabled view refuses what the user does: the Native... members below ignore it.
+
 void ListView::NativeSelectionChanged(int index, bool selected) {
-  if (index < 0 || index >= Count() || items_[index].selected == selected) return;
+  if (!Enabled() || index < 0 || index >= Count() || items_[index].selected == selected) return;
   items_[index].selected = selected;
   if (OnSelectItem) OnSelectItem(index, selected);
 }
 
 void ListView::NativeClick() {
-  if (OnClick) OnClick();
+  if (Enabled() && OnClick) OnClick();
 }
 
 void ListView::NativeDblClick() {
-  if (OnDblClick) OnDblClick();
+  if (Enabled() && OnDblClick) OnDblClick();
+}
+
+void ListView::NativeKeyDown(int key) {
+  if (Enabled() && OnKeyDown) OnKeyDown(key);
+}
+
+void ListView::NativeCaptionEdited(int index, const std::string& caption) {
+  if (readOnly_ || !Enabled() || index < 0 || index >= Count()) return;
+  items_[index].caption = caption;
+}
+
+// ---- Combo box --------------------------------------------------------------------------------------
+
+void ComboBox::Create(Control& parent, const ComboBoxProps& props) {
+  style_ = props.style;
+  items_ = props.items;
+  std::string text;
+  if (props.itemIndex >= 0 && props.itemIndex < static_cast<int>(items_.size())) {
+    itemIndex_ = props.itemIndex;
+    text = items_[itemIndex_];
+  } else {
+    // As SetText would take the initial text: a drop-down list shows only one of its items.
+    itemIndex_ = FindItem(items_, props.text);
+    if (style_ == ComboStyle::DropDown || itemIndex_ >= 0) text = props.text;
+  }
+  SetColorDirect(clWindow);
+  SetVisibleDirect(props.visible);
+  Attach(&parent, props.bounds, Align::None, text, props.tabOrder);
+  native::ComboBoxCreated(*this);
+}
+
+void ComboBox::SetText(const std::string& text) {
+  const int index = FindItem(items_, text);
+  if (style_ == ComboStyle::DropDownList) {
+    SetItemIndex(index);
+    return;
+  }
+  if (text == Caption() && index == itemIndex_) return;
+  itemIndex_ = index;
+  SetCaptionDirect(text);
+  native::Changed(*this, native::Change::Caption);
+  if (OnChange) OnChange();
+}
+
+void ComboBox::SetItemIndex(int index) {
+  if (index < 0 || index >= static_cast<int>(items_.size())) index = -1;
+  const std::string text = index >= 0 ? items_[index] : std::string();
+  if (index == itemIndex_ && text == Caption()) return;
+  itemIndex_ = index;
+  SetCaptionDirect(text);
+  native::Changed(*this, native::Change::Caption);
+  if (OnChange) OnChange();
+}
+
+void ComboBox::CaptionChanged() {
+  // Control::SetCaption has set the text: the selected item follows it, as after SetText.
+  itemIndex_ = FindItem(items_, Caption());
+  if (style_ == ComboStyle::DropDownList && itemIndex_ < 0) SetCaptionDirect({});
+  native::Changed(*this, native::Change::Caption);
+  if (OnChange) OnChange();
+}
+
+void ComboBox::NativeTextChanged(const std::string& text) {
+  const int index = FindItem(items_, text);
+  if (style_ == ComboStyle::DropDownList) {
+    // Nothing but an item can stand in a drop-down list.
+    if (index >= 0) NativeItemSelected(index);
+    return;
+  }
+  if (text == Caption()) return;
+  // The field keeps what the user typed; the item index follows it without touching the field.
+  itemIndex_ = index;
+  SetCaptionDirect(text);
+  if (OnChange) OnChange();
+}
+
+void ComboBox::NativeItemSelected(int index) {
+  if (index < 0 || index >= static_cast<int>(items_.size())) index = -1;
+  // No item picked: an editable field keeps its text, a drop-down list shows none.
+  const std::string text =
+      index >= 0 ? items_[index] : (style_ == ComboStyle::DropDown ? Caption() : std::string());
+  if (index == itemIndex_ && text == Caption()) return;
+  itemIndex_ = index;
+  SetCaptionDirect(text);
+  if (OnChange) OnChange();
 }
 
 // ---- Menus, actions, timers -------------------------------------------------------------------------
@@ -615,6 +798,8 @@ void Form::NativeClientResized() {
   if (OnResize) OnResize();
 }
 
+os::WindowHandle Form::Handle() const { return native::FormHandle(*this); }
+
 bool Form::ExecuteShortCut(ShortCut shortCut) {
   if (!shortCut) return false;
   for (Action* action : actions_) {
@@ -658,6 +843,8 @@ void Application::Run() {
 }
 
 void Application::ProcessMessages() { native::ProcessMessages(*this); }
+
+os::WindowHandle Application::Handle() const { return native::ApplicationHandle(*this); }
 
 void Application::Terminate() {
   terminated_ = true;

@@ -21,6 +21,7 @@
 
 #include "imaging/Graphics.h"
 #include "platform/Text.h"
+#include "platform/WindowSystem.h"
 
 namespace ui {
 
@@ -46,7 +47,9 @@ TColor ColorToRGB(TColor color);
 // Virtual-key codes as Windows numbers them; letters and digits are their upper-case characters.
 namespace key {
 constexpr int F1 = 0x70;
+constexpr int F5 = 0x74;
 constexpr int F12 = 0x7B;
+constexpr int LShift = 0xA0, RShift = 0xA1, LControl = 0xA2, RControl = 0xA3, LMenu = 0xA4, RMenu = 0xA5;
 constexpr int Return = 0x0D;
 constexpr int Escape = 0x1B;
 constexpr int Delete = 0x2E;
@@ -163,6 +166,9 @@ class Control : public Component {
   void SetVisibleDirect(bool visible) { visible_ = visible; }
   // A caption the native object already shows (no notification, no CaptionChanged).
   void SetCaptionDirect(const std::string& caption) { caption_ = caption; }
+  // Scales what the control measures in pixels besides its bounds (a panel's inner border, a list's
+  // column widths) when its form scales to the screen.
+  virtual void ScaleContents(int /*multiplier*/, int /*divisor*/) {}
 
  private:
   friend class Form;
@@ -186,16 +192,25 @@ struct PanelProps {
   Rect bounds;
   Align align = Align::None;
   int height = -1;  // convenience for top/bottom panels: overrides bounds.height when >= 0
+  int width = -1;   // convenience for left/right panels: overrides bounds.width when >= 0
   TColor color = clBtnFace;
   bool bevelOuter = true;  // raised outer bevel
+  int borderWidth = 0;     // inner border: aligned children keep this distance from the edges
+  bool visible = true;
+  int tabOrder = -1;
 };
 class Panel : public Control {
  public:
   void Create(Control& parent, const PanelProps& props);
   bool BevelOuter() const { return bevelOuter_; }
+  int BorderWidth() const { return borderWidth_; }
+
+ protected:
+  void ScaleContents(int multiplier, int divisor) override;
 
  private:
   bool bevelOuter_ = true;
+  int borderWidth_ = 0;
 };
 
 struct LabelProps {
@@ -233,6 +248,7 @@ struct ButtonProps {
   Rect bounds;
   std::string caption;
   int tabOrder = -1;
+  bool visible = true;
 };
 class Button : public Control {
  public:
@@ -247,6 +263,7 @@ struct CheckBoxProps {
   std::string caption;
   bool checked = false;
   int tabOrder = -1;
+  bool visible = true;
 };
 class CheckBox : public Control {
  public:
@@ -263,23 +280,41 @@ class CheckBox : public Control {
 
 struct ImageProps {
   Rect bounds;
+  Align align = Align::None;
   std::string hint;
+  bool showHint = false;  // the hint shows as a tool tip while the mouse rests on the image
+  bool center = false;    // the picture centred in the control instead of at its top-left corner
+  bool autoSize = false;  // the control takes the picture's size whenever the picture changes
+  bool visible = true;
+  PopupMenu* popupMenu = nullptr;
 };
-// Shows a picture at its top-left corner, not stretched.
+// Shows a picture, not stretched: at its top-left corner (clipped by the control), or centred.
 class Image : public Control {
  public:
   void Create(Control& parent, const ImageProps& props);
   const TBitmap& Picture() const { return picture_; }
   void SetPicture(const TBitmap& picture);
+  bool Center() const { return center_; }
+  void SetCenter(bool center);
+  bool AutoSize() const { return autoSize_; }
+  bool ShowHint() const { return showHint_; }
   std::function<void()> OnClick, OnDblClick;
+
+  // Backend use: the user clicked or double-clicked the image.
+  void NativeClick();
+  void NativeDblClick();
 
  private:
   TBitmap picture_;
+  bool center_ = false;
+  bool autoSize_ = false;
+  bool showHint_ = false;
 };
 
 struct EditProps {
   Rect bounds;
   std::string text;
+  bool visible = true;
   bool readOnly = false;
   bool border = true;           // a sunken border; false: the text stands on the background alone
   std::optional<Font> font;     // a font of its own, else the parent's
@@ -340,6 +375,13 @@ class ImageList : public Component {
 
 enum class ViewStyle { Icon, Report };
 
+// A column of a list view in report style.
+struct ListColumn {
+  std::string caption;
+  int width = 50;
+  TextAlign alignment = TextAlign::Left;
+};
+
 struct ListViewProps {
   Rect bounds;
   Align align = Align::None;
@@ -350,6 +392,11 @@ struct ListViewProps {
   ImageList* largeImages = nullptr;
   PopupMenu* popupMenu = nullptr;
   int tabOrder = -1;
+  // Report style: the columns (the first holds the item's caption, the others its sub-items), whether
+  // their headers show, and whether the user may edit captions in place (never, when read-only).
+  std::vector<ListColumn> columns;
+  bool showColumnHeaders = true;
+  bool readOnly = true;
 };
 class ListView : public Control {
  public:
@@ -364,9 +411,23 @@ class ListView : public Control {
   int Count() const { return static_cast<int>(items_.size()); }
   // Appends an item without caption showing the image of that index; returns its position.
   int AddItem(int imageIndex, const std::string& caption = {});
+  // Report style: appends an item with its caption and the texts of the further columns, in order;
+  // returns its position.
+  int AddItem(const std::string& caption, const std::vector<std::string>& subItems);
   int ItemImageIndex(int index) const { return items_.at(index).imageIndex; }
   const std::string& ItemCaption(int index) const { return items_.at(index).caption; }
+  // The text of column `column` (1 for the first column after the caption); empty when the item has
+  // none there.
+  std::string SubItem(int index, int column) const;
   void Clear();
+
+  // Report style: the columns and their widths in pixels.
+  const std::vector<ListColumn>& Columns() const { return columns_; }
+  bool ShowColumnHeaders() const { return showColumnHeaders_; }
+  bool ReadOnly() const { return readOnly_; }
+  void SetColumnWidth(int column, int width);
+  // The width inside the border, less a vertical scroll bar when the view shows one.
+  int ClientWidth() const override;
 
   bool Selected(int index) const { return items_.at(index).selected; }
   // Each change of an item's selected state raises OnSelectItem once, whoever made it. Without
@@ -383,18 +444,30 @@ class ListView : public Control {
 
   std::function<void()> OnClick, OnDblClick;
   std::function<void(int index, bool selected)> OnSelectItem;
+  // A key went down while the view has the focus: its virtual-key code.
+  std::function<void(int key)> OnKeyDown;
 
-  // Backend use: the user changed an item's selected state, clicked or double-clicked.
+  // Backend use: the user changed an item's selected state, clicked, double-clicked or pressed a key.
   void NativeSelectionChanged(int index, bool selected);
   void NativeClick();
   void NativeDblClick();
+  void NativeKeyDown(int key);
+  // Backend use: the user edited an item's caption in place (ignored while the view is read-only).
+  void NativeCaptionEdited(int index, const std::string& caption);
+
+ protected:
+  void ScaleContents(int multiplier, int divisor) override;
 
  private:
   struct Item {
     int imageIndex = -1;
     std::string caption;
+    std::vector<std::string> subItems;
     bool selected = false;
   };
+  std::vector<ListColumn> columns_;
+  bool showColumnHeaders_ = true;
+  bool readOnly_ = true;
   std::vector<Item> items_;
   ViewStyle viewStyle_ = ViewStyle::Icon;
   bool multiSelect_ = false;
@@ -402,6 +475,51 @@ class ListView : public Control {
   bool autoArrange_ = true;
   ImageList* largeImages_ = nullptr;
   int updateCount_ = 0;
+};
+
+// ---- Combo box --------------------------------------------------------------------------------------
+
+enum class ComboStyle {
+  DropDown,     // an edit field with a list to pick from: any text may be typed
+  DropDownList  // a list only: the text is always one of the items (or empty)
+};
+struct ComboBoxProps {
+  Rect bounds;  // the height is the system's
+  ComboStyle style = ComboStyle::DropDown;
+  std::vector<std::string> items;
+  std::string text;    // DropDown: the initial text
+  int itemIndex = -1;  // the item selected at first (its text becomes the text), -1 none
+  bool visible = true;
+  int tabOrder = -1;
+};
+class ComboBox : public Control {
+ public:
+  void Create(Control& parent, const ComboBoxProps& props);
+  ComboStyle Style() const { return style_; }
+  const std::vector<std::string>& Items() const { return items_; }
+  // The text shown: in a drop-down list the selected item's text, or empty.
+  const std::string& Text() const { return Caption(); }
+  // DropDown: any text (the item index becomes that of an item with exactly this text, or -1).
+  // DropDownList: selects the first item with exactly this text; a text no item has selects none and
+  // empties the text. A change runs OnChange.
+  void SetText(const std::string& text);
+  int ItemIndex() const { return itemIndex_; }
+  // Selects the item (its text becomes the text); -1 selects none. Out of range: none. A change runs
+  // OnChange.
+  void SetItemIndex(int index);
+  std::function<void()> OnChange;
+
+  // Backend use: the user typed a text or picked an item.
+  void NativeTextChanged(const std::string& text);
+  void NativeItemSelected(int index);
+
+ protected:
+  void CaptionChanged() override;
+
+ private:
+  ComboStyle style_ = ComboStyle::DropDown;
+  std::vector<std::string> items_;
+  int itemIndex_ = -1;
 };
 
 // ---- Menus and actions ------------------------------------------------------------------------------
@@ -593,6 +711,8 @@ class Form : public Control {
   bool DoubleBuffered() const { return doubleBuffered_; }
   void SetDoubleBuffered(bool on);
   MainMenu* Menu() const { return menu_; }
+  // The form's window in the window system (0 before the native window exists).
+  os::WindowHandle Handle() const;
 
   // Scales the form and every control created so far from 96 pixels per inch to the screen's, once,
   // and gives the client area its designed size at that resolution (the outer size follows the
@@ -663,6 +783,11 @@ class Application {
   // Ends the message loop.
   void Terminate();
   bool Terminated() const { return terminated_; }
+  // The program's application window: the backend's hidden window that stands for the program (0 where
+  // the backend has none). On Windows it is the message-only window that carries the timers and the
+  // program's title: it never shows, owns no form (the main form owns the others and has the task-bar
+  // button) and is not among the top-level windows that os::TopWindow and os::NextWindow walk.
+  os::WindowHandle Handle() const;
 
   // Shows an error in the error box: the title as caption, the message (with a full stop appended
   // when its last character sorts after ".") as text, a stop icon and an OK button.

@@ -20,11 +20,11 @@ enum class Change {
   Bounds,
   Visible,
   Enabled,
-  Caption,
+  Caption,  // ComboBox: the text and the selected item
   Color,
   Font,
   Hint,
-  Picture,      // Image: the picture
+  Picture,      // Image: the picture, or whether it is centred
   Checked,      // CheckBox: the state
   State,        // Form: window state; Timer: interval or enabled
   DoubleBuffer  // Form
@@ -62,8 +62,17 @@ void ImageListChanged(ImageList& list);               // size changed or cleared
 void ImageAdded(ImageList& list, int index);          // an image was appended
 void ListItemsAdded(ListView& view, int firstIndex);  // items from firstIndex to the end are new
 void ListCleared(ListView& view);
-void ListItemSelected(ListView& view, int index);   // the class changed this item's selected state
-void ListUpdating(ListView& view, bool suspended);  // repainting suspended (true) or resumed (false)
+void ListItemSelected(ListView& view, int index);    // the class changed this item's selected state
+void ListUpdating(ListView& view, bool suspended);   // repainting suspended (true) or resumed (false)
+void ListColumnChanged(ListView& view, int column);  // report style: the width of a column changed
+// The width inside the view's border, less the vertical scroll bar when the view shows one.
+int ListClientWidth(const ListView& view);
+
+// ---- Combo boxes ------------------------------------------------------------------------------------
+
+// Makes the native object of a combo box (its items, text and selected item as the class holds them);
+// called by ComboBox::Create right after Created, which leaves combo boxes to this hook.
+void ComboBoxCreated(ComboBox& combo);
 
 // ---- Edit fields ------------------------------------------------------------------------------------
 
@@ -84,6 +93,12 @@ void ShowErrorBox(const std::string& caption, const std::string& text);
 // ---- Application ------------------------------------------------------------------------------------
 
 void SetApplicationTitle(Application& app, const std::string& title);
+// The window-system handles of a form's window and of the program's application window (0 where there
+// is none). In the headless backend, every form is a window of the virtual screen
+// (platform/WindowSystemTesting.h): shown forms are visible there, with their caption as title and
+// their bounds as rectangle, and a form that is shown comes to the front.
+os::WindowHandle FormHandle(const Form& form);
+os::WindowHandle ApplicationHandle(const Application& app);
 // Runs the message loop until Application::Terminated().
 void RunMessageLoop(Application& app);
 void ProcessMessages(Application& app);

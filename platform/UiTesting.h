@@ -12,7 +12,8 @@
 namespace ui::testing {
 
 // Forgets every answer, record and timer, sets the clock to 0, the screen to 96 pixels per inch and
-// 1280 x 1024 pixels, and takes the program icon away.
+// 1280 x 1024 pixels, and takes the program icon away. The virtual screen of
+// platform/WindowSystemTesting.h is reset too; the forms that live on keep their windows.
 void Reset();
 
 // ---- The screen ---------------------------------------------------------------------------------
@@ -71,5 +72,23 @@ const std::vector<PopupShown>& PopupsShown();
 std::vector<Form*> ShowingForms();
 // How often the list view's repainting was suspended and is suspended now.
 int ListUpdateSuspensions(const ListView& view);
+
+// ---- Acting on controls -------------------------------------------------------------------------
+// What the user types, picks, clicks and presses reaches the controls through their Native...
+// members (ComboBox::NativeTextChanged, ListView::NativeKeyDown, Image::NativeDblClick, ...).
+
+// Right-clicks the control at screen coordinates: the pop-up menu of the control, or of the nearest of
+// its parents that has one, opens there (recorded in PopupsShown). Returns that menu, or null.
+PopupMenu* RightClick(Control& control, int screenX, int screenY);
+
+// The list view in report style as this backend measures it: a border of kListBorder pixels on each
+// side, a header of kListHeaderHeight pixels while the column headers show, rows of kListRowHeight
+// pixels, and a vertical scroll bar kScrollBarWidth pixels wide once the rows do not fit below the
+// header. Header, rows and scroll bar are designed at 96 pixels per inch and scale with the form
+// (ScaleForDpi); the border does not. An icon view is measured inside its border only.
+inline constexpr int kListBorder = 2;
+inline constexpr int kListHeaderHeight = 20;
+inline constexpr int kListRowHeight = 17;
+inline constexpr int kScrollBarWidth = 17;
 
 }  // namespace ui::testing

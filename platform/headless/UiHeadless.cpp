@@ -1,6 +1,7 @@
-// The headless backend of the window classes: no windows at all. The portable classes already hold
-// every property; this backend keeps the few things a screen would (which forms are in front, the
-// clock and its timers, the dialogs' answers, the error boxes shown) and lets tests act as the user.
+// The headless backend of the window classes: no real windows (each form is a window of the virtual
+// screen, platform/headless/WindowSystem.cpp). The portable classes already hold every property; this
+// backend keeps the few things a screen would (the clock and its timers, the dialogs' answers, the
+// error boxes shown) and lets tests act as the user.
 
 #include <algorithm>
 #include <deque>
@@ -11,6 +12,7 @@
 
 #include "platform/UiNative.h"
 #include "platform/UiTesting.h"
+#include "platform/headless/VirtualScreen.h"
 
 namespace ui {
 
@@ -33,6 +35,7 @@ struct State {
   int screenWidth = 1280, screenHeight = 1024;
   TBitmap programIcon;
   long long now = 0;
+  long long sleptUntil = -1;  // the clock when the last sleep ended: timers due by then are overdue
   std::map<const Component*, std::deque<Answer>> answers;
   int unanswered = 0;
   std::vector<testing::DialogOpening> openings;
@@ -41,7 +44,6 @@ struct State {
   int processMessagesCount = 0;
   std::vector<testing::ErrorBox> errorBoxes;
   std::vector<testing::PopupShown> popups;
-  std::vector<Form*> zOrder;                     // showing forms, front first
   std::map<const Timer*, TimerState> timers;     // the enabled timers
   std::map<const Timer*, long long> timerOrder;  // every timer, by creation
   long long timersCreated = 0;
@@ -100,11 +102,32 @@ void Dispatch(Application& app, F&& handler) {
   }
 }
 
+// Fires, once each and in time order, the timers that fell due while the thread slept.
+void FireOverdueTimers() {
+  for (;;) {
+    const Timer* next = nullptr;
+    long long due = S().sleptUntil + 1, order = 0;
+    for (const auto& [timer, state] : S().timers) {
+      if (state.due < due || (state.due == due && state.order < order)) {
+        due = state.due;
+        order = state.order;
+        next = timer;
+      }
+    }
+    if (next == nullptr) return;
+    S().timers[next].due = S().now + next->Interval();
+    Timer* timer = const_cast<Timer*>(next);
+    Dispatch(timer->Owner()->App(), [timer] { timer->NativeFire(); });
+  }
+}
+
 }  // namespace
 
 namespace native {
 
 void Created(Component& component) {
+  // Every form is a window of the virtual screen (platform/headless/WindowSystem.cpp).
+  if (auto* form = dynamic_cast<Form*>(&component)) form->SetNative(os::headless::MakeFormWindow(*form));
   if (auto* timer = dynamic_cast<Timer*>(&component)) {
     timer->SetNative(std::make_unique<TimerNative>(timer));
     S().timerOrder[timer] = ++S().timersCreated;
@@ -123,9 +146,7 @@ void Changed(Component& component, Change what) {
 }
 
 void ShowForm(Form& form) {
-  auto& z = S().zOrder;
-  std::erase(z, &form);
-  z.insert(z.begin(), &form);
+  os::headless::FormShown(form);
   if (form.Position() == FormPosition::MainFormCenter && form.App().MainForm() != nullptr &&
       form.App().MainForm() != &form) {
     const Form& main = *form.App().MainForm();
@@ -134,7 +155,7 @@ void ShowForm(Form& form) {
   }
 }
 
-void HideForm(Form& form) { std::erase(S().zOrder, &form); }
+void HideForm(Form& form) { os::headless::FormHidden(form); }
 
 void RunModal(Form& form) {
   if (S().onModal) {
@@ -197,7 +218,9 @@ void ShowErrorBox(const std::string& caption, const std::string& text) {
   std::cerr << "[error box] " << caption << ": " << text << '\n';
 }
 
-void SetApplicationTitle(Application&, const std::string&) {}
+void SetApplicationTitle(Application&, const std::string& title) {
+  os::headless::ApplicationTitleChanged(title);
+}
 
 void RunMessageLoop(Application& app) {
   // With no user, the only things that happen are timers: run them in time order until the program
@@ -211,6 +234,8 @@ void RunMessageLoop(Application& app) {
 
 void ProcessMessages(Application&) {
   ++S().processMessagesCount;
+  // Timers that fell due while the thread slept run now, once each.
+  FireOverdueTimers();
   if (S().onProcessMessages) S().onProcessMessages();
 }
 
@@ -249,7 +274,10 @@ TColor SystemColor(int index) {
 
 namespace testing {
 
-void Reset() { S() = State{}; }
+void Reset() {
+  S() = State{};
+  os::headless::ResetScreen();
+}
 
 void SetScreenPixelsPerInch(int pixelsPerInch) { S().screenPixelsPerInch = pixelsPerInch; }
 void SetScreenSize(int width, int height) {
@@ -285,13 +313,14 @@ void AdvanceTime(int milliseconds) {
       }
     }
     if (next == nullptr) break;
-    S().now = due;
-    S().timers[next].due = due + next->Interval();
+    // A timer that fell due while the thread slept fires once, now, and counts its interval from now.
+    S().now = std::max(S().now, due);
+    S().timers[next].due = S().now + next->Interval();
     Timer* timer = const_cast<Timer*>(next);
     Application& app = timer->Owner()->App();
     Dispatch(app, [timer] { timer->NativeFire(); });
   }
-  S().now = end;
+  S().now = std::max(S().now, end);  // a handler that slept may have moved the clock past the end
 }
 
 void OnProcessMessages(std::function<void()> handler) { S().onProcessMessages = std::move(handler); }
@@ -299,7 +328,7 @@ int ProcessMessagesCount() { return S().processMessagesCount; }
 
 const std::vector<ErrorBox>& ErrorBoxes() { return S().errorBoxes; }
 const std::vector<PopupShown>& PopupsShown() { return S().popups; }
-std::vector<Form*> ShowingForms() { return S().zOrder; }
+std::vector<Form*> ShowingForms() { return os::headless::ShowingFormsFrontFirst(); }
 
 int ListUpdateSuspensions(const ListView& view) {
   const auto it = S().suspensions.find(&view);
@@ -307,5 +336,14 @@ int ListUpdateSuspensions(const ListView& view) {
 }
 
 }  // namespace testing
+
+namespace headless {
+
+void PassTime(int milliseconds) {
+  S().now += std::max(milliseconds, 0);
+  S().sleptUntil = S().now;
+}
+
+}  // namespace headless
 
 }  // namespace ui

@@ -94,7 +94,7 @@ void DropQuitRequests() {
   }
 }
 
-HWND FormHandle(const Form& form) {
+HWND FormHwnd(const Form& form) {
   const NativeData* native = form.Native();
   return native != nullptr ? static_cast<HWND>(native->WindowHandle()) : nullptr;
 }
@@ -313,9 +313,9 @@ void RunModal(Form& form) {
   if (!form.Showing()) return;
   Application& app = form.App();
   ModalFrame frame{&form, {}};
-  const HWND self = FormHandle(form);
+  const HWND self = FormHwnd(form);
   for (Form* other : app.Forms()) {
-    const HWND window = FormHandle(*other);
+    const HWND window = FormHwnd(*other);
     if (other == &form || window == nullptr || window == self || !IsWindowEnabled(window)) continue;
     EnableWindow(window, FALSE);
     frame.disabled.push_back(window);

@@ -1,9 +1,12 @@
 // Image lists and list views of the Win32 backend: an HIMAGELIST of 32-bit opaque images beside each
-// image list, and a COMCTL32 list view that mirrors the items and selection of its ListView and reports
-// only the selection changes the user made.
+// image list, and a COMCTL32 list view (icon or report style, with its columns and sub-items) that
+// mirrors the items and selection of its ListView and reports only what the user did: selection
+// changes, clicks, keys and captions edited in place.
 
 #include <algorithm>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/win32/UiWin32.h"
 
@@ -106,11 +109,15 @@ class ListViewNative : public WindowNative {
 
   void Create() {
     DWORD style = LVS_SHAREIMAGELISTS | WS_TABSTOP;
-    style |= view_.GetViewStyle() == ViewStyle::Icon ? LVS_ICON : LVS_REPORT;
+    const bool report = view_.GetViewStyle() == ViewStyle::Report;
+    style |= report ? LVS_REPORT : LVS_ICON;
     if (view_.AutoArrange()) style |= LVS_AUTOARRANGE;
     if (!view_.HideSelection()) style |= LVS_SHOWSELALWAYS;
     if (!view_.MultiSelect()) style |= LVS_SINGLESEL;
+    if (report && !view_.ShowColumnHeaders()) style |= LVS_NOCOLUMNHEADER;
+    if (!view_.ReadOnly()) style |= LVS_EDITLABELS;
     CreateChild(WC_LISTVIEWA, style, WS_EX_CLIENTEDGE, false);
+    InsertColumns();
     ApplyColor();
     UpdateBuffering();
     ShowImages();
@@ -151,8 +158,30 @@ class ListViewNative : public WindowNative {
       if (SendMessageA(hwnd_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) < 0) {
         throw std::runtime_error("An item cannot be added to the list");
       }
+      // The further columns show the sub-items.
+      for (int column = 1; column < static_cast<int>(view_.Columns().size()); ++column) {
+        const std::string text = view_.SubItem(index, column);
+        if (text.empty()) continue;
+        LVITEMA subItem{};
+        subItem.iSubItem = column;
+        subItem.pszText = const_cast<char*>(text.c_str());
+        SendMessageA(hwnd_, LVM_SETITEMTEXTA, index, reinterpret_cast<LPARAM>(&subItem));
+      }
       if (view_.Selected(index)) MirrorSelected(index);
     }
+  }
+
+  void MirrorColumnWidth(int column) {
+    if (hwnd_ == nullptr || column < 0 || column >= static_cast<int>(view_.Columns().size())) return;
+    SendMessageA(hwnd_, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(view_.Columns()[column].width, 0));
+  }
+
+  int ClientWidth() const {
+    if (hwnd_ == nullptr) return std::max(view_.Width() - 2 * GetSystemMetrics(SM_CXEDGE), 0);
+    // The client area lies inside the border and leaves out the scroll bars the view shows.
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    return client.right;
   }
 
   void DeleteAll() {
@@ -195,7 +224,7 @@ class ListViewNative : public WindowNative {
           // All items at once: each one that differs from the class is reported.
           ReportAll();
         } else if (((change.uOldState ^ change.uNewState) & LVIS_SELECTED) != 0) {
-          view_.NativeSelectionChanged(change.iItem, (change.uNewState & LVIS_SELECTED) != 0);
+          Report(change.iItem, (change.uNewState & LVIS_SELECTED) != 0);
         }
         return true;
       }
@@ -205,6 +234,22 @@ class ListViewNative : public WindowNative {
       case NM_DBLCLK:
         view_.NativeDblClick();
         return true;
+      case LVN_KEYDOWN:
+        view_.NativeKeyDown(reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey);
+        return true;
+      case LVN_BEGINLABELEDITA:
+        // TRUE refuses the edit.
+        result = view_.ReadOnly() || !view_.Enabled() ? TRUE : FALSE;
+        return true;
+      case LVN_ENDLABELEDITA: {
+        const LVITEMA& item = reinterpret_cast<const NMLVDISPINFOA&>(header).item;
+        // No text: the edit was cancelled. The view takes the new caption only when the class did.
+        if (item.pszText == nullptr || item.iItem < 0 || item.iItem >= view_.Count()) return true;
+        const std::string caption = item.pszText;
+        view_.NativeCaptionEdited(item.iItem, caption);
+        result = view_.ItemCaption(item.iItem) == caption ? TRUE : FALSE;
+        return true;
+      }
       default:
         return false;
     }
@@ -223,7 +268,33 @@ class ListViewNative : public WindowNative {
     for (int index = 0; index < view_.Count(); ++index) {
       const bool selected =
           (SendMessageA(hwnd_, LVM_GETITEMSTATE, index, LVIS_SELECTED) & LVIS_SELECTED) != 0;
-      Guard(app_, [&] { view_.NativeSelectionChanged(index, selected); });
+      Guard(app_, [&] { Report(index, selected); });
+    }
+  }
+
+  // Tells the class of the user's change of an item's state; a change it refused (a disabled view
+  // takes no input) is undone in the view.
+  void Report(int index, bool selected) {
+    if (index < 0 || index >= view_.Count()) return;
+    view_.NativeSelectionChanged(index, selected);
+    if (view_.Selected(index) != selected) MirrorSelected(index);
+  }
+
+  void InsertColumns() {
+    const std::vector<ListColumn>& columns = view_.Columns();
+    for (int index = 0; index < static_cast<int>(columns.size()); ++index) {
+      const ListColumn& column = columns[index];
+      LVCOLUMNA info{};
+      info.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+      info.fmt = column.alignment == TextAlign::Right    ? LVCFMT_RIGHT
+                 : column.alignment == TextAlign::Center ? LVCFMT_CENTER
+                                                         : LVCFMT_LEFT;
+      info.cx = column.width;
+      info.pszText = const_cast<char*>(column.caption.c_str());
+      info.iSubItem = index;
+      if (SendMessageA(hwnd_, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&info)) != index) {
+        throw std::runtime_error("The column \"" + column.caption + "\" cannot be added to the list");
+      }
     }
   }
 
@@ -299,6 +370,15 @@ void ListItemSelected(ListView& view, int index) {
 
 void ListUpdating(ListView& view, bool suspended) {
   if (ListViewNative* native = ViewNative(view)) native->SetRedraw(!suspended);
+}
+
+void ListColumnChanged(ListView& view, int column) {
+  if (ListViewNative* native = ViewNative(view)) native->MirrorColumnWidth(column);
+}
+
+int ListClientWidth(const ListView& view) {
+  if (const auto* native = dynamic_cast<const ListViewNative*>(view.Native())) return native->ClientWidth();
+  return std::max(view.Width() - 2 * GetSystemMetrics(SM_CXEDGE), 0);
 }
 
 }  // namespace native

@@ -669,6 +669,8 @@ class ImageNative : public WindowNative {
       InvalidateRect(hwnd_, nullptr, FALSE);
       return;
     }
+    // The hint is a tool tip only for an image that shows its hint.
+    if (what == native::Change::Hint && !image_.ShowHint()) return;
     WindowNative::Update(what);
   }
 
@@ -684,11 +686,11 @@ class ImageNative : public WindowNative {
       case WM_LBUTTONUP:
         // The release that ends a double click is no click of its own.
         if (std::exchange(doubleClicked_, false)) return false;
-        if (image_.OnClick) image_.OnClick();
+        image_.NativeClick();
         return false;
       case WM_LBUTTONDBLCLK:
         doubleClicked_ = true;
-        if (image_.OnDblClick) image_.OnDblClick();
+        image_.NativeDblClick();
         return false;
       default:
         return HandleContainerMessage(message, wParam, lParam, result);
@@ -707,7 +709,14 @@ class ImageNative : public WindowNative {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    StretchDIBits(dc, 0, 0, picture.Width(), picture.Height(), 0, 0, picture.Width(), picture.Height(),
+    // Centred, a picture larger than the control loses as much on each side; else it stands at the
+    // top-left corner and loses its right and bottom parts.
+    int left = 0, top = 0;
+    if (image_.Center()) {
+      left = (client.right - picture.Width()) / 2;
+      top = (client.bottom - picture.Height()) / 2;
+    }
+    StretchDIBits(dc, left, top, picture.Width(), picture.Height(), 0, 0, picture.Width(), picture.Height(),
                   picture.ScanLine(0), &info, DIB_RGB_COLORS, SRCCOPY);
   }
 

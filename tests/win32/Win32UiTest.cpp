@@ -410,7 +410,7 @@ TEST(Win32Ui, PanelsAndImagesPaintWhatTheyHold) {
   top.Create(form, {.align = Align::Top, .height = 153, .color = clWhite});
   plain.Create(form, {.align = Align::Bottom, .height = 41, .color = RGB(0, 128, 0), .bevelOuter = false});
   Image image;
-  image.Create(top, {.bounds = {630, 53, 60, 60}});
+  image.Create(top, {.bounds = {630, 53, 60, 60}, .showHint = true});
   TBitmap picture = Filled(10, 8, RGB(255, 0, 0));
   picture.SetPixel(2, 3, RGB(0, 0, 255));
   image.SetPicture(picture);

@@ -22,6 +22,11 @@
 //   winprobe clipboard-set TEXT                replaces the clipboard's content by a text
 //   winprobe measure FACE POINTS DPI           the line height and the advance widths of the 256
 //                                              one-byte strings of a font, as GDI measures them
+//   winprobe items CAPTION                     the texts of every column of every item of the window's
+//                                              list view, the first selected item, whether it is enabled
+//   winprobe window TITLE LEFT TOP WIDTH HEIGHT RRGGBB
+//                                              shows a window filled with the colour until it is closed
+//                                              (a capture target whose pixels are known)
 //
 // When several visible windows carry the caption, the one with a menu bar is taken (a program's main
 // window rather than its progress box). The exit code is 0 on success, 1 when the window is not found,
@@ -33,6 +38,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -184,7 +190,7 @@ class Hook {
 
 class ProcessHandle {
  public:
-  explicit ProcessHandle(DWORD id) : handle_(OpenProcess(SYNCHRONIZE, FALSE, id)) {}
+  explicit ProcessHandle(DWORD id, DWORD access = SYNCHRONIZE) : handle_(OpenProcess(access, FALSE, id)) {}
   ~ProcessHandle() {
     if (handle_ != nullptr) CloseHandle(handle_);
   }
@@ -371,6 +377,111 @@ std::string BoxLines(const std::string& caption) {
   BoxSearch search{&caption, &out};
   EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
   return out + Line("box.count", search.count);
+}
+
+// ---- The list view's items ------------------------------------------------------------------------------
+
+// Memory in another process, released when the object goes.
+class RemoteMemory {
+ public:
+  RemoteMemory(HANDLE process, SIZE_T size)
+      : process_(process), address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {
+    if (address_ == nullptr) throw ProbeError("VirtualAllocEx failed");
+  }
+  ~RemoteMemory() { VirtualFreeEx(process_, address_, 0, MEM_RELEASE); }
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+  char* Get() const { return static_cast<char*>(address_); }
+
+ private:
+  HANDLE process_;
+  void* address_;
+};
+
+// The text of every column of every item of the window's list view (report style): item.N.C lines,
+// with the item count and the first selected item. The texts live in the program's memory, so the
+// request and its buffer are placed there.
+std::string ItemLines(HWND window) {
+  const HWND list = FindListView(window);
+  if (list == nullptr) throw ProbeError("the window has no list view");
+  DWORD id = 0;
+  GetWindowThreadProcessId(list, &id);
+  const ProcessHandle process(id, PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE);
+  if (process.Get() == nullptr) throw ProbeError("the program's process cannot be opened");
+  constexpr int kTextSize = 4096;
+  const RemoteMemory remote(process.Get(), sizeof(LVITEMA) + kTextSize);
+  char* const remoteText = remote.Get() + sizeof(LVITEMA);
+
+  const HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+  const int columns = header != nullptr ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+  const int count = ItemCount(list);
+  std::string out = Line("items", count) + Line("columns", columns);
+  out += Line("first_selected",
+              SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
+  out += Line("enabled", IsWindowEnabled(list) ? 1 : 0);
+  for (int item = 0; item < count; ++item) {
+    for (int column = 0; column < std::max(columns, 1); ++column) {
+      LVITEMA request{};
+      request.iSubItem = column;
+      request.pszText = remoteText;
+      request.cchTextMax = kTextSize;
+      SIZE_T done = 0;
+      if (!WriteProcessMemory(process.Get(), remote.Get(), &request, sizeof request, &done))
+        throw ProbeError("WriteProcessMemory failed");
+      const int length = static_cast<int>(
+          SendMessageA(list, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(remote.Get())));
+      std::string text(static_cast<std::size_t>(std::clamp(length, 0, kTextSize - 1)), '\0');
+      if (!text.empty() && !ReadProcessMemory(process.Get(), remoteText, text.data(), text.size(), &done))
+        throw ProbeError("ReadProcessMemory failed");
+      out += Line("item." + std::to_string(item) + "." + std::to_string(column), Escape(text));
+    }
+  }
+  return out;
+}
+
+// ---- A window to capture ---------------------------------------------------------------------------------
+
+COLORREF targetColour = 0;
+
+LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND: {
+      RECT client{};
+      GetClientRect(window, &client);
+      const HBRUSH brush = CreateSolidBrush(targetColour);
+      FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
+      DeleteObject(brush);
+      return 1;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+// Shows a top-level window with the title, filled with one colour, until it is closed.
+int RunTargetWindow(const std::string& title, int left, int top, int width, int height, COLORREF colour) {
+  targetColour = colour;
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = TargetProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.lpszClassName = "WinProbeTarget";
+  if (RegisterClassA(&windowClass) == 0) throw ProbeError("RegisterClass failed");
+  const HWND window = CreateWindowExA(0, windowClass.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, left,
+                                      top, width, height, nullptr, nullptr, windowClass.hInstance, nullptr);
+  if (window == nullptr) throw ProbeError("CreateWindowEx failed");
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+  Print(WindowLines(window));
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return 0;
 }
 
 // ---- The menu ------------------------------------------------------------------------------------------
@@ -635,6 +746,14 @@ int Run(int argc, char** argv) {
     }
     Print(Line("exited", exited ? 1 : 0) + Line("elapsed_ms", MillisecondsSince(start)));
     return exited ? 0 : 1;
+  } else if (command == "items") {
+    need(1);
+    Print(ItemLines(RequireWindow(argv[2])));
+  } else if (command == "window") {
+    need(6);
+    const unsigned long rgb = std::strtoul(argv[7], nullptr, 16);
+    return RunTargetWindow(argv[2], ToInt(argv[3], "left"), ToInt(argv[4], "top"), ToInt(argv[5], "width"),
+                           ToInt(argv[6], "height"), RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
   } else if (command == "clipboard") {
     need(0);
     Print(ClipboardLines());
@@ -664,7 +783,8 @@ int main(int argc, char** argv) {
     Print(Line("error", Escape(error.what())));
     std::fputs(
         "usage: winprobe "
-        "info|menu|fonts|wait-window|wait-items|move|focus|close|clipboard|clipboard-set|measure "
+        "info|menu|fonts|wait-window|wait-items|move|focus|close|clipboard|clipboard-set|measure|items|"
+        "window "
         "...\n",
         stderr);
     return 2;

@@ -1,0 +1,117 @@
+#pragma once
+// The window system as the capture tool sees it: the top-level windows of the whole desktop in
+// z-order, their titles, rectangles and placements, raising and restoring them, minimising all of
+// them, grabbing the display's pixels, and the asynchronous key state. Implemented by each backend:
+// the real window system on Windows (USER32, GDI32, the shell's automation object), a virtual screen in
+// the headless backend whose windows, pixels, keyboard and clock tests control (see
+// platform/WindowSystemTesting.h). The forms of platform/Ui.h are windows of this system too.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "imaging/Graphics.h"
+
+namespace os {
+
+// A window as the system numbers it, carried as a 32-bit integer in both Windows builds (the system
+// keeps window handles within 32 bits; the 64-bit build sign-extends the value back into a handle) and
+// written "%d"; 0 names no window.
+using WindowHandle = std::int32_t;
+
+// A rectangle in screen coordinates; right and bottom lie just outside it.
+struct ScreenRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int Width() const { return right - left; }
+  int Height() const { return bottom - top; }
+  bool Empty() const { return right <= left || bottom <= top; }
+  bool operator==(const ScreenRect&) const = default;
+};
+
+// ---- Enumeration and reading ------------------------------------------------------------------------
+
+// The topmost top-level window (GetTopWindow without a parent); 0 when there is none.
+WindowHandle TopWindow();
+// The next top-level window below this one in z-order (GetWindow with GW_HWNDNEXT); 0 after the last
+// or for a window that no longer exists.
+WindowHandle NextWindow(WindowHandle window);
+// The window's title as GetWindowTextA reads it into a buffer of 4096 bytes: at most 4095 bytes; empty
+// for a window without title or one that no longer exists.
+std::string WindowTitle(WindowHandle window);
+// True exactly when IsWindowVisible returns TRUE.
+bool WindowVisible(WindowHandle window);
+// True when the handle names an existing window (IsWindow).
+bool WindowExists(WindowHandle window);
+// GetWindowRect; nothing when the call fails (the window no longer exists).
+std::optional<ScreenRect> WindowRect(WindowHandle window);
+// The client area in screen coordinates: GetClientRect, moved by ClientToScreen of its top-left corner
+// (x, y) to (x, y, right + x, bottom + y); nothing when GetClientRect fails.
+std::optional<ScreenRect> ClientRectOnScreen(WindowHandle window);
+// The desktop window (GetDesktopWindow); its rectangle is the primary screen's.
+WindowHandle DesktopWindow();
+
+// ---- Placement, order, activation -------------------------------------------------------------------
+
+// ShowWindow commands, numbered as the system numbers them.
+namespace show {
+constexpr int Hide = 0;
+constexpr int ShowNormal = 1;
+constexpr int ShowMinimized = 2;
+constexpr int ShowMaximized = 3;
+constexpr int Show = 5;
+constexpr int Minimize = 6;
+constexpr int Restore = 9;
+}  // namespace show
+
+// A window's placement (WINDOWPLACEMENT): its show state and where it stands when normal, minimised
+// and maximised.
+struct WindowPlacement {
+  unsigned flags = 0;
+  int showCmd = show::ShowNormal;
+  int minX = 0, minY = 0, maxX = 0, maxY = 0;
+  ScreenRect normal;
+  bool operator==(const WindowPlacement&) const = default;
+};
+std::optional<WindowPlacement> GetPlacement(WindowHandle window);
+bool SetPlacement(WindowHandle window, const WindowPlacement& placement);
+
+void BringToTop(WindowHandle window);                 // BringWindowToTop
+void ShowWindowAs(WindowHandle window, int command);  // ShowWindow with a command of os::show
+void RedrawNow(WindowHandle window);                  // UpdateWindow
+
+// Where SetWindowPos puts a window in z-order.
+enum class ZOrder { Top, Bottom, Topmost, NoTopmost };
+// SetWindowPos with position and size unchanged (SWP_NOMOVE | SWP_NOSIZE), and SWP_SHOWWINDOW when
+// show is true. Without SWP_NOACTIVATE the system also activates the window: under Wine that brings it
+// to the top of its band even for Bottom (the active window stays in front).
+void SetWindowZOrder(WindowHandle window, ZOrder where, bool show = false);
+
+WindowHandle ActiveWindow();               // GetActiveWindow: this program's active window, or 0
+void ActivateWindow(WindowHandle window);  // SetActiveWindow
+
+// Minimises every window through the shell's automation object (CoInitialize, CoCreateInstance of the
+// shell application object for IDispatch, IShellDispatch::MinimizeAll; the object is released and COM
+// uninitialised before it returns). False when the object cannot be created or offers no
+// IShellDispatch; nothing is minimised then. What MinimizeAll answers is not looked at (Wine's shell
+// answers E_NOTIMPL and minimises nothing).
+bool MinimizeAllWindows();
+
+// ---- Pixels and keys --------------------------------------------------------------------------------
+
+// The primary screen's size in pixels (HORZRES and VERTRES of the display).
+int DisplayWidth();
+int DisplayHeight();
+// Copies width x height pixels of the display from (left, top) into a new bitmap of the display's depth
+// (CreateDCA("DISPLAY"), CreateCompatibleBitmap, BitBlt with SRCCOPY); parts outside the display read
+// as the system leaves them. An empty bitmap when width or height is not positive or the copy fails.
+TBitmap GrabDisplay(int left, int top, int width, int height);
+
+// GetAsyncKeyState of the virtual key as its 16 bits: nonzero when the key is down now (0x8000) or was
+// pressed since the previous query (0x0001); 0 for a code outside 0 to 255.
+int AsyncKeyState(int virtualKey);
+
+// Blocks the thread for the milliseconds (Sleep; a negative time counts as 0); no message is handled
+// meanwhile.
+void SleepMilliseconds(int milliseconds);
+
+}  // namespace os
