@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "common/FileNames.h"
 #include "common/Localisation.h"
 #include "common/PersistedSettings.h"
 #include "common/StorageLocation.h"
@@ -49,18 +50,6 @@ void DrawBitmap(TBitmap& target, int x, int y, const TBitmap& source) {
       }
     }
   }
-}
-
-// The chosen path without its extension: the part from the last "." of the final path element.
-// A name without a "." there is taken whole. Windows separates path elements with "\", "/" and the
-// drive's ":", other systems with "/".
-std::string WithoutExtension(const std::string& path) {
-  const char* delimiters = os::PathDelimiter() == '\\' ? "\\/:" : "/";
-  const std::size_t lastDelimiter = path.find_last_of(delimiters);
-  const std::size_t elementStart = lastDelimiter == std::string::npos ? 0 : lastDelimiter + 1;
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || dot < elementStart) return path;
-  return path.substr(0, dot);
 }
 
 // "%03d": the code as three decimal digits, zero-padded.

@@ -1,0 +1,95 @@
+// Snapora's capture of the whole screen, timed from the call of CaptureTarget until the file is closed:
+// the grab from the display, the copies to the clipboard, the preview and the thumbnail, and the BMP or
+// JPEG file. The 350 ms wait that gives a raised window time to paint is left out (PrepareTarget off):
+// it is a fixed pause, not work. Built for Windows (the real display under Wine, bench/run_capture_bench.sh)
+// and natively (the headless backend's virtual screen of the same size).
+//
+//   bench_capture FOLDER [RUNS] [WIDTH HEIGHT]   files go to FOLDER; RUNS timed runs per form after one
+//                                                untimed one (default 10); WIDTH x HEIGHT is the virtual
+//                                                screen's size in the native build (default 1280 x 1024)
+//
+// Prints one line per form: the median, the fastest and the slowest run in milliseconds.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "platform/Os.h"
+#include "platform/Ui.h"
+#include "platform/WindowSystem.h"
+#include "snapora/SnaporaWindows.h"
+#ifndef _WIN32
+#include "platform/UiTesting.h"
+#include "platform/WindowSystemTesting.h"
+#endif
+
+namespace {
+
+struct Times {
+  double median = 0, fastest = 0, slowest = 0;
+};
+
+template <typename F>
+Times Measure(int runs, F operation) {
+  operation();
+  std::vector<double> times;
+  for (int run = 0; run < runs; ++run) {
+    const auto start = std::chrono::steady_clock::now();
+    operation();
+    times.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  const std::size_t middle = times.size() / 2;
+  return {times.size() % 2 == 1 ? times[middle] : (times[middle - 1] + times[middle]) / 2, times.front(),
+          times.back()};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: bench_capture FOLDER [RUNS] [WIDTH HEIGHT]\n");
+    return 2;
+  }
+  const std::string folder = argv[1];
+  const int runs = argc >= 3 ? std::max(1, std::atoi(argv[2])) : 10;
+#ifndef _WIN32
+  const int width = argc >= 5 ? std::atoi(argv[3]) : 1280;
+  const int height = argc >= 5 ? std::atoi(argv[4]) : 1024;
+  ui::testing::Reset();
+  ui::testing::SetScreenSize(width, height);
+  TBitmap& display = os::testing::DisplayPixels();
+  for (int y = 0; y < display.Height(); ++y)
+    for (int x = 0; x < display.Width(); ++x)
+      display.SetPixel(x, y, RGB(x * 7 & 0xFF, y * 3 & 0xFF, (x ^ y) & 0xFF));
+#endif
+  try {
+    ui::Application app;
+    app.SetTitle("Snapora");
+    TSnaporaWindows windows(app);
+    TFrmSnapora& frm = windows.FrmSnapora;
+    const char delimiter = os::PathDelimiter();
+    std::printf("Capture of the whole %d x %d display, %d runs per form:\n", os::DisplayWidth(),
+                os::DisplayHeight(), runs);
+    for (const char* extension : {"bmp", "jpg"}) {
+      const std::string file = folder + delimiter + "capture." + extension;
+      const Times times = Measure(runs, [&] {
+        frm.PrepareTarget = false;
+        if (!frm.CaptureTarget(frm.ScreenLabel, 0, file))
+          throw std::runtime_error("the capture grabbed nothing");
+      });
+      std::printf("capture to %s   median %8.1f ms   fastest %8.1f ms   slowest %8.1f ms\n", extension,
+                  times.median, times.fastest, times.slowest);
+      std::fflush(stdout);
+    }
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "bench_capture: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Times Snapora's capture of the whole display to a BMP and to a JPEG file (bench/BenchCapture.cpp):
+# under Wine for each Windows build this host runs, and on the headless backend, side by side with
+# three programs that write the same picture of an X display: ImageMagick's import, xwd and scrot.
+# Each runs on an Xvfb display of its own at 1280 x 1024 and at 1920 x 1080, showing the same test
+# pattern (a picture drawn by ImageMagick as the root window's background).
+#   bash bench/run_capture_bench.sh [RUNS]     RUNS timed runs per case (default 10)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=../scripts/lib/wine-host.sh
+source "$here/scripts/lib/wine-host.sh"
+runs=${1:-10}
+out=$(mktemp -d)
+
+for tool in import xwd scrot display convert; do
+  command -v "$tool" >/dev/null || { echo "run_capture_bench.sh: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+done
+
+# The builds: native (headless) and every Windows build this host can run.
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target bench_capture >/dev/null
+host_detect
+arches=(x86_64)
+[ "$HOST_I686" = yes ] && arches=(i686 x86_64)
+for arch in "${arches[@]}"; do
+  cmake -S "$here" -B "$here/build/bench-capture-$arch" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-$arch-w64-mingw32.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DBUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF >/dev/null
+  cmake --build "$here/build/bench-capture-$arch" --target bench_capture >/dev/null
+done
+[ "$HOST_I686" = yes ] || echo "(i686: not run, $HOST_I686_WHY)"
+
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  xvfb_stop
+  rm -rf "$out"
+}
+trap cleanup EXIT
+
+# The median of RUNS runs of a command, in milliseconds.
+time_command() {  # command...
+  local i start times=()
+  "$@" >/dev/null 2>&1
+  for ((i = 0; i < runs; i++)); do
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1
+    times+=($((($(date +%s%N) - start) / 100000)))
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f", m / 10 }'
+}
+
+for size in 1280x1024 1920x1080; do
+  XVFB_SCREEN=${size}x24 xvfb_start
+  width=${size%x*}
+  height=${size#*x}
+  convert -size "$size" plasma:fractal -seed 7 "$out/pattern.png" 2>/dev/null || convert -size "$size" gradient: "$out/pattern.png"
+  display -window root "$out/pattern.png" >/dev/null 2>&1 &
+  display_pid=$!
+  sleep 2
+  echo
+  echo "== $size"
+  echo "native headless:"
+  "$here/build/bench/bench/bench_capture" "$out" "$runs" "$width" "$height" | tail -2
+  for arch in "${arches[@]}"; do
+    wine_select "$arch"
+    export WINEPREFIX="$out/prefix-$arch"
+    [ -f "$WINEPREFIX/system.reg" ] || wine_prefix_make
+    echo "Wine $arch:"
+    "$WINE" "$here/build/bench-capture-$arch/bench/bench_capture.exe" "Z:${out//\//\\}" "$runs" | tail -2
+    wineserver -k >/dev/null 2>&1 || true
+  done
+  echo "peers (median of $runs):"
+  echo "import -window root (BMP)  $(time_command import -window root "$out/import.bmp") ms"
+  echo "import -window root (JPEG) $(time_command import -window root -quality 90 "$out/import.jpg") ms"
+  echo "xwd -root                  $(time_command xwd -root -silent -out "$out/root.xwd") ms"
+  echo "scrot (JPEG)               $(time_command scrot -o -q 90 "$out/scrot.jpg") ms"
+  echo "scrot (PNG)                $(time_command scrot -o "$out/scrot.png") ms"
+  kill "$display_pid" 2>/dev/null || true
+  xvfb_stop
+done

@@ -1,0 +1,81 @@
+#include "snapora/UnitFilename.h"
+
+#include "platform/WindowSystem.h"
+#include "snapora/UnitSnapora.h"
+
+TFrmFileName::TFrmFileName(ui::Application& app)
+    : Form(app, {.caption = "FrmFileName",
+                 .bounds = {0, 0, 0, 0},
+                 .clientWidth = 420,
+                 .clientHeight = 145,
+                 .borderStyle = ui::BorderStyle::Dialog,
+                 .position = ui::FormPosition::ScreenCenter,
+                 .font = {.name = "MS Sans Serif", .size = 9},
+                 .color = ui::clBtnFace}) {
+  Panel1.Create(*this, {.align = ui::Align::Top, .height = 105, .color = clWhite, .bevelOuter = false});
+  LblFileName.Create(Panel1, {.bounds = {8, 28, 0, 0}, .caption = "Select a filename"});
+  EdtFileName.Create(Panel1, {.bounds = {8, 48, 369, 22}, .tabOrder = 0});
+  BtnBrowse.Create(Panel1, {.bounds = {384, 48, 25, 25}, .caption = "...", .tabOrder = 1});
+  BtnOk.Create(*this, {.bounds = {116, 112, 90, 25}, .caption = "OK", .tabOrder = 1});
+  BtnCancel.Create(*this, {.bounds = {214, 112, 90, 25}, .caption = "Cancel", .tabOrder = 2});
+  ActOk.Create(*this, {.key = ui::key::Return});
+  ActCancel.Create(*this, {.key = ui::key::Escape});
+
+  BtnOk.OnClick = ActOk.OnExecute = [this] {
+    accepted_ = true;
+    Close();
+  };
+  BtnCancel.OnClick = ActCancel.OnExecute = [this] { Close(); };
+  BtnBrowse.OnClick = [this] { BtnBrowseClick(); };
+  OnShow = [this] { FormShow(); };
+  OnClose = [this] { FormClose(); };
+
+  ScaleForScreen();
+}
+
+bool TFrmFileName::Ask() {
+  accepted_ = false;
+  ShowModal();
+  return accepted_;
+}
+
+void TFrmFileName::KeepApplicationOnTop(bool showIt) {
+  const os::WindowHandle application = App().Handle();
+  if (application == 0) return;
+  os::SetWindowZOrder(application, os::ZOrder::Topmost, true);
+  if (!showIt) return;
+  os::RedrawNow(application);
+  os::ShowWindowAs(application, os::show::Show);
+  os::ShowWindowAs(application, os::show::Restore);
+}
+
+void TFrmFileName::FormShow() {
+  if (FrmSnapora != nullptr) {
+    const ui::Font& mainFont = FrmSnapora->GetFont();
+    if (GetFont().name != mainFont.name || GetFont().charset != mainFont.charset) {
+      ui::Font font = GetFont();
+      font.name = mainFont.name;
+      font.charset = mainFont.charset;
+      font.pitch = mainFont.pitch;
+      font.size = mainFont.size;
+      SetFont(font);
+    }
+  }
+  KeepApplicationOnTop(true);
+  if (FrmSnapora == nullptr) return;
+  SetCaption(FrmSnapora->Caption());
+  BtnCancel.SetCaption(FrmSnapora->LookupText("FrmSave.BtnCancel", "Cancel"));
+  BtnOk.SetCaption(FrmSnapora->LookupText("FrmSave.BtnOk", "OK"));
+  LblFileName.SetCaption(FrmSnapora->LookupText("FrmSave.LblFileName", "Select a filename"));
+}
+
+void TFrmFileName::FormClose() {
+  const os::WindowHandle application = App().Handle();
+  if (application != 0) os::SetWindowZOrder(application, os::ZOrder::NoTopmost, true);
+}
+
+void TFrmFileName::BtnBrowseClick() {
+  if (FrmSnapora != nullptr && FrmSnapora->SvdSave.Execute())
+    EdtFileName.SetText(FrmSnapora->SvdSave.FileName());
+  KeepApplicationOnTop(false);
+}

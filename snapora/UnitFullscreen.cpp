@@ -1,0 +1,68 @@
+#include "snapora/UnitFullscreen.h"
+
+#include <cctype>
+#include <string>
+
+#include "common/Localisation.h"
+#include "imaging/Bmp.h"
+#include "imaging/Jpeg.h"
+#include "snapora/UnitSnapora.h"
+
+void SavePictureByName(const TBitmap& picture, const std::string& fileName) {
+  std::string extension = FileExtension(fileName);
+  for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (extension == ".BMP") {
+    SaveBitmapAsBmp(picture, fileName);
+  } else {
+    SaveBitmapAsJpeg(picture, fileName);
+  }
+}
+
+TFrmFullscreen::TFrmFullscreen(ui::Application& app)
+    : Form(app, {.caption = "FrmFullscreen",
+                 .bounds = {217, 165, 696, 480},
+                 .font = {.name = "MS Sans Serif", .size = 9},
+                 .color = ui::clBtnFace}) {
+  MenMain.Create(*this);
+  MenFile.Create(MenMain, "File");
+  MenSaveAs.Create(MenFile, "Save as...");
+  PopImage.Create(*this);
+  PopSaveAs.Create(PopImage, "Save as...");
+  ActSaveAs.Create(*this, {.key = 'S', .ctrl = true});
+  SvdSave.Create(*this, {.filter = "BMP|*.bmp|JPG|*.jpg", .defaultExt = "bmp", .overwritePrompt = true});
+  ImgFullscreen.Create(
+      *this, {.bounds = {0, 0, 105, 105}, .showHint = true, .autoSize = true, .popupMenu = &PopImage});
+
+  MenSaveAs.OnClick = PopSaveAs.OnClick = ActSaveAs.OnExecute = [this] { MenSaveAsClick(); };
+  ImgFullscreen.OnDblClick = [this] { ImgFullscreenDblClick(); };
+  OnShow = [this] { FormShow(); };
+
+  ScaleForScreen();
+  SetWindowState(ui::WindowState::Maximized);
+}
+
+void TFrmFullscreen::FormShow() {
+  if (FrmSnapora == nullptr) return;
+  SetCaption(FrmSnapora->Caption());
+  const ui::Font& mainFont = FrmSnapora->GetFont();
+  if (GetFont().name != mainFont.name || GetFont().charset != mainFont.charset) {
+    ui::Font font = GetFont();
+    font.name = mainFont.name;
+    font.pitch = mainFont.pitch;
+    font.charset = mainFont.charset;
+    font.size = mainFont.size;
+    SetFont(font);
+  }
+  MenFile.SetCaption(FrmSnapora->LookupText("FrmFull.MenFile", "File"));
+  MenSaveAs.SetCaption(FrmSnapora->LookupText("FrmFull.MenSaveAs", "Save as..."));
+  m_aMenScCtrl = FrmSnapora->LookupText("FrmFull.m_aMenScCtrl", "Ctrl");
+  PopSaveAs.SetCaption(MenSaveAs.Caption());
+  MenSaveAs.SetCaption(MenSaveAs.Caption() + "\t" + m_aMenScCtrl + "+S");
+}
+
+void TFrmFullscreen::MenSaveAsClick() {
+  if (!SvdSave.Execute()) return;
+  SavePictureByName(ImgFullscreen.Picture(), SvdSave.FileName());
+}
+
+void TFrmFullscreen::ImgFullscreenDblClick() { Close(); }

@@ -1,0 +1,36 @@
+#pragma once
+// Snapora's viewer: the last capture at full size in a maximised window, with scroll bars when it is
+// larger than the window, and "Save as..." from its menu, its pop-up menu and Ctrl+S.
+
+#include <string>
+
+#include "platform/Ui.h"
+
+class TFrmSnapora;
+
+class TFrmFullscreen : public ui::Form {
+ public:
+  explicit TFrmFullscreen(ui::Application& app);
+
+  ui::MainMenu MenMain;
+  ui::MenuItem MenFile, MenSaveAs;
+  ui::PopupMenu PopImage;
+  ui::MenuItem PopSaveAs;
+  ui::Action ActSaveAs;
+  ui::SaveDialog SvdSave;
+  ui::Image ImgFullscreen;
+
+  // The main window (set by the program start).
+  TFrmSnapora* FrmSnapora = nullptr;
+  // The localised word for the Ctrl key in the menu's shortcut text.
+  std::string m_aMenScCtrl = "Ctrl";
+
+  // Caption, font and menu texts from the main window, at every show.
+  void FormShow();
+  // Writes the viewer's picture under a chosen name: BMP for a .bmp name, JPEG for any other.
+  void MenSaveAsClick();
+  void ImgFullscreenDblClick();
+};
+
+// Writes the picture under the name: BMP when its upper-cased extension is ".BMP", JPEG otherwise.
+void SavePictureByName(const TBitmap& picture, const std::string& fileName);

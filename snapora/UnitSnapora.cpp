@@ -1,0 +1,804 @@
+#include "snapora/UnitSnapora.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <stdexcept>
+#include <string>
+#include <unordered_set>
+#include <utility>
+
+#include "common/FileNames.h"
+#include "common/PersistedSettings.h"
+#include "common/StorageLocation.h"
+#include "imaging/Bmp.h"
+#include "imaging/Jpeg.h"
+#include "platform/Clipboard.h"
+#include "platform/Os.h"
+#include "platform/SystemFont.h"
+#include "snapora/SnaporaWindows.h"
+
+namespace {
+
+constexpr const char* kSettingsFileName = "Snapora.ini";
+constexpr const char* kCaption = "Snapora Version 1.460 (06.06.2017)";
+// The largest side of a user rectangle: far beyond any display, and small enough that the picture can
+// always be made and written.
+constexpr int kMaxCaptureSide = 32767;
+// The walk through the top-level windows stops after this many: a z-order that keeps changing while it
+// is walked can never make the list grow without end.
+constexpr int kMaxListedWindows = 100000;
+
+// "MS Sans Serif" 12 pixels high at 96 pixels per inch.
+ui::Font WindowFont() { return {.name = "MS Sans Serif", .size = 9}; }
+
+// "%d x %d px".
+std::string SizeText(int width, int height) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%d x %d px", width, height);
+  return text;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The placeholder the preview shows while it holds no capture: a 48 x 48 picture in a few colours, a
+// grey frame with the corner marks of a viewfinder around a dimmed landscape.
+TBitmap PlaceholderPicture() {
+  constexpr int kSize = 48;
+  TBitmap picture;
+  picture.SetSize(kSize, kSize);
+  const TColor background = RGB(0xFF, 0xFF, 0xFF);
+  const TColor frame = RGB(0x80, 0x80, 0x80);
+  const TColor mark = RGB(0x40, 0x40, 0x40);
+  const TColor sky = RGB(0xC0, 0xC0, 0xC0);
+  const TColor hill = RGB(0x80, 0x80, 0x80);
+  const TColor sun = RGB(0xFF, 0xFF, 0x00);
+  for (int y = 0; y < kSize; ++y) {
+    for (int x = 0; x < kSize; ++x) picture.SetPixel(x, y, background);
+  }
+  // The picture area with its sky, a sun and a hill.
+  for (int y = 10; y < 38; ++y) {
+    for (int x = 8; x < 40; ++x) {
+      TColor colour = sky;
+      const int dx = x - 31, dy = y - 17;
+      if (dx * dx + dy * dy <= 16) colour = sun;
+      const int ridge = 30 - (8 - std::abs(x - 20)) / 2;
+      if (y >= ridge) colour = hill;
+      picture.SetPixel(x, y, colour);
+    }
+  }
+  for (int x = 8; x < 40; ++x) {
+    picture.SetPixel(x, 10, frame);
+    picture.SetPixel(x, 37, frame);
+  }
+  for (int y = 10; y < 38; ++y) {
+    picture.SetPixel(8, y, frame);
+    picture.SetPixel(39, y, frame);
+  }
+  // The viewfinder's corner marks, two pixels thick.
+  const int corners[4][2] = {{3, 3}, {44, 3}, {3, 44}, {44, 44}};
+  for (const auto& corner : corners) {
+    const int sx = corner[0] < 24 ? 1 : -1, sy = corner[1] < 24 ? 1 : -1;
+    for (int i = 0; i < 8; ++i) {
+      for (int t = 0; t < 2; ++t) {
+        picture.SetPixel(corner[0] + sx * i, corner[1] + sy * t, mark);
+        picture.SetPixel(corner[0] + sx * t, corner[1] + sy * i, mark);
+      }
+    }
+  }
+  return picture;
+}
+
+}  // namespace
+
+// ---- Helpers ------------------------------------------------------------------------------------------
+
+int TextToIntDef(const std::string& text, int fallback) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const std::size_t digits = i;
+  long long value = 0;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) return fallback;
+    ++i;
+  }
+  if (i == digits) return fallback;
+  while (i < text.size() && text[i] == ' ') ++i;
+  if (i != text.size()) return fallback;
+  if (negative) value = -value;
+  if (value < INT_MIN || value > INT_MAX) return fallback;
+  return static_cast<int>(value);
+}
+
+TThumbnailPlace ThumbnailPlace(int imageWidth, int imageHeight) {
+  constexpr int W = class_picture::ThumbnailWidth, H = class_picture::ThumbnailHeight;
+  int dw = imageWidth, dh = imageHeight;
+  if (!(imageHeight <= H - 2 && imageWidth <= W - 2)) {
+    // Shrunk to the inner width with the proportions kept; when that is too high, to the inner height.
+    dw = W - 2;
+    dh = static_cast<int>(imageHeight / (static_cast<double>(imageWidth) / (W - 2)));
+    if (dh > H - 2) {
+      dh = H - 2;
+      dw = static_cast<int>(imageWidth / (static_cast<double>(imageHeight) / (H - 2)));
+    }
+  }
+  return {(W - dw - 2) / 2 + 1, (H - dh - 2) / 2 + 1, dw, dh};
+}
+
+// ---- class_picture -------------------------------------------------------------------------------------
+
+bool class_picture::GrabRect(const os::ScreenRect& rect) {
+  if (rect.Empty()) return false;
+  const int left = std::max(rect.left, 0);
+  const int top = std::max(rect.top, 0);
+  const int right = std::min(rect.right, os::DisplayWidth());
+  const int bottom = std::min(rect.bottom, os::DisplayHeight());
+  image_ = os::GrabDisplay(left, top, right - left, bottom - top);
+  width_ = image_.Width();
+  height_ = image_.Height();
+  return true;
+}
+
+bool class_picture::GrabTarget(os::WindowHandle window, bool clientOnly, const os::ScreenRect& userRect,
+                               bool useUserRect) {
+  std::optional<os::ScreenRect> windowRect, clientRect;
+  if (window != 0) {
+    windowRect = os::WindowRect(window);
+    clientRect = os::ClientRectOnScreen(window);
+  } else {
+    windowRect = os::WindowRect(os::DesktopWindow());
+    clientRect = os::WindowRect(os::DesktopWindow());
+  }
+  if (!clientRect || !windowRect) return false;
+
+  const bool ok = GrabRect(*windowRect);
+  if (ok && clientOnly) GrabRect(*clientRect);
+
+  if (useUserRect) {
+    // The user rectangle counts from the grabbed image's top-left corner; what it reaches beyond the
+    // image stays black.
+    TBitmap cropped;
+    CopyTo(cropped);
+    const int width = userRect.right - userRect.left, height = userRect.bottom - userRect.top;
+    if (width > kMaxCaptureSide || height > kMaxCaptureSide) {
+      throw std::length_error("The rectangle to capture (" + std::to_string(width) + " x " +
+                              std::to_string(height) + " pixels) is too large: at most " +
+                              std::to_string(kMaxCaptureSide) + " x " + std::to_string(kMaxCaptureSide));
+    }
+    TBitmap area;
+    area.SetSize(width, height);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const int sx = userRect.left + x, sy = userRect.top + y;
+        area.SetPixel(x, y, sx < cropped.Width() && sy < cropped.Height() ? cropped.Pixel(sx, sy) : clBlack);
+      }
+    }
+    ReplaceWith(area);
+  }
+  return ok;
+}
+
+void class_picture::CopyToClipboard() const { os::PutClipboardBitmap(image_); }
+
+void class_picture::CopyTo(TBitmap& bitmap) const { bitmap = image_; }
+
+void class_picture::ReplaceWith(const TBitmap& bitmap) {
+  image_ = bitmap;
+  width_ = image_.Width();
+  height_ = image_.Height();
+}
+
+bool class_picture::DrawThumbnail(TBitmap& target) const {
+  constexpr int W = ThumbnailWidth, H = ThumbnailHeight;
+  target.SetSize(W, H);
+  const TColor frame = ui::ColorToRGB(FrameColor), fill = ui::ColorToRGB(FillColor);
+  for (int y = 0; y < H; ++y) {
+    for (int x = 0; x < W; ++x) {
+      const bool inner = x >= 1 && x < W - 1 && y >= 1 && y < H - 1;
+      target.SetPixel(x, y, inner ? fill : frame);
+    }
+  }
+  if (image_.Width() <= 0 || image_.Height() <= 0) return false;
+  const TThumbnailPlace place = ThumbnailPlace(image_.Width(), image_.Height());
+  if (place.width <= 0 || place.height <= 0) return true;
+  // Each target pixel takes the image pixel at the centre of the area it stands for.
+  for (int y = 0; y < place.height; ++y) {
+    const int sy =
+        static_cast<int>((static_cast<long long>(y) * 2 + 1) * image_.Height() / (2LL * place.height));
+    for (int x = 0; x < place.width; ++x) {
+      const int sx =
+          static_cast<int>((static_cast<long long>(x) * 2 + 1) * image_.Width() / (2LL * place.width));
+      target.SetPixel(place.x + x, place.y + y, image_.Pixel(sx, sy));
+    }
+  }
+  return true;
+}
+
+// ---- The window -----------------------------------------------------------------------------------------
+
+TFrmSnapora::TFrmSnapora(ui::Application& app)
+    : Form(app, {.caption = "Snapora",
+                 .bounds = {352, 156, 708, 426},
+                 .minWidth = 600,
+                 .minHeight = 425,
+                 .font = WindowFont(),
+                 .color = clWhite}) {
+  // Non-visual parts.
+  TimCapture.Create(*this, {.interval = 5000, .enabled = false});
+  TimKeyProc.Create(*this, {.interval = 100, .enabled = true});
+  SvdSave.Create(*this,
+                 {.filter = "(*.BMP)|*.bmp|(*:JPG)|*.jpg", .defaultExt = "bmp", .overwritePrompt = false});
+  PopMain.Create(*this);
+  PopSaveAs.Create(PopMain, "Save as...");
+
+  // The panels: the buttons at the very bottom, the options above them, the list and the preview in
+  // the rest.
+  PnlButtons.Create(*this, {.align = ui::Align::Bottom, .height = 34, .color = ui::clBtnFace});
+  PnlBottom.Create(*this, {.align = ui::Align::Bottom, .height = 195, .color = clWhite, .bevelOuter = false});
+  PnlMain.Create(*this, {.align = ui::Align::Client, .color = clWhite, .bevelOuter = false});
+
+  PnlThumb.Create(PnlMain, {.align = ui::Align::Right, .width = 186, .color = clWhite, .bevelOuter = false});
+  PnlThumbTop.Create(PnlThumb,
+                     {.align = ui::Align::Top, .height = 33, .color = clWhite, .bevelOuter = false});
+  LblPreview.Create(PnlThumbTop, {.bounds = {8, 8, 0, 0}, .caption = "Preview:"});
+  PnlThumbBottom.Create(
+      PnlThumb,
+      {.align = ui::Align::Bottom, .height = 72, .color = clWhite, .bevelOuter = false, .borderWidth = 2});
+  ImgThumbNail.Create(PnlThumbBottom, {.bounds = {6, 8, 100, 80}, .autoSize = true});
+  PnlThumbMain.Create(PnlThumb,
+                      {.align = ui::Align::Client, .color = clWhite, .bevelOuter = false, .borderWidth = 4});
+  ImgCapture.Create(PnlThumbMain,
+                    {.align = ui::Align::Client, .showHint = true, .center = true, .popupMenu = &PopMain});
+
+  PnlList.Create(PnlMain, {.align = ui::Align::Client, .color = clWhite, .bevelOuter = false});
+  PnlListTop.Create(PnlList, {.align = ui::Align::Top, .height = 33, .color = clWhite, .bevelOuter = false});
+  LblSelect.Create(PnlListTop, {.bounds = {8, 8, 0, 0}, .caption = "Select window to be captured:"});
+  BtnRefresh.Create(PnlListTop, {.bounds = {406, 4, 100, 25}, .caption = "Refresh", .tabOrder = 0});
+  LisWindows.Create(PnlList, {.align = ui::Align::Client,
+                              .viewStyle = ui::ViewStyle::Report,
+                              .multiSelect = false,
+                              .hideSelection = false,
+                              .tabOrder = 1,
+                              .columns = {{"Name", 338, ui::TextAlign::Left},
+                                          {"Size", 80, ui::TextAlign::Right},
+                                          {"ID", 0, ui::TextAlign::Left}},
+                              .showColumnHeaders = false,
+                              .readOnly = true});
+
+  // The options.
+  ChbClient.Create(PnlBottom,
+                   {.bounds = {8, 4, 297, 17}, .caption = "Capture client area only", .tabOrder = 0});
+  ChbDefineRect.Create(
+      PnlBottom, {.bounds = {8, 27, 297, 17}, .caption = "Define rect to capture [pixel]", .tabOrder = 1});
+  PnlRect.Create(
+      PnlBottom,
+      {.bounds = {25, 48, 560, 30}, .color = clWhite, .bevelOuter = false, .visible = false, .tabOrder = 13});
+  LblLeft.Create(PnlRect, {.bounds = {2, 6, 0, 0}, .caption = "Left:"});
+  EdtLeft.Create(PnlRect, {.bounds = {82, 3, 38, 21}, .text = "0", .tabOrder = 0});
+  LblTop.Create(PnlRect, {.bounds = {122, 6, 0, 0}, .caption = "Top:"});
+  EdtTop.Create(PnlRect, {.bounds = {202, 3, 38, 21}, .text = "0", .tabOrder = 1});
+  LblWidth.Create(PnlRect, {.bounds = {246, 6, 0, 0}, .caption = "Width:"});
+  EdtWidth.Create(PnlRect, {.bounds = {328, 3, 38, 21}, .text = "300", .tabOrder = 2});
+  LblHeight.Create(PnlRect, {.bounds = {374, 6, 0, 0}, .caption = "Height:"});
+  EdtHeight.Create(PnlRect, {.bounds = {456, 3, 38, 21}, .text = "200", .tabOrder = 3});
+  ChbToFile.Create(PnlBottom, {.bounds = {8, 87, 169, 17}, .caption = "Capture to file", .tabOrder = 2});
+  EdtFile.Create(PnlBottom, {.bounds = {200, 86, 281, 21}, .visible = false, .tabOrder = 3});
+  BtnBrowse.Create(PnlBottom,
+                   {.bounds = {486, 86, 26, 25}, .caption = "...", .tabOrder = 4, .visible = false});
+  ChbAskName.Create(PnlBottom, {.bounds = {8, 114, 329, 17},
+                                .caption = "Ask for filename before saving",
+                                .tabOrder = 5,
+                                .visible = false});
+  ChbAutoCapture.Create(PnlBottom,
+                        {.bounds = {8, 144, 249, 17}, .caption = "Auto capture each [sec]", .tabOrder = 6});
+  CbbSeconds.Create(PnlBottom, {.bounds = {265, 143, 57, 21},
+                                .style = ui::ComboStyle::DropDown,
+                                .items = {"100", "250", "500", "750", "1000", "3000", "5000", "10000",
+                                          "15000", "30000", "60000"},
+                                .text = "5000",
+                                .tabOrder = 7});
+  ChbKeyboard.Create(PnlBottom,
+                     {.bounds = {8, 168, 249, 17}, .caption = "Use keyboard to capture", .tabOrder = 8});
+  CbbFKey.Create(PnlBottom,
+                 {.bounds = {265, 167, 57, 21},
+                  .style = ui::ComboStyle::DropDownList,
+                  .items = {"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12"},
+                  .visible = false,
+                  .tabOrder = 9});
+  ChbShift.Create(PnlBottom,
+                  {.bounds = {329, 168, 49, 17}, .caption = "Shift", .tabOrder = 10, .visible = false});
+  ChbAlt.Create(PnlBottom,
+                {.bounds = {393, 168, 49, 17}, .caption = "Alt", .tabOrder = 11, .visible = false});
+  ChbCtrl.Create(PnlBottom,
+                 {.bounds = {457, 168, 49, 17}, .caption = "Ctrl", .tabOrder = 12, .visible = false});
+  ImgBlank.Create(PnlBottom, {.bounds = {528, 136, 49, 49}, .visible = false});
+
+  // The buttons.
+  BtnStop.Create(PnlButtons, {.bounds = {9, 4, 102, 25}, .caption = "Stop", .tabOrder = 0, .visible = false});
+  BtnOk.Create(PnlButtons, {.bounds = {184, 4, 99, 25}, .caption = "OK", .tabOrder = 1});
+  BtnCapture.Create(PnlButtons, {.bounds = {292, 4, 102, 25}, .caption = "Capture", .tabOrder = 2});
+
+  // Events.
+  BtnRefresh.OnClick = [this] { BtnRefreshClick(); };
+  LisWindows.OnDblClick = [this] { LisWindowsDblClick(); };
+  LisWindows.OnKeyDown = [this](int key) { LisWindowsKeyDown(key); };
+  ChbDefineRect.OnClick = [this] { ChbDefineRectClick(); };
+  ChbToFile.OnClick = [this] { ChbToFileClick(); };
+  ChbAskName.OnClick = [this] { ChbAskNameClick(); };
+  ChbAutoCapture.OnClick = [this] { ChbAutoCaptureClick(); };
+  ChbKeyboard.OnClick = [this] { ChbKeyboardClick(); };
+  BtnBrowse.OnClick = [this] { BtnBrowseClick(); };
+  BtnOk.OnClick = [this] { BtnOkClick(); };
+  BtnCapture.OnClick = [this] { BtnCaptureClick(); };
+  BtnStop.OnClick = [this] { BtnStopClick(); };
+  ImgCapture.OnDblClick = ImgThumbNail.OnDblClick = [this] { ImgCaptureDblClick(); };
+  PopSaveAs.OnClick = [this] { PopSaveAsClick(); };
+  OnShow = [this] { FormShow(); };
+  OnClose = [this] { FormClose(); };
+  OnResize = [this] { FormResize(); };
+
+  ScaleForScreen();
+  FormCreate();
+  FormResize();
+}
+
+TFrmSnapora::~TFrmSnapora() = default;
+
+// ---- Window events ------------------------------------------------------------------------------------
+
+void TFrmSnapora::FormCreate() {
+  Language = std::make_unique<TLanguage>();
+  CbbFKey.SetItemIndex(0);
+  SetDoubleBuffered(true);
+  SetCaption(kCaption);
+
+  ProgramDirectory = DetermineProgramDirectory(SnaporaStorage);
+  SelectLanguage("");
+  void* const owner = Native() != nullptr ? Native()->WindowHandle() : nullptr;
+  const TStorageLocation location =
+      DetermineStorageDirectory(SnaporaStorage, ProgramDirectory, SystemStorageFolders(owner));
+  StorageDirectory = location.StorageDirectory;
+  StorageRedirected = location.StorageRedirected;
+
+  ImgBlank.SetPicture(PlaceholderPicture());
+  ShowNoImage();
+}
+
+void TFrmSnapora::FormShow() {
+  LoadSettings();
+  FillWindowList();
+}
+
+void TFrmSnapora::FormClose() {
+  TimCapture.SetEnabled(false);
+  Language.reset();
+  SaveSettings();
+}
+
+void TFrmSnapora::FormResize() {
+  auto half = [](int width) { return width / 2; };
+  BtnCapture.SetLeft(half(PnlBottom.Width()) - (ScaleForDpi(3) + BtnCapture.Width()));
+  BtnOk.SetLeft(half(PnlBottom.Width()) + ScaleForDpi(3));
+  BtnRefresh.SetLeft(PnlListTop.Width() - (ScaleForDpi(3) + BtnRefresh.Width()));
+  BtnBrowse.SetLeft(PnlBottom.Width() - (ScaleForDpi(6) + BtnBrowse.Width()));
+  EdtFile.SetWidth(PnlBottom.Width() - (ScaleForDpi(12) + EdtFile.Left() + BtnBrowse.Width()));
+  LisWindows.SetColumnWidth(0,
+                            LisWindows.ClientWidth() - (LisWindows.Columns().at(1).width + ScaleForDpi(12)));
+}
+
+// ---- The window list ------------------------------------------------------------------------------------
+
+os::WindowHandle TFrmSnapora::EntryTarget(int index) const {
+  return TextToIntDef(LisWindows.SubItem(index, 2), 0);
+}
+
+void TFrmSnapora::FillWindowList() {
+  const int selected = LisWindows.FirstSelected();
+  std::string rememberedCaption = selected >= 0 ? LisWindows.ItemCaption(selected) : std::string();
+  const std::string rememberedId = selected >= 0 ? LisWindows.SubItem(selected, 2) : std::string();
+  if (rememberedCaption.empty()) rememberedCaption = ScreenLabel;
+
+  LisWindows.BeginUpdate();
+  try {
+    LisWindows.Clear();
+    const std::string screenSize = SizeText(ui::ScreenWidth(), ui::ScreenHeight());
+    for (const std::string* label : {&ScreenLabel, &DesktopLabel}) {
+      const int index = LisWindows.AddItem(*label, {screenSize, ""});
+      if (*label == rememberedCaption) LisWindows.SetSelected(index, true);
+    }
+
+    std::unordered_set<os::WindowHandle> seen;
+    int walked = 0;
+    for (os::WindowHandle window = os::TopWindow(); window != 0 && walked < kMaxListedWindows;
+         window = os::NextWindow(window), ++walked) {
+      // A z-order that changes under the walk may lead back to a window already seen.
+      if (!seen.insert(window).second) break;
+      const std::string title = os::WindowTitle(window);
+      const os::ScreenRect rect = os::WindowRect(window).value_or(os::ScreenRect{});
+      int width = rect.right - rect.left, height = rect.bottom - rect.top;
+      if (!os::WindowVisible(window) || title.empty() || !os::WindowExists(window) || width <= 0 ||
+          height <= 0)
+        continue;
+      // A minimised window stands at negative coordinates: its size says nothing.
+      if (rect.right < 0 && rect.left < 0) width = 0;
+      if (rect.bottom < 0 && rect.top < 0) height = 0;
+      const std::string id = std::to_string(window);
+      const int index =
+          LisWindows.AddItem(title, {width > 0 && height > 0 ? SizeText(width, height) : "", id});
+      if (title == rememberedCaption && id == rememberedId) LisWindows.SetSelected(index, true);
+    }
+  } catch (...) {
+    LisWindows.EndUpdate();
+    throw;
+  }
+  LisWindows.EndUpdate();
+}
+
+void TFrmSnapora::BtnRefreshClick() { FillWindowList(); }
+
+void TFrmSnapora::LisWindowsKeyDown(int key) {
+  if (key == ui::key::F5) FillWindowList();
+}
+
+void TFrmSnapora::LisWindowsDblClick() {
+  for (int index = 0; index < LisWindows.Count(); ++index) {
+    if (!LisWindows.Selected(index)) continue;
+    const os::WindowHandle window = EntryTarget(index);
+    if (window == 0) continue;
+    os::BringToTop(window);
+    os::ShowWindowAs(window, os::show::Restore);
+    os::ShowWindowAs(window, os::show::Show);
+    FillWindowList();
+    return;
+  }
+}
+
+// ---- Options ----------------------------------------------------------------------------------------------
+
+void TFrmSnapora::ChbDefineRectClick() { PnlRect.SetVisible(ChbDefineRect.Checked()); }
+
+void TFrmSnapora::ChbToFileClick() {
+  const bool on = ChbToFile.Checked();
+  EdtFile.SetVisible(on);
+  BtnBrowse.SetVisible(on);
+  ChbAskName.SetVisible(on);
+}
+
+void TFrmSnapora::ChbAskNameClick() {
+  if (ChbAskName.Checked()) BtnStopClick();
+}
+
+void TFrmSnapora::ChbAutoCaptureClick() {
+  if (!ChbAutoCapture.Checked()) {
+    BtnStopClick();
+  } else {
+    ChbKeyboard.SetChecked(false);
+    ChbAskName.SetChecked(false);
+  }
+}
+
+void TFrmSnapora::ChbKeyboardClick() {
+  const bool on = ChbKeyboard.Checked();
+  CbbFKey.SetVisible(on);
+  ChbShift.SetVisible(on);
+  ChbCtrl.SetVisible(on);
+  ChbAlt.SetVisible(on);
+  if (on) BtnStopClick();
+}
+
+void TFrmSnapora::BtnBrowseClick() {
+  if (SvdSave.Execute()) EdtFile.SetText(SvdSave.FileName());
+}
+
+void TFrmSnapora::BtnOkClick() { Close(); }
+
+// ---- Capturing
+// ----------------------------------------------------------------------------------------------
+
+void TFrmSnapora::ShowNoImage() {
+  ImgCapture.SetCenter(true);
+  ImgCapture.SetPicture(ImgBlank.Picture());
+  ImgThumbNail.SetPicture(TBitmap());
+  ImgCapture.SetHint(NoImageHint);
+}
+
+bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle window,
+                                const std::string& fileName) {
+  class_picture picture;
+
+  std::optional<os::WindowPlacement> placement;
+  if (window != 0 && PrepareTarget) {
+    placement = os::GetPlacement(window);
+    os::BringToTop(window);
+    os::ShowWindowAs(window, os::show::Restore);
+    os::ShowWindowAs(window, placement && placement->showCmd == os::show::ShowMaximized
+                                 ? os::show::ShowMaximized
+                                 : os::show::Show);
+  }
+  // The placement is written back only when it was taken: a target that is already gone has none.
+  // It is written back whatever way the capture ends, also when an error ends it.
+  auto restoreTarget = [&] {
+    if (window != 0 && PrepareTarget && placement) os::SetPlacement(window, *placement);
+  };
+  struct RestoreOnError {
+    decltype(restoreTarget)& restore;
+    ~RestoreOnError() {
+      if (std::uncaught_exceptions() > 0) restore();
+    }
+  } restoreOnError{restoreTarget};
+
+  if (caption == DesktopLabel) os::MinimizeAllWindows();  // the capture goes on when that fails
+
+  if (PrepareTarget) {
+    os::SleepMilliseconds(350);
+    PrepareTarget = !TimCapture.Enabled();
+  }
+
+  int left = TextToIntDef(EdtLeft.Text(), 0);
+  if (left < 0) left = 0;
+  int top = TextToIntDef(EdtTop.Text(), 0);
+  if (top < 0) top = 0;
+  // Sums in 64 bits: a width of 2147483647 must not wrap around to a rectangle left of its start.
+  long long right = static_cast<long long>(left) + TextToIntDef(EdtWidth.Text(), 300);
+  if (right <= left || right > INT_MAX) right = left + 300LL;
+  long long bottom = static_cast<long long>(top) + TextToIntDef(EdtHeight.Text(), 200);
+  if (bottom <= top || bottom > INT_MAX) bottom = top + 200LL;
+  const os::ScreenRect userRect{left, top, static_cast<int>(right), static_cast<int>(bottom)};
+
+  if (!picture.GrabTarget(window, ChbClient.Checked(), userRect, ChbDefineRect.Checked())) {
+    restoreTarget();
+    return false;
+  }
+
+  picture.CopyToClipboard();
+  TBitmap preview;
+  picture.CopyTo(preview);
+  ImgCapture.SetPicture(preview);
+  TBitmap thumbnail;
+  picture.DrawThumbnail(thumbnail);
+  ImgThumbNail.SetPicture(thumbnail);
+  ImgCapture.SetCenter(false);
+  char hint[64];
+  std::snprintf(hint, sizeof hint, " [%d x %d px]", ImgCapture.Picture().Width(),
+                ImgCapture.Picture().Height());
+  ImgCapture.SetHint(EnlargeHint + hint);
+
+  std::string name = fileName;
+  if (ChbToFile.Checked() && ChbAskName.Checked() && FrmFileName != nullptr) {
+    AskingName = true;
+    FrmFileName->EdtFileName.SetText(EdtFile.Text());
+    // The question is over however the dialog ends.
+    struct AskingDone {
+      bool& asking;
+      ~AskingDone() { asking = false; }
+    } askingDone{AskingName};
+    const bool accepted = FrmFileName->Ask();
+    if (!accepted || FrmFileName->EdtFileName.Text().empty()) {
+      restoreTarget();
+      return true;
+    }
+    name = FrmFileName->EdtFileName.Text();
+  }
+
+  if (!name.empty()) {
+    const std::string extension = Upper(FileExtension(name));
+    if (extension == ".BMP") {
+      SaveBitmapAsBmp(ImgCapture.Picture(), name);
+    } else if (extension == ".JPG") {
+      SaveBitmapAsJpeg(ImgCapture.Picture(), name);
+    }
+  }
+  restoreTarget();
+  return true;
+}
+
+void TFrmSnapora::BtnCaptureClick() {
+  const int selected = LisWindows.FirstSelected();
+  TargetWindow = 0;
+  if (selected < 0) return;
+  TargetWindow = EntryTarget(selected);
+  const std::string caption = LisWindows.ItemCaption(selected);
+  const std::string fileName = ChbToFile.Checked() ? EdtFile.Text() : std::string();
+  bool ok = false;
+  try {
+    ok = CaptureTarget(caption, TargetWindow, fileName);
+  } catch (...) {
+    // A failed write: the list shows the windows as they are now before the error is shown.
+    FillWindowList();
+    throw;
+  }
+  if (!ok) ShowNoImage();
+  FillWindowList();
+}
+
+void TFrmSnapora::BtnStopClick() {
+  ChbAutoCapture.SetChecked(false);
+  const bool running = TimCapture.Enabled();
+  TimCapture.SetEnabled(false);
+  BtnStop.SetVisible(false);
+  LisWindows.SetEnabled(true);
+  PrepareTarget = true;
+  // Without a running automatic capture the file field keeps what it holds: loading the settings
+  // ticks the keyboard switch, which stops automatic capture, and must not empty the field.
+  if (running) EdtFile.SetText(AutoBaseName);
+  AutoCaptureStarted = false;
+}
+
+void TFrmSnapora::ImgCaptureDblClick() {
+  // A centred preview shows the placeholder, not a capture.
+  if (ImgCapture.Center() || FrmFullscreen == nullptr) return;
+  FrmFullscreen->ImgFullscreen.SetPicture(ImgCapture.Picture());
+  FrmFullscreen->ImgFullscreen.SetHint(SizeText(ImgCapture.Picture().Width(), ImgCapture.Picture().Height()));
+  FrmFullscreen->ShowModal();
+}
+
+void TFrmSnapora::PopSaveAsClick() {
+  if (FrmFullscreen == nullptr || !FrmFullscreen->SvdSave.Execute()) return;
+  // Before any capture the preview holds the placeholder; saving then empties it and writes an
+  // empty picture.
+  if (ImgCapture.Center()) ImgCapture.SetPicture(TBitmap());
+  SavePictureByName(ImgCapture.Picture(), FrmFullscreen->SvdSave.FileName());
+}
+
+// ---- Language ---------------------------------------------------------------------------------------------
+
+std::string TFrmSnapora::LookupText(const std::string& fullKey, const std::string& builtIn) const {
+  return Language ? Language->LookupFullKey(fullKey, builtIn) : builtIn;
+}
+
+void TFrmSnapora::ApplyLanguage(const std::string& path) {
+  if (!Language) Language = std::make_unique<TLanguage>();
+  Language->Apply(path, "", kSnaporaMainSection);
+  for (const TLanguageText& text : kSnaporaMainTexts) {
+    for (const char* target : text.Targets) {
+      if (target != nullptr) SetLanguageTarget(target, LookupText(FullKey(text), text.BuiltIn));
+    }
+  }
+}
+
+void TFrmSnapora::SelectLanguage(const std::string& wanted) {
+  ApplyLanguage("");
+  const std::string list = ProgramDirectory + kSnaporaLanguageList;
+  if (!os::FileExists(list)) return;
+  if (const auto found = FindInLanguageList(ProgramDirectory, kSnaporaLanguageList, wanted))
+    ApplyLanguage(found->File);
+}
+
+void TFrmSnapora::SetLanguageTarget(const std::string& target, const std::string& text) {
+  if (target == "DesktopLabel") {
+    DesktopLabel = text;
+  } else if (target == "ScreenLabel") {
+    ScreenLabel = text;
+  } else if (target == "EnlargeHint") {
+    EnlargeHint = text;
+  } else if (target == "NoImageHint") {
+    NoImageHint = text;
+  } else if (target == "PopSaveAs") {
+    PopSaveAs.SetCaption(text);
+  } else {
+    ui::Control* const controls[] = {&LblSelect, &LblPreview,     &BtnRefresh,  &BtnCapture, &ChbDefineRect,
+                                     &LblLeft,   &LblTop,         &LblWidth,    &LblHeight,  &ChbClient,
+                                     &ChbToFile, &ChbAutoCapture, &ChbKeyboard, &ChbAskName, &BtnOk};
+    const char* const names[] = {"LblSelect", "LblPreview",     "BtnRefresh",  "BtnCapture", "ChbDefineRect",
+                                 "LblLeft",   "LblTop",         "LblWidth",    "LblHeight",  "ChbClient",
+                                 "ChbToFile", "ChbAutoCapture", "ChbKeyboard", "ChbAskName", "BtnOk"};
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+      if (target == names[i]) {
+        controls[i]->SetCaption(text);
+        return;
+      }
+    }
+    throw std::logic_error("no language target " + target);
+  }
+}
+
+// ---- Settings ---------------------------------------------------------------------------------------------
+
+std::string TFrmSnapora::SettingsPath() const { return StorageDirectory + kSettingsFileName; }
+
+void TFrmSnapora::LoadSettings() {
+  if (SettingsLoaded) return;
+  class_init settings(1);
+  settings.Load(SettingsPath());  // a missing or unreadable file leaves every key at its default
+
+  // The window was scaled for the screen when it was created: its size now is the designed size at
+  // this resolution, and is not scaled a second time.
+  const TWindowPos placement =
+      ReadWindowPos(settings, ui::ScreenWidth(), ui::ScreenHeight(), Width(), Height(), 96);
+  if (placement.Maximized) {
+    SetWindowState(ui::WindowState::Maximized);
+  } else {
+    SetBounds(placement.Bounds);
+  }
+
+  ChbClient.SetChecked(settings.GetBool("ChbClient", false));
+  EdtFile.SetText(settings.GetString("EdtFile", ""));
+  CbbSeconds.SetText(settings.GetString("CbbSeconds", "5"));
+  ChbAskName.SetChecked(settings.GetBool("ChbAskName", false));
+  ChbToFile.SetChecked(settings.GetBool("ChbToFile", false));
+  if (ChbToFile.Checked()) ChbToFileClick();
+  ChbKeyboard.SetChecked(settings.GetBool("ChbKeyboard", false));
+  if (ChbKeyboard.Checked()) ChbKeyboardClick();
+  // A stored index outside the twelve keys selects none (the hot key then reads as F1).
+  CbbFKey.SetItemIndex(settings.GetInt("CbbFKey", 0));
+  ChbAlt.SetChecked(settings.GetBool("ChbAlt", false));
+  ChbShift.SetChecked(settings.GetBool("ChbShift", false));
+  ChbCtrl.SetChecked(settings.GetBool("ChbCtrl", false));
+
+  const TInterfaceFont interfaceFont =
+      ReadInterfaceFont(settings, GetFont(), PixelsPerInch(), ui::IconTitleFont());
+  UseBuildInFont = interfaceFont.Switches.UseBuildInFont;
+  UseFontSettings = interfaceFont.Switches.UseFontSettings;
+  UseFontHeight = interfaceFont.Switches.UseFontHeight;
+  DesignFontHeight = interfaceFont.DesignFontHeight;
+  ApplyInterfaceFont(interfaceFont.Font);
+
+  StoredLanguageName = settings.GetString("LanguageName", "");
+  if (!StoredLanguageName.empty()) SelectLanguage(StoredLanguageName);
+  SettingsLoaded = true;
+}
+
+void TFrmSnapora::SaveSettings() {
+  // A window that never loaded its settings has nothing of the user's to keep.
+  if (!SettingsLoaded) return;
+  class_init settings(1);
+  // A minimised window is written as it will be restored.
+  WriteWindowPos(settings, RestoreState() == ui::WindowState::Maximized, RestoreBounds());
+  settings.SetBool("ChbClient", ChbClient.Checked());
+  settings.SetString("CbbSeconds", CbbSeconds.Text());
+  settings.SetString("EdtFile", EdtFile.Text());
+  settings.SetBool("ChbToFile", ChbToFile.Checked());
+  settings.SetBool("ChbAskName", ChbAskName.Checked());
+  settings.SetBool("ChbKeyboard", ChbKeyboard.Checked());
+  settings.SetInt("CbbFKey", CbbFKey.ItemIndex());
+  settings.SetBool("ChbAlt", ChbAlt.Checked());
+  settings.SetBool("ChbShift", ChbShift.Checked());
+  settings.SetBool("ChbCtrl", ChbCtrl.Checked());
+  WriteInterfaceFont(
+      settings,
+      {.UseBuildInFont = UseBuildInFont, .UseFontSettings = UseFontSettings, .UseFontHeight = UseFontHeight},
+      GetFont(), PixelsPerInch());
+  settings.SetString("LanguageName", StoredLanguageName);
+  settings.Save(SettingsPath());  // a file that cannot be written is skipped
+}
+
+void TFrmSnapora::ApplyInterfaceFont(const ui::Font& font) {
+  ui::Font windowFont = GetFont();
+  windowFont.name = font.name;
+  windowFont.pitch = font.pitch;
+  windowFont.charset = font.charset;
+  windowFont.size = font.size;
+  SetFont(windowFont);
+}
+
+// ---- The program ------------------------------------------------------------------------------------------
+
+TSnaporaWindows::TSnaporaWindows(ui::Application& app)
+    : FrmSnapora(app), FrmFullscreen(app), FrmFileName(app) {
+  FrmSnapora.FrmFullscreen = &FrmFullscreen;
+  FrmSnapora.FrmFileName = &FrmFileName;
+  FrmFullscreen.FrmSnapora = &FrmSnapora;
+  FrmFileName.FrmSnapora = &FrmSnapora;
+}
+
+int RunSnapora(ui::Application& app) {
+  try {
+    app.SetTitle("Snapora");
+    TSnaporaWindows windows(app);
+    app.Run();
+  } catch (const std::exception& error) {
+    app.HandleException(error);
+  } catch (...) {
+    app.HandleException(std::runtime_error("Unexpected error"));
+  }
+  return 0;
+}

@@ -1,0 +1,190 @@
+#pragma once
+// The main window of Snapora: the list of capture targets (the whole screen, the desktop and every
+// visible titled top-level window, front to back), the capture options, the preview of the last
+// capture with its thumbnail, and the buttons that take a capture.
+
+#include <memory>
+#include <string>
+
+#include "common/FileNames.h"
+#include "common/Localisation.h"
+#include "common/class_init.h"
+#include "imaging/Graphics.h"
+#include "platform/Ui.h"
+#include "platform/WindowSystem.h"
+
+class TFrmFullscreen;
+class TFrmFileName;
+
+// Holds the pixels of one capture while it is taken: grabbed from the display, cropped to the user's
+// rectangle, then copied to the clipboard, the preview, the thumbnail and the file. Lives for one
+// capture.
+class class_picture {
+ public:
+  // The thumbnail's size and the system colours of its frame and its background.
+  static constexpr int ThumbnailWidth = 100;
+  static constexpr int ThumbnailHeight = 80;
+  static constexpr TColor FrameColor = ui::clBtnFace;
+  static constexpr TColor FillColor = ui::clWindow;
+
+  // Takes the part of the display inside the rectangle (screen coordinates), cut to the primary
+  // screen; false for an empty rectangle.
+  bool GrabRect(const os::ScreenRect& rect);
+  // Grabs the window (0: the whole screen) or its client area, then crops to the user rectangle when
+  // asked; the user rectangle is measured from the grabbed image's top-left corner. False when the
+  // window's rectangles cannot be read or the first grab fails.
+  bool GrabTarget(os::WindowHandle window, bool clientOnly, const os::ScreenRect& userRect, bool useUserRect);
+  // Empties the clipboard and puts the image on it as a bitmap.
+  void CopyToClipboard() const;
+  // The bitmap receives the image's size and pixels.
+  void CopyTo(TBitmap& bitmap) const;
+  // The image becomes a copy of the bitmap.
+  void ReplaceWith(const TBitmap& bitmap);
+  // Draws the 100 x 80 thumbnail into the bitmap: a one-pixel frame, the background, and the image
+  // shrunk to fit with its proportions kept (never enlarged), centred. False when there is no image.
+  bool DrawThumbnail(TBitmap& target) const;
+
+  const TBitmap& Image() const { return image_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+
+ private:
+  TBitmap image_;
+  int width_ = 0, height_ = 0;
+};
+
+// Where the thumbnail draws an image of width x height: its size and top-left corner.
+struct TThumbnailPlace {
+  int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const TThumbnailPlace&) const = default;
+};
+TThumbnailPlace ThumbnailPlace(int imageWidth, int imageHeight);
+
+// The text converted to an integer as the option fields are read: decimal digits with an optional sign
+// (and blanks around them); anything else, or a number beyond 32 bits, gives the fallback.
+int TextToIntDef(const std::string& text, int fallback);
+
+class TFrmSnapora : public ui::Form {
+ public:
+  explicit TFrmSnapora(ui::Application& app);
+  ~TFrmSnapora() override;
+
+  // ---- Non-visual parts ----
+  ui::Timer TimCapture, TimKeyProc;
+  ui::SaveDialog SvdSave;
+  ui::PopupMenu PopMain;
+  ui::MenuItem PopSaveAs;
+
+  // ---- Controls ----
+  ui::Panel PnlButtons, PnlBottom, PnlMain;
+  ui::Panel PnlThumb, PnlThumbTop, PnlThumbBottom, PnlThumbMain;
+  ui::Label LblPreview;
+  ui::Image ImgThumbNail, ImgCapture;
+  ui::Panel PnlList, PnlListTop;
+  ui::Label LblSelect;
+  ui::Button BtnRefresh;
+  ui::ListView LisWindows;
+  ui::CheckBox ChbClient, ChbDefineRect;
+  ui::Panel PnlRect;
+  ui::Label LblLeft, LblTop, LblWidth, LblHeight;
+  ui::Edit EdtLeft, EdtTop, EdtWidth, EdtHeight;
+  ui::CheckBox ChbToFile;
+  ui::Edit EdtFile;
+  ui::Button BtnBrowse;
+  ui::CheckBox ChbAskName, ChbAutoCapture;
+  ui::ComboBox CbbSeconds;
+  ui::CheckBox ChbKeyboard;
+  ui::ComboBox CbbFKey;
+  ui::CheckBox ChbShift, ChbAlt, ChbCtrl;
+  ui::Image ImgBlank;
+  ui::Button BtnStop, BtnOk, BtnCapture;
+
+  // ---- The other windows of the program (created after this one, set by the program start) ----
+  TFrmFullscreen* FrmFullscreen = nullptr;
+  TFrmFileName* FrmFileName = nullptr;
+
+  // ---- Window state ----
+  std::string DesktopLabel, ScreenLabel, EnlargeHint, NoImageHint;
+  os::WindowHandle TargetWindow = 0;
+  std::string AutoBaseName;
+  bool AskingName = false;
+  bool AltLatched = false, ShiftLatched = false, CtrlLatched = false;
+  bool PrepareTarget = true;
+  bool AutoCaptureStarted = false;
+
+  std::string ProgramDirectory;  // ends with the path delimiter
+  std::string StorageDirectory;  // ends with the path delimiter
+  bool StorageRedirected = false;
+  std::unique_ptr<TLanguage> Language;  // owned for the run, discarded at close
+  // The interface-font switches of the settings file, kept from load to save, and the height of the
+  // window's font when the settings were read.
+  bool UseBuildInFont = false;
+  bool UseFontSettings = true;
+  bool UseFontHeight = false;
+  std::int32_t DesignFontHeight = 0;
+  std::string StoredLanguageName;
+  bool SettingsLoaded = false;
+
+  // ---- Window events ----
+  void FormCreate();
+  void FormShow();
+  void FormClose();
+  void FormResize();
+
+  // ---- The window list ----
+  void FillWindowList();
+  void BtnRefreshClick();
+  void LisWindowsKeyDown(int key);
+  void LisWindowsDblClick();
+  // The handle of the list entry (its identifier converted, 0 when empty or malformed).
+  os::WindowHandle EntryTarget(int index) const;
+
+  // ---- Options ----
+  void ChbDefineRectClick();
+  void ChbToFileClick();
+  void ChbAskNameClick();
+  void ChbAutoCaptureClick();
+  void ChbKeyboardClick();
+  void BtnBrowseClick();
+  void BtnOkClick();
+
+  // ---- Capturing ----
+  // Takes one capture of the target (0: the whole screen; a caption equal to DesktopLabel minimises
+  // every window first) and writes it to fileName when that names a .bmp or .jpg file. True when an
+  // image was grabbed.
+  bool CaptureTarget(const std::string& caption, os::WindowHandle window, const std::string& fileName);
+  // The Capture button: one capture of the selected entry, to EdtFile's name when ChbToFile is ticked.
+  void BtnCaptureClick();
+  void BtnStopClick();
+  // Double-click on the preview or the thumbnail: the viewer shows the last capture at full size.
+  void ImgCaptureDblClick();
+  // "Save as..." of the preview's menu: the preview's picture under a chosen name, as BMP for a .bmp
+  // name and as JPEG for any other.
+  void PopSaveAsClick();
+  // The preview without a capture: the placeholder icon, centred, and the hint that says so.
+  void ShowNoImage();
+
+  // ---- Language ----
+  // Sets the built-in texts, then applies the wanted language of the list (empty: its default).
+  void SelectLanguage(const std::string& wanted);
+  // Loads the language file (none when the path is empty or names no file) and sets every text.
+  void ApplyLanguage(const std::string& path);
+  // The language's text for the full key ("FrmSnap.LblSelect"), or the built-in text.
+  std::string LookupText(const std::string& fullKey, const std::string& builtIn) const;
+
+  // ---- Settings ----
+  void LoadSettings();
+  void SaveSettings();
+  void ApplyInterfaceFont(const ui::Font& font);
+
+  int ScaleForDpi(int n) const { return ui::ScaleForDpi(n, PixelsPerInch()); }
+
+ private:
+  void SetLanguageTarget(const std::string& target, const std::string& text);
+  std::string SettingsPath() const;
+};
+
+// The program: sets the application title, creates the windows and runs the message loop until the
+// main window closes. An error that escapes is shown in the error box titled "Snapora"; the result (the
+// exit code) is 0.
+int RunSnapora(ui::Application& app);

@@ -1,0 +1,197 @@
+#!/usr/bin/env python3
+"""Draws Snapora's program icon and writes it as Snapora.ico beside this script.
+
+The picture: a dark slate rounded tile with four light crop corners framing a viewfinder, and a small
+red capture dot in its middle. The icon holds three images: 48 x 48 and 16 x 16 in 256 colours,
+32 x 32 in true colour with an alpha channel. Only the Python standard library is used; the output is
+the same on every run.
+
+    python3 snapora/res/make_icon.py [output.ico]
+"""
+
+import os
+import struct
+import sys
+
+SAMPLES = 8  # supersamples per pixel along each axis
+
+TILE_TOP = (0x4A, 0x55, 0x68)
+TILE_BOTTOM = (0x1F, 0x25, 0x30)
+CORNERS = (0xF2, 0xF5, 0xF8)
+DOT = (0xE8, 0x4A, 0x3C)
+
+# The viewfinder, in units of the icon's side. Its measures are whole sixteenths, so that at 16 x 16
+# (and at 32 and 48) the corner arms cover whole pixels and stay sharp.
+FRAME_BOX = (2 / 16, 2 / 16, 14 / 16, 14 / 16)  # left, top, right, bottom of the corners' outer edges
+CORNER_ARM = 4 / 16  # length of each arm of a corner, from the frame's outer edge
+CORNER_THICKNESS = 2 / 16
+DOT_CENTRE = (0.5, 0.5)
+DOT_RADIUS = 2 / 16
+
+
+def inside_tile(x, y):
+    left, top, right, bottom, radius = 0.03, 0.03, 0.97, 0.97, 0.2
+    if not (left <= x <= right and top <= y <= bottom):
+        return False
+    cx = min(max(x, left + radius), right - radius)
+    cy = min(max(y, top + radius), bottom - radius)
+    return (x - cx) ** 2 + (y - cy) ** 2 <= radius ** 2
+
+
+def inside_corners(x, y):
+    """On one of the four L-shaped crop corners: within an arm's length of a corner of the frame and
+    within the line thickness of one of the frame's edges."""
+    left, top, right, bottom = FRAME_BOX
+    if not (left <= x < right and top <= y < bottom):
+        return False
+    near_left, near_right = x < left + CORNER_ARM, x >= right - CORNER_ARM
+    near_top, near_bottom = y < top + CORNER_ARM, y >= bottom - CORNER_ARM
+    if not ((near_left or near_right) and (near_top or near_bottom)):
+        return False
+    on_vertical = x < left + CORNER_THICKNESS or x >= right - CORNER_THICKNESS
+    on_horizontal = y < top + CORNER_THICKNESS or y >= bottom - CORNER_THICKNESS
+    return on_vertical or on_horizontal
+
+
+def inside_dot(x, y):
+    cx, cy = DOT_CENTRE
+    return (x - cx) ** 2 + (y - cy) ** 2 <= DOT_RADIUS ** 2
+
+
+def sample(x, y):
+    """The colour and opacity (0 or 1) at a point of the unit square."""
+    if not inside_tile(x, y):
+        return (0, 0, 0), 0.0
+    if inside_corners(x, y):
+        return CORNERS, 1.0
+    if inside_dot(x, y):
+        return DOT, 1.0
+    mix = y
+    return tuple(round(a + (b - a) * mix) for a, b in zip(TILE_TOP, TILE_BOTTOM)), 1.0
+
+
+def render(size):
+    """Rows of (r, g, b, a) pixels, top row first, each averaged over SAMPLES x SAMPLES points."""
+    rows = []
+    for py in range(size):
+        row = []
+        for px in range(size):
+            red = green = blue = alpha = 0.0
+            for sy in range(SAMPLES):
+                for sx in range(SAMPLES):
+                    x = (px + (sx + 0.5) / SAMPLES) / size
+                    y = (py + (sy + 0.5) / SAMPLES) / size
+                    colour, opacity = sample(x, y)
+                    red += colour[0] * opacity
+                    green += colour[1] * opacity
+                    blue += colour[2] * opacity
+                    alpha += opacity
+            n = SAMPLES * SAMPLES
+            if alpha > 0:
+                pixel = (round(red / alpha), round(green / alpha), round(blue / alpha), round(255 * alpha / n))
+            else:
+                pixel = (0, 0, 0, 0)
+            row.append(pixel)
+        rows.append(row)
+    return rows
+
+
+def palette_of(rows):
+    """Up to 256 colours for the opaque pixels: the most frequent 5-bit buckets, averaged."""
+    buckets = {}
+    for row in rows:
+        for r, g, b, a in row:
+            if a < 128:
+                continue
+            key = (r >> 3, g >> 3, b >> 3)
+            total = buckets.setdefault(key, [0, 0, 0, 0])
+            total[0] += r
+            total[1] += g
+            total[2] += b
+            total[3] += 1
+    ranked = sorted(buckets.items(), key=lambda item: (-item[1][3], item[0]))[:255]
+    colours = [(0, 0, 0)]  # index 0: what transparent pixels hold
+    for _, (r, g, b, n) in ranked:
+        colours.append((round(r / n), round(g / n), round(b / n)))
+    while len(colours) < 256:
+        colours.append((0, 0, 0))
+    return colours
+
+
+def nearest(colours, pixel):
+    r, g, b = pixel[:3]
+    best, best_distance = 1, None
+    for index in range(1, len(colours)):
+        cr, cg, cb = colours[index]
+        distance = (cr - r) ** 2 + (cg - g) ** 2 + (cb - b) ** 2
+        if best_distance is None or distance < best_distance:
+            best, best_distance = index, distance
+    return best
+
+
+def and_mask(rows, size):
+    """The 1-bit mask, bottom row first, rows padded to 4 bytes: 1 where the pixel is transparent."""
+    stride = ((size + 31) // 32) * 4
+    data = bytearray()
+    for row in reversed(rows):
+        line = bytearray(stride)
+        for x, pixel in enumerate(row):
+            if pixel[3] < 128:
+                line[x // 8] |= 0x80 >> (x % 8)
+        data += line
+    return bytes(data)
+
+
+def info_header(size, bits, image_size, colours_used):
+    # The height counts the colour bitmap and the mask.
+    return struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, image_size, 0, 0, colours_used, 0)
+
+
+def image_8bit(size):
+    rows = render(size)
+    colours = palette_of(rows)
+    stride = (size + 3) // 4 * 4
+    pixels = bytearray()
+    for row in reversed(rows):
+        line = bytearray(stride)
+        for x, pixel in enumerate(row):
+            line[x] = 0 if pixel[3] < 128 else nearest(colours, pixel)
+        pixels += line
+    mask = and_mask(rows, size)
+    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in colours)
+    return info_header(size, 8, len(pixels) + len(mask), 256) + palette + bytes(pixels) + mask
+
+
+def image_32bit(size):
+    rows = render(size)
+    pixels = bytearray()
+    for row in reversed(rows):
+        for r, g, b, a in row:
+            pixels += struct.pack("<BBBB", b, g, r, a)
+    mask = and_mask(rows, size)
+    return info_header(size, 32, len(pixels) + len(mask), 0) + bytes(pixels) + mask
+
+
+def icon_file(images):
+    """images: (size, bits, data) in directory order."""
+    header = struct.pack("<HHH", 0, 1, len(images))
+    offset = len(header) + 16 * len(images)
+    directory = b""
+    body = b""
+    for size, bits, data in images:
+        directory += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, bits, len(data), offset)
+        offset += len(data)
+        body += data
+    return header + directory + body
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "Snapora.ico")
+    images = [(48, 8, image_8bit(48)), (32, 32, image_32bit(32)), (16, 8, image_8bit(16))]
+    with open(target, "wb") as out:
+        out.write(icon_file(images))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,312 @@
+// One capture on the virtual screen: what is grabbed for each kind of target, the user rectangle with
+// its fallbacks, the preview, thumbnail and clipboard, the file by its extension, and what a failed
+// grab or write leaves.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/imaging/ImageReaders.h"
+#include "tests/snapora/SnaporaFixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using snapora_testing::SnaporaTest;
+
+// The display's pixels in the rectangle, as a picture of its own.
+TBitmap DisplayPart(int left, int top, int width, int height) {
+  const TBitmap& display = os::testing::DisplayPixels();
+  TBitmap part;
+  part.SetSize(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const int sx = left + x, sy = top + y;
+      const bool inside = sx >= 0 && sy >= 0 && sx < display.Width() && sy < display.Height();
+      part.SetPixel(x, y, inside ? display.Pixel(sx, sy) : clBlack);
+    }
+  return part;
+}
+
+void ExpectSamePixels(const TBitmap& actual, const TBitmap& expected) {
+  ASSERT_EQ(actual.Width(), expected.Width());
+  ASSERT_EQ(actual.Height(), expected.Height());
+  for (int y = 0; y < expected.Height(); ++y)
+    for (int x = 0; x < expected.Width(); ++x)
+      ASSERT_EQ(actual.Pixel(x, y) & 0xFFFFFF, expected.Pixel(x, y) & 0xFFFFFF) << x << "," << y;
+}
+
+// A BMP file read back by the independent reader; throws when it is no valid BMP.
+TBitmap ReadBmpFile(const std::string& path) {
+  const image_readers::DecodedBmp bmp = image_readers::ReadBmp(testing_support::ReadFileBytes(path));
+  TBitmap picture;
+  picture.SetSize(bmp.width, bmp.height);
+  for (int y = 0; y < bmp.height; ++y)
+    for (int x = 0; x < bmp.width; ++x) picture.SetPixel(x, y, bmp.At(x, y));
+  return picture;
+}
+
+bool IsJpegFile(const std::string& path) {
+  return fs::exists(path) && image_readers::DecodeJpeg(testing_support::ReadFileBytes(path)).ok;
+}
+
+bool Called(const std::string& line) {
+  for (const std::string& call : os::testing::WindowCalls())
+    if (call == line) return true;
+  return false;
+}
+
+TEST(ThumbnailPlace, ShrinksToFitKeepingProportionsAndNeverEnlarges) {
+  EXPECT_EQ(ThumbnailPlace(1920, 1080), (TThumbnailPlace{1, 12, 98, 55}));
+  EXPECT_EQ(ThumbnailPlace(800, 600), (TThumbnailPlace{1, 3, 98, 73}));
+  EXPECT_EQ(ThumbnailPlace(300, 1000), (TThumbnailPlace{38, 1, 23, 78}));
+  EXPECT_EQ(ThumbnailPlace(50, 40), (TThumbnailPlace{25, 20, 50, 40}));
+  EXPECT_EQ(ThumbnailPlace(1280, 1024), (TThumbnailPlace{1, 1, 98, 78}));
+  EXPECT_EQ(ThumbnailPlace(98, 78), (TThumbnailPlace{1, 1, 98, 78}));
+  EXPECT_EQ(ThumbnailPlace(99, 1), (TThumbnailPlace{1, 40, 98, 0}));
+}
+
+TEST(TextToIntDef, ReadsWholeDecimalNumbersOnly) {
+  EXPECT_EQ(TextToIntDef("42", 7), 42);
+  EXPECT_EQ(TextToIntDef(" -5 ", 7), -5);
+  EXPECT_EQ(TextToIntDef("+2147483647", 7), 2147483647);
+  EXPECT_EQ(TextToIntDef("-2147483648", 7), -2147483647 - 1);
+  EXPECT_EQ(TextToIntDef("2147483648", 7), 7);
+  EXPECT_EQ(TextToIntDef("99999999999999999999", 7), 7);
+  EXPECT_EQ(TextToIntDef("12px", 7), 7);
+  EXPECT_EQ(TextToIntDef("", 7), 7);
+  EXPECT_EQ(TextToIntDef("-", 7), 7);
+}
+
+TEST_F(SnaporaTest, AScreenCaptureGoesToPreviewThumbnailClipboardAndFile) {
+  PaintDisplay();
+  TFrmSnapora& frm = OpenShown();
+  os::testing::ClearWindowCalls();
+  const std::string file = (storage.Path() / "screen.bmp").string();
+  frm.ChbToFile.SetChecked(true);
+  frm.EdtFile.SetText(file);
+  frm.BtnCapture.Click();
+
+  const TBitmap whole = DisplayPart(0, 0, 1280, 1024);
+  ExpectSamePixels(frm.ImgCapture.Picture(), whole);
+  EXPECT_FALSE(frm.ImgCapture.Center());
+  EXPECT_EQ(frm.ImgCapture.Hint(), "Doubleclick to enlarge [1280 x 1024 px]");
+  // The thumbnail: a frame in the button face colour around the window colour, the picture inside.
+  const TBitmap& thumb = frm.ImgThumbNail.Picture();
+  ASSERT_EQ(thumb.Width(), 100);
+  ASSERT_EQ(thumb.Height(), 80);
+  EXPECT_EQ(thumb.Pixel(0, 0) & 0xFFFFFF, ui::ColorToRGB(ui::clBtnFace));
+  EXPECT_EQ(thumb.Pixel(99, 79) & 0xFFFFFF, ui::ColorToRGB(ui::clBtnFace));
+  EXPECT_EQ(thumb.Pixel(1, 1) & 0xFFFFFF, whole.Pixel(6, 6) & 0xFFFFFF);
+  EXPECT_EQ(frm.ImgThumbNail.Width(), 100);
+  // The clipboard holds the capture.
+  const auto clip = os::testing::ClipboardBitmap();
+  ASSERT_TRUE(clip);
+  ExpectSamePixels(*clip, whole);
+  // The file: a BMP of the same pixels, read back independently.
+  ExpectSamePixels(ReadBmpFile(file), whole);
+  // A screen capture neither minimises anything nor raises a window; it waits its 350 ms.
+  EXPECT_FALSE(Called("MinimizeAll"));
+  EXPECT_TRUE(Called("Sleep 350"));
+  for (const std::string& call : os::testing::WindowCalls())
+    EXPECT_NE(call.rfind("BringToTop", 0), 0u) << call;
+}
+
+TEST_F(SnaporaTest, TheDesktopCaptureMinimisesEveryWindowFirstEvenWhenThatFails) {
+  TFrmSnapora& frm = OpenShown();
+  os::testing::ClearWindowCalls();
+  ASSERT_TRUE(frm.CaptureTarget("Desktop", 0, ""));
+  EXPECT_TRUE(Called("MinimizeAll"));
+  EXPECT_EQ(frm.ImgCapture.Picture().Width(), 1280);
+
+  // The shell object cannot be had: the capture still takes place.
+  os::testing::SetMinimizeAllFails(true);
+  os::testing::ClearWindowCalls();
+  ASSERT_TRUE(frm.CaptureTarget("Desktop", 0, ""));
+  EXPECT_EQ(frm.ImgCapture.Picture().Width(), 1280);
+  // The decision rests on the caption alone: a window titled like the Desktop entry is captured after
+  // everything was minimised; the Screen entry never minimises.
+  os::testing::SetMinimizeAllFails(false);
+  os::testing::ClearWindowCalls();
+  ASSERT_TRUE(frm.CaptureTarget("Screen", 0, ""));
+  EXPECT_FALSE(Called("MinimizeAll"));
+}
+
+TEST_F(SnaporaTest, AWindowCaptureRaisesGrabsAndRestoresTheTarget) {
+  PaintDisplay();
+  const os::WindowHandle window = os::testing::AddWindow("Target", {100, 50, 500, 350});
+  TFrmSnapora& frm = OpenShown();
+  os::testing::ClearWindowCalls();
+  ASSERT_TRUE(frm.CaptureTarget("Target", window, ""));
+  const std::string h = std::to_string(window);
+  const std::vector<std::string> expectedStart = {"BringToTop " + h, "ShowWindow " + h + " 9",
+                                                  "ShowWindow " + h + " 5", "Sleep 350"};
+  const auto& calls = os::testing::WindowCalls();
+  ASSERT_GE(calls.size(), expectedStart.size());
+  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 4), expectedStart);
+  EXPECT_TRUE(Called("SetPlacement " + h));
+  ExpectSamePixels(frm.ImgCapture.Picture(), DisplayPart(100, 50, 400, 300));
+
+  // The client area only: the window less its frame (4 at the sides and bottom, 30 at the top).
+  frm.ChbClient.SetChecked(true);
+  ASSERT_TRUE(frm.CaptureTarget("Target", window, ""));
+  ExpectSamePixels(frm.ImgCapture.Picture(), DisplayPart(104, 80, 392, 266));
+  // With the client switch, the Screen entry still gives the whole screen.
+  ASSERT_TRUE(frm.CaptureTarget("Screen", 0, ""));
+  EXPECT_EQ(frm.ImgCapture.Picture().Width(), 1280);
+
+  // A window reaching past the right and bottom edges is captured up to them.
+  frm.ChbClient.SetChecked(false);
+  os::testing::MoveWindow(window, {1180, 1000, 1480, 1100});
+  ASSERT_TRUE(frm.CaptureTarget("Target", window, ""));
+  EXPECT_EQ(frm.ImgCapture.Picture().Width(), 100);
+  EXPECT_EQ(frm.ImgCapture.Picture().Height(), 24);
+}
+
+TEST_F(SnaporaTest, TheUserRectangleCountsFromTheImageAndFallsBackOnBadFields) {
+  PaintDisplay();
+  const os::WindowHandle window = os::testing::AddWindow("Target", {100, 50, 500, 350});
+  TFrmSnapora& frm = OpenShown();
+  frm.ChbDefineRect.SetChecked(true);
+  frm.EdtLeft.SetText("10");
+  frm.EdtTop.SetText("20");
+  frm.EdtWidth.SetText("30");
+  frm.EdtHeight.SetText("40");
+  ASSERT_TRUE(frm.CaptureTarget("Target", window, ""));
+  ExpectSamePixels(frm.ImgCapture.Picture(), DisplayPart(110, 70, 30, 40));
+
+  // Text, zero, negative and out-of-range widths give 300 (heights 200); a negative left or top starts
+  // at 0.
+  for (const char* width : {"abc", "0", "-5", "2147483648", ""}) {
+    frm.EdtWidth.SetText(width);
+    frm.EdtHeight.SetText(width);
+    frm.EdtLeft.SetText("-7");
+    frm.EdtTop.SetText("x");
+    ASSERT_TRUE(frm.CaptureTarget("Screen", 0, "")) << width;
+    ExpectSamePixels(frm.ImgCapture.Picture(), DisplayPart(0, 0, 300, 200));
+  }
+  // A rectangle no picture can be made of is refused with a clear error; the preview keeps the last
+  // capture and the target gets its placement back.
+  frm.EdtLeft.SetText("0");
+  frm.EdtTop.SetText("0");
+  frm.EdtWidth.SetText("2147483647");
+  frm.EdtHeight.SetText("200");
+  os::testing::ClearWindowCalls();
+  Run([&] { frm.CaptureTarget("Target", window, ""); });
+  ASSERT_EQ(ui::testing::ErrorBoxes().size(), 1u);
+  EXPECT_EQ(ui::testing::ErrorBoxes()[0].text,
+            "The rectangle to capture (2147483647 x 200 pixels) is too large: at most 32767 x 32767.");
+  EXPECT_TRUE(Called("SetPlacement " + std::to_string(window)));
+  EXPECT_EQ(frm.ImgCapture.Picture().Width(), 300);
+
+  // The cropped image has exactly the rectangle's size even where it reaches beyond the grab.
+  frm.EdtLeft.SetText("350");
+  frm.EdtTop.SetText("250");
+  frm.EdtWidth.SetText("100");
+  frm.EdtHeight.SetText("100");
+  ASSERT_TRUE(frm.CaptureTarget("Target", window, ""));
+  EXPECT_EQ(frm.ImgCapture.Picture().Width(), 100);
+  EXPECT_EQ(frm.ImgCapture.Picture().Height(), 100);
+  EXPECT_EQ(frm.ImgCapture.Picture().Pixel(10, 10) & 0xFFFFFF,
+            os::testing::DisplayPixels().Pixel(460, 310) & 0xFFFFFF);
+  EXPECT_EQ(frm.ImgCapture.Picture().Pixel(99, 99) & 0xFFFFFF, 0u);
+}
+
+TEST_F(SnaporaTest, TheExtensionChoosesTheFormatAndOthersWriteNothing) {
+  TFrmSnapora& frm = OpenShown();
+  const auto file = [&](const char* name) { return (storage.Path() / name).string(); };
+  ASSERT_TRUE(frm.CaptureTarget("Screen", 0, file("a.Jpg")));
+  ASSERT_TRUE(frm.CaptureTarget("Screen", 0, file("b.BMP")));
+  ASSERT_TRUE(frm.CaptureTarget("Screen", 0, file("c.jpeg")));
+  ASSERT_TRUE(frm.CaptureTarget("Screen", 0, file("d")));
+  ASSERT_TRUE(frm.CaptureTarget("Screen", 0, file("e.png")));
+  EXPECT_TRUE(IsJpegFile(file("a.Jpg")));
+  EXPECT_EQ(ReadBmpFile(file("b.BMP")).Width(), 1280);
+  for (const char* name : {"c.jpeg", "d", "e.png"}) EXPECT_FALSE(fs::exists(file(name))) << name;
+}
+
+TEST_F(SnaporaTest, AFailedGrabOrWriteLeavesTheWindowUsable) {
+  const os::WindowHandle window = os::testing::AddWindow("Doomed", {10, 10, 210, 210});
+  TFrmSnapora& frm = OpenShown();
+  // A capture fills the preview; the target then closes before the next capture: no image.
+  frm.BtnCapture.Click();
+  ASSERT_FALSE(frm.ImgCapture.Center());
+  SelectEntry("Doomed");
+  os::testing::CloseWindow(window);
+  frm.BtnCapture.Click();
+  EXPECT_TRUE(frm.ImgCapture.Center());
+  EXPECT_EQ(frm.ImgCapture.Hint(), "No image available");
+  EXPECT_EQ(frm.ImgThumbNail.Picture().Width(), 0);
+  EXPECT_EQ(EntryOf("Doomed"), -1);  // the list was rebuilt
+  EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
+
+  // A file in a folder that does not exist: the writer's error in the error box titled "Snapora",
+  // the window still showing, the options as they were.
+  SelectEntry("Screen");
+  const std::string missing = (storage.Path() / "no-such-folder" / "shot.bmp").string();
+  frm.ChbToFile.SetChecked(true);
+  frm.EdtFile.SetText(missing);
+  Run([&] { frm.BtnCapture.Click(); });
+  ASSERT_EQ(ui::testing::ErrorBoxes().size(), 1u);
+  EXPECT_EQ(ui::testing::ErrorBoxes()[0].caption, "Snapora");
+  EXPECT_EQ(ui::testing::ErrorBoxes()[0].text, "Datei " + missing + " kann nicht erstellt werden.");
+  EXPECT_TRUE(frm.Showing());
+  EXPECT_EQ(frm.EdtFile.Text(), missing);
+  EXPECT_TRUE(frm.ChbToFile.Checked());
+  EXPECT_FALSE(fs::exists(storage.Path() / "no-such-folder"));
+  // Nothing selected: the button does nothing at all.
+  frm.LisWindows.SetSelected(frm.LisWindows.FirstSelected(), false);
+  os::testing::ClearWindowCalls();
+  frm.BtnCapture.Click();
+  EXPECT_TRUE(os::testing::WindowCalls().empty());
+  EXPECT_EQ(ui::testing::ErrorBoxes().size(), 1u);
+}
+
+TEST_F(SnaporaTest, TheFileNameQuestionCanNameCancelOrEmptyTheFile) {
+  TFrmSnapora& frm = OpenShown();
+  frm.ChbToFile.SetChecked(true);
+  frm.ChbAskName.SetChecked(true);
+  frm.EdtFile.SetText((storage.Path() / "proposed.bmp").string());
+  const std::string chosen = (storage.Path() / "chosen.jpg").string();
+  std::string proposed;
+  bool askingSeen = false;
+  ui::testing::OnModal([&](ui::Form& form) {
+    auto& dialog = windows->FrmFileName;
+    ASSERT_EQ(&form, &dialog);
+    proposed = dialog.EdtFileName.Text();
+    askingSeen = Frm().AskingName;
+    dialog.EdtFileName.SetText(chosen);
+    dialog.BtnOk.Click();
+  });
+  ASSERT_TRUE(frm.CaptureTarget("Screen", 0, frm.EdtFile.Text()));
+  EXPECT_EQ(proposed, frm.EdtFile.Text());
+  EXPECT_TRUE(askingSeen);
+  EXPECT_FALSE(frm.AskingName);
+  EXPECT_TRUE(IsJpegFile(chosen));
+  EXPECT_FALSE(fs::exists(storage.Path() / "proposed.bmp"));
+  EXPECT_EQ(frm.EdtFile.Text(), (storage.Path() / "proposed.bmp").string());
+
+  // Cancelled, or accepted empty: no file, but the image stays in the preview and on the clipboard.
+  fs::remove(chosen);
+  for (int empty = 0; empty < 2; ++empty) {
+    os::testing::ClearClipboard();
+    ui::testing::OnModal([&](ui::Form&) {
+      auto& dialog = windows->FrmFileName;
+      if (empty == 1) {
+        dialog.EdtFileName.SetText("");
+        dialog.BtnOk.Click();
+      } else {
+        dialog.BtnCancel.Click();
+      }
+    });
+    ASSERT_TRUE(frm.CaptureTarget("Screen", 0, frm.EdtFile.Text()));
+    EXPECT_FALSE(frm.AskingName);
+    EXPECT_FALSE(frm.ImgCapture.Center());
+    EXPECT_TRUE(os::testing::ClipboardBitmap().has_value());
+    EXPECT_EQ(std::distance(fs::directory_iterator(storage.Path()), fs::directory_iterator()), 0) << empty;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// Snapora's stored settings and languages: what a start reads, what a close writes, and stored values
+// that are out of range or name what is not there.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/class_init.h"
+#include "tests/snapora/SnaporaFixture.h"
+
+namespace {
+
+using snapora_testing::SnaporaTest;
+
+// The keys of a settings file in the order they stand in it.
+std::string KeysInOrder(const std::string& text) {
+  std::string keys;
+  std::size_t at = 0;
+  while ((at = text.find("\r\n  <", at)) != std::string::npos) {
+    at += 5;
+    keys += text.substr(at, text.find('>', at) - at) + " ";
+  }
+  return keys;
+}
+
+TEST_F(SnaporaTest, SettingsAreReadAtTheFirstShowAndWrittenAtClose) {
+  class_init stored(1);
+  stored.SetString("WindowPos", "10;20;640;480");
+  stored.SetBool("ChbClient", true);
+  stored.SetString("CbbSeconds", "250");
+  stored.SetString("EdtFile", "/tmp/base.bmp");
+  stored.SetBool("ChbToFile", true);
+  stored.SetBool("ChbAskName", true);
+  stored.SetBool("ChbKeyboard", true);
+  stored.SetInt("CbbFKey", 11);
+  stored.SetBool("ChbAlt", true);
+  stored.SetBool("ChbCtrl", true);
+  ASSERT_TRUE(stored.Save(SettingsFile().string()));
+
+  TFrmSnapora& frm = Open();
+  EXPECT_FALSE(frm.ChbClient.Checked());  // nothing is read before the first show
+  frm.Show();
+  EXPECT_EQ(frm.Bounds(), (ui::Rect{10, 20, 640, 480}));
+  EXPECT_TRUE(frm.ChbClient.Checked());
+  EXPECT_EQ(frm.CbbSeconds.Text(), "250");
+  // Ticking the keyboard switch while loading stops automatic capture, which must not empty the field.
+  EXPECT_EQ(frm.EdtFile.Text(), "/tmp/base.bmp");
+  EXPECT_TRUE(frm.ChbToFile.Checked() && frm.EdtFile.Visible() && frm.ChbAskName.Visible());
+  EXPECT_TRUE(frm.ChbAskName.Checked());
+  EXPECT_TRUE(frm.ChbKeyboard.Checked() && frm.CbbFKey.Visible());
+  EXPECT_EQ(frm.CbbFKey.Text(), "F12");
+  EXPECT_TRUE(frm.ChbAlt.Checked() && frm.ChbCtrl.Checked());
+  EXPECT_FALSE(frm.ChbShift.Checked());
+
+  // A second show reads nothing again.
+  frm.ChbClient.SetChecked(false);
+  frm.Hide();
+  frm.Show();
+  EXPECT_FALSE(frm.ChbClient.Checked());
+
+  frm.CbbSeconds.SetText("1000");
+  frm.Close();
+  const std::string text = testing_support::ReadFileText(SettingsFile());
+  EXPECT_EQ(KeysInOrder(text),
+            "WindowPos ChbClient CbbSeconds EdtFile ChbToFile ChbAskName ChbKeyboard CbbFKey ChbAlt ChbShift "
+            "ChbCtrl "
+            "UseBuildInFont UseFontSettings UseFontHeight FontDefName FontDefColor FontDefHeight FontDefSize "
+            "FontDefPitch FontDefCharset LanguageName ");
+  class_init written(1);
+  ASSERT_TRUE(written.Load(SettingsFile().string()));
+  EXPECT_EQ(written.GetString("WindowPos", ""), "10;20;640;480");
+  EXPECT_EQ(written.GetString("CbbSeconds", ""), "1000");
+  EXPECT_EQ(written.GetInt("CbbFKey", -1), 11);
+  EXPECT_EQ(written.GetString("EdtFile", ""), "/tmp/base.bmp");
+}
+
+TEST_F(SnaporaTest, StoredValuesOutOfRangeAreSurvived) {
+  class_init stored(1);
+  stored.SetInt("CbbFKey", 99);
+  stored.SetString("WindowPos", "MAX");
+  stored.SetString("LanguageName", "Klingon");
+  ASSERT_TRUE(stored.Save(SettingsFile().string()));
+  PlaceShipped("Snapora_Languages.ini");
+  PlaceShipped("Snapora_English.lng");
+  PlaceShipped("Snapora_Deutsch.lng");
+  TFrmSnapora& frm = OpenShown();
+  // No hot key is chosen: the list selects nothing; the window is maximised; a language the list
+  // lacks leaves the built-in texts and is written back as it was.
+  EXPECT_EQ(frm.CbbFKey.ItemIndex(), -1);
+  EXPECT_EQ(frm.GetWindowState(), ui::WindowState::Maximized);
+  EXPECT_EQ(frm.BtnCapture.Caption(), "Capture");
+  frm.Close();
+  class_init written(1);
+  ASSERT_TRUE(written.Load(SettingsFile().string()));
+  EXPECT_EQ(written.GetString("LanguageName", ""), "Klingon");
+  EXPECT_EQ(written.GetString("WindowPos", ""), "MAX");
+  EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
+}
+
+TEST_F(SnaporaTest, TheListsDefaultLanguageAndAStoredOneSetEveryText) {
+  PlaceShipped("Snapora_Languages.ini");
+  PlaceShipped("Snapora_English.lng");
+  PlaceShipped("Snapora_Deutsch.lng");
+  class_init stored(1);
+  stored.SetString("LanguageName", "Deutsch");
+  ASSERT_TRUE(stored.Save(SettingsFile().string()));
+
+  TFrmSnapora& frm = Open();
+  // The list's default (English) is in force from creation on.
+  EXPECT_EQ(frm.BtnCapture.Caption(), "Capture");
+  EXPECT_EQ(frm.ScreenLabel, "Screen");
+  frm.Show();
+  // The stored language replaces every text at the first show; the list's first entry follows.
+  EXPECT_EQ(frm.BtnCapture.Caption(), "Aufnehmen");
+  EXPECT_EQ(frm.LookupText("FrmSnap.BtnRefresh", "Refresh"), frm.BtnRefresh.Caption());
+  EXPECT_NE(frm.BtnRefresh.Caption(), "Refresh");
+  EXPECT_EQ(frm.PopSaveAs.Caption(), "Speichern unter...");
+  EXPECT_EQ(frm.LisWindows.ItemCaption(0), frm.ScreenLabel);
+  // The viewer and the file-name dialog take their texts from the main window's language at each show.
+  windows->FrmFullscreen.Show();
+  EXPECT_EQ(windows->FrmFullscreen.MenSaveAs.Caption(), "Speichern unter...\tStrg+S");
+  windows->FrmFullscreen.Hide();
+  windows->FrmFullscreen.Show();
+  EXPECT_EQ(windows->FrmFullscreen.MenSaveAs.Caption(), "Speichern unter...\tStrg+S");
+  EXPECT_EQ(windows->FrmFullscreen.PopSaveAs.Caption(), "Speichern unter...");
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+#pragma once
+// Snapora's windows on the headless backend's virtual screen, wired as the program start wires them,
+// with a clean state for each test: the screen 1280 x 1024 at 96 pixels per inch, no other windows, an
+// empty clipboard, and a SavePath.ini beside the test executable that sends the storage directory to
+// a temporary folder of the test's own (under the program directory's lock, see ProgramDirectory.h).
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "platform/ClipboardTesting.h"
+#include "platform/UiTesting.h"
+#include "platform/WindowSystemTesting.h"
+#include "snapora/SnaporaWindows.h"
+#include "tests/support/ProgramDirectory.h"
+#include "tests/support/TestSupport.h"
+
+namespace snapora_testing {
+
+inline std::filesystem::path DistFolder() {
+  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "snapora" / "dist";
+}
+
+class SnaporaTest : public ::testing::Test {
+ protected:
+  SnaporaTest() {
+    ui::testing::Reset();
+    os::testing::ClearClipboard();
+    RemoveProgramFiles();
+    Place("SavePath.ini", "ApplicationStorage=\"" + storage.Path().string() + "\"\r\n");
+    app->SetTitle("Snapora");
+  }
+  ~SnaporaTest() override {
+    windows.reset();
+    ui::testing::Reset();
+    RemoveProgramFiles();
+  }
+
+  void Place(const std::string& name, const std::string& bytes) {
+    testing_support::WriteFileBytes(programDirectory / name, bytes);
+  }
+  void PlaceShipped(const std::string& name) {
+    std::filesystem::copy_file(DistFolder() / name, programDirectory / name,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+  void RemoveProgramFiles() {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(programDirectory, ignored)) {
+      const std::string name = entry.path().filename().string();
+      if (name == "SavePath.ini" || (name.rfind("Snapora_", 0) == 0 && entry.is_regular_file()))
+        std::filesystem::remove(entry.path(), ignored);
+    }
+  }
+  std::filesystem::path SettingsFile() const { return storage.Path() / "Snapora.ini"; }
+
+  // Creates the windows (after the test has set the screen it wants).
+  TFrmSnapora& Open() {
+    windows.reset();
+    windows = std::make_unique<TSnaporaWindows>(*app);
+    return windows->FrmSnapora;
+  }
+  // Creates and shows the main window, as the program start does.
+  TFrmSnapora& OpenShown() {
+    TFrmSnapora& frm = Open();
+    frm.Show();
+    return frm;
+  }
+  TFrmSnapora& Frm() { return windows->FrmSnapora; }
+
+  // The list's captions, in order.
+  std::vector<std::string> Captions() {
+    std::vector<std::string> captions;
+    for (int i = 0; i < Frm().LisWindows.Count(); ++i) captions.push_back(Frm().LisWindows.ItemCaption(i));
+    return captions;
+  }
+  // The index of the entry with this caption, or -1.
+  int EntryOf(const std::string& caption) {
+    for (int i = 0; i < Frm().LisWindows.Count(); ++i)
+      if (Frm().LisWindows.ItemCaption(i) == caption) return i;
+    return -1;
+  }
+  // Selects the entry with the caption (it must be listed).
+  void SelectEntry(const std::string& caption) {
+    const int index = EntryOf(caption);
+    ASSERT_GE(index, 0) << caption << " is not listed";
+    Frm().LisWindows.SetSelected(index, true);
+  }
+  // Runs an action whose error reaches the message loop, as the backend does for a handler.
+  template <typename F>
+  void Run(F action) {
+    try {
+      action();
+    } catch (const std::exception& error) {
+      app->HandleException(error);
+    }
+  }
+  // Paints the display with a pattern every pixel of which differs from its neighbours'.
+  static void PaintDisplay() {
+    TBitmap& display = os::testing::DisplayPixels();
+    for (int y = 0; y < display.Height(); ++y)
+      for (int x = 0; x < display.Width(); ++x)
+        display.SetPixel(x, y, RGB(x & 0xFF, y & 0xFF, (x / 256 + y / 256 * 5) & 0xFF));
+  }
+
+  const std::filesystem::path programDirectory = testing_support::ExecutableFolder();
+  testing_support::ProgramDirectoryLock lock{programDirectory};
+  testing_support::TempDir storage;
+  std::unique_ptr<ui::Application> app = std::make_unique<ui::Application>();
+  std::unique_ptr<TSnaporaWindows> windows;
+};
+
+}  // namespace snapora_testing

@@ -1,0 +1,269 @@
+// Snapora's main window and its list of capture targets on the virtual screen: what is listed, in which
+// order, with which size text, which entry stays selected across rebuilds, and the layout rules.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/snapora/SnaporaFixture.h"
+
+namespace {
+
+using snapora_testing::SnaporaTest;
+using Names = std::vector<std::string>;
+constexpr const char* kCaption = "Snapora Version 1.460 (06.06.2017)";
+
+TEST_F(SnaporaTest, StartsWithItsWindowsAndTheScreenSelected) {
+  const os::WindowHandle editor = os::testing::AddWindow("Editor", {100, 100, 500, 400});
+  TFrmSnapora& frm = OpenShown();
+  EXPECT_EQ(frm.Caption(), kCaption);
+  EXPECT_EQ(app->Title(), "Snapora");
+  EXPECT_EQ(app->MainForm(), &frm);
+  // The three windows exist; only the main window shows.
+  EXPECT_FALSE(windows->FrmFullscreen.Showing());
+  EXPECT_FALSE(windows->FrmFileName.Showing());
+
+  // Screen and Desktop first, then the windows front to back. The list is filled while the window is
+  // being shown, before it is visible: it lists itself from the next rebuild on, in front.
+  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", "Editor"}));
+  frm.BtnRefresh.Click();
+  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", kCaption, "Editor"}));
+  EXPECT_EQ(frm.LisWindows.FirstSelected(), 0);
+  EXPECT_EQ(frm.LisWindows.SelCount(), 1);
+  EXPECT_EQ(frm.LisWindows.SubItem(0, 1), "1280 x 1024 px");
+  EXPECT_EQ(frm.LisWindows.SubItem(1, 1), "1280 x 1024 px");
+  EXPECT_EQ(frm.LisWindows.SubItem(0, 2), "");
+  EXPECT_EQ(frm.LisWindows.SubItem(3, 1), "400 x 300 px");
+  EXPECT_EQ(frm.LisWindows.SubItem(3, 2), std::to_string(editor));
+  EXPECT_EQ(frm.EntryTarget(3), editor);
+  EXPECT_EQ(frm.EntryTarget(0), 0);
+
+  // The options as designed: only the first switches, the interval and the buttons show.
+  EXPECT_TRUE(frm.ChbClient.Visible() && frm.ChbDefineRect.Visible() && frm.ChbToFile.Visible());
+  EXPECT_FALSE(frm.PnlRect.Visible() || frm.EdtFile.Visible() || frm.BtnBrowse.Visible() ||
+               frm.ChbAskName.Visible() || frm.CbbFKey.Visible() || frm.ChbShift.Visible() ||
+               frm.ChbAlt.Visible() || frm.ChbCtrl.Visible() || frm.BtnStop.Visible() ||
+               frm.ImgBlank.Visible());
+  // Without stored settings the interval reads "5", the stored default (the window was made with
+  // "5000").
+  EXPECT_EQ(frm.CbbSeconds.Text(), "5");
+  EXPECT_EQ(frm.CbbSeconds.Items().size(), 11u);
+  EXPECT_EQ(frm.CbbFKey.ItemIndex(), 0);
+  EXPECT_EQ(frm.CbbFKey.Text(), "F1");
+  EXPECT_EQ(frm.EdtWidth.Text(), "300");
+  EXPECT_EQ(frm.EdtHeight.Text(), "200");
+  EXPECT_TRUE(frm.TimKeyProc.Enabled());
+  EXPECT_FALSE(frm.TimCapture.Enabled());
+  // The tab order of the options.
+  const std::vector<const ui::Control*> order = {
+      &frm.ChbClient,  &frm.ChbDefineRect,  &frm.ChbToFile,  &frm.EdtFile,     &frm.BtnBrowse,
+      &frm.ChbAskName, &frm.ChbAutoCapture, &frm.CbbSeconds, &frm.ChbKeyboard, &frm.CbbFKey,
+      &frm.ChbShift,   &frm.ChbAlt,         &frm.ChbCtrl,    &frm.PnlRect};
+  for (std::size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i]->TabOrder(), static_cast<int>(i));
+
+  // The preview starts without an image: the placeholder, centred, with its hint; no thumbnail.
+  EXPECT_TRUE(frm.ImgCapture.Center());
+  EXPECT_EQ(frm.ImgCapture.Hint(), "No image available");
+  EXPECT_EQ(frm.ImgCapture.Picture().Width(), 48);
+  EXPECT_EQ(frm.ImgThumbNail.Picture().Width(), 0);
+}
+
+TEST_F(SnaporaTest, ListsOnlyVisibleTitledWindowsWithASize) {
+  os::testing::AddWindow("Hidden", {0, 0, 100, 100}, false);
+  os::testing::AddWindow("", {0, 0, 100, 100});
+  os::testing::AddWindow("Flat", {10, 10, 300, 10});
+  os::testing::AddWindow("Thin", {10, 10, 10, 300});
+  const os::WindowHandle minimised = os::testing::AddWindow("Minimised", {50, 50, 450, 350});
+  os::testing::MinimizeWindow(minimised);
+  os::testing::AddWindow("Left", {-50, 20, 150, 120});
+  os::testing::AddWindow("Above", {20, -50, 120, 150});
+  TFrmSnapora& frm = OpenShown();
+  frm.BtnRefresh.Click();
+
+  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", kCaption, "Above", "Left", "Minimised"}));
+  // A minimised window (far off at negative coordinates) has no size text; one that only reaches past
+  // the left or top edge keeps its full size.
+  EXPECT_EQ(frm.LisWindows.SubItem(EntryOf("Minimised"), 1), "");
+  EXPECT_EQ(frm.LisWindows.SubItem(EntryOf("Left"), 1), "200 x 100 px");
+  EXPECT_EQ(frm.LisWindows.SubItem(EntryOf("Above"), 1), "100 x 200 px");
+}
+
+TEST_F(SnaporaTest, RebuildsKeepTheSelectionWhileCaptionAndHandleStay) {
+  const os::WindowHandle first = os::testing::AddWindow("Report", {0, 0, 200, 200});
+  const os::WindowHandle second = os::testing::AddWindow("Report", {0, 0, 300, 200});
+  TFrmSnapora& frm = OpenShown();
+  frm.BtnRefresh.Click();
+  ASSERT_EQ(Captions(), (Names{"Screen", "Desktop", kCaption, "Report", "Report"}));
+
+  // Two windows of one title: the handle tells them apart.
+  int index = -1;
+  for (int i = 0; i < frm.LisWindows.Count(); ++i)
+    if (frm.EntryTarget(i) == first) index = i;
+  ASSERT_GE(index, 0);
+  frm.LisWindows.SetSelected(index, true);
+  frm.BtnRefresh.Click();
+  ASSERT_EQ(frm.LisWindows.SelCount(), 1);
+  EXPECT_EQ(frm.EntryTarget(frm.LisWindows.FirstSelected()), first);
+
+  // F5 rebuilds too; another key does not.
+  os::testing::AddWindow("Newcomer", {0, 0, 50, 50});
+  frm.LisWindows.NativeKeyDown('A');
+  EXPECT_EQ(EntryOf("Newcomer"), -1);
+  frm.LisWindows.NativeKeyDown(ui::key::F5);
+  EXPECT_EQ(EntryOf("Newcomer"), 2);
+
+  // A retitled window loses the selection, and nothing is selected then.
+  os::testing::SetWindowTitle(first, "Report (changed)");
+  frm.BtnRefresh.Click();
+  EXPECT_EQ(frm.LisWindows.SelCount(), 0);
+
+  // The Desktop entry is found again by its caption.
+  SelectEntry("Desktop");
+  frm.BtnRefresh.Click();
+  EXPECT_EQ(frm.LisWindows.FirstSelected(), 1);
+  // A window closed between two rebuilds goes from the list.
+  os::testing::CloseWindow(second);
+  frm.BtnRefresh.Click();
+  for (int i = 0; i < frm.LisWindows.Count(); ++i) EXPECT_NE(frm.EntryTarget(i), second);
+}
+
+TEST_F(SnaporaTest, DoubleClickRaisesAWindowEntryAndNothingElse) {
+  const os::WindowHandle back = os::testing::AddWindow("Back", {0, 0, 200, 200});
+  os::testing::AddWindow("Front", {0, 0, 200, 200});
+  TFrmSnapora& frm = OpenShown();
+  frm.BtnRefresh.Click();
+  os::testing::ClearWindowCalls();
+
+  SelectEntry("Screen");
+  frm.LisWindows.NativeDblClick();
+  SelectEntry("Desktop");
+  frm.LisWindows.NativeDblClick();
+  EXPECT_TRUE(os::testing::WindowCalls().empty());
+
+  SelectEntry("Back");
+  frm.LisWindows.NativeDblClick();
+  const std::string h = std::to_string(back);
+  EXPECT_EQ(os::testing::WindowCalls(), (std::vector<std::string>{"BringToTop " + h, "ShowWindow " + h + " 9",
+                                                                  "ShowWindow " + h + " 5"}));
+  // The list was rebuilt: the raised window now stands first among the windows, still selected.
+  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", "Back", kCaption, "Front"}));
+  EXPECT_EQ(frm.EntryTarget(frm.LisWindows.FirstSelected()), back);
+}
+
+TEST_F(SnaporaTest, TheWalkSurvivesWindowsThatGoLongTitlesAndThousandsOfWindows) {
+  // A title of 4095 bytes is kept whole, a longer one is cut to 4095 (the system's buffer).
+  const std::string longTitle(4095, 'T');
+  os::testing::AddWindow(longTitle, {0, 0, 10, 10});
+  os::testing::AddWindow(std::string(6000, 'U'), {0, 0, 10, 10});
+  for (int i = 0; i < 3000; ++i) os::testing::AddWindow("W" + std::to_string(i), {0, 0, 20, 20});
+  TFrmSnapora& frm = OpenShown();
+  frm.BtnRefresh.Click();
+  EXPECT_EQ(frm.LisWindows.Count(), 2 + 1 + 3000 + 2);
+  EXPECT_EQ(EntryOf(std::string(4095, 'U')), frm.LisWindows.Count() - 2);
+  EXPECT_GE(EntryOf(longTitle), 0);
+
+  // A window that closes while the list is built ends the walk there, as the system's walk ends at a
+  // window that is gone; the entry made for it just before stays until the next rebuild.
+  int calls = 0;
+  os::testing::OnNextWindow([&](os::WindowHandle window) {
+    if (++calls == 7) os::testing::CloseWindow(window);
+  });
+  frm.BtnRefresh.Click();
+  os::testing::OnNextWindow({});
+  EXPECT_EQ(calls, 7);
+  const int listed = frm.LisWindows.Count();
+  ASSERT_GT(listed, 2);
+  EXPECT_LT(listed, 2 + 7 + 1);
+  EXPECT_FALSE(os::WindowExists(frm.EntryTarget(listed - 1)));
+  for (int i = 2; i < listed - 1; ++i) EXPECT_TRUE(os::WindowExists(frm.EntryTarget(i))) << i;
+}
+
+// The layout rules: buttons centred about the middle, the file field and the name column stretched.
+TEST_F(SnaporaTest, ResizeRulesAt96And120PixelsPerInch) {
+  TFrmSnapora& frm = OpenShown();
+  ASSERT_EQ(frm.ClientWidth(), 692);
+  EXPECT_EQ(frm.PnlBottom.Width(), 692);
+  EXPECT_EQ(frm.PnlListTop.Width(), 506);
+  EXPECT_EQ(frm.BtnCapture.Left(), 241);
+  EXPECT_EQ(frm.BtnOk.Left(), 349);
+  EXPECT_EQ(frm.BtnRefresh.Left(), 403);
+  EXPECT_EQ(frm.BtnBrowse.Left(), 660);
+  EXPECT_EQ(frm.EdtFile.Width(), 454);
+  EXPECT_EQ(frm.LisWindows.Columns().at(0).width, frm.LisWindows.ClientWidth() - (80 + 12));
+  EXPECT_EQ(frm.BtnStop.Left(), 9);
+
+  frm.SetClientSize(901, 500);
+  const int half = frm.PnlBottom.Width() / 2;
+  EXPECT_EQ(frm.BtnCapture.Left(), half - (3 + frm.BtnCapture.Width()));
+  EXPECT_EQ(frm.BtnOk.Left(), half + 3);
+  EXPECT_EQ(frm.EdtFile.Width(), frm.PnlBottom.Width() - (12 + frm.EdtFile.Left() + frm.BtnBrowse.Width()));
+
+  // At 120 pixels per inch the margins are s(3) = 3, s(6) = 7 and s(12) = 15.
+  windows.reset();
+  ui::testing::Reset();
+  ui::testing::SetScreenPixelsPerInch(120);
+  TFrmSnapora& scaled = OpenShown();
+  EXPECT_EQ(scaled.PixelsPerInch(), 120);
+  EXPECT_EQ(scaled.ScaleForDpi(6), 7);
+  const int w = scaled.PnlBottom.Width();
+  EXPECT_EQ(scaled.BtnCapture.Left(), w / 2 - (3 + scaled.BtnCapture.Width()));
+  EXPECT_EQ(scaled.BtnOk.Left(), w / 2 + 3);
+  EXPECT_EQ(scaled.BtnBrowse.Left(), w - (7 + scaled.BtnBrowse.Width()));
+  EXPECT_EQ(scaled.EdtFile.Width(), w - (15 + scaled.EdtFile.Left() + scaled.BtnBrowse.Width()));
+  EXPECT_EQ(scaled.BtnRefresh.Left(), scaled.PnlListTop.Width() - (3 + scaled.BtnRefresh.Width()));
+  EXPECT_EQ(scaled.LisWindows.Columns().at(0).width,
+            scaled.LisWindows.ClientWidth() - (scaled.LisWindows.Columns().at(1).width + 15));
+}
+
+TEST_F(SnaporaTest, OptionSwitchesShowTheirFieldsAndExcludeEachOther) {
+  TFrmSnapora& frm = OpenShown();
+  frm.ChbDefineRect.Click();
+  EXPECT_TRUE(frm.PnlRect.Visible());
+  frm.ChbDefineRect.Click();
+  EXPECT_FALSE(frm.PnlRect.Visible());
+
+  frm.ChbToFile.Click();
+  EXPECT_TRUE(frm.EdtFile.Visible() && frm.BtnBrowse.Visible() && frm.ChbAskName.Visible());
+
+  frm.ChbKeyboard.Click();
+  EXPECT_TRUE(frm.CbbFKey.Visible() && frm.ChbShift.Visible() && frm.ChbAlt.Visible() &&
+              frm.ChbCtrl.Visible());
+  frm.ChbAskName.Click();
+  // Ticking automatic capture unticks the hot key (hiding its fields) and the name question.
+  frm.ChbAutoCapture.Click();
+  EXPECT_TRUE(frm.ChbAutoCapture.Checked());
+  EXPECT_FALSE(frm.ChbKeyboard.Checked());
+  EXPECT_FALSE(frm.ChbAskName.Checked());
+  EXPECT_FALSE(frm.CbbFKey.Visible() || frm.ChbShift.Visible() || frm.ChbAlt.Visible() ||
+               frm.ChbCtrl.Visible());
+  // Ticking either of the others stops automatic capture and unticks it.
+  frm.ChbKeyboard.Click();
+  EXPECT_FALSE(frm.ChbAutoCapture.Checked());
+  frm.ChbAutoCapture.Click();
+  frm.ChbAskName.Click();
+  EXPECT_FALSE(frm.ChbAutoCapture.Checked());
+  // The hot key and the name question may be ticked together.
+  EXPECT_TRUE(frm.ChbAskName.Checked());
+  frm.ChbKeyboard.SetChecked(true);
+  EXPECT_TRUE(frm.ChbAskName.Checked() && frm.ChbKeyboard.Checked());
+  // None of this touched the file field.
+  frm.EdtFile.SetText("kept.bmp");
+  frm.ChbKeyboard.SetChecked(false);
+  frm.ChbKeyboard.SetChecked(true);
+  EXPECT_EQ(frm.EdtFile.Text(), "kept.bmp");
+
+  // Browse puts the chosen name into the file field; a cancelled dialog changes nothing.
+  ui::testing::AnswerSave(frm.SvdSave, "/tmp/shot.jpg", 2);
+  frm.BtnBrowse.Click();
+  EXPECT_EQ(frm.EdtFile.Text(), "/tmp/shot.jpg");
+  ui::testing::CancelNext(frm.SvdSave);
+  frm.BtnBrowse.Click();
+  EXPECT_EQ(frm.EdtFile.Text(), "/tmp/shot.jpg");
+
+  // OK closes the program.
+  frm.BtnOk.Click();
+  EXPECT_FALSE(frm.Showing());
+}
+
+}  // namespace
