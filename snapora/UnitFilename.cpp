@@ -1,6 +1,7 @@
 #include "snapora/UnitFilename.h"
 
 #include "platform/WindowSystem.h"
+#include "snapora/UnitFullscreen.h"
 #include "snapora/UnitSnapora.h"
 
 TFrmFileName::TFrmFileName(ui::Application& app)
@@ -50,17 +51,7 @@ void TFrmFileName::KeepApplicationOnTop(bool showIt) {
 }
 
 void TFrmFileName::FormShow() {
-  if (FrmSnapora != nullptr) {
-    const ui::Font& mainFont = FrmSnapora->GetFont();
-    if (GetFont().name != mainFont.name || GetFont().charset != mainFont.charset) {
-      ui::Font font = GetFont();
-      font.name = mainFont.name;
-      font.charset = mainFont.charset;
-      font.pitch = mainFont.pitch;
-      font.size = mainFont.size;
-      SetFont(font);
-    }
-  }
+  if (FrmSnapora != nullptr) TakeMainWindowFont(*this, FrmSnapora->GetFont());
   KeepApplicationOnTop(true);
   if (FrmSnapora == nullptr) return;
   SetCaption(FrmSnapora->Caption());

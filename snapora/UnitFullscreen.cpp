@@ -8,6 +8,17 @@
 #include "imaging/Jpeg.h"
 #include "snapora/UnitSnapora.h"
 
+void TakeMainWindowFont(ui::Form& form, const ui::Font& mainFont) {
+  const ui::Font& own = form.GetFont();
+  if (own.name == mainFont.name && own.charset == mainFont.charset) return;
+  ui::Font font = own;
+  font.name = mainFont.name;
+  font.pitch = mainFont.pitch;
+  font.charset = mainFont.charset;
+  font.size = mainFont.size;
+  form.SetFont(font);
+}
+
 void SavePictureByName(const TBitmap& picture, const std::string& fileName) {
   std::string extension = FileExtension(fileName);
   for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -44,15 +55,7 @@ TFrmFullscreen::TFrmFullscreen(ui::Application& app)
 void TFrmFullscreen::FormShow() {
   if (FrmSnapora == nullptr) return;
   SetCaption(FrmSnapora->Caption());
-  const ui::Font& mainFont = FrmSnapora->GetFont();
-  if (GetFont().name != mainFont.name || GetFont().charset != mainFont.charset) {
-    ui::Font font = GetFont();
-    font.name = mainFont.name;
-    font.pitch = mainFont.pitch;
-    font.charset = mainFont.charset;
-    font.size = mainFont.size;
-    SetFont(font);
-  }
+  TakeMainWindowFont(*this, FrmSnapora->GetFont());
   MenFile.SetCaption(FrmSnapora->LookupText("FrmFull.MenFile", "File"));
   MenSaveAs.SetCaption(FrmSnapora->LookupText("FrmFull.MenSaveAs", "Save as..."));
   m_aMenScCtrl = FrmSnapora->LookupText("FrmFull.m_aMenScCtrl", "Ctrl");

@@ -32,5 +32,9 @@ class TFrmFullscreen : public ui::Form {
   void ImgFullscreenDblClick();
 };
 
+// The main window's font for another window of the program, when the two differ in name or character
+// set: name, pitch, character set and size.
+void TakeMainWindowFont(ui::Form& form, const ui::Font& mainFont);
+
 // Writes the picture under the name: BMP when its upper-cased extension is ".BMP", JPEG otherwise.
 void SavePictureByName(const TBitmap& picture, const std::string& fileName);

@@ -60,3 +60,32 @@ count_colour() {  # picture, x, y, width, height, colour
   convert "$1" -crop "$4x$5+$2+$3" +repage -alpha off -fill black +opaque "#$6" -fill white -opaque "#$6" \
     -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
 }
+
+# Runs the named scenarios (functions scenario_NAME) one after the other, each followed by the stop
+# function (which ends the program it may have left running), prints a line for each and exits with
+# 0 when all passed, 1 when one failed, 2 for an unknown scenario.
+run_scenarios() {  # stop function, scenario...
+  local stop=$1 scenario start_time status=0
+  shift
+  local summary=()
+  for scenario in "$@"; do
+    if ! declare -F "scenario_$scenario" >/dev/null; then
+      echo "unknown scenario $scenario" >&2
+      exit 2
+    fi
+    echo "== $scenario"
+    failures=0
+    start_time=$SECONDS
+    "scenario_$scenario"
+    "$stop"
+    if [ $failures -eq 0 ]; then
+      summary+=("$scenario: passed ($((SECONDS - start_time)) s)")
+    else
+      summary+=("$scenario: FAILED, $failures checks ($((SECONDS - start_time)) s)")
+      status=1
+    fi
+  done
+  echo
+  printf '%s\n' "${summary[@]}"
+  exit $status
+}

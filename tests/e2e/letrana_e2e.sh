@@ -844,25 +844,4 @@ scenario_defaultstart() {
 
 # ---- Run -----------------------------------------------------------------------------------------------
 
-status=0
-summary=()
-for scenario in "${scenarios[@]}"; do
-  if ! declare -F "scenario_$scenario" >/dev/null; then
-    echo "unknown scenario $scenario" >&2
-    exit 2
-  fi
-  echo "== $scenario"
-  failures=0
-  start_time=$SECONDS
-  "scenario_$scenario"
-  stop_letrana
-  if [ $failures -eq 0 ]; then
-    summary+=("$scenario: passed ($((SECONDS - start_time)) s)")
-  else
-    summary+=("$scenario: FAILED, $failures checks ($((SECONDS - start_time)) s)")
-    status=1
-  fi
-done
-echo
-printf '%s\n' "${summary[@]}"
-exit $status
+run_scenarios stop_letrana "${scenarios[@]}"
