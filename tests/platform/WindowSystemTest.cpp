@@ -173,6 +173,18 @@ TEST_F(WindowSystemTest, TheWalkFindsTheWindowsFrontToBackWithTheirTitles) {
   TestWindow untitled("", {160, 160, 460, 360});
   TestWindow third("Third window", {180, 180, 480, 380});
   ASSERT_TRUE(first.Made() && second.Made() && hidden.Made() && untitled.Made() && third.Made());
+#ifdef _WIN32
+  // Under Wine a window shown may still be activated (and so raised) a moment later, when the X
+  // server's focus event arrives: once that has settled, the windows are stacked in a known order.
+  for (int i = 0; i < 20; ++i) {
+    Pump();
+    Sleep(10);
+  }
+  for (const TestWindow* window : {&first, &second, &hidden, &untitled, &third}) {
+    SetWindowPos(window->Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  Pump();
+#endif
 
   const auto walk = Walk();
   const long p1 = Place(walk, first.Handle()), p2 = Place(walk, second.Handle()),
@@ -180,7 +192,7 @@ TEST_F(WindowSystemTest, TheWalkFindsTheWindowsFrontToBackWithTheirTitles) {
   ASSERT_GE(p1, 0);
   ASSERT_GE(p2, 0);
   ASSERT_GE(p3, 0);
-  EXPECT_LT(p3, pu) << "each window shown comes to the front";
+  EXPECT_LT(p3, pu) << "the walk goes from the front to the back";
   EXPECT_LT(pu, p2);
   EXPECT_LT(p2, p1);
   EXPECT_GE(Place(walk, hidden.Handle()), 0) << "a hidden window stands in the z-order too";
