@@ -10,6 +10,7 @@
 
 #include "platform/Ui.h"
 #include "platform/win32/UiWin32.h"
+#include "tests/win32/MenuKeys.h"
 
 namespace {
 
@@ -93,17 +94,6 @@ std::string ToolText(HWND tooltip, const Control& control) {
 
 FormProps MainProps() {
   return {.caption = "Capture", .bounds = {352, 156, 708, 426}, .minWidth = 600, .minHeight = 425};
-}
-
-HWND menuKeysTarget = nullptr;
-
-// Chooses the first item of the menu that is open.
-void CALLBACK PressMenuKeys(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  for (const WPARAM key : {VK_DOWN, VK_RETURN}) {
-    PostMessageA(menuKeysTarget, WM_KEYDOWN, key, 0);
-    PostMessageA(menuKeysTarget, WM_KEYUP, key, 0xC0000000);
-  }
 }
 
 TEST(Win32ReportControls, ControlsCreatedHiddenNeverShowUntilAskedAndPanelsKeepTheirBorder) {
@@ -241,8 +231,7 @@ TEST(Win32ReportControls, ImageCentresItsPictureShowsItsHintAndReportsTheUser) {
   EXPECT_EQ(events, (std::vector<std::string>{"click", "double click"}));
 
   // A right-click opens the image's pop-up menu; the keys choose its item.
-  menuKeysTarget = H(form);
-  const UINT_PTR keys = SetTimer(nullptr, 0, 50, &PressMenuKeys);
+  const UINT_PTR keys = menu_keys::Start(H(form), {VK_DOWN, VK_RETURN});
   POINT corner{0, 0};
   ClientToScreen(H(preview), &corner);
   SendMessageA(H(preview), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(H(preview)),

@@ -17,6 +17,7 @@
 #include "platform/Ui.h"
 #include "platform/win32/UiWin32.h"
 #include "tests/support/TestSupport.h"
+#include "tests/win32/MenuKeys.h"
 
 namespace {
 
@@ -240,17 +241,6 @@ class DialogAnswerer {
 BOOL CALLBACK FindTooltip(HWND hwnd, LPARAM found) {
   if (ClassOf(hwnd) == TOOLTIPS_CLASSA) *reinterpret_cast<HWND*>(found) = hwnd;
   return TRUE;
-}
-
-HWND menuKeysTarget = nullptr;
-
-// Presses Down, Down, Return for the menu that is open.
-void CALLBACK PressMenuKeys(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  for (const WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) {
-    PostMessageA(menuKeysTarget, WM_KEYDOWN, key, 0);
-    PostMessageA(menuKeysTarget, WM_KEYUP, key, 0xC0000000);
-  }
 }
 
 int CALLBACK FaceFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
@@ -757,8 +747,7 @@ TEST(Win32Ui, PopupMenuOfAListViewRunsTheChosenItem) {
   EXPECT_EQ(MenuTexts(MenuHandleOf(popup)), (std::vector<std::string>{"Copy character", "Copy image"}));
 
   // While the menu is open, the keys choose its second item.
-  menuKeysTarget = H(form);
-  const UINT_PTR keys = SetTimer(nullptr, 0, 50, &PressMenuKeys);
+  const UINT_PTR keys = menu_keys::Start(H(form), {VK_DOWN, VK_DOWN, VK_RETURN});
   SendMessageA(H(list), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(H(list)), MAKELPARAM(300, 300));
   KillTimer(nullptr, keys);
   EXPECT_EQ(characterCopies, 0);
