@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchTiming.h"
 #include "imaging/Bmp.h"
 #include "imaging/Jpeg.h"
 #include "platform/Clipboard.h"
@@ -30,29 +31,8 @@
 #include "platform/WindowSystemTesting.h"
 #endif
 
-namespace {
-
-struct Times {
-  double median = 0, fastest = 0, slowest = 0;
-};
-
-template <typename F>
-Times Measure(int runs, F operation) {
-  operation();
-  std::vector<double> times;
-  for (int run = 0; run < runs; ++run) {
-    const auto start = std::chrono::steady_clock::now();
-    operation();
-    times.push_back(
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  const std::size_t middle = times.size() / 2;
-  return {times.size() % 2 == 1 ? times[middle] : (times[middle - 1] + times[middle]) / 2, times.front(),
-          times.back()};
-}
-
-}  // namespace
+using bench_timing::Measure;
+using bench_timing::Times;
 
 int main(int argc, char** argv) {
   if (argc < 2) {

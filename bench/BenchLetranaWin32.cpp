@@ -23,6 +23,7 @@
 #include <system_error>
 #include <vector>
 
+#include "bench/BenchTiming.h"
 #include "imaging/Gifimage.h"
 #include "imaging/Graphics.h"
 #include "letrana/UnitLetrana.h"
@@ -32,25 +33,8 @@ namespace {
 
 constexpr int kCodes = 256;
 
-struct Times {
-  double median = 0, fastest = 0, slowest = 0;
-};
-
-// One untimed run, then `runs` timed ones.
-Times Measure(int runs, const std::function<void()>& operation) {
-  operation();
-  std::vector<double> times;
-  for (int run = 0; run < runs; ++run) {
-    const auto start = std::chrono::steady_clock::now();
-    operation();
-    times.push_back(
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  const std::size_t middle = times.size() / 2;
-  const double median = times.size() % 2 == 1 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
-  return {median, times.front(), times.back()};
-}
+using bench_timing::Measure;
+using bench_timing::Times;
 
 void Report(const std::string& name, const Times& times) {
   std::printf("%-48s median %9.1f ms   fastest %9.1f ms   slowest %9.1f ms\n", name.c_str(), times.median,

@@ -710,14 +710,8 @@ TLetranaWindows::TLetranaWindows(ui::Application& app) : FrmLetrana(app), FrmInf
 }
 
 int RunLetrana(ui::Application& app) {
-  try {
-    app.SetTitle("Letrana");
+  return ui::RunProgram(app, "Letrana", [&] {
     TLetranaWindows windows(app);
     app.Run();
-  } catch (const std::exception& error) {
-    app.HandleException(error);
-  } catch (...) {
-    app.HandleException(std::runtime_error("Unexpected error"));
-  }
-  return 0;
+  });
 }

@@ -884,4 +884,16 @@ TBitmap ProgramIconPicture(int width, int height, TColor background) {
   return native::ProgramIconPicture(width, height, background);
 }
 
+int RunProgram(Application& app, const std::string& title, const std::function<void()>& body) {
+  try {
+    app.SetTitle(title);
+    body();
+  } catch (const std::exception& error) {
+    app.HandleException(error);
+  } catch (...) {
+    app.HandleException(std::runtime_error("Unexpected error"));
+  }
+  return 0;
+}
+
 }  // namespace ui

@@ -812,6 +812,11 @@ class Application {
   bool terminated_ = false;
 };
 
+// A program's whole run: sets the application's title, then runs body (which creates the windows and
+// runs the message loop). An error that escapes is shown in the error box; the result, the exit code,
+// is 0.
+int RunProgram(Application& app, const std::string& title, const std::function<void()>& body);
+
 // The size of the primary screen in pixels.
 int ScreenWidth();
 int ScreenHeight();

@@ -560,9 +560,7 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   }
 
   picture.CopyToClipboard();
-  TBitmap preview;
-  picture.CopyTo(preview);
-  ImgCapture.SetPicture(preview);
+  ImgCapture.SetPicture(picture.Image());
   TBitmap thumbnail;
   picture.DrawThumbnail(thumbnail);
   ImgThumbNail.SetPicture(thumbnail);
@@ -791,14 +789,8 @@ TSnaporaWindows::TSnaporaWindows(ui::Application& app)
 }
 
 int RunSnapora(ui::Application& app) {
-  try {
-    app.SetTitle("Snapora");
+  return ui::RunProgram(app, "Snapora", [&] {
     TSnaporaWindows windows(app);
     app.Run();
-  } catch (const std::exception& error) {
-    app.HandleException(error);
-  } catch (...) {
-    app.HandleException(std::runtime_error("Unexpected error"));
-  }
-  return 0;
+  });
 }

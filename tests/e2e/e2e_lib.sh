@@ -89,3 +89,40 @@ run_scenarios() {  # stop function, scenario...
   printf '%s\n' "${summary[@]}"
   exit $status
 }
+
+# What every scenario needs before it starts, else the script ends: a reachable X display (without
+# one: a failure when E2E_REQUIRE_DISPLAY=1, otherwise a skip with exit code 77), the tools named, and
+# Wine's loader for the program's architecture with a prefix (WINEPREFIX, else PREFIX).
+e2e_prepare() {  # program exe, prefix, tool...
+  local exe=$1 prefix=$2 tool arch why
+  shift 2
+  if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+    if [ "${E2E_REQUIRE_DISPLAY:-0}" = 1 ]; then
+      echo "FAIL: no X display (DISPLAY='${DISPLAY:-}'), although one is required"
+      exit 1
+    fi
+    echo "SKIP: no X display (DISPLAY='${DISPLAY:-}' is unset or not reachable); scripts/test.sh starts an Xvfb display"
+    exit 77
+  fi
+  for tool in wineserver xdotool "$@"; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "FAIL: $tool is missing (scripts/setup.sh installs it)"
+      exit 1
+    fi
+  done
+  # A build this host cannot run fails here, at once.
+  if ! arch=$(pe_arch "$exe"); then
+    echo "FAIL: $exe is not a Windows program for i686 or x86_64"
+    exit 1
+  fi
+  if ! why=$(wine_select "$arch" 2>&1); then
+    echo "FAIL: $why"
+    exit 1
+  fi
+  wine_select "$arch"
+  export WINEPREFIX=${WINEPREFIX:-$prefix}
+  if ! wine_prefix_ensure; then
+    echo "FAIL: no Wine prefix in $WINEPREFIX"
+    exit 1
+  fi
+}

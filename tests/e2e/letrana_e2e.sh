@@ -15,7 +15,6 @@
 # <build>/e2e-artefacts.
 set -uo pipefail
 
-readonly SKIP=77
 if [ $# -lt 2 ]; then
   echo "usage: $0 LETRANA_EXE WINPROBE_EXE [SCENARIO...]" >&2
   exit 2
@@ -31,40 +30,11 @@ dist="$repo/letrana/dist"
 build_dir=$(cd "$(dirname "$letrana_exe")/.." && pwd)
 artefacts="$build_dir/e2e-artefacts"
 
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  if [ "${E2E_REQUIRE_DISPLAY:-0}" = 1 ]; then
-    echo "FAIL: no X display (DISPLAY='${DISPLAY:-}'), although one is required"
-    exit 1
-  fi
-  echo "SKIP: no X display (DISPLAY='${DISPLAY:-}' is unset or not reachable); scripts/test.sh starts an Xvfb display"
-  exit $SKIP
-fi
-for tool in wineserver xdotool import convert; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "FAIL: $tool is missing (scripts/setup.sh installs it)"
-    exit 1
-  fi
-done
-
-# The loader for the program's architecture; a build this host cannot run fails here, at once.
 # shellcheck source=../../scripts/lib/wine-host.sh
 source "$repo/scripts/lib/wine-host.sh"
 # shellcheck source=e2e_lib.sh
 source "$repo/tests/e2e/e2e_lib.sh"
-if ! arch=$(pe_arch "$letrana_exe"); then
-  echo "FAIL: $letrana_exe is not a Windows program for i686 or x86_64"
-  exit 1
-fi
-if ! why=$(wine_select "$arch" 2>&1); then
-  echo "FAIL: $why"
-  exit 1
-fi
-wine_select "$arch"
-export WINEPREFIX=${WINEPREFIX:-$build_dir/wineprefix}
-if ! wine_prefix_ensure; then
-  echo "FAIL: no Wine prefix in $WINEPREFIX"
-  exit 1
-fi
+e2e_prepare "$letrana_exe" "$build_dir/wineprefix" import convert
 mkdir -p "$artefacts"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/letrana-e2e.XXXXXX")

@@ -26,16 +26,8 @@ export STUB_DIR=$work PATH="$work/bin:$PATH" APT_RETRY_DELAY=0 SUDO=""
 printf 'ID=debian\nVERSION_CODENAME=bookworm\n' >"$work/os-release"
 export OS_RELEASE_FILE=$work/os-release
 
-passed=0
-failed=0
-check() {  # what, actual, expected
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $1: got '$2', expected '$3'"
-    failed=$((failed + 1))
-  fi
-}
+# shellcheck source=check.sh
+source "$here/tests/setup/check.sh"
 # Runs one case in a subshell with fresh stub lists: update codes, install codes, then the commands.
 run_case() {  # update-codes, install-codes, commands
   : >"$work/calls.txt"
@@ -96,5 +88,4 @@ check "other release: suite" "$(grep -c -- '-t trixie g++$' "$work/calls.txt")" 
 check "other release: one line" "$(sed -n 's/^report=//p' <<<"$out")" \
   "package lists only partly refreshed after 3 tries (mirror mid-sync?), went on with those at hand; installed 1 package from the release suite trixie after the first install failed"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done

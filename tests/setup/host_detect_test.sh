@@ -7,16 +7,8 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-passed=0
-failed=0
-check() {  # what, actual, expected
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $1: got '$2', expected '$3'"
-    failed=$((failed + 1))
-  fi
-}
+# shellcheck source=check.sh
+source "$here/tests/setup/check.sh"
 # What host_detect decides with PROBE as the 32-bit loader: "HOST_I686|HOST_I686_WHY|preset".
 decide() {  # probe
   (
@@ -78,5 +70,4 @@ check "amd64 machine" "$(pe '\144\206')" x86_64
 check "arm64 machine" "$(pe '\144\252')" none
 check "not a PE file" "$(source "$here/scripts/lib/wine-host.sh" && pe_arch /dev/null || echo none)" none
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done
