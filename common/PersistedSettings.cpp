@@ -9,28 +9,6 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// A whole field as a decimal integer: optional blanks, an optional sign, at least one digit, optional
-// blanks. Nothing for anything else, and for numbers beyond the 32-bit range.
-std::optional<int> ReadField(std::string_view field) {
-  while (!field.empty() && IsBlank(field.front())) field.remove_prefix(1);
-  while (!field.empty() && IsBlank(field.back())) field.remove_suffix(1);
-  bool negative = false;
-  if (!field.empty() && (field.front() == '+' || field.front() == '-')) {
-    negative = field.front() == '-';
-    field.remove_prefix(1);
-  }
-  if (field.empty()) return std::nullopt;
-  long long value = 0;
-  for (const char c : field) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-    if (value > 2147483648LL) return std::nullopt;
-  }
-  if (negative) value = -value;
-  if (value > 2147483647LL) return std::nullopt;
-  return static_cast<int>(value);
-}
-
 int PositionOr(std::optional<int> value, int fallback) {
   return value && *value >= -kMaxWindowCoordinate && *value <= kMaxWindowCoordinate ? *value : fallback;
 }
@@ -51,6 +29,26 @@ ui::FontPitch PitchFromSetting(std::int32_t value) {
 }
 
 }  // namespace
+
+std::optional<int> ReadDecimalInt(std::string_view field) {
+  while (!field.empty() && IsBlank(field.front())) field.remove_prefix(1);
+  while (!field.empty() && IsBlank(field.back())) field.remove_suffix(1);
+  bool negative = false;
+  if (!field.empty() && (field.front() == '+' || field.front() == '-')) {
+    negative = field.front() == '-';
+    field.remove_prefix(1);
+  }
+  if (field.empty()) return std::nullopt;
+  long long value = 0;
+  for (const char c : field) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > 2147483648LL) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > 2147483647LL) return std::nullopt;
+  return static_cast<int>(value);
+}
 
 void SetColorSetting(class_init& settings, const std::string& key, TColor color) {
   settings.SetInt(key, ColorToSetting(color));
@@ -76,7 +74,7 @@ TWindowPos ParseWindowPos(const std::string& value, const ui::Rect& defaults) {
   std::string_view rest = value;
   for (auto& field : fields) {
     const std::size_t end = rest.find(';');
-    field = ReadField(rest.substr(0, end));
+    field = ReadDecimalInt(rest.substr(0, end));
     if (end == std::string_view::npos) break;
     rest.remove_prefix(end + 1);
   }

@@ -13,7 +13,9 @@
 // Nothing here reports an error: unreadable values fall back to their defaults.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/class_init.h"
 #include "imaging/Graphics.h"
@@ -30,6 +32,10 @@ constexpr TColor ColorFromSetting(std::int32_t value) { return static_cast<TColo
 
 void SetColorSetting(class_init& settings, const std::string& key, TColor color);
 TColor GetColorSetting(class_init& settings, const std::string& key, TColor defaultColor);
+
+// A whole text as a decimal integer: optional blanks, an optional sign, at least one digit, optional
+// blanks. Nothing for anything else, and for numbers beyond the 32-bit range.
+std::optional<int> ReadDecimalInt(std::string_view text);
 
 // ---- Window placement -------------------------------------------------------------------------------
 // WindowPos holds "MAX" for a maximised window, else "left;top;width;height" in pixels.

@@ -99,25 +99,7 @@ TBitmap PlaceholderPicture() {
 
 // ---- Helpers ------------------------------------------------------------------------------------------
 
-int TextToIntDef(const std::string& text, int fallback) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  const std::size_t digits = i;
-  long long value = 0;
-  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-    value = value * 10 + (text[i] - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) return fallback;
-    ++i;
-  }
-  if (i == digits) return fallback;
-  while (i < text.size() && text[i] == ' ') ++i;
-  if (i != text.size()) return fallback;
-  if (negative) value = -value;
-  if (value < INT_MIN || value > INT_MAX) return fallback;
-  return static_cast<int>(value);
-}
+int TextToIntDef(const std::string& text, int fallback) { return ReadDecimalInt(text).value_or(fallback); }
 
 TThumbnailPlace ThumbnailPlace(int imageWidth, int imageHeight) {
   constexpr int W = class_picture::ThumbnailWidth, H = class_picture::ThumbnailHeight;
