@@ -79,6 +79,15 @@ void Pump() {
   }
 }
 
+// Under Wine a window shown may still be activated, and so raised, a moment later, when the X
+// server's focus event arrives: this lets such late events in before a test looks at the order.
+void Settle() {
+  for (int i = 0; i < 20; ++i) {
+    Pump();
+    Sleep(10);
+  }
+}
+
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 
 // A top-level window of another program, as far as the window system is concerned: made by the test,
@@ -114,6 +123,7 @@ class TestWindow {
 #else
 
 void Pump() {}
+void Settle() {}
 
 class TestWindow {
  public:
@@ -173,13 +183,9 @@ TEST_F(WindowSystemTest, TheWalkFindsTheWindowsFrontToBackWithTheirTitles) {
   TestWindow untitled("", {160, 160, 460, 360});
   TestWindow third("Third window", {180, 180, 480, 380});
   ASSERT_TRUE(first.Made() && second.Made() && hidden.Made() && untitled.Made() && third.Made());
+  Settle();
 #ifdef _WIN32
-  // Under Wine a window shown may still be activated (and so raised) a moment later, when the X
-  // server's focus event arrives: once that has settled, the windows are stacked in a known order.
-  for (int i = 0; i < 20; ++i) {
-    Pump();
-    Sleep(10);
-  }
+  // Once late activations have settled, the windows are stacked in a known order.
   for (const TestWindow* window : {&first, &second, &hidden, &untitled, &third}) {
     SetWindowPos(window->Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
@@ -238,6 +244,9 @@ TEST_F(WindowSystemTest, RaisingAndLoweringMoveTheWindowInTheWalk) {
   TestWindow a("Window A", {100, 100, 300, 300});
   TestWindow b("Window B", {110, 110, 310, 310});
   TestWindow c("Window C", {120, 120, 320, 320});
+  Settle();
+  os::BringToTop(c.Handle());
+  Pump();
   ASSERT_TRUE(Before(c.Handle(), a.Handle()));
 
   os::BringToTop(a.Handle());
@@ -376,8 +385,16 @@ TEST_F(WindowSystemTest, TheProgramsFormsAreWindowsOfTheSystem) {
 
   TestWindow other("Other program", {60, 70, 360, 270});
   EXPECT_TRUE(Before(other.Handle(), handle));
+  // The other window's own activation may still arrive late: let it settle first.
+  Settle();
   os::ActivateWindow(handle);
   app.ProcessMessages();
+#ifdef _WIN32
+  for (int i = 0; i < 200 && os::ActiveWindow() != handle; ++i) {
+    Sleep(10);
+    app.ProcessMessages();
+  }
+#endif
   EXPECT_EQ(os::ActiveWindow(), handle);
 
   form->Hide();
