@@ -92,6 +92,7 @@ if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
   cleanup() {
     local dir prefix
     wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
     for dir in "${tmp_dirs[@]}"; do
       unlock_immutable "$dir"
       # Temporary folders of the end-to-end tests, with Wine prefixes of their own.

@@ -96,7 +96,10 @@ host_windows_preset() {
 # (Xvfb has no window manager: unmanaged windows spare Wine its wait for one at every hide) and the
 # fonts below.
 wine_prefix_make() {
+  # A server still ending for an earlier prefix at this path would serve the new one (its socket is
+  # named after the folder's inode, which a new folder may get again): wait until it is gone.
   wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   "$WINE" wineboot -i >/dev/null 2>&1
