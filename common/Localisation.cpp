@@ -28,6 +28,16 @@ std::optional<TListedLanguage> FindInLanguageList(const std::string& programDire
   return found;
 }
 
+void LoadLanguageFile(class_init& document, std::string& filePath, const std::string& path) {
+  if (path.empty() || !os::FileExists(path)) {
+    document.Clear();
+    filePath.clear();
+  } else {
+    document.Load(path);
+    filePath = path;
+  }
+}
+
 std::string LanguageNameWithoutAmpersand(std::string name) {
   if (!name.empty() && name.front() == '&') name.erase(0, 1);
   return name;
@@ -36,13 +46,7 @@ std::string LanguageNameWithoutAmpersand(std::string name) {
 void TLanguage::Apply(const std::string& path, const std::string& name, const std::string& section) {
   Name = LanguageNameWithoutAmpersand(name);
   Section = section;
-  if (path.empty() || !os::FileExists(path)) {
-    Document.Clear();
-    FilePath.clear();
-  } else {
-    Document.Load(path);
-    FilePath = path;
-  }
+  LoadLanguageFile(Document, FilePath, path);
 }
 
 std::string TLanguage::LookupText(const std::string& key, const std::string& builtIn) {

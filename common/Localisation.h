@@ -46,6 +46,11 @@ std::string LanguageNameWithoutAmpersand(std::string name);
 
 // ---- The language in force --------------------------------------------------------------------------
 
+// Makes the file at path the language file in force in the document: a path that is empty or names no
+// existing file clears the document and the file path; otherwise the file is loaded and becomes the
+// file path (a load that fails, for example of an empty file, leaves the texts of the previous file).
+void LoadLanguageFile(class_init& document, std::string& filePath, const std::string& path);
+
 // What a main window holds of its language for the whole run.
 class TLanguage {
  public:

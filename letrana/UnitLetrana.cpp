@@ -398,14 +398,7 @@ void TFrmLetrana::ApplyLanguage(std::string path, std::string name) {
   LanguageName = LanguageNameWithoutAmpersand(std::move(name));
   CurrentLanguageSection = kLetranaMainSection;
   if (LanguageDocument == nullptr) LanguageDocument = std::make_unique<class_init>(0);
-  if (path.empty() || !os::FileExists(path)) {
-    LanguageDocument->Clear();
-    LanguageFile.clear();
-  } else {
-    // A file that does not load (an empty one) leaves the texts of the previous one.
-    LanguageDocument->Load(path);
-    LanguageFile = path;
-  }
+  LoadLanguageFile(*LanguageDocument, LanguageFile, path);
   for (const TLanguageText& text : kLetranaMainTexts) {
     for (const char* target : text.Targets) {
       if (target != nullptr) SetLanguageTarget(target, LookupText(text.Name, text.BuiltIn));
