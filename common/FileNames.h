@@ -10,3 +10,10 @@ std::string FileExtension(const std::string& fileName);
 
 // The file name without its extension (the whole name when it has none).
 std::string WithoutExtension(const std::string& fileName);
+
+// The file name with its extension replaced by the new one (dot included), or the new one appended when
+// it has none.
+std::string ChangeFileExtension(const std::string& fileName, const std::string& extension);
+
+// The last element of a path: the part after the last path delimiter (the whole text when it has none).
+std::string FileNamePart(const std::string& path);

@@ -28,3 +28,18 @@ TEST(FileNames, TheExtensionIsThePartFromTheLastDotOfTheLastElement) {
   EXPECT_EQ(WithoutExtension("D:\\Shots\\win.bmp"), "D:\\Shots\\win");
 #endif
 }
+
+TEST(FileNames, ChangingTheExtensionAndTakingTheLastElement) {
+  const std::string d(1, os::PathDelimiter());
+  EXPECT_EQ(ChangeFileExtension("shot.bmp", ".jpg"), "shot.jpg");
+  EXPECT_EQ(ChangeFileExtension("", ".jpg"), ".jpg");
+  EXPECT_EQ(ChangeFileExtension("dir.d" + d + "shot", ".bmp"), "dir.d" + d + "shot.bmp");
+  EXPECT_EQ(ChangeFileExtension("a.tar.gz", ".jpg"), "a.tar.jpg");
+  EXPECT_EQ(FileNamePart("dir" + d + "sub" + d + "shot.bmp"), "shot.bmp");
+  EXPECT_EQ(FileNamePart("dir" + d), "");
+  EXPECT_EQ(FileNamePart("shot.bmp"), "shot.bmp");
+#ifdef _WIN32
+  EXPECT_EQ(FileNamePart("C:shot.jpg"), "shot.jpg");
+  EXPECT_EQ(FileNamePart("C:\\a/b.jpg"), "b.jpg");
+#endif
+}
