@@ -6,6 +6,9 @@
 #                 SaveBitmapAsGif vs ImageMagick convert -colors 256 (whole command)       <= 0.1
 #   GIF photo     SaveBitmapAsGif vs Pillow quantize(256, FASTOCTREE) + save               <= 2
 #   BMP           SaveBitmapAsBmp (32 bits) vs one write() of the same byte count          <= 1.5
+#                 SaveBitmapAsBmp (32 bits) vs the same write() made whole-or-nothing       <= 1.1
+#                 (temporary file, write(), close, rename onto the target: what the writers
+#                 do, so that a failed write never leaves a half file under the target's name)
 #   256 glyphs    256 GIF files vs Pillow writing them in one process                      <  1
 # The pictures come from bench_imaging --dump. All files are written to a tmpfs folder (/dev/shm when
 # there is one) so that the disk does not enter the times, and every timed file is a new one: each
@@ -59,9 +62,11 @@ PY
     echo "$round jpeg_direct_$picture $("$work/tools/jpeg_direct" "$work/pictures/$picture.ppm" \
       "$work/out/direct.jpg" "$reps")" >>"$results"
   done
-  read -r write_wall write_cpu whole_wall whole_cpu < <("$work/tools/write_once" "$bmp_bytes" "$work/out/write.bin" "$reps")
+  read -r write_wall write_cpu whole_wall whole_cpu atomic_wall atomic_cpu < <(
+    "$work/tools/write_once" "$bmp_bytes" "$work/out/write.bin" "$reps")
   echo "$round write_once $write_wall $write_cpu" >>"$results"
   echo "$round open_write_close $whole_wall $whole_cpu" >>"$results"
+  echo "$round whole_or_nothing $atomic_wall $atomic_cpu" >>"$results"
   /usr/bin/python3 "$here/bench/peers/pillow_peers.py" "$work/pictures" "$work/out/pillow" "$reps" |
     sed "s/^/$round /" >>"$results"
   if command -v convert >/dev/null; then
@@ -105,6 +110,7 @@ rows = [
     ("GIF photo", "Gif/photo", "Pillow FASTOCTREE + GIF", "pillow_gif_photo", "<=", 2.0),
     ("BMP 32 screenshot", "Bmp32/screenshot", "one write()", "write_once", "<=", 1.5),
     ("BMP 32 screenshot", "Bmp32/screenshot", "open + write() + close", "open_write_close", "", None),
+    ("BMP 32 screenshot", "Bmp32/screenshot", "temp + write + rename", "whole_or_nothing", "<=", 1.1),
     ("256 glyph GIFs", "Gif256Glyphs", "Pillow, 256 files", "pillow_gif_256_glyphs", "<", 1.0),
 ]
 print("medians over the rounds, milliseconds; ratio = ours / peer")
@@ -124,5 +130,10 @@ for case, our_key, peer, peer_key, relation, goal in rows:
         missed += not met[1]
     print("%-18s %-24s %9.2f %9.2f %7.3f %9.2f %9.2f %7.3f  %s" % (case, peer, ours[0], theirs[0], ratios[0],
                                                                    ours[1], theirs[1], ratios[1], verdict))
+safe, plain = medians.get("whole_or_nothing"), medians.get("open_write_close")
+if safe and plain:
+    print("\nwhat the whole-or-nothing write costs: %.2f ms against %.2f ms in place (%.3f x), processor "
+          "time %.2f ms against %.2f ms (%.3f x)" % (safe[0], plain[0], safe[0] / plain[0], safe[1], plain[1],
+                                                   safe[1] / plain[1]))
 print("\n%d target(s) missed by processor time" % missed if missed else "\nall targets met by processor time")
 PY

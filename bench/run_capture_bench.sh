@@ -60,13 +60,13 @@ for size in 1280x1024 1920x1080; do
   echo
   echo "== $size"
   echo "native headless:"
-  "$here/build/bench/bench/bench_capture" "$out" "$runs" "$width" "$height" | tail -8
+  "$here/build/bench/bench/bench_capture" "$out" "$runs" "$width" "$height" | tail -n +2
   for arch in "${arches[@]}"; do
     wine_select "$arch"
     export WINEPREFIX="$out/prefix-$arch"
     [ -f "$WINEPREFIX/system.reg" ] || wine_prefix_make
     echo "Wine $arch:"
-    "$WINE" "$here/build/bench-capture-$arch/bench/bench_capture.exe" "Z:${out//\//\\}" "$runs" | tail -8
+    "$WINE" "$here/build/bench-capture-$arch/bench/bench_capture.exe" "Z:${out//\//\\}" "$runs" | tail -n +2
     wineserver -k >/dev/null 2>&1 || true
   done
   echo "peers (median of $runs):"

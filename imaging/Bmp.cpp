@@ -60,6 +60,31 @@ void PackRow16(const TBitmap::Pixel32* source, int width, unsigned char* target,
   std::memset(target + 2 * width, 0, stride - 2 * static_cast<std::uint32_t>(width));
 }
 
+// Pictures up to this many bytes of pixel data are packed into a buffer that is kept for the next
+// file; larger ones into a buffer of their own, so that one huge picture does not hold its memory for
+// the rest of the run.
+constexpr std::size_t kKeptBufferMax = std::size_t{64} << 20;
+
+// A buffer of at least size bytes for the packed rows of one file: the thread's kept buffer, valid
+// until the next call on the same thread, or for a larger picture oneOff, which the caller owns. Kept
+// because fresh memory of a picture's size costs a page fault for every page on first touch: under
+// Wine about 3 ms for a 1920 x 1080 picture at 24 bits, a third of the time to write it.
+unsigned char* PackingBuffer(std::size_t size, std::unique_ptr<unsigned char[]>& oneOff) {
+  if (size > kKeptBufferMax) {
+    oneOff = std::make_unique_for_overwrite<unsigned char[]>(size);
+    return oneOff.get();
+  }
+  thread_local std::unique_ptr<unsigned char[]> kept;
+  thread_local std::size_t keptSize = 0;
+  if (keptSize < size) {
+    kept.reset();
+    keptSize = 0;
+    kept = std::make_unique_for_overwrite<unsigned char[]>(size);
+    keptSize = size;
+  }
+  return kept.get();
+}
+
 }  // namespace
 
 TBmpLayout BmpLayout(int width, int height, int bitsPerPixel) {
@@ -93,38 +118,43 @@ void SaveBitmapAsBmp(const TBitmap& bitmap, const std::string& fileName) {
     return;
   }
 
-  unsigned char fileHeader[14] = {'B', 'M'};
-  PutU32(fileHeader + 2, layout.fileSize);
-  PutU32(fileHeader + 10, kBmpHeadersSize);  // the reserved fields at 6 and 8 stay 0
-
-  unsigned char infoHeader[40] = {};
+  // The file header (14 bytes) and the information header (40 bytes), one after the other.
+  unsigned char headers[kBmpHeadersSize] = {'B', 'M'};
+  PutU32(headers + 2, layout.fileSize);
+  PutU32(headers + 10, kBmpHeadersSize);  // the reserved fields at 6 and 8 stay 0
+  unsigned char* infoHeader = headers + 14;
   PutU32(infoHeader + 0, 40);
   PutU32(infoHeader + 4, static_cast<std::uint32_t>(width));
   PutU32(infoHeader + 8, static_cast<std::uint32_t>(height));  // positive: rows stored bottom-up
   PutU16(infoHeader + 12, 1);
   PutU16(infoHeader + 14, static_cast<std::uint32_t>(depth));
   PutU32(infoHeader + 20, layout.imageSize);  // compression, resolutions, colour counts: 0
+  stream.Write(headers, sizeof headers);
 
-  // All rows go into one buffer, bottom row first, so that the pixel data leaves in a single write.
-  const auto pixels = std::make_unique_for_overwrite<unsigned char[]>(layout.imageSize);
-  for (int row = 0; row < height; ++row) {
-    const TBitmap::Pixel32* source = bitmap.ScanLine(height - 1 - row);
-    unsigned char* target = pixels.get() + static_cast<std::size_t>(row) * layout.stride;
-    switch (depth) {
-      case 32:
-        PackRow32(source, width, target);
-        break;
-      case 24:
-        PackRow24(source, width, target, layout.stride);
-        break;
-      default:
-        PackRow16(source, width, target, layout.stride);
-        break;
+  // At 32 bits the bitmap's memory is the pixel data of the file, bottom row first, without padding
+  // (a row of 4-byte pixels is always a multiple of 4 bytes), once every fourth byte is known to be 0.
+  if (depth == 32 && std::endian::native == std::endian::little && bitmap.TopBytesClear()) {
+    stream.Write(bitmap.Bits(), layout.imageSize);
+  } else {
+    // Packed into one buffer, bottom row first, so that the pixel data still leaves in a single write.
+    std::unique_ptr<unsigned char[]> oneOff;
+    unsigned char* const pixels = PackingBuffer(layout.imageSize, oneOff);
+    for (int row = 0; row < height; ++row) {
+      const TBitmap::Pixel32* source = bitmap.ScanLine(height - 1 - row);
+      unsigned char* target = pixels + static_cast<std::size_t>(row) * layout.stride;
+      switch (depth) {
+        case 32:
+          PackRow32(source, width, target);
+          break;
+        case 24:
+          PackRow24(source, width, target, layout.stride);
+          break;
+        default:
+          PackRow16(source, width, target, layout.stride);
+          break;
+      }
     }
+    stream.Write(pixels, layout.imageSize);
   }
-
-  stream.Write(fileHeader, sizeof fileHeader);
-  stream.Write(infoHeader, sizeof infoHeader);
-  stream.Write(pixels.get(), layout.imageSize);
   stream.Close();
 }

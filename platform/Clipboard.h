@@ -29,7 +29,9 @@ void PutClipboardText(std::string_view text);
 // Puts a device-dependent copy of the bitmap (made for the screen) in the bitmap format, and the
 // display's palette in the palette format when the display works with a palette (a true-colour display
 // has none, and then no palette is put). An empty bitmap leaves the clipboard untouched. Throws as
-// PutClipboardText does; std::bad_alloc also when the system cannot make the copy.
+// PutClipboardText does; std::bad_alloc also when the system cannot make the copy. On Windows the
+// device bitmap is made from a copy of the picture that the program keeps until a program asks for it,
+// or until the program ends; what a program that pastes gets is the same either way.
 void PutClipboardBitmap(const TBitmap& bitmap);
 
 }  // namespace os

@@ -21,6 +21,11 @@ std::optional<std::string> ClipboardTextBlock();
 // The picture in the bitmap format, as 32-bit pixels; nothing when there is none.
 std::optional<TBitmap> ClipboardBitmap();
 
+// True while this program keeps a copy of a picture it put, from which the system's clipboard makes
+// the bitmap when a program asks for it (Windows). The headless clipboard holds the picture itself and
+// keeps nothing aside: always false there.
+bool ClipboardPictureKept();
+
 // Empties the clipboard.
 void ClearClipboard();
 

@@ -102,8 +102,9 @@ bool MinimizeAllWindows();
 int DisplayWidth();
 int DisplayHeight();
 // Copies width x height pixels of the display from (left, top) into a new bitmap of the display's depth
-// (CreateDCA("DISPLAY"), CreateCompatibleBitmap, BitBlt with SRCCOPY); parts outside the display read
-// as the system leaves them. An empty bitmap when width or height is not positive or the copy fails.
+// (CreateDCA("DISPLAY"), BitBlt with SRCCOPY into a bitmap of the program's own); parts outside the
+// display read as the system leaves them. An empty bitmap when width or height is not positive or the
+// copy fails.
 TBitmap GrabDisplay(int left, int top, int width, int height);
 
 // GetAsyncKeyState of the virtual key as its 16 bits: nonzero when the key is down now (0x8000) or was

@@ -67,6 +67,8 @@ std::optional<std::string> ClipboardTextBlock() { return Board().text; }
 
 std::optional<TBitmap> ClipboardBitmap() { return Board().bitmap; }
 
+bool ClipboardPictureKept() { return false; }
+
 void ClearClipboard() {
   Board().text.reset();
   Board().bitmap.reset();

@@ -93,7 +93,7 @@ struct TextRenderer::Impl {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = newWidth;
-    info.bmiHeader.biHeight = -newHeight;  // top-down: row 0 first, as TBitmap holds its rows
+    info.bmiHeader.biHeight = -newHeight;  // top-down: row 0 first; rows are copied one by one
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;

@@ -1,6 +1,15 @@
 // The Windows clipboard: plain text and device-dependent bitmaps, opened by a hidden window of the
 // program's own for the moment of each copy. What is put is prepared first, so that a failure to get
 // memory or to open the clipboard leaves its contents as they were.
+//
+// A picture goes on the clipboard by delayed rendering: the window keeps a copy of it and announces
+// the bitmap format without data; the device bitmap is made only when a program asks for it
+// (WM_RENDERFORMAT), or when the window is destroyed, at the latest when the program ends, while the
+// clipboard still waits for it (WM_RENDERALLFORMATS), so that a program that pastes later still gets
+// it. Handing a bitmap of the screen's size to the system at once costs many times what the copy costs
+// (the system takes the bitmap's pixels over into a form every program can read), and most pictures
+// put are never pasted. The copy goes when the clipboard is emptied, by this program or another
+// (WM_DESTROYCLIPBOARD), or once it has been rendered.
 
 #include "platform/Clipboard.h"
 #include "platform/ClipboardTesting.h"
@@ -13,39 +22,12 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr const char* kOwnerClass = "ClipboardOwnerWindow";
-
-HWND CreateMessageWindow() {
-  const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = ::DefWindowProcA;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = kOwnerClass;
-  ::RegisterClassA(&windowClass);  // fails harmlessly when the class exists already
-  return ::CreateWindowExA(0, kOwnerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-}
-
-// The window that opens the clipboard for the program; made on first use, kept for the run.
-class OwnerWindow {
- public:
-  static HWND Get() {
-    static OwnerWindow window;
-    return window.handle_;
-  }
-  ~OwnerWindow() {
-    if (handle_ != nullptr) ::DestroyWindow(handle_);
-  }
-  OwnerWindow(const OwnerWindow&) = delete;
-  OwnerWindow& operator=(const OwnerWindow&) = delete;
-
- private:
-  OwnerWindow() : handle_(CreateMessageWindow()) {}
-  HWND handle_;
-};
 
 // The clipboard, open while this lives.
 class OpenClipboardScope {
@@ -109,12 +91,13 @@ class GdiObject {
   Handle handle_;
 };
 
+// The screen's device context; invalid (Get() null) when the system gives none.
 class ScreenDC {
  public:
-  ScreenDC() : dc_(::GetDC(nullptr)) {
-    if (dc_ == nullptr) throw std::bad_alloc();
+  ScreenDC() : dc_(::GetDC(nullptr)) {}
+  ~ScreenDC() {
+    if (dc_ != nullptr) ::ReleaseDC(nullptr, dc_);
   }
-  ~ScreenDC() { ::ReleaseDC(nullptr, dc_); }
   ScreenDC(const ScreenDC&) = delete;
   ScreenDC& operator=(const ScreenDC&) = delete;
   HDC Get() const { return dc_; }
@@ -123,15 +106,33 @@ class ScreenDC {
   HDC dc_;
 };
 
-BITMAPINFO TopDown32BitInfo(int width, int height) {
+// A 32-bit device-independent bitmap with its rows bottom row first: the rows as TBitmap holds them,
+// so that they go to and come from a device bitmap in one piece.
+BITMAPINFO BottomUp32BitInfo(int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biHeight = height;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   return info;
+}
+
+// A device-dependent bitmap made for the screen with the picture's pixels; null when the system cannot
+// make it.
+HBITMAP DeviceBitmap(const TBitmap& picture) {
+  const ScreenDC screen;
+  if (screen.Get() == nullptr) return nullptr;
+  GdiObject<HBITMAP> bitmap(::CreateCompatibleBitmap(screen.Get(), picture.Width(), picture.Height()));
+  if (bitmap.Get() == nullptr) return nullptr;
+  const BITMAPINFO info = BottomUp32BitInfo(picture.Width(), picture.Height());
+  if (::SetDIBits(screen.Get(), bitmap.Get(), 0, static_cast<UINT>(picture.Height()), picture.Bits(), &info,
+                  DIB_RGB_COLORS) != picture.Height())
+    return nullptr;
+  const HBITMAP made = bitmap.Get();
+  bitmap.Release();
+  return made;
 }
 
 // The display's palette when it works with one; none on a true-colour display.
@@ -147,8 +148,98 @@ HPALETTE DisplayPalette(HDC screen) {
   return ::CreatePalette(palette);
 }
 
+// Puts data, or with null data announces the format for delayed rendering (where the system answers
+// null on success too, so that only its error code tells).
 void SetData(UINT format, HANDLE data) {
-  if (::SetClipboardData(format, data) == nullptr) throw std::runtime_error(os::kClipboardOpenError);
+  ::SetLastError(ERROR_SUCCESS);
+  if (::SetClipboardData(format, data) == nullptr && (data != nullptr || ::GetLastError() != ERROR_SUCCESS))
+    throw std::runtime_error(os::kClipboardOpenError);
+}
+
+LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// A message-only window of the owner's class; owner is the object its messages go to (null for a
+// window that only opens the clipboard).
+HWND CreateMessageWindow(void* owner = nullptr) {
+  const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = OwnerProc;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = kOwnerClass;
+  ::RegisterClassA(&windowClass);  // fails harmlessly when the class exists already
+  return ::CreateWindowExA(0, kOwnerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, owner);
+}
+
+// The window that opens the clipboard for the program and owns what the program puts on it, with the
+// picture whose bitmap the clipboard waits for; made on first use, kept for the run.
+class OwnerWindow {
+ public:
+  static OwnerWindow& Get() {
+    static OwnerWindow window;
+    return window;
+  }
+  // Destroying the window while the clipboard waits for its bitmap makes the system ask for it
+  // (WM_RENDERALLFORMATS): the picture is still here then, as members go after this body.
+  ~OwnerWindow() {
+    if (handle_ != nullptr) ::DestroyWindow(handle_);
+  }
+  OwnerWindow(const OwnerWindow&) = delete;
+  OwnerWindow& operator=(const OwnerWindow&) = delete;
+
+  HWND Handle() const { return handle_; }
+  // The picture of the bitmap format just announced; the clipboard is open and was emptied.
+  void Keep(TBitmap picture) { picture_ = std::move(picture); }
+  // The picture kept, which the window keeps no more.
+  TBitmap Take() { return std::move(picture_); }
+  bool Keeps() const { return !picture_.Empty(); }
+
+  // Never raises: nothing may leave a window procedure.
+  LRESULT Receive(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    switch (message) {
+      case WM_RENDERFORMAT:
+        // The program that asked holds the clipboard open.
+        if (wParam == CF_BITMAP) Render();
+        return 0;
+      case WM_RENDERALLFORMATS:
+        // Another program may have taken the clipboard over meanwhile; its data stays.
+        if (Keeps() && ::OpenClipboard(window)) {
+          if (::GetClipboardOwner() == window) Render();
+          ::CloseClipboard();
+        }
+        return 0;
+      case WM_DESTROYCLIPBOARD:
+        picture_ = TBitmap();
+        return 0;
+      default:
+        return ::DefWindowProcA(window, message, wParam, lParam);
+    }
+  }
+
+ private:
+  OwnerWindow() : handle_(CreateMessageWindow(this)) {}
+
+  // Puts the device bitmap of the picture; once the clipboard has it, the picture is not needed any
+  // more. When the system cannot make the bitmap, the program that asked gets none.
+  void Render() noexcept {
+    if (!Keeps()) return;
+    GdiObject<HBITMAP> bitmap(DeviceBitmap(picture_));
+    if (bitmap.Get() == nullptr || ::SetClipboardData(CF_BITMAP, bitmap.Get()) == nullptr) return;
+    bitmap.Release();
+    picture_ = TBitmap();
+  }
+
+  HWND handle_;
+  TBitmap picture_;
+};
+
+LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+  }
+  auto* owner = reinterpret_cast<OwnerWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  return owner != nullptr ? owner->Receive(window, message, wParam, lParam)
+                          : ::DefWindowProcA(window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -165,7 +256,7 @@ void PutClipboardText(std::string_view text) {
     std::memcpy(bytes, text.data(), text.size());
     bytes[text.size()] = '\0';
   }
-  OpenClipboardScope clipboard(OwnerWindow::Get());
+  OpenClipboardScope clipboard(OwnerWindow::Get().Handle());
   ::EmptyClipboard();
   SetData(CF_TEXT, block.Get());
   block.Release();
@@ -173,19 +264,36 @@ void PutClipboardText(std::string_view text) {
 
 void PutClipboardBitmap(const TBitmap& bitmap) {
   if (bitmap.Empty()) return;
-  const int width = bitmap.Width();
-  const int height = bitmap.Height();
   const ScreenDC screen;
-  GdiObject<HBITMAP> copy(::CreateCompatibleBitmap(screen.Get(), width, height));
-  if (copy.Get() == nullptr) throw std::bad_alloc();
-  const BITMAPINFO info = TopDown32BitInfo(width, height);
-  if (::SetDIBits(screen.Get(), copy.Get(), 0, height, bitmap.ScanLine(0), &info, DIB_RGB_COLORS) != height)
-    throw std::bad_alloc();
+  if (screen.Get() == nullptr) throw std::bad_alloc();
+  {
+    // A picture the system cannot make a device bitmap of is refused now, while that can still be
+    // reported; making one of this size without its pixels costs little.
+    const GdiObject<HBITMAP> trial(::CreateCompatibleBitmap(screen.Get(), bitmap.Width(), bitmap.Height()));
+    if (trial.Get() == nullptr) throw std::bad_alloc();
+  }
   GdiObject<HPALETTE> palette(DisplayPalette(screen.Get()));
-  OpenClipboardScope clipboard(OwnerWindow::Get());
+  OwnerWindow& owner = OwnerWindow::Get();
+  OpenClipboardScope clipboard(owner.Handle());
+  // The copy goes into the memory of the picture kept so far, when there is one of the same size (as
+  // with every capture of the same window): no other program can ask for that picture while this one
+  // holds the clipboard open, and should the copy fail, the picture is kept again as it was.
+  TBitmap copy = owner.Take();
+  try {
+    copy = bitmap;
+  } catch (...) {
+    owner.Keep(std::move(copy));
+    throw;
+  }
+  // Emptying tells the clipboard's owner, this window too, to drop what it kept for it.
   ::EmptyClipboard();
-  SetData(CF_BITMAP, copy.Get());
-  copy.Release();
+  owner.Keep(std::move(copy));
+  try {
+    SetData(CF_BITMAP, nullptr);
+  } catch (...) {
+    owner.Keep(TBitmap());
+    throw;
+  }
   if (palette.Get() != nullptr) {
     SetData(CF_PALETTE, palette.Get());
     palette.Release();
@@ -199,7 +307,7 @@ bool ClipboardHasFormat(ClipboardFormat format) {
 }
 
 std::optional<std::string> ClipboardTextBlock() {
-  OpenClipboardScope clipboard(OwnerWindow::Get());
+  OpenClipboardScope clipboard(OwnerWindow::Get().Handle());
   const HANDLE data = ::GetClipboardData(CF_TEXT);
   if (data == nullptr) return std::nullopt;
   GlobalLockScope lock(data);
@@ -208,23 +316,25 @@ std::optional<std::string> ClipboardTextBlock() {
 }
 
 std::optional<TBitmap> ClipboardBitmap() {
-  OpenClipboardScope clipboard(OwnerWindow::Get());
+  OpenClipboardScope clipboard(OwnerWindow::Get().Handle());
   const auto handle = static_cast<HBITMAP>(::GetClipboardData(CF_BITMAP));
   BITMAP description{};
   if (handle == nullptr || ::GetObjectA(handle, sizeof description, &description) == 0) return std::nullopt;
   TBitmap picture;
-  picture.SetSize(description.bmWidth, description.bmHeight);
+  picture.SetSizeForOverwrite(description.bmWidth, description.bmHeight);
   if (picture.Empty()) return picture;
-  ScreenDC screen;
-  BITMAPINFO info = TopDown32BitInfo(picture.Width(), picture.Height());
-  if (::GetDIBits(screen.Get(), handle, 0, picture.Height(), picture.ScanLine(0), &info, DIB_RGB_COLORS) !=
-      picture.Height())
+  const ScreenDC screen;
+  BITMAPINFO info = BottomUp32BitInfo(picture.Width(), picture.Height());
+  if (screen.Get() == nullptr || ::GetDIBits(screen.Get(), handle, 0, static_cast<UINT>(picture.Height()),
+                                             picture.Bits(), &info, DIB_RGB_COLORS) != picture.Height())
     return std::nullopt;
   return picture;
 }
 
+bool ClipboardPictureKept() { return OwnerWindow::Get().Keeps(); }
+
 void ClearClipboard() {
-  OpenClipboardScope clipboard(OwnerWindow::Get());
+  OpenClipboardScope clipboard(OwnerWindow::Get().Handle());
   ::EmptyClipboard();
 }
 

@@ -37,7 +37,8 @@ TBitmap ProgramIconPicture(int width, int height, TColor background) {
     DrawIconEx(dc.get(), 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
     GdiFlush();
   }
-  // The DIB's rows are laid out as TBitmap holds them: blue, green, red and a byte that is not used.
+  // The DIB's pixels are TBitmap's: blue, green, red and a byte that is not used; its rows run top-down
+  // and are copied one by one.
   picture.SetSize(width, height);
   const auto* source = static_cast<const std::uint32_t*>(bits);
   for (int y = 0; y < height; ++y) {

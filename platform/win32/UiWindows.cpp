@@ -705,7 +705,7 @@ class ImageNative : public WindowNative {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = picture.Width();
-    info.bmiHeader.biHeight = -picture.Height();  // top-down
+    info.bmiHeader.biHeight = picture.Height();  // bottom-up, as TBitmap holds its rows
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -717,7 +717,7 @@ class ImageNative : public WindowNative {
       top = (client.bottom - picture.Height()) / 2;
     }
     StretchDIBits(dc, left, top, picture.Width(), picture.Height(), 0, 0, picture.Width(), picture.Height(),
-                  picture.ScanLine(0), &info, DIB_RGB_COLORS, SRCCOPY);
+                  picture.Bits(), &info, DIB_RGB_COLORS, SRCCOPY);
   }
 
   Image& image_;

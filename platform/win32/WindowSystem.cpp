@@ -208,33 +208,31 @@ TBitmap GrabDisplay(int left, int top, int width, int height) {
   if (width <= 0 || height <= 0) return grab;
   const DcHandle display = DisplayDc();
   if (!display) return grab;
-  const DcHandle memory(CreateCompatibleDC(display.get()));
-  const ui::win32::BitmapHandle bitmap(CreateCompatibleBitmap(display.get(), width, height));
-  if (!memory || !bitmap) return grab;
-  {
-    const ui::win32::DcSelection selection(memory.get(), bitmap.get());
-    if (!BitBlt(memory.get(), 0, 0, width, height, display.get(), left, top, SRCCOPY)) return grab;
-  }
-  // The device bitmap's pixels as a top-down 32-bit DIB: the rows TBitmap holds.
+  // The display's pixels go straight into a bottom-up 32-bit DIB section: rows in the order TBitmap
+  // holds them, so that they come over in one copy, not turned over.
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biHeight = height;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  grab.SetSize(width, height);
-  if (GetDIBits(display.get(), bitmap.get(), 0, static_cast<UINT>(height), grab.ScanLine(0), &info,
-                DIB_RGB_COLORS) != height) {
-    return TBitmap();
+  void* bits = nullptr;
+  const DcHandle memory(CreateCompatibleDC(display.get()));
+  const ui::win32::BitmapHandle section(
+      CreateDIBSection(display.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!memory || !section || bits == nullptr) return grab;
+  {
+    const ui::win32::DcSelection selection(memory.get(), section.get());
+    if (!BitBlt(memory.get(), 0, 0, width, height, display.get(), left, top, SRCCOPY)) return grab;
+    GdiFlush();
   }
-  for (int y = 0; y < height; ++y) {
-    TBitmap::Pixel32* row = grab.ScanLine(y);
-    for (int x = 0; x < width; ++x) row[x] &= 0xFFFFFFu;
-  }
-  // The display's depth, where a bitmap can have it (a palette display's 8 bits cannot).
+  // At the display's depth (a palette display's 8 bits cannot be a bitmap's), which the copy keeps:
+  // it cuts a 16-bit display's channels to their top 5 bits, and drops the fourth byte of each pixel.
   const int depth = GetDeviceCaps(display.get(), BITSPIXEL);
   if (depth == 16 || depth == 24 || depth == 32) grab.SetBitsPerPixel(depth);
+  grab.SetSizeForOverwrite(width, height);
+  grab.AssignBits(bits);
   return grab;
 }
 

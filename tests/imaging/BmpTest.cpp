@@ -62,6 +62,34 @@ TEST(SaveBitmapAsBmp, OnePixelAt32BitsIsThe58ByteFile) {
   EXPECT_EQ(ReadFileBytes(dir.File("one.bmp")), expected);
 }
 
+TEST(SaveBitmapAsBmp, At32BitsThePixelDataIsTheBitmapsRowsBottomUpWithAZeroFourthByte) {
+  TempDir dir;
+  // 5 x 3 = 15 words: the check of the fourth bytes runs in steps of 8 and then word by word.
+  TBitmap bitmap;
+  bitmap.SetSizeForOverwrite(5, 3);
+  for (int i = 0; i < 15; ++i) bitmap.Bits()[i] = 0x00010203u * static_cast<std::uint32_t>(i + 1);
+  Bytes pixels;
+  for (int i = 0; i < 15; ++i) {  // memory order is file order: the bottom row first
+    const std::uint32_t word = 0x00010203u * static_cast<std::uint32_t>(i + 1);
+    pixels.insert(pixels.end(), {static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8),
+                                 static_cast<std::uint8_t>(word >> 16), 0});
+  }
+  const Bytes expected = Concat(Header(54 + 60, 5, 3, 32, 60), pixels);
+  SaveBitmapAsBmp(bitmap, dir.File("rows.bmp"));
+  EXPECT_EQ(ReadFileBytes(dir.File("rows.bmp")), expected);
+  EXPECT_EQ(ReadBmp(expected).At(0, 0), bitmap.Pixel(0, 0)) << "the first stored row is the bottom row";
+
+  // A top byte in the last word alone, or in one within the steps of 8, still gives 0 on file, and
+  // the bitmap keeps what its caller put there.
+  for (const int at : {14, 9}) {
+    bitmap.Bits()[at] |= 0xC0000000u;
+    SaveBitmapAsBmp(bitmap, dir.File("rows.bmp"));
+    EXPECT_EQ(ReadFileBytes(dir.File("rows.bmp")), expected) << at;
+    EXPECT_EQ(bitmap.Bits()[at] >> 24, 0xC0u) << at;
+    bitmap.Bits()[at] &= 0x00FFFFFFu;
+  }
+}
+
 TEST(SaveBitmapAsBmp, RowsAt24BitsArePaddedAndStoredBottomUp) {
   TempDir dir;
   TBitmap bitmap;

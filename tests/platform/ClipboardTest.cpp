@@ -4,10 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
 #include "platform/ClipboardTesting.h"
+
+#ifdef _WIN32
+// After the platform headers: <windows.h> defines RGB and GetRValue as macros, which Graphics.h
+// declares as functions.
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -96,5 +103,184 @@ TEST(Clipboard, AClipboardHeldByAnotherProgramRaisesTheErrorAndKeepsItsContents)
   os::testing::ClearClipboard();
   EXPECT_FALSE(ClipboardHasFormat(ClipboardFormat::Text));
 }
+
+#ifdef _WIN32
+
+// ---- The system's clipboard (Wine) ------------------------------------------------------------------
+
+// A picture whose every pixel differs from the one below it and from the one beside it.
+constexpr int kWidth = 7, kHeight = 4;
+
+// Handles the messages for this thread's windows until the thread ends: a program that empties the
+// clipboard sends its owner, the test's own window, a message and waits until it is handled.
+void WaitPumping(HANDLE thread) {
+  while (::MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+  }
+}
+
+// What another program does when it copies a text: opens the clipboard with a window of its own,
+// empties it and puts the text. Run on a thread of its own, as another program's thread would.
+DWORD WINAPI CopyTextAsAnotherProgram(void* text) {
+  const HWND window =
+      ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  if (window == nullptr || !::OpenClipboard(window)) return 1;
+  ::EmptyClipboard();
+  const char* bytes = static_cast<const char*>(text);
+  const HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, std::strlen(bytes) + 1);
+  std::memcpy(::GlobalLock(block), bytes, std::strlen(bytes) + 1);
+  ::GlobalUnlock(block);
+  ::SetClipboardData(CF_TEXT, block);
+  ::CloseClipboard();
+  ::DestroyWindow(window);
+  return 0;
+}
+
+void CopyTextInAnotherProgram(const char* text) {
+  const HANDLE thread =
+      ::CreateThread(nullptr, 0, CopyTextAsAnotherProgram, const_cast<char*>(text), 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  WaitPumping(thread);
+  DWORD code = 1;
+  ::GetExitCodeThread(thread, &code);
+  ::CloseHandle(thread);
+  EXPECT_EQ(code, 0u);
+}
+
+// The pixels of the clipboard's bitmap as the system shows them, one by one at device coordinates
+// (y = 0 the top row), without any conversion of the program's own.
+void ExpectClipboardShows(const TBitmap& picture) {
+  ASSERT_TRUE(::OpenClipboard(nullptr));
+  const auto bitmap = static_cast<HBITMAP>(::GetClipboardData(CF_BITMAP));
+  BITMAP description{};
+  const bool described = bitmap != nullptr && ::GetObjectA(bitmap, sizeof description, &description) != 0;
+  if (described) {
+    EXPECT_EQ(description.bmWidth, picture.Width());
+    EXPECT_EQ(description.bmHeight, picture.Height());
+    const HDC dc = ::CreateCompatibleDC(nullptr);
+    const HGDIOBJ old = ::SelectObject(dc, bitmap);
+    for (int y = 0; y < picture.Height(); ++y) {
+      for (int x = 0; x < picture.Width(); ++x)
+        EXPECT_EQ(::GetPixel(dc, x, y), static_cast<COLORREF>(picture.Pixel(x, y))) << x << "," << y;
+    }
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+  }
+  ::CloseClipboard();
+  EXPECT_TRUE(described) << "no bitmap on the clipboard";
+}
+
+TEST(Win32Clipboard, BitmapsGoAndComeTheRightWayUp) {
+  // Put by the program, read by the system's own calls.
+  const TBitmap picture = Pattern(kWidth, kHeight);
+  os::PutClipboardBitmap(picture);
+  ExpectClipboardShows(picture);
+
+  // Put by another program through the system's own calls, read by the program: a top band red, a
+  // bottom band blue.
+  const HDC screen = ::GetDC(nullptr);
+  const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, kWidth, kHeight);
+  ::ReleaseDC(nullptr, screen);
+  ASSERT_NE(bitmap, nullptr);
+  const HDC dc = ::CreateCompatibleDC(nullptr);
+  const HGDIOBJ old = ::SelectObject(dc, bitmap);
+  const RECT top{0, 0, kWidth, 1}, rest{0, 1, kWidth, kHeight};
+  const HBRUSH red = ::CreateSolidBrush(RGB(255, 0, 0)), blue = ::CreateSolidBrush(RGB(0, 0, 255));
+  ::FillRect(dc, &top, red);
+  ::FillRect(dc, &rest, blue);
+  ::SelectObject(dc, old);
+  ::DeleteDC(dc);
+  ::DeleteObject(red);
+  ::DeleteObject(blue);
+  ASSERT_TRUE(::OpenClipboard(nullptr));
+  ::EmptyClipboard();
+  EXPECT_NE(::SetClipboardData(CF_BITMAP, bitmap), nullptr);
+  ::CloseClipboard();
+  const auto copy = os::testing::ClipboardBitmap();
+  ASSERT_TRUE(copy);
+  ASSERT_EQ(copy->Width(), kWidth);
+  ASSERT_EQ(copy->Height(), kHeight);
+  for (int x = 0; x < kWidth; ++x) {
+    EXPECT_EQ(copy->Pixel(x, 0), RGB(255, 0, 0)) << x;
+    EXPECT_EQ(copy->Pixel(x, kHeight - 1), RGB(0, 0, 255)) << x;
+  }
+}
+
+TEST(Win32Clipboard, APictureIsKeptUntilItIsAskedForOrTheClipboardIsEmptied) {
+  const TBitmap picture = Pattern(kWidth, kHeight);
+  os::PutClipboardBitmap(picture);
+  EXPECT_TRUE(os::testing::ClipboardPictureKept());
+  EXPECT_TRUE(os::testing::ClipboardHasFormat(os::ClipboardFormat::Bitmap));
+  // Asked for: the bitmap is made, and then it is the clipboard's.
+  ExpectClipboardShows(picture);
+  EXPECT_FALSE(os::testing::ClipboardPictureKept());
+  ExpectClipboardShows(picture);
+
+  // Another program that empties the clipboard takes the picture's place; the copy goes.
+  os::PutClipboardBitmap(picture);
+  ASSERT_TRUE(os::testing::ClipboardPictureKept());
+  CopyTextInAnotherProgram("other");
+  EXPECT_FALSE(os::testing::ClipboardPictureKept());
+  EXPECT_FALSE(os::testing::ClipboardHasFormat(os::ClipboardFormat::Bitmap));
+  EXPECT_EQ(ClipboardTextBlock(), std::string("other\0", 6));
+
+  // So does a text of this program's own.
+  os::PutClipboardBitmap(picture);
+  os::PutClipboardText("T");
+  EXPECT_FALSE(os::testing::ClipboardPictureKept());
+
+  // A second picture of the same size replaces the first; one the clipboard refuses (held by another
+  // program) leaves the one before on it, still to be made when asked for.
+  TBitmap second = Pattern(kWidth, kHeight);
+  second.FillRect(0, 0, kWidth, 1, RGB(1, 2, 3));
+  os::PutClipboardBitmap(second);
+  os::PutClipboardBitmap(picture);
+  {
+    os::testing::ClipboardHolder holder;
+    ASSERT_TRUE(holder.Holding());
+    EXPECT_THROW(os::PutClipboardBitmap(second), std::runtime_error);
+  }
+  EXPECT_TRUE(os::testing::ClipboardPictureKept());
+  ExpectClipboardShows(picture);
+  os::PutClipboardBitmap(second);
+  ExpectClipboardShows(second);
+}
+
+// Run only as the program of the next test, in a process of its own (disabled otherwise).
+TEST(Win32ClipboardProgram, DISABLED_PutsThePatternAndEnds) {
+  os::PutClipboardBitmap(Pattern(kWidth, kHeight));
+}
+
+TEST(Win32Clipboard, APictureStaysOnTheClipboardAfterTheProgramThatPutItHasEnded) {
+  os::PutClipboardText("before");
+  char path[MAX_PATH] = {};
+  ASSERT_GT(::GetModuleFileNameA(nullptr, path, MAX_PATH), 0u);
+  std::string command = std::string("\"") + path +
+                        "\" --gtest_also_run_disabled_tests"
+                        " --gtest_filter=Win32ClipboardProgram.DISABLED_PutsThePatternAndEnds";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+  ::CloseHandle(process.hThread);
+  WaitPumping(process.hProcess);
+  DWORD code = 1;
+  ::GetExitCodeProcess(process.hProcess, &code);
+  ::CloseHandle(process.hProcess);
+  ASSERT_EQ(code, 0u);
+
+  // The program is gone; its picture is on the clipboard, the right way up, as a bitmap of its own.
+  EXPECT_FALSE(os::testing::ClipboardPictureKept());
+  ExpectClipboardShows(Pattern(kWidth, kHeight));
+  const auto copy = os::testing::ClipboardBitmap();
+  ASSERT_TRUE(copy);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) EXPECT_EQ(copy->Pixel(x, y), Pattern(kWidth, kHeight).Pixel(x, y));
+  os::testing::ClearClipboard();
+}
+
+#endif
 
 }  // namespace
