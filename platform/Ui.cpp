@@ -25,6 +25,18 @@ int FindItem(const std::vector<std::string>& items, const std::string& text) {
   return it == items.end() ? -1 : static_cast<int>(it - items.begin());
 }
 
+// Sets a flag for as long as it lives, also when what runs meanwhile throws.
+class FlagScope {
+ public:
+  explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~FlagScope() { flag_ = false; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 // Suspends a list view's repainting for as long as it lives.
 class ListUpdate {
  public:
@@ -49,6 +61,17 @@ Component::~Component() = default;
 // ---- Control ----------------------------------------------------------------------------------------
 
 Control::~Control() {
+  // The form forgets a focus request for this control or one inside it.
+  Control* root = this;
+  while (root->parent_ != nullptr) root = root->parent_;
+  if (auto* form = root != this ? dynamic_cast<Form*>(root) : nullptr) {
+    for (const Control* control = form->focusRequest_; control != nullptr; control = control->parent_) {
+      if (control == this) {
+        form->focusRequest_ = nullptr;
+        break;
+      }
+    }
+  }
   if (parent_ != nullptr) std::erase(parent_->children_, this);
   for (Control* child : children_) child->parent_ = nullptr;
 }
@@ -71,6 +94,16 @@ void Control::Attach(Control* parent, Rect bounds, Align align, std::string capt
   tabOrder_ = tabOrder;
   native::Created(*this);
   if (parent_ != nullptr && align_ != Align::None) parent_->Realign();
+  ContentChanged();
+}
+
+void Control::ContentChanged() {
+  if (auto* form = dynamic_cast<Form*>(parent_)) form->UpdateScrollBars();
+}
+
+void Control::SetFocus() {
+  OwnerForm().focusRequest_ = this;
+  native::FocusControl(*this);
 }
 
 void Control::SetBounds(Rect bounds) {
@@ -89,6 +122,7 @@ void Control::SetBounds(Rect bounds) {
   } else if (resized && dynamic_cast<Form*>(this) == nullptr) {
     Realign();
   }
+  ContentChanged();
 }
 
 void Control::NativeBoundsChanged(Rect bounds) {
@@ -107,6 +141,7 @@ void Control::SetVisible(bool visible) {
   visible_ = visible;
   native::Changed(*this, native::Change::Visible);
   if (parent_ != nullptr && align_ != Align::None) parent_->Realign();
+  ContentChanged();
 }
 
 void Control::SetEnabled(bool enabled) {
@@ -198,6 +233,8 @@ void Control::Realign() {
       }
     }
   }
+  // A form's children may now reach beyond its client area, or no longer.
+  if (auto* form = dynamic_cast<Form*>(this)) form->UpdateScrollBars();
 }
 
 void Control::ScaleBy(int multiplier, int divisor) {
@@ -666,7 +703,31 @@ void SaveDialog::Create(Form& owner, const SaveDialogProps& props) {
   native::Created(*this);
 }
 
-bool SaveDialog::Execute() { return native::ExecuteSaveDialog(*this); }
+bool SaveDialog::Execute() {
+  const int filterIndex = props_.filterIndex;
+  typeChanging_ = false;
+  const bool chosen = native::ExecuteSaveDialog(*this);
+  typeChanging_ = false;
+  // A type picked in a dialog that was cancelled is no choice.
+  if (!chosen) props_.filterIndex = filterIndex;
+  return chosen;
+}
+
+void SaveDialog::NativeTypeChanged(int filterIndex) {
+  props_.filterIndex = filterIndex;
+  if (!OnTypeChange) return;
+  // DialogFilePath and SetDialogFileNameText reach the dialog while the handler runs.
+  const FlagScope changing(typeChanging_);
+  OnTypeChange();
+}
+
+std::string SaveDialog::DialogFilePath() const {
+  return typeChanging_ ? native::SaveDialogFilePath(*this) : std::string();
+}
+
+void SaveDialog::SetDialogFileNameText(const std::string& text) {
+  if (typeChanging_) native::SetSaveDialogFileNameText(*this, text);
+}
 
 // ---- Form -------------------------------------------------------------------------------------------
 
@@ -675,6 +736,9 @@ Form::Form(Application& app, const FormProps& props) : app_(app) {
   minHeight_ = props.minHeight;
   borderStyle_ = props.borderStyle;
   captionButtons_ = props.captionButtons;
+  minimizeButton_ = props.minimizeButton;
+  maximizeButton_ = props.maximizeButton;
+  autoScroll_ = props.autoScroll;
   position_ = props.position;
   SetFontDirect(props.font);
   SetColorDirect(props.color);
@@ -799,6 +863,58 @@ void Form::NativeClientResized() {
 }
 
 os::WindowHandle Form::Handle() const { return native::FormHandle(*this); }
+
+Control* Form::FocusedControl() const { return native::FocusedControl(*this); }
+
+void Form::UpdateScrollBars() {
+  if (!autoScroll_ || updatingScroll_) return;
+  // Showing a bar resizes the client area, which realigns and comes back here: that round is skipped.
+  const FlagScope updating(updatingScroll_);
+  int barWidth = 0, barHeight = 0;
+  native::ScrollBarSize(*this, barWidth, barHeight);
+  // The client area as it is without the bars that show now.
+  const int fullWidth = ClientWidth() + (vertRange_ > 0 ? barWidth : 0);
+  const int fullHeight = ClientHeight() + (horzRange_ > 0 ? barHeight : 0);
+  int contentWidth = 0, contentHeight = 0;
+  for (const Control* child : Children()) {
+    if (!child->Visible()) continue;
+    contentWidth = std::max(contentWidth, child->Left() + child->Width());
+    contentHeight = std::max(contentHeight, child->Top() + child->Height());
+  }
+  bool horz = contentWidth > fullWidth, vert = contentHeight > fullHeight;
+  // One bar takes room from the other direction, which may then need its bar too.
+  if (horz && !vert) vert = contentHeight > fullHeight - barHeight;
+  if (vert && !horz) horz = contentWidth > fullWidth - barWidth;
+  const int visibleWidth = fullWidth - (vert ? barWidth : 0);
+  const int visibleHeight = fullHeight - (horz ? barHeight : 0);
+  const int horzRange = horz ? contentWidth : 0, vertRange = vert ? contentHeight : 0;
+  const int horzPos = horz ? std::clamp(horzPos_, 0, std::max(contentWidth - visibleWidth, 0)) : 0;
+  const int vertPos = vert ? std::clamp(vertPos_, 0, std::max(contentHeight - visibleHeight, 0)) : 0;
+  // (The visible part is a bar's page: a new client size with the same ranges is a change too.)
+  const bool pageChanged =
+      (horz && visibleWidth != scrollPageWidth_) || (vert && visibleHeight != scrollPageHeight_);
+  if (horzRange == horzRange_ && vertRange == vertRange_ && horzPos == horzPos_ && vertPos == vertPos_ &&
+      !pageChanged) {
+    return;
+  }
+  horzRange_ = horzRange;
+  vertRange_ = vertRange;
+  horzPos_ = horzPos;
+  vertPos_ = vertPos;
+  scrollPageWidth_ = visibleWidth;
+  scrollPageHeight_ = visibleHeight;
+  native::ScrollChanged(*this);
+}
+
+void Form::ScrollTo(int horzPos, int vertPos) {
+  if (!autoScroll_) return;
+  horzPos = horzRange_ > 0 ? std::clamp(horzPos, 0, std::max(horzRange_ - ClientWidth(), 0)) : 0;
+  vertPos = vertRange_ > 0 ? std::clamp(vertPos, 0, std::max(vertRange_ - ClientHeight(), 0)) : 0;
+  if (horzPos == horzPos_ && vertPos == vertPos_) return;
+  horzPos_ = horzPos;
+  vertPos_ = vertPos;
+  native::ScrollChanged(*this);
+}
 
 bool Form::ExecuteShortCut(ShortCut shortCut) {
   if (!shortCut) return false;

@@ -141,6 +141,10 @@ class Control : public Component {
 
   int TabOrder() const { return tabOrder_; }
 
+  // Puts the keyboard focus into the control: at once when its form is the active window, otherwise
+  // when the form becomes active next (shown or activated). Form::FocusedControl tells where it is.
+  void SetFocus();
+
   // Lays the children out by their alignment (top, bottom, left, right, then client), in creation
   // order; children without alignment keep their bounds. Runs by itself after every size change.
   void Realign();
@@ -173,6 +177,9 @@ class Control : public Component {
  private:
   friend class Form;
   void ScaleBy(int multiplier, int divisor);
+  // The bounds or the visibility of this control changed: a form that scrolls its content measures it
+  // anew when this is one of its children.
+  void ContentChanged();
 
   Control* parent_ = nullptr;
   std::vector<Control*> children_;
@@ -655,13 +662,35 @@ class SaveDialog : public Component {
   void SetFileName(const std::string& fileName) { fileName_ = fileName; }
   int FilterIndex() const { return props_.filterIndex; }
   void SetFilterIndex(int index) { props_.filterIndex = index; }
+  // Shows the dialog; true when the user chose a name with OK. A cancelled dialog leaves the file name
+  // and the filter index as they were before it opened.
   bool Execute();
   Form* Owner() const { return owner_; }
+
+  // Runs while the dialog is open, whenever the user picks another entry of the file-type list;
+  // meanwhile FilterIndex() is the entry picked (1-based).
+  std::function<void()> OnTypeChange;
+  // Only while OnTypeChange runs, with the dialog open: the name in the dialog's name box as the dialog
+  // reports it (CDM_GETFILEPATH): a full path, the dialog's folder joined to a name typed without one,
+  // for an empty box the folder with a delimiter at its end; empty when the dialog cannot tell, and
+  // always empty outside OnTypeChange.
+  std::string DialogFilePath() const;
+  // Only while OnTypeChange runs: writes the text into the dialog's name box (CDM_SETCONTROLTEXT to the
+  // box, edt1 or, in dialogs without that field, cmb13); outside OnTypeChange there is no open dialog,
+  // and nothing happens.
+  void SetDialogFileNameText(const std::string& text);
+  // True while OnTypeChange runs.
+  bool TypeChanging() const { return typeChanging_; }
+
+  // Backend use: the user picked the entry filterIndex (1-based) of the file-type list of the open
+  // dialog; runs OnTypeChange (an error in it goes to the error box).
+  void NativeTypeChanged(int filterIndex);
 
  private:
   Form* owner_ = nullptr;
   SaveDialogProps props_;
   std::string fileName_;
+  bool typeChanging_ = false;
 };
 
 // ---- Forms and the application ----------------------------------------------------------------------
@@ -675,11 +704,18 @@ struct FormProps {
   int clientWidth = -1, clientHeight = -1;
   int minWidth = 0, minHeight = 0;  // outer size constraints
   BorderStyle borderStyle = BorderStyle::Sizeable;
-  bool captionButtons = true;  // system menu, minimise and maximise buttons
+  // The buttons of the caption bar: captionButtons gives the system menu and, with a sizeable border,
+  // the minimise and maximise buttons that minimizeButton and maximizeButton leave switched on (a dialog
+  // border has the system menu only). Without captionButtons the caption bar has none of them.
+  bool captionButtons = true;
+  bool minimizeButton = true;
+  bool maximizeButton = true;
   FormPosition position = FormPosition::Designed;
   Font font;
   TColor color = clBtnFace;
   bool showIcon = true;  // the program's icon in the caption bar
+  // Scroll bars appear when the form's children reach beyond its client area, and scroll them.
+  bool autoScroll = false;
 };
 
 enum class WindowState { Normal, Minimized, Maximized };
@@ -698,6 +734,13 @@ class Form : public Control {
   int MinHeight() const { return minHeight_; }
   BorderStyle GetBorderStyle() const { return borderStyle_; }
   bool CaptionButtons() const { return captionButtons_; }
+  // The minimise and maximise buttons the caption bar shows (see FormProps).
+  bool MinimizeButton() const {
+    return captionButtons_ && minimizeButton_ && borderStyle_ == BorderStyle::Sizeable;
+  }
+  bool MaximizeButton() const {
+    return captionButtons_ && maximizeButton_ && borderStyle_ == BorderStyle::Sizeable;
+  }
   FormPosition Position() const { return position_; }
   WindowState GetWindowState() const { return windowState_; }
   void SetWindowState(WindowState state);
@@ -714,6 +757,26 @@ class Form : public Control {
   // The form's window in the window system (0 before the native window exists).
   os::WindowHandle Handle() const;
 
+  // The control that has the keyboard focus while the form is active, or that gets it when the form
+  // becomes active; null when there is none (or the backend cannot tell).
+  Control* FocusedControl() const;
+
+  // Scrolling (forms with autoScroll). The content is what the visible children cover, from the
+  // client area's top-left corner to the farthest right and bottom edge of a child. A scroll bar shows
+  // while the content is wider (higher) than the client area, which then loses the bar's room; the
+  // range of a bar is the content's width (height), 0 while the bar is hidden. The position is the
+  // content's pixel shown at the client area's left (top) edge, from 0 to the range less the client
+  // area's width (height). The children keep their bounds; the backend shows each one moved by the
+  // position. ClientWidth and ClientHeight are the client area without the scroll bars.
+  bool AutoScroll() const { return autoScroll_; }
+  int HorzScrollRange() const { return horzRange_; }
+  int VertScrollRange() const { return vertRange_; }
+  int HorzScrollPos() const { return horzPos_; }
+  int VertScrollPos() const { return vertPos_; }
+  // Scrolls to the position (as the user does with the bars and the mouse wheel), kept within the
+  // ranges; does nothing without autoScroll.
+  void ScrollTo(int horzPos, int vertPos);
+
   // Scales the form and every control created so far from 96 pixels per inch to the screen's, once,
   // and gives the client area its designed size at that resolution (the outer size follows the
   // system's frame); the subclass calls it at the end of its constructor.
@@ -722,7 +785,9 @@ class Form : public Control {
   // Shows the form (its OnShow runs at every show; a shown form comes to the front).
   void Show();
   void Hide();
-  // Shows the form modally; returns when it is hidden or closed.
+  // Shows the form modally; returns when it is hidden or closed (by the program, or by the user with
+  // the close box, which runs Close like any other close). The form tells OK from Cancel itself: a
+  // button that accepts sets the form's own result before it closes the form.
   void ShowModal();
   bool Showing() const { return showing_; }
   // Closes the form: OnClose runs, the form hides; closing the main form ends the message loop.
@@ -739,16 +804,28 @@ class Form : public Control {
   const std::vector<Timer*>& Timers() const { return timers_; }
   // Runs the action bound to this key, if any; true when one ran.
   bool ExecuteShortCut(ShortCut shortCut);
+  // The control that SetFocus chose last (null after it went), which the backend reports where it does
+  // not follow the focus itself.
+  Control* RequestedFocus() const { return focusRequest_; }
 
  private:
+  friend class Control;
   friend class MainMenu;
   friend class Action;
   friend class Timer;
   void TakeWindowState(WindowState state);
+  // Measures the content anew and shows or hides the scroll bars (autoScroll).
+  void UpdateScrollBars();
   Application& app_;
   int minWidth_ = 0, minHeight_ = 0;
   BorderStyle borderStyle_ = BorderStyle::Sizeable;
   bool captionButtons_ = true;
+  bool minimizeButton_ = true, maximizeButton_ = true;
+  bool autoScroll_ = false;
+  int horzRange_ = 0, vertRange_ = 0, horzPos_ = 0, vertPos_ = 0;
+  int scrollPageWidth_ = -1, scrollPageHeight_ = -1;  // the client area the ranges were measured for
+  bool updatingScroll_ = false;
+  Control* focusRequest_ = nullptr;
   FormPosition position_ = FormPosition::Designed;
   WindowState windowState_ = WindowState::Normal;
   WindowState restoreState_ = WindowState::Normal;  // while minimised: the state before
@@ -783,10 +860,14 @@ class Application {
   // Ends the message loop.
   void Terminate();
   bool Terminated() const { return terminated_; }
-  // The program's application window: the backend's hidden window that stands for the program (0 where
-  // the backend has none). On Windows it is the message-only window that carries the timers and the
-  // program's title: it never shows, owns no form (the main form owns the others and has the task-bar
-  // button) and is not among the top-level windows that os::TopWindow and os::NextWindow walk.
+  // The program's application window: the hidden top-level window that stands for the program and owns
+  // its windows (0 where the backend has none). It owns the main form, which owns the other forms and
+  // has the task-bar button; it carries the timers and the program's title. It never shows by itself and
+  // never takes the activation; shown by the program (os::ShowWindowAs, os::SetWindowZOrder with show)
+  // it is still nothing to see: no size, no task-bar button. While it is topmost (os::SetWindowZOrder
+  // with os::ZOrder::Topmost) all of the program's forms are topmost too, also those shown meanwhile,
+  // so that they stay in front of other programs' windows; os::ZOrder::NoTopmost ends that for all of
+  // them. os::GetPlacement and os::SetPlacement work on it as on any window.
   os::WindowHandle Handle() const;
 
   // Shows an error in the error box: the title as caption, the message (with a full stop appended

@@ -47,8 +47,20 @@ void ShowForm(Form& form);  // shows and brings it to the front; placed by its P
 void HideForm(Form& form);
 // Runs a nested message loop until the form is no longer showing.
 void RunModal(Form& form);
-// The outer size minus the client size (caption bar, borders, menu bar), at the form's current state.
+// The outer size minus the client size (caption bar, borders, menu bar, and the scroll bars the form
+// shows), at the form's current state.
 void NonClientSize(const Form& form, int& extraWidth, int& extraHeight);
+// The room a scroll bar of the form takes: the width of the vertical bar and the height of the
+// horizontal one.
+void ScrollBarSize(const Form& form, int& verticalWidth, int& horizontalHeight);
+// A form with autoScroll: its scroll ranges or positions changed. The backend shows the bars the ranges
+// ask for, at their positions, and shows every child of the form moved by the positions. (Showing or
+// hiding a bar changes the client size: the backend calls Form::NativeClientResized as usual.)
+void ScrollChanged(Form& form);
+// Keyboard focus: Control::SetFocus asks for it (at once when the form is active, else at its next
+// activation); FocusedControl answers Form::FocusedControl.
+void FocusControl(Control& control);
+Control* FocusedControl(const Form& form);
 
 // ---- Menus ------------------------------------------------------------------------------------------
 
@@ -86,6 +98,10 @@ void EditCreated(Edit& edit);
 bool ExecuteFontDialog(FontDialog& dialog);
 bool ExecuteColorDialog(ColorDialog& dialog);
 bool ExecuteSaveDialog(SaveDialog& dialog);
+// Only while the save dialog is open and runs SaveDialog::OnTypeChange (SaveDialog::TypeChanging):
+// the name in its name box as a full path (empty when the dialog cannot tell), and a new text for it.
+std::string SaveDialogFilePath(const SaveDialog& dialog);
+void SetSaveDialogFileNameText(SaveDialog& dialog, const std::string& text);
 
 // The error box: caption, text, stop icon, OK button; returns when it is closed.
 void ShowErrorBox(const std::string& caption, const std::string& text);

@@ -13,7 +13,8 @@ namespace ui::testing {
 
 // Forgets every answer, record and timer, sets the clock to 0, the screen to 96 pixels per inch and
 // 1280 x 1024 pixels, and takes the program icon away. The virtual screen of
-// platform/WindowSystemTesting.h is reset too; the forms that live on keep their windows.
+// platform/WindowSystemTesting.h is reset too; the forms that live on keep their windows. os::Now reads
+// the system's clock again (platform/OsTesting.h).
 void Reset();
 
 // ---- The screen ---------------------------------------------------------------------------------
@@ -27,6 +28,16 @@ void SetProgramIcon(const TBitmap& icon);
 // Each answer is used by the next Execute of that dialog, in the order given. A dialog opened with
 // no answer waiting is cancelled and counted in UnansweredDialogs().
 void AnswerSave(SaveDialog& dialog, const std::string& fileName, int filterIndex);
+// Answers as a user who types typedName into the name box of the open dialog, then picks the entry
+// filterIndex (1-based) of the file-type list, then presses OK (accept) or Cancel. Picking the entry runs
+// OnTypeChange with FilterIndex() at the entry; meanwhile DialogFilePath() reports the name box's text
+// as a full path, as the system does (a name without folder joined to the current directory, an empty
+// box the current directory with a delimiter at its end), and SetDialogFileNameText changes the box (the
+// texts are recorded in DialogOpening::nameBoxTexts). An error in OnTypeChange goes to the error box and
+// the dialog stays open. OK takes the box's text as it then stands, made a full path the same way, as
+// FileName, and filterIndex as FilterIndex; with an empty box OK cannot close the dialog, and the
+// answer cancels it instead.
+void AnswerSaveWithTypeChange(SaveDialog& dialog, const std::string& typedName, int filterIndex, bool accept);
 void AnswerFont(FontDialog& dialog, const Font& font);
 void AnswerColor(ColorDialog& dialog, TColor color);
 void CancelNext(Component& dialog);
@@ -34,10 +45,11 @@ int UnansweredDialogs();
 
 struct DialogOpening {
   const Component* dialog = nullptr;
-  std::string fileName;  // save dialog: the name it opened with
-  int filterIndex = 0;   // save dialog: the filter index it opened with
-  Font font;             // font dialog: the font it opened with
-  TColor color = 0;      // colour dialog: the colour it opened on
+  std::string fileName;                   // save dialog: the name it opened with
+  int filterIndex = 0;                    // save dialog: the filter index it opened with
+  Font font;                              // font dialog: the font it opened with
+  TColor color = 0;                       // colour dialog: the colour it opened on
+  std::vector<std::string> nameBoxTexts;  // save dialog: the texts SetDialogFileNameText wrote, in order
 };
 // Every dialog opening so far, oldest first.
 const std::vector<DialogOpening>& DialogOpenings();

@@ -4,7 +4,7 @@
 // reads, a virtual keyboard, and a record of what the program did to the windows. Only the headless
 // backend implements these; ui::testing::Reset() resets the virtual screen too (no windows but the
 // program's forms, the size of ui::testing::SetScreenSize, black pixels, no key down, empty record, no
-// OnNextWindow handler, MinimizeAllWindows working, no time slept).
+// OnNextWindow or OnGrabDisplay handler, MinimizeAllWindows working, no time slept).
 //
 // How the virtual screen behaves, where the system leaves a choice:
 // - Windows stand in z-order front to back: the topmost band first, then the others. A window made or
@@ -28,9 +28,18 @@
 // - ActiveWindow is the program's own: the form shown or activated last (ActivateWindow of another
 //   program's window changes nothing); when it hides, the frontmost showing form, else 0.
 // - MinimizeAllWindows minimises every visible window that has a minimise button: other programs'
-//   windows and the sizeable forms with caption buttons.
-// - The desktop window is the screen and never changes; the application window
-//   (ui::Application::Handle) exists but never shows and is not in the z-order.
+//   windows and the forms whose caption bar has one (ui::Form::MinimizeButton).
+// - The desktop window is the screen and never changes.
+// - The application window (ui::Application::Handle) has the application's title and a rectangle of no
+//   size, and is hidden until the program shows it (ShowWindowAs with a show command, SetPlacement, or
+//   SetWindowZOrder with show); ShowWindowAs Hide hides it again. It stands in the z-order (and in
+//   ZOrder()) only while it shows, entering at the front of its band, and it never becomes the active
+//   window. Its placement reads and writes like any other window's (showCmd 1 while normal, also while
+//   hidden). SetWindowZOrder gives it the topmost state like any window, and every form follows that
+//   state at once: made topmost, the forms move into the topmost band (keeping their order among
+//   themselves), forms made or shown meanwhile are topmost too, and NoTopmost or Bottom on the
+//   application window returns them all to the front of the others. Reset hides it and ends its topmost
+//   state (and so the forms').
 // - Handles are even numbers from 0x10020 up, never reused.
 
 #include <functional>
@@ -64,6 +73,10 @@ std::vector<WindowHandle> ZOrder();
 // Runs at every NextWindow call with the window it was asked about, before it answers (a test closes
 // or adds windows in the middle of a walk with it). An empty function removes it.
 void OnNextWindow(std::function<void(WindowHandle)> handler);
+
+// Runs at every GrabDisplay call, before it reads the pixels (a test looks at what is on the screen at
+// the moment of the grab). An empty function removes it.
+void OnGrabDisplay(std::function<void()> handler);
 
 // The display's pixels, which GrabDisplay reads (outside them it reads black); the grab has their
 // depth, and a grab of more than 2^28 pixels fails (empty). Its size is the screen's size, black where

@@ -1,6 +1,7 @@
 // Paths, folders, special folders and the local time of the headless backend (POSIX). The Windows
 // folders map as follows: the local application-data folder is $XDG_DATA_HOME (by default
-// ~/.local/share), the folder common to all users is /var/lib, and the delimiter is '/'.
+// ~/.local/share), the folder common to all users is /var/lib, and the delimiter is '/'. The local time
+// is the system's, unless a test fixed it (platform/OsTesting.h).
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "platform/Os.h"
+#include "platform/OsTesting.h"
 
 namespace os {
 
@@ -48,6 +50,12 @@ std::optional<std::string> AbsoluteFromEnvironment(const char* name) {
   const char* value = std::getenv(name);
   if (value == nullptr || value[0] != '/') return std::nullopt;
   return std::string(value);
+}
+
+// The local time a test fixed, if any.
+std::optional<LocalTime>& FixedTime() {
+  static std::optional<LocalTime> time;
+  return time;
 }
 
 std::string WithoutTrailingDelimiter(std::string path) {
@@ -119,6 +127,7 @@ std::optional<std::string> GetSpecialFolder(SpecialFolder folder, void* /*owner*
 }
 
 LocalTime Now() {
+  if (const auto& fixed = FixedTime()) return *fixed;
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   std::tm local{};
@@ -133,3 +142,9 @@ LocalTime Now() {
 }
 
 }  // namespace os
+
+namespace os::testing {
+
+void SetLocalTime(std::optional<LocalTime> time) { FixedTime() = time; }
+
+}  // namespace os::testing

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <variant>
 
+#include "platform/Os.h"
+#include "platform/OsTesting.h"
 #include "platform/UiNative.h"
 #include "platform/UiTesting.h"
 #include "platform/headless/VirtualScreen.h"
@@ -22,8 +24,21 @@ struct SaveAnswer {
   std::string fileName;
   int filterIndex;
 };
+// A user who types a name, picks another file type, then accepts or cancels.
+struct SaveTypeChange {
+  std::string typedName;
+  int filterIndex;
+  bool accept;
+};
 struct Cancel {};
-using Answer = std::variant<SaveAnswer, Font, TColor, Cancel>;
+using Answer = std::variant<SaveAnswer, SaveTypeChange, Font, TColor, Cancel>;
+
+// A save dialog that is open while its answer runs: the text of its name box.
+struct OpenSave {
+  const SaveDialog* dialog = nullptr;
+  std::string nameBox;
+  std::size_t opening = 0;  // its entry in the openings
+};
 
 struct TimerState {
   long long due = 0;
@@ -48,7 +63,15 @@ struct State {
   std::map<const Timer*, long long> timerOrder;  // every timer, by creation
   long long timersCreated = 0;
   std::map<const ListView*, int> suspensions;
+  std::vector<OpenSave> openSaves;  // the save dialogs open now, the last opened last
 };
+
+// The scroll bars each form's window shows, by the window's handle (never reused, so that an entry of a
+// form that went can never be taken for another's); kept across Reset, like the forms' windows.
+std::map<os::WindowHandle, std::pair<bool, bool>>& ScrollBarsShown() {
+  static std::map<os::WindowHandle, std::pair<bool, bool>> shown;
+  return shown;
+}
 
 State& S() {
   static State state;
@@ -100,6 +123,25 @@ void Dispatch(Application& app, F&& handler) {
   } catch (...) {
     app.HandleException(std::runtime_error("Unexpected error"));
   }
+}
+
+// The name in a save dialog's name box as the system reports it: a full path, a name without folder
+// joined to the current directory, an empty box the current directory with a delimiter at its end.
+std::string DialogPath(const std::string& name) {
+  if (!name.empty()) {
+    const std::string full = os::FullPathName(name, std::size_t{1} << 20);
+    if (!full.empty()) return full;
+  }
+  std::string folder = os::CurrentDirectory();
+  if (folder.empty() || folder.back() != os::PathDelimiter()) folder += os::PathDelimiter();
+  return folder + name;
+}
+
+OpenSave* FindOpenSave(const SaveDialog& dialog) {
+  for (OpenSave& open : S().openSaves) {
+    if (open.dialog == &dialog) return &open;
+  }
+  return nullptr;
 }
 
 // Fires, once each and in time order, the timers that fell due while the thread slept.
@@ -165,9 +207,30 @@ void RunModal(Form& form) {
 }
 
 void NonClientSize(const Form& form, int& extraWidth, int& extraHeight) {
-  // The standard frame, at every resolution.
+  // The standard frame, at every resolution, and the scroll bars the form shows.
   StandardFrameSize(form.GetBorderStyle(), form.Menu() != nullptr, extraWidth, extraHeight);
+  int barWidth = 0, barHeight = 0;
+  ScrollBarSize(form, barWidth, barHeight);
+  if (form.VertScrollRange() > 0) extraWidth += barWidth;
+  if (form.HorzScrollRange() > 0) extraHeight += barHeight;
 }
+
+void ScrollBarSize(const Form& form, int& verticalWidth, int& horizontalHeight) {
+  verticalWidth = horizontalHeight = ScaleForDpi(testing::kScrollBarWidth, form.PixelsPerInch());
+}
+
+void ScrollChanged(Form& form) {
+  // A bar that comes or goes changes the client size, as the system's size message would tell.
+  const std::pair<bool, bool> bars{form.HorzScrollRange() > 0, form.VertScrollRange() > 0};
+  auto& shown = ScrollBarsShown()[form.Handle()];
+  if (shown == bars) return;
+  shown = bars;
+  form.NativeClientResized();
+}
+
+// The class keeps the control SetFocus chose; there is no user here to move the focus elsewhere.
+void FocusControl(Control&) {}
+Control* FocusedControl(const Form& form) { return form.RequestedFocus(); }
 
 void MenuChanged(MenuItem&) {}
 
@@ -205,12 +268,49 @@ bool ExecuteColorDialog(ColorDialog& dialog) {
 bool ExecuteSaveDialog(SaveDialog& dialog) {
   S().openings.push_back(
       {.dialog = &dialog, .fileName = dialog.FileName(), .filterIndex = dialog.FilterIndex()});
+  const std::size_t opening = S().openings.size() - 1;
   const auto answer = NextAnswer(dialog);
+  if (answer && std::holds_alternative<SaveTypeChange>(*answer)) {
+    const auto change = std::get<SaveTypeChange>(*answer);
+    S().openSaves.push_back({&dialog, change.typedName, opening});
+    // The dialog is open until the answer has run, also when OnTypeChange throws.
+    struct Closing {
+      const SaveDialog* dialog;
+      ~Closing() {
+        auto& open = S().openSaves;
+        for (auto it = open.rbegin(); it != open.rend(); ++it) {
+          if (it->dialog == dialog) {
+            open.erase(std::next(it).base());
+            break;
+          }
+        }
+      }
+    } closing{&dialog};
+    Dispatch(dialog.Owner()->App(), [&] { dialog.NativeTypeChanged(change.filterIndex); });
+    const OpenSave* open = FindOpenSave(dialog);
+    const std::string name = open != nullptr ? open->nameBox : std::string();
+    if (!change.accept || name.empty()) return false;
+    dialog.SetFileName(DialogPath(name));
+    dialog.SetFilterIndex(change.filterIndex);
+    return true;
+  }
   if (!answer || !std::holds_alternative<SaveAnswer>(*answer)) return false;
   const auto& save = std::get<SaveAnswer>(*answer);
   dialog.SetFileName(save.fileName);
   dialog.SetFilterIndex(save.filterIndex);
   return true;
+}
+
+std::string SaveDialogFilePath(const SaveDialog& dialog) {
+  const OpenSave* open = FindOpenSave(dialog);
+  return open != nullptr ? DialogPath(open->nameBox) : std::string();
+}
+
+void SetSaveDialogFileNameText(SaveDialog& dialog, const std::string& text) {
+  OpenSave* open = FindOpenSave(dialog);
+  if (open == nullptr) return;
+  open->nameBox = text;
+  S().openings.at(open->opening).nameBoxTexts.push_back(text);
 }
 
 void ShowErrorBox(const std::string& caption, const std::string& text) {
@@ -277,6 +377,7 @@ namespace testing {
 void Reset() {
   S() = State{};
   os::headless::ResetScreen();
+  os::testing::SetLocalTime(std::nullopt);
 }
 
 void SetScreenPixelsPerInch(int pixelsPerInch) { S().screenPixelsPerInch = pixelsPerInch; }
@@ -288,6 +389,10 @@ void SetProgramIcon(const TBitmap& icon) { S().programIcon = icon; }
 
 void AnswerSave(SaveDialog& dialog, const std::string& fileName, int filterIndex) {
   S().answers[&dialog].push_back(SaveAnswer{fileName, filterIndex});
+}
+void AnswerSaveWithTypeChange(SaveDialog& dialog, const std::string& typedName, int filterIndex,
+                              bool accept) {
+  S().answers[&dialog].push_back(SaveTypeChange{typedName, filterIndex, accept});
 }
 void AnswerFont(FontDialog& dialog, const Font& font) { S().answers[&dialog].push_back(font); }
 void AnswerColor(ColorDialog& dialog, TColor color) { S().answers[&dialog].push_back(color); }

@@ -71,6 +71,7 @@ struct Screen {
   TBitmap pixels;
   std::function<void(WindowHandle)> onNextWindow;
   bool inNextWindowHandler = false;
+  std::function<void()> onGrabDisplay;
   bool minimizeAllFails = false;
   std::array<KeyState, 256> keys{};
   std::vector<std::string> calls;
@@ -93,7 +94,11 @@ Window* Find(WindowHandle handle) {
   return it == S().windows.end() ? nullptr : &it->second;
 }
 
-bool InZOrder(const Window& window) { return window.kind == Kind::Form || window.kind == Kind::Other; }
+// The application window stands in the z-order only while it shows.
+bool InZOrder(const Window& window) {
+  return window.kind == Kind::Form || window.kind == Kind::Other ||
+         (window.kind == Kind::Application && window.visible);
+}
 
 ScreenRect ScreenArea() { return {0, 0, ui::native::ScreenWidth(), ui::native::ScreenHeight()}; }
 
@@ -157,9 +162,11 @@ ScreenRect ClientRectOf(const Window& window) {
   if (window.kind == Kind::Desktop || window.kind == Kind::Application) return rect;
   if (window.kind == Kind::Form && StateOf(window) != State::Minimized) {
     // The frame the headless backend gives every form: borders of half its extra width at the left,
-    // right and bottom, the caption bar (and menu bar) above.
+    // right and bottom, the caption bar (and menu bar) above; scroll bars lie inside it, at the right
+    // and the bottom.
     int extraWidth = 0, extraHeight = 0;
-    ui::native::NonClientSize(*window.form, extraWidth, extraHeight);
+    ui::StandardFrameSize(window.form->GetBorderStyle(), window.form->Menu() != nullptr, extraWidth,
+                          extraHeight);
     const int border = extraWidth / 2;
     const int left = rect.left + border, top = rect.top + extraHeight - border;
     return {left, top, left + window.form->ClientWidth(), top + window.form->ClientHeight()};
@@ -170,18 +177,7 @@ ScreenRect ClientRectOf(const Window& window) {
           top + std::max(height - kFrameTop - kFrameBottom, 0)};
 }
 
-bool VisibleOf(const Window& window) {
-  switch (window.kind) {
-    case Kind::Desktop:
-      return true;
-    case Kind::Application:
-      return false;  // a window that never shows (on Windows a message-only window)
-    case Kind::Form:
-    case Kind::Other:
-      break;
-  }
-  return window.visible;
-}
+bool VisibleOf(const Window& window) { return window.kind == Kind::Desktop || window.visible; }
 
 std::string TitleOf(const Window& window) {
   const std::string& title = window.kind == Kind::Form ? window.form->Caption() : window.title;
@@ -226,6 +222,36 @@ WindowHandle AddTopLevel(Window window) {
   s.windows.emplace(handle, std::move(window));
   PlaceAt(handle, FrontOfNormalBand(handle));
   return handle;
+}
+
+// Takes a window out of the z-order (the application window when it hides).
+void LeaveZOrder(WindowHandle handle) {
+  Screen& s = S();
+  if (const auto place = s.places.find(handle); place != s.places.end()) {
+    s.z.erase(place->second);
+    s.places.erase(place);
+  }
+}
+
+// The application window's topmost state, which every form of the program follows: the forms change
+// band from the back to the front, each to the front of its new band, and so keep their order.
+void SetApplicationTopmost(Window& application, bool topmost) {
+  application.topmost = topmost;
+  std::vector<WindowHandle> forms;
+  for (const WindowHandle handle : S().z) {
+    if (S().windows.at(handle).kind == Kind::Form) forms.push_back(handle);
+  }
+  for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
+    Window& form = S().windows.at(*it);
+    if (form.topmost == topmost) continue;
+    form.topmost = topmost;
+    ToFront(*it);
+  }
+}
+
+bool ApplicationTopmost() {
+  const Window* application = S().application != 0 ? Find(S().application) : nullptr;
+  return application != nullptr && application->topmost;
 }
 
 void Remove(WindowHandle handle) {
@@ -283,16 +309,48 @@ void Activate(WindowHandle handle, Window& window) {
   if (window.kind == Kind::Form) S().active = handle;
 }
 
+// The application window shows and hides as the program says, keeps its show state, and never takes
+// the activation; it joins the z-order at the front of its band when it shows and leaves it when it
+// hides.
+void ApplyApplicationShow(WindowHandle handle, Window& window, int command) {
+  switch (command) {
+    case show::Hide:
+      window.visible = false;
+      LeaveZOrder(handle);
+      return;
+    case show::ShowMinimized:
+    case show::Minimize:
+    case 7:   // SW_SHOWMINNOACTIVE
+    case 11:  // SW_FORCEMINIMIZE
+      window.state = State::Minimized;
+      break;
+    case show::ShowMaximized:
+      window.state = State::Maximized;
+      break;
+    case show::ShowNormal:
+    case show::Restore:
+    case 4:   // SW_SHOWNOACTIVATE
+    case 10:  // SW_SHOWDEFAULT
+      window.state = State::Normal;
+      break;
+    case show::Show:
+    case 8:  // SW_SHOWNA
+      break;
+    default:
+      return;  // not a show command: the system ignores it
+  }
+  if (!window.visible) {
+    window.visible = true;
+    ToFront(handle);
+  }
+}
+
 void ApplyShowCommand(WindowHandle handle, Window& window, int command) {
-  if (!InZOrder(window)) {
-    // The desktop never changes; the application window keeps its show state but never shows.
-    if (window.kind == Kind::Application) {
-      if (command == show::ShowMinimized || command == show::Minimize) window.state = State::Minimized;
-      if (command == show::ShowMaximized) window.state = State::Maximized;
-      if (command == show::ShowNormal || command == show::Restore) window.state = State::Normal;
-    }
+  if (window.kind == Kind::Application) {
+    ApplyApplicationShow(handle, window, command);
     return;
   }
+  if (!InZOrder(window)) return;  // the desktop never changes
   const State state = StateOf(window);
   switch (command) {
     case show::Hide:
@@ -513,21 +571,20 @@ void SetWindowZOrder(WindowHandle window, ZOrder where, bool show) {
   Record("SetWindowZOrder " + std::to_string(window) + " " + ZOrderName(where) + (show ? " show" : ""));
   Window* found = Find(window);
   if (found == nullptr || found->kind == Kind::Desktop) return;
-  if (show && found->kind != Kind::Application) found->visible = true;
+  if (show && !found->visible) {
+    found->visible = true;
+    if (found->kind == Kind::Application) ToFront(window);
+  }
   // HWND_BOTTOM also ends a window's topmost state; HWND_NOTOPMOST moves only a topmost window, to the
   // front of the others.
   bool move = true;
-  switch (where) {
-    case ZOrder::Top:
-      break;
-    case ZOrder::Bottom:
-    case ZOrder::NoTopmost:
-      move = where == ZOrder::Bottom || found->topmost;
-      found->topmost = false;
-      break;
-    case ZOrder::Topmost:
-      found->topmost = true;
-      break;
+  const bool topmost = where == ZOrder::Topmost || (where == ZOrder::Top && found->topmost);
+  if (where == ZOrder::NoTopmost) move = found->topmost;
+  if (found->kind == Kind::Application) {
+    // The forms follow the application window's topmost state.
+    if (topmost != found->topmost) SetApplicationTopmost(*found, topmost);
+  } else {
+    found->topmost = topmost;
   }
   if (!move || !InZOrder(*found)) return;
   if (where == ZOrder::Bottom) {
@@ -555,10 +612,7 @@ bool MinimizeAllWindows() {
   for (const WindowHandle handle : windows) {
     Window* window = Find(handle);
     if (window == nullptr || !window->visible || StateOf(*window) == State::Minimized) continue;
-    if (window->kind == Kind::Form &&
-        (window->form->GetBorderStyle() != ui::BorderStyle::Sizeable || !window->form->CaptionButtons())) {
-      continue;
-    }
+    if (window->kind == Kind::Form && !window->form->MinimizeButton()) continue;
     SetState(*window, State::Minimized);
   }
   return true;
@@ -572,22 +626,31 @@ int DisplayHeight() { return ui::native::ScreenHeight(); }
 TBitmap GrabDisplay(int left, int top, int width, int height) {
   Record("GrabDisplay " + std::to_string(left) + " " + std::to_string(top) + " " + std::to_string(width) +
          " " + std::to_string(height));
+  if (S().onGrabDisplay) S().onGrabDisplay();
   TBitmap grab;
   if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxGrabPixels) return grab;
   const TBitmap& pixels = Pixels();
-  grab.SetSize(width, height);
+  // The display's depth, set while the grab has no pixels yet: the display's pixels hold what a display
+  // of that depth holds already. Every pixel is written below: the part on the display from it, the
+  // rest black.
+  grab.SetBitsPerPixel(pixels.BitsPerPixel());
+  grab.SetSizeForOverwrite(width, height);
   // The part that lies on the display, in display coordinates (64 bits: extreme arguments cannot wrap).
   const long long x0 = std::max<long long>(left, 0);
   const long long x1 = std::min<long long>(static_cast<long long>(left) + width, pixels.Width());
+  const TBitmap::Pixel32 black = TBitmap::ToPixel32(clBlack);
   for (int y = 0; y < height; ++y) {
     TBitmap::Pixel32* row = grab.ScanLine(y);
-    std::fill(row, row + width, TBitmap::ToPixel32(clBlack));
     const long long sourceY = static_cast<long long>(top) + y;
-    if (sourceY < 0 || sourceY >= pixels.Height() || x0 >= x1) continue;
+    if (sourceY < 0 || sourceY >= pixels.Height() || x0 >= x1) {
+      std::fill(row, row + width, black);
+      continue;
+    }
     const TBitmap::Pixel32* source = pixels.ScanLine(static_cast<int>(sourceY));
+    std::fill(row, row + (x0 - left), black);
     std::copy(source + x0, source + x1, row + (x0 - left));
+    std::fill(row + (x1 - left), row + width, black);
   }
-  grab.SetBitsPerPixel(pixels.BitsPerPixel());
   return grab;
 }
 
@@ -687,6 +750,7 @@ void TapKey(int virtualKey) {
 }
 
 const std::vector<std::string>& WindowCalls() { return S().calls; }
+void OnGrabDisplay(std::function<void()> handler) { S().onGrabDisplay = std::move(handler); }
 void ClearWindowCalls() { S().calls.clear(); }
 
 long long SleptMilliseconds() { return S().slept; }
@@ -701,6 +765,7 @@ std::unique_ptr<ui::NativeData> MakeFormWindow(ui::Form& form) {
   Window window;
   window.kind = Kind::Form;
   window.form = &form;
+  window.topmost = ApplicationTopmost();
   const WindowHandle handle = AddTopLevel(std::move(window));
   S().forms[&form] = handle;
   return std::make_unique<FormWindow>(handle);
@@ -711,6 +776,8 @@ void FormShown(const ui::Form& form) {
   if (it == S().forms.end()) return;
   Window& window = S().windows.at(it->second);
   window.visible = true;
+  // A form shown while the application window is topmost is topmost too.
+  if (ApplicationTopmost()) window.topmost = true;
   Activate(it->second, window);
 }
 
@@ -750,8 +817,15 @@ void ResetScreen() {
     if (s.windows.at(handle).kind == Kind::Other) others.push_back(handle);
   }
   for (const WindowHandle handle : others) Remove(handle);
+  // The application window hides and ends its topmost state, and with it the forms'.
+  if (Window* application = s.application != 0 ? Find(s.application) : nullptr) {
+    if (application->topmost) SetApplicationTopmost(*application, false);
+    *application = Window{.kind = Kind::Application, .title = application->title};
+    LeaveZOrder(s.application);
+  }
   s.pixels = TBitmap();
   s.onNextWindow = nullptr;
+  s.onGrabDisplay = nullptr;
   s.minimizeAllFails = false;
   s.keys = {};
   s.calls.clear();

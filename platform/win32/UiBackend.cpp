@@ -1,9 +1,11 @@
-// The application side of the Win32 backend: the window classes, the hidden application window with the
-// message timers, the message loop and modal forms, the error box, the screen's resolution and colours.
+// The application side of the Win32 backend: the window classes, the hidden application window (owner of
+// the main form, carrier of the message timers, the topmost state the forms follow), the message loop
+// and modal forms, the error box, the screen's resolution and colours.
 
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "platform/win32/UiWin32.h"
 
@@ -19,6 +21,12 @@ LRESULT CALLBACK OwnWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 namespace {
 
 const char* const kApplicationClass = "UiApplication";
+const char* const kAnchorClass = "UiTopmostAnchor";
+// Posted to the application window when it became active: the activation goes on to a form.
+constexpr UINT kPassActivation = WM_APP + 1;
+// Where the application window and the anchor stand: out of sight, should the system ever draw a window
+// of no size.
+constexpr int kHiddenPosition = -32000;
 
 struct ModalFrame {
   Form* form = nullptr;
@@ -28,6 +36,11 @@ struct ModalFrame {
 struct Backend {
   HINSTANCE instance = nullptr;
   OwnedWindow applicationWindow;
+  OwnedWindow anchor;               // see FormsFollowTopmost
+  bool applicationTopmost = false;  // the state the forms were last given
+  bool followingTopmost = false;    // the forms are being given it now
+  bool leavingTopmost = false;      // the application window is leaving the topmost band now
+  HWND lastActiveForm = nullptr;
   std::unordered_map<UINT_PTR, Timer*> timers;
   UINT_PTR nextTimerId = 1;
   std::vector<ModalFrame> modal;
@@ -48,14 +61,103 @@ class LoopScope {
   LoopScope& operator=(const LoopScope&) = delete;
 };
 
-LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_TIMER) {
-    const auto it = B().timers.find(wParam);
-    if (it != B().timers.end()) {
-      Timer* timer = it->second;
-      Guard(timer->Owner()->App(), [timer] { timer->NativeFire(); });
-      return 0;
+// The forms take the application window's topmost state when it changes.
+//
+// The system keeps an owned window above its owner, and when it moves a window it moves the window's
+// owned windows first and puts the window just behind them. Wine then keeps the window topmost (or
+// makes it so) only when the window behind it is topmost too, and when it is asked to end the topmost
+// state of an owned window whose owner stands just behind it in the topmost band, it puts the window
+// back where it was. So the forms go one by one, owners before their owned forms (from the back of the
+// z-order to the front, which also keeps their order among themselves), with the anchor, a hidden
+// window of no size that owns nothing and belongs to no one, standing where it helps: at the front of
+// the topmost band while the forms become topmost (so that each form lands in front of it and stays
+// topmost), and at the front of the other windows while they leave the band (so that a form's own
+// owner is never found just behind it there).
+void FormsFollowTopmost(bool topmost) {
+  Backend& backend = B();
+  if (backend.followingTopmost || topmost == backend.applicationTopmost) return;
+  backend.applicationTopmost = topmost;
+  backend.followingTopmost = true;
+  std::vector<HWND> forms;
+  for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+    if (FindFormNative(window) != nullptr) forms.push_back(window);
+  }
+  constexpr UINT kFlags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  const HWND anchor = backend.anchor.get();
+  if (!topmost) SetWindowPos(anchor, HWND_NOTOPMOST, 0, 0, 0, 0, kFlags);
+  for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
+    SetWindowPos(anchor, topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, kFlags);
+    SetWindowPos(*it, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, kFlags);
+  }
+  backend.followingTopmost = false;
+}
+
+// The form that the activation goes to when the application window got it: the modal form that runs,
+// else the form active last; null when none of them can take it.
+HWND ActivationTarget() {
+  Backend& backend = B();
+  std::vector<HWND> candidates;
+  for (auto it = backend.modal.rbegin(); it != backend.modal.rend(); ++it) {
+    if (it->form->Native() != nullptr)
+      candidates.push_back(static_cast<HWND>(it->form->Native()->WindowHandle()));
+  }
+  candidates.push_back(backend.lastActiveForm);
+  for (HWND candidate : candidates) {
+    if (candidate != nullptr && FindFormNative(candidate) != nullptr && IsWindowVisible(candidate) &&
+        IsWindowEnabled(candidate)) {
+      return candidate;
     }
+  }
+  return nullptr;
+}
+
+LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_TIMER: {
+      const auto it = B().timers.find(wParam);
+      if (it != B().timers.end()) {
+        Timer* timer = it->second;
+        Guard(timer->Owner()->App(), [timer] { timer->NativeFire(); });
+        return 0;
+      }
+      break;
+    }
+    case WM_WINDOWPOSCHANGING: {
+      auto* position = reinterpret_cast<WINDOWPOS*>(lParam);
+      // Nothing to see and nothing to type into: the window keeps no size and takes no activation.
+      position->flags |= SWP_NOACTIVATE;
+      if ((position->flags & SWP_NOSIZE) == 0) position->cx = position->cy = 0;
+      if ((position->flags & SWP_NOZORDER) != 0) break;
+      if (position->hwndInsertAfter == HWND_TOPMOST) {
+        // The forms become topmost first: the system then moves them with this window as they are.
+        FormsFollowTopmost(true);
+      } else if (position->hwndInsertAfter == HWND_NOTOPMOST || position->hwndInsertAfter == HWND_BOTTOM) {
+        // Out of the topmost band to the very back, where it can stand in no form's way; the forms
+        // follow once it has left the band.
+        position->hwndInsertAfter = HWND_BOTTOM;
+        if ((GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0) {
+          B().leavingTopmost = true;
+        } else {
+          FormsFollowTopmost(false);
+        }
+      }
+      break;
+    }
+    case WM_WINDOWPOSCHANGED:
+      if (std::exchange(B().leavingTopmost, false)) FormsFollowTopmost(false);
+      break;
+    case WM_ACTIVATE:
+      // Activated all the same (SetActiveWindow, a show command): a form takes the activation over, once
+      // the system has finished activating this window.
+      if (LOWORD(wParam) != WA_INACTIVE) PostMessageA(hwnd, kPassActivation, 0, 0);
+      break;
+    case kPassActivation:
+      if (GetActiveWindow() == hwnd) {
+        if (const HWND target = ActivationTarget()) SetActiveWindow(target);
+      }
+      return 0;
+    default:
+      break;
   }
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -108,26 +210,45 @@ HINSTANCE Instance() {
 
 void EnsureBackend() {
   Backend& backend = B();
-  if (backend.applicationWindow) return;
+  if (backend.applicationWindow && backend.anchor) return;
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof(controls);
   controls.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES;
   InitCommonControlsEx(&controls);
   RegisterWindowClass(kApplicationClass, 0, ApplicationProc, false);
+  RegisterWindowClass(kAnchorClass, 0, DefWindowProcA, false);
   RegisterWindowClass(kFormClass, CS_DBLCLKS, OwnWindowProc, true);
   RegisterWindowClass(kPanelClass, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, OwnWindowProc, false);
   RegisterWindowClass(kImageClass, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, OwnWindowProc, false);
-  // A message-only window: it receives timers but never shows and never appears among the top-level
-  // windows of the screen.
-  backend.applicationWindow.reset(
-      CreateWindowExA(0, kApplicationClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Instance(), nullptr));
-  if (!backend.applicationWindow) throw std::runtime_error("The application window cannot be created");
+  backend.anchor.reset(CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kAnchorClass, "", WS_POPUP,
+                                       kHiddenPosition, kHiddenPosition, 0, 0, nullptr, nullptr, Instance(),
+                                       nullptr));
+  // A hidden top-level window of no size, out of sight: it owns the main form and so the program's
+  // windows, and as a tool window it has no task-bar button of its own (the main form has that).
+  backend.applicationWindow.reset(CreateWindowExA(WS_EX_TOOLWINDOW, kApplicationClass, "", WS_POPUP,
+                                                  kHiddenPosition, kHiddenPosition, 0, 0, nullptr, nullptr,
+                                                  Instance(), nullptr));
+  if (!backend.anchor || !backend.applicationWindow) {
+    throw std::runtime_error("The application window cannot be created");
+  }
 }
 
 HWND ApplicationWindow() {
   EnsureBackend();
   return B().applicationWindow.get();
 }
+
+void FollowApplicationTopmost(HWND form) {
+  Backend& backend = B();
+  if (!backend.applicationTopmost || backend.followingTopmost) return;
+  if ((GetWindowLongA(form, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0) return;
+  // As FormsFollowTopmost does it, for this form alone.
+  constexpr UINT kFlags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  SetWindowPos(backend.anchor.get(), HWND_TOPMOST, 0, 0, 0, 0, kFlags);
+  SetWindowPos(form, HWND_TOPMOST, 0, 0, 0, 0, kFlags);
+}
+
+void FormActivated(HWND form) { B().lastActiveForm = form; }
 
 // ---- Conversions ------------------------------------------------------------------------------------
 
@@ -150,7 +271,7 @@ BitmapHandle CreateBitmapHandle(const TBitmap& picture, int width, int height, T
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = std::max(width, 1);
-  info.bmiHeader.biHeight = -std::max(height, 1);  // top-down, as TBitmap holds its rows
+  info.bmiHeader.biHeight = -std::max(height, 1);  // top-down: row y of the picture is row y here
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;

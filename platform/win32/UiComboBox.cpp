@@ -93,7 +93,8 @@ class ComboBoxNative : public WindowNative {
     // The field with its border, the list's items and the list's border.
     const int dropped = fieldHeight + 2 * GetSystemMetrics(SM_CYFIXEDFRAME) +
                         items * std::max(itemHeight, 1) + 2 * GetSystemMetrics(SM_CYBORDER) + 2;
-    SetWindowPos(hwnd_, nullptr, b.left, b.top, b.width, dropped, SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT at = WindowPosition();
+    SetWindowPos(hwnd_, nullptr, at.x, at.y, b.width, dropped, SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageA(hwnd_, CB_SETMINVISIBLE, static_cast<WPARAM>(items), 0);
     RECT window;
     GetWindowRect(hwnd_, &window);

@@ -1,5 +1,6 @@
 // The standard dialogs of the Win32 backend (COMDLG32): font, colour and save-file dialogs, each modal
-// to its owner form.
+// to its owner form. A save dialog with a type-change handler runs with a hook, through which the
+// handler learns the type picked and reads and writes the name box of the open dialog.
 
 #include <algorithm>
 #include <array>
@@ -10,6 +11,7 @@
 
 // After UiWin32.h, which brings <windows.h>.
 #include <commdlg.h>
+#include <dlgs.h>
 
 namespace ui {
 namespace win32 {
@@ -30,6 +32,61 @@ class ColorDialogNative : public NativeData {
 
 // The longest file name the save dialog hands back.
 constexpr std::size_t kFileNameBuffer = 32768;
+// The buffer the name in an open save dialog is first asked into (a path of MAX_PATH characters).
+constexpr std::size_t kDialogPathBuffer = 261;
+
+// A save dialog while it is open with its hook: the hook's dialog window, a child of the dialog.
+struct OpenSave {
+  SaveDialog* dialog = nullptr;
+  HWND hook = nullptr;
+};
+std::vector<OpenSave*>& OpenSaves() {
+  static std::vector<OpenSave*> open;
+  return open;
+}
+
+// Registers an open save dialog for as long as it is open.
+class OpenSaveScope {
+ public:
+  explicit OpenSaveScope(OpenSave& open) : open_(open) { OpenSaves().push_back(&open_); }
+  ~OpenSaveScope() { std::erase(OpenSaves(), &open_); }
+  OpenSaveScope(const OpenSaveScope&) = delete;
+  OpenSaveScope& operator=(const OpenSaveScope&) = delete;
+
+ private:
+  OpenSave& open_;
+};
+
+// The window of the open dialog (the hook's parent), or null when the dialog is not open.
+HWND OpenDialogWindow(const SaveDialog& dialog) {
+  for (const OpenSave* open : OpenSaves()) {
+    if (open->dialog == &dialog && open->hook != nullptr) return GetParent(open->hook);
+  }
+  return nullptr;
+}
+
+UINT_PTR CALLBACK SaveDialogHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    const auto* open = reinterpret_cast<const OPENFILENAMEA*>(lParam);
+    auto* context = reinterpret_cast<OpenSave*>(open->lCustData);
+    if (context != nullptr) context->hook = hook;
+    SetWindowLongPtrA(hook, DWLP_USER, static_cast<LONG_PTR>(open->lCustData));
+    return 0;
+  }
+  if (message == WM_NOTIFY) {
+    const auto* notify = reinterpret_cast<const OFNOTIFYA*>(lParam);
+    auto* context = reinterpret_cast<OpenSave*>(GetWindowLongPtrA(hook, DWLP_USER));
+    if (notify != nullptr && context != nullptr && notify->hdr.code == CDN_TYPECHANGE &&
+        notify->lpOFN != nullptr) {
+      context->hook = hook;
+      SaveDialog& dialog = *context->dialog;
+      const int index = static_cast<int>(notify->lpOFN->nFilterIndex);
+      Application& app = dialog.Owner()->App();
+      Guard(app, [&] { dialog.NativeTypeChanged(index); });
+    }
+  }
+  return 0;  // the dialog goes on as it would without the hook
+}
 
 }  // namespace
 
@@ -103,6 +160,14 @@ bool ExecuteSaveDialog(SaveDialog& dialog) {
   // The process's current directory stays what the program made it.
   open.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
   if (dialog.OverwritePrompt()) open.Flags |= OFN_OVERWRITEPROMPT;
+  // Only a dialog whose type changes are handled runs with the hook, which changes how it looks.
+  OpenSave context{&dialog, nullptr};
+  const OpenSaveScope scope(context);
+  if (dialog.OnTypeChange) {
+    open.Flags |= OFN_ENABLEHOOK;
+    open.lpfnHook = &SaveDialogHook;
+    open.lCustData = reinterpret_cast<LPARAM>(&context);
+  }
 
   BOOL chosen = GetSaveFileNameA(&open);
   if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME && file[0] != '\0') {
@@ -114,6 +179,43 @@ bool ExecuteSaveDialog(SaveDialog& dialog) {
   dialog.SetFileName(std::string(file.data(), strnlen(file.data(), file.size())));
   dialog.SetFilterIndex(static_cast<int>(open.nFilterIndex));
   return true;
+}
+
+std::string SaveDialogFilePath(const SaveDialog& dialog) {
+  const HWND box = OpenDialogWindow(dialog);
+  if (box == nullptr) return {};
+  std::vector<char> buffer(kDialogPathBuffer, '\0');
+  auto ask = [&] {
+    return SendMessageA(box, CDM_GETFILEPATH, static_cast<WPARAM>(buffer.size()),
+                        reinterpret_cast<LPARAM>(buffer.data()));
+  };
+  LRESULT needed = ask();
+  if (needed <= 0) return {};
+  if (static_cast<std::size_t>(needed) > buffer.size()) {
+    // A longer name than the buffer holds is asked for again with the room it needs, not cut off.
+    buffer.assign(static_cast<std::size_t>(needed) + 1, '\0');
+    needed = ask();
+    if (needed <= 0 || static_cast<std::size_t>(needed) > buffer.size()) return {};
+  }
+  std::string path(buffer.data(), strnlen(buffer.data(), buffer.size()));
+  // An empty name box names the folder: with a delimiter at its end, so that the folder's own name is
+  // never taken for the file name (Wine's dialog reports the folder without it).
+  std::vector<char> spec(kDialogPathBuffer, '\0');
+  const LRESULT specSize =
+      SendMessageA(box, CDM_GETSPEC, static_cast<WPARAM>(spec.size()), reinterpret_cast<LPARAM>(spec.data()));
+  const bool noName = specSize == 1 && spec[0] == '\0';
+  if (noName && !path.empty() && path.back() != '\\') path += '\\';
+  return path;
+}
+
+void SetSaveDialogFileNameText(SaveDialog& dialog, const std::string& text) {
+  if (const HWND box = OpenDialogWindow(dialog)) {
+    // The name box is edt1 in the dialogs that have that field; the others (Wine's, and those of the
+    // systems since Windows 2000) have the combo box cmb13 in its place.
+    const int nameBox = GetDlgItem(box, edt1) != nullptr ? edt1 : cmb13;
+    SendMessageA(box, CDM_SETCONTROLTEXT, static_cast<WPARAM>(nameBox),
+                 reinterpret_cast<LPARAM>(text.c_str()));
+  }
 }
 
 }  // namespace native

@@ -155,6 +155,10 @@ class WindowNative : public NativeData {
   // control's font); a window class of our own gets this object with its creation message.
   void CreateChild(const char* windowClass, DWORD style, DWORD exStyle, bool ownClass);
 
+  // Where the window stands in its parent's client area: the control's bounds, moved by the scroll
+  // position of a form that scrolls its children.
+  POINT WindowPosition() const;
+
  protected:
   // Gives the window the control's font at its form's resolution (controls that show text).
   void ApplyFont();
@@ -194,8 +198,12 @@ extern const char* const kImageClass;
 // window, once; every hook that makes a window calls it first.
 void EnsureBackend();
 HINSTANCE Instance();
-// The hidden application window: owner of timers, fallback owner of menus.
+// The hidden application window: owner of the main form, of the timers, fallback owner of menus.
 HWND ApplicationWindow();
+// Gives a form the application window's topmost state, should it not have it (see Application::Handle).
+void FollowApplicationTopmost(HWND form);
+// A form became the active window: the one the application window hands the activation on to.
+void FormActivated(HWND form);
 
 // ---- Forms ------------------------------------------------------------------------------------------
 
@@ -212,16 +220,26 @@ class FormNative : public WindowNative {
   HWND Tooltip();
   void Show();
   void ApplyWindowState();
+  // Shows the scroll bars the form asks for, at its positions, and moves the children with them.
+  void ApplyScroll();
+  // Keyboard focus into the child window now when the form is active, else at its next activation.
+  void RequestFocus(HWND child);
+  // The control whose window has the focus (the form active), or gets it at the next activation.
+  Control* FocusedControl() const;
 
  private:
   void ReportBounds();
   void Place();
+  // The user moved a scroll bar (WM_HSCROLL, WM_VSCROLL) or turned the mouse wheel.
+  void Scroll(int bar, int request);
+  void Wheel(int delta);
 
   Form& form_;
   bool ready_ = false;
   SIZE client_{-1, -1};  // the client size last reported to the form
   HWND lastFocus_ = nullptr;
   OwnedWindow hintWindow_;
+  int wheelRest_ = 0;  // wheel turns not yet worth a line
 };
 
 FormNative* FindFormNative(HWND hwnd);

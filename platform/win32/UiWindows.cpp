@@ -107,8 +107,9 @@ void WindowNative::CreateChild(const char* windowClass, DWORD style, DWORD exSty
   if (control_.Visible()) style |= WS_VISIBLE;
   if (!control_.Enabled()) style |= WS_DISABLED;
   const Rect b = control_.Bounds();
+  const POINT at = WindowPosition();
   const HWND hwnd = CreateWindowExA(
-      exStyle, windowClass, control_.Caption().c_str(), style, b.left, b.top, b.width, b.height, parent,
+      exStyle, windowClass, control_.Caption().c_str(), style, at.x, at.y, b.width, b.height, parent,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(NextControlId())), Instance(), ownClass ? this : nullptr);
   if (hwnd == nullptr) {
     throw std::runtime_error(std::string("A window of the class ") + windowClass + " cannot be created");
@@ -116,6 +117,16 @@ void WindowNative::CreateChild(const char* windowClass, DWORD style, DWORD exSty
   if (!ownClass) Bind(hwnd);
   PlaceInTabOrder();
   ApplyFont();
+}
+
+POINT WindowNative::WindowPosition() const {
+  const Rect b = control_.Bounds();
+  POINT at{b.left, b.top};
+  if (const auto* form = dynamic_cast<const Form*>(control_.Parent())) {
+    at.x -= form->HorzScrollPos();
+    at.y -= form->VertScrollPos();
+  }
+  return at;
 }
 
 void WindowNative::PlaceInTabOrder() {
@@ -154,7 +165,8 @@ void WindowNative::Update(native::Change what) {
   switch (what) {
     case Change::Bounds: {
       const Rect b = control_.Bounds();
-      SetWindowPos(hwnd_, nullptr, b.left, b.top, b.width, b.height, SWP_NOZORDER | SWP_NOACTIVATE);
+      const POINT at = WindowPosition();
+      SetWindowPos(hwnd_, nullptr, at.x, at.y, b.width, b.height, SWP_NOZORDER | SWP_NOACTIVATE);
       break;
     }
     case Change::Visible:
@@ -325,12 +337,18 @@ LRESULT CALLBACK OwnWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 namespace {
 
+// How far a click on a scroll bar's arrow, or a line of the mouse wheel, scrolls a form (at 96 pixels
+// per inch).
+constexpr int kScrollLine = 16;
+
 void FormStyles(const Form& form, DWORD& style, DWORD& exStyle) {
   style = WS_CLIPCHILDREN;
   exStyle = WS_EX_CONTROLPARENT;
   if (form.GetBorderStyle() == BorderStyle::Sizeable) {
     style |= WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME;
-    if (form.CaptionButtons()) style |= WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    if (form.CaptionButtons()) style |= WS_SYSMENU;
+    if (form.MinimizeButton()) style |= WS_MINIMIZEBOX;
+    if (form.MaximizeButton()) style |= WS_MAXIMIZEBOX;
   } else {
     style |= WS_POPUP | WS_CAPTION;
     if (form.CaptionButtons()) style |= WS_SYSMENU;
@@ -356,9 +374,14 @@ FormNative* FindFormNative(HWND hwnd) { return dynamic_cast<FormNative*>(FindWin
 void FormNative::Create() {
   DWORD style = 0, exStyle = 0;
   FormStyles(form_, style, exStyle);
-  // Every other form belongs to the main form: it stays above it and has no task-bar button of its own.
-  HWND owner = nullptr;
-  if (Form* main = form_.App().MainForm(); main != nullptr && main != &form_) owner = HandleOf(main);
+  // The application window owns the main form, which has the program's task-bar button; every other
+  // form belongs to the main form: it stays above it and has no task-bar button of its own.
+  HWND owner = ApplicationWindow();
+  if (Form* main = form_.App().MainForm(); main != nullptr && main != &form_) {
+    owner = HandleOf(main);
+  } else {
+    exStyle |= WS_EX_APPWINDOW;
+  }
   const Rect b = form_.Bounds();
   const HWND hwnd = CreateWindowExA(exStyle, kFormClass, form_.Caption().c_str(), style, b.left, b.top,
                                     b.width, b.height, owner, nullptr, Instance(), this);
@@ -428,6 +451,8 @@ void FormNative::Show() {
     return;
   }
   Place();
+  // A form that missed a change of the application window's topmost state follows it now.
+  FollowApplicationTopmost(hwnd_);
   int command = SW_SHOWNORMAL;
   if (form_.GetWindowState() == WindowState::Minimized) command = SW_SHOWMINIMIZED;
   if (form_.GetWindowState() == WindowState::Maximized) command = SW_SHOWMAXIMIZED;
@@ -484,11 +509,15 @@ bool FormNative::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_SIZE:
       // (SIZE_MAXSHOW and SIZE_MAXHIDE tell of other windows.)
       if (!ready_) return false;
+      // A hidden window that changes size (its scroll bars come or go) is "restored" to the system: the
+      // state the form is to show in stays the form's own until it shows.
       if (wParam == SIZE_MINIMIZED) {
-        form_.NativeWindowStateChanged(WindowState::Minimized);
+        if (IsWindowVisible(hwnd_)) form_.NativeWindowStateChanged(WindowState::Minimized);
       } else if (wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) {
-        form_.NativeWindowStateChanged(wParam == SIZE_MAXIMIZED ? WindowState::Maximized
-                                                                : WindowState::Normal);
+        if (IsWindowVisible(hwnd_)) {
+          form_.NativeWindowStateChanged(wParam == SIZE_MAXIMIZED ? WindowState::Maximized
+                                                                  : WindowState::Normal);
+        }
         ReportBounds();
       }
       return false;
@@ -500,6 +529,7 @@ bool FormNative::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
       result = 0;
       return true;
     case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE) FormActivated(hwnd_);
       if (LOWORD(wParam) == WA_INACTIVE) {
         const HWND focus = GetFocus();
         if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
@@ -521,9 +551,128 @@ bool FormNative::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
       PaintWindow([this](HDC dc, const RECT& client) { FillRect(dc, &client, ColorBrush()); });
       result = 0;
       return true;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      // (A scroll-bar control of the form sends these with its handle; the form's own bars without.)
+      if (lParam != 0 || !form_.AutoScroll()) return HandleContainerMessage(message, wParam, lParam, result);
+      Scroll(message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam));
+      result = 0;
+      return true;
+    case WM_MOUSEWHEEL:
+      if (!form_.AutoScroll() || (form_.HorzScrollRange() == 0 && form_.VertScrollRange() == 0)) return false;
+      Wheel(GET_WHEEL_DELTA_WPARAM(wParam));
+      result = 0;
+      return true;
     default:
       return HandleContainerMessage(message, wParam, lParam, result);
   }
+}
+
+void FormNative::Scroll(int bar, int request) {
+  SCROLLINFO info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SIF_ALL;
+  if (!GetScrollInfo(hwnd_, bar, &info)) return;
+  const int line = ScaleForDpi(kScrollLine, form_.PixelsPerInch());
+  const int page = std::max(static_cast<int>(info.nPage), 1);
+  const int range = bar == SB_HORZ ? form_.HorzScrollRange() : form_.VertScrollRange();
+  int position = bar == SB_HORZ ? form_.HorzScrollPos() : form_.VertScrollPos();
+  switch (request) {
+    case SB_LINEUP:
+      position -= line;
+      break;
+    case SB_LINEDOWN:
+      position += line;
+      break;
+    case SB_PAGEUP:
+      position -= page;
+      break;
+    case SB_PAGEDOWN:
+      position += page;
+      break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+      // The 32-bit position (the message's own is 16 bits).
+      position = info.nTrackPos;
+      break;
+    case SB_TOP:
+      position = 0;
+      break;
+    case SB_BOTTOM:
+      position = range;
+      break;
+    default:
+      return;  // SB_ENDSCROLL
+  }
+  if (bar == SB_HORZ) {
+    form_.ScrollTo(position, form_.VertScrollPos());
+  } else {
+    form_.ScrollTo(form_.HorzScrollPos(), position);
+  }
+}
+
+void FormNative::Wheel(int delta) {
+  UINT lines = 3;
+  SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+  // A fine wheel reports parts of a notch: they add up until they make one.
+  wheelRest_ += delta;
+  const int notches = wheelRest_ / WHEEL_DELTA;
+  wheelRest_ -= notches * WHEEL_DELTA;
+  if (notches == 0 || lines == 0) return;
+  const bool vertical = form_.VertScrollRange() > 0;
+  const int page = vertical ? form_.ClientHeight() : form_.ClientWidth();
+  const int step = lines == WHEEL_PAGESCROLL
+                       ? page
+                       : static_cast<int>(lines) * ScaleForDpi(kScrollLine, form_.PixelsPerInch());
+  // Turned away from the user, the wheel shows what lies above (or, with no vertical bar, to the left).
+  const int amount = -notches * step;
+  if (vertical) {
+    form_.ScrollTo(form_.HorzScrollPos(), form_.VertScrollPos() + amount);
+  } else {
+    form_.ScrollTo(form_.HorzScrollPos() + amount, form_.VertScrollPos());
+  }
+}
+
+void FormNative::ApplyScroll() {
+  if (hwnd_ == nullptr) return;
+  const bool horz = form_.HorzScrollRange() > 0, vert = form_.VertScrollRange() > 0;
+  ShowScrollBar(hwnd_, SB_HORZ, horz ? TRUE : FALSE);
+  ShowScrollBar(hwnd_, SB_VERT, vert ? TRUE : FALSE);
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  const auto set = [this](int bar, int range, LONG page, int position) {
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = 0;
+    info.nMax = range - 1;
+    info.nPage = static_cast<UINT>(std::max<LONG>(page, 0));
+    info.nPos = position;
+    SetScrollInfo(hwnd_, bar, &info, TRUE);
+  };
+  if (horz) set(SB_HORZ, form_.HorzScrollRange(), client.right, form_.HorzScrollPos());
+  if (vert) set(SB_VERT, form_.VertScrollRange(), client.bottom, form_.VertScrollPos());
+  for (Control* child : form_.Children()) {
+    if (auto* native = dynamic_cast<WindowNative*>(child->Native())) native->Update(native::Change::Bounds);
+  }
+}
+
+void FormNative::RequestFocus(HWND child) {
+  lastFocus_ = child;
+  if (hwnd_ != nullptr && GetActiveWindow() == hwnd_ && IsWindowVisible(child) && IsWindowEnabled(child)) {
+    SetFocus(child);
+  }
+}
+
+Control* FormNative::FocusedControl() const {
+  if (hwnd_ == nullptr) return nullptr;
+  const HWND focus = GetActiveWindow() == hwnd_ ? GetFocus() : lastFocus_;
+  if (focus == nullptr || !IsChild(hwnd_, focus)) return nullptr;
+  // The focus may be in a part of a control (the field of a combo box): the control is its ancestor.
+  for (HWND window = focus; window != nullptr && window != hwnd_; window = GetParent(window)) {
+    if (WindowNative* native = FindWindowNative(window)) return &native->GetControl();
+  }
+  return nullptr;
 }
 
 // ---- Panels -----------------------------------------------------------------------------------------
@@ -793,6 +942,29 @@ void HideForm(Form& form) {
       native != nullptr && native->Hwnd() != nullptr) {
     ShowWindow(native->Hwnd(), SW_HIDE);
   }
+}
+
+void ScrollBarSize(const Form&, int& verticalWidth, int& horizontalHeight) {
+  verticalWidth = GetSystemMetrics(SM_CXVSCROLL);
+  horizontalHeight = GetSystemMetrics(SM_CYHSCROLL);
+}
+
+void ScrollChanged(Form& form) {
+  if (auto* native = dynamic_cast<FormNative*>(form.Native())) native->ApplyScroll();
+}
+
+void FocusControl(Control& control) {
+  auto* form = dynamic_cast<FormNative*>(control.OwnerForm().Native());
+  const NativeData* native = control.Native();
+  const auto child = native != nullptr ? static_cast<HWND>(native->WindowHandle()) : nullptr;
+  // (The form itself needs nothing: its activation puts the focus where it was.)
+  if (form == nullptr || child == nullptr || child == form->Hwnd()) return;
+  form->RequestFocus(child);
+}
+
+Control* FocusedControl(const Form& form) {
+  const auto* native = dynamic_cast<const FormNative*>(form.Native());
+  return native != nullptr ? native->FocusedControl() : nullptr;
 }
 
 void NonClientSize(const Form& form, int& extraWidth, int& extraHeight) {

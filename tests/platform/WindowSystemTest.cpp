@@ -401,14 +401,21 @@ TEST_F(WindowSystemTest, TheProgramsFormsAreWindowsOfTheSystem) {
   app.ProcessMessages();
   EXPECT_FALSE(os::WindowVisible(handle));
 
-  // The application window exists, never shows, and is no window of the walk.
+  // The application window exists, hidden until the program shows it, with the program's title and no
+  // size, so that a list of the visible titled windows of some size never holds it.
   const WindowHandle application = app.Handle();
   ASSERT_NE(application, 0);
   EXPECT_TRUE(os::WindowExists(application));
   EXPECT_FALSE(os::WindowVisible(application));
   EXPECT_EQ(os::WindowTitle(application), "Window system test");
-  EXPECT_EQ(Place(Walk(), application), -1);
+  ASSERT_TRUE(os::WindowRect(application));
+  EXPECT_TRUE(os::WindowRect(application)->Empty());
   EXPECT_EQ(app.Handle(), application);
+  // Its placement reads and writes back, and it keeps no size.
+  const auto placement = os::GetPlacement(application);
+  ASSERT_TRUE(placement);
+  EXPECT_TRUE(os::SetPlacement(application, *placement));
+  EXPECT_TRUE(os::WindowRect(application)->Empty());
 
   form.reset();
   EXPECT_FALSE(os::WindowExists(handle)) << "the window goes with its form";

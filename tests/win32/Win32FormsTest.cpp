@@ -1,0 +1,395 @@
+// The application window, scrolling forms, the keyboard focus and the save dialog's type change of the
+// Win32 backend, checked through the system's own calls; a timer of the test's thread acts as the user
+// where a dialog runs its own loop. Runs under Wine on an X display.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Ui.h"
+#include "platform/WindowSystem.h"
+#include "platform/win32/UiWin32.h"
+#include "tests/support/TestSupport.h"
+
+// After UiWin32.h, which brings <windows.h>.
+#include <dlgs.h>
+
+namespace {
+
+using namespace ui;
+
+HWND H(const Component& component) { return static_cast<HWND>(component.Native()->WindowHandle()); }
+HWND H(os::WindowHandle window) { return reinterpret_cast<HWND>(static_cast<std::intptr_t>(window)); }
+LONG Style(HWND hwnd) { return GetWindowLongA(hwnd, GWL_STYLE); }
+LONG ExStyle(HWND hwnd) { return GetWindowLongA(hwnd, GWL_EXSTYLE); }
+bool Topmost(HWND hwnd) { return (ExStyle(hwnd) & WS_EX_TOPMOST) != 0; }
+
+std::string TextOf(HWND hwnd) {
+  char text[1024] = {};
+  GetWindowTextA(hwnd, text, sizeof(text));
+  return text;
+}
+
+// A child window's rectangle in its parent's client coordinates.
+Rect ChildRect(HWND hwnd) {
+  RECT r;
+  GetWindowRect(hwnd, &r);
+  MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+TBitmap Picture(int width, int height) {
+  TBitmap bitmap;
+  bitmap.SetSize(width, height);
+  return bitmap;
+}
+
+// Runs the loop until the condition holds (true) or five seconds have passed (false); with no condition,
+// a fifth of a second, which lets Wine's late activations arrive before a test looks at the order.
+bool ProcessUntil(Application& app, const std::function<bool()>& condition = {}) {
+  const DWORD start = GetTickCount();
+  while (!condition || !condition()) {
+    if (GetTickCount() - start > (condition ? 5000u : 200u)) return !condition;
+    app.ProcessMessages();
+    Sleep(5);
+  }
+  return true;
+}
+
+bool InFront(HWND front, HWND back) {
+  for (HWND walk = GetTopWindow(nullptr); walk != nullptr; walk = GetWindow(walk, GW_HWNDNEXT)) {
+    if (walk == back) return false;
+    if (walk == front) return true;
+  }
+  return false;
+}
+
+// Whether a capture tool that lists the visible, titled top-level windows of some size would list it.
+bool Listed(os::WindowHandle window) {
+  const auto rect = os::WindowRect(window);
+  return os::WindowVisible(window) && !os::WindowTitle(window).empty() && rect && !rect->Empty();
+}
+
+// A window of another program, as far as the window system is concerned, that the user can raise.
+struct OtherWindow {
+  OtherWindow() {
+    WNDCLASSA registered{};
+    registered.lpfnWndProc = DefWindowProcA;
+    registered.hInstance = GetModuleHandleA(nullptr);
+    registered.lpszClassName = "Win32FormsOther";
+    RegisterClassA(&registered);
+    hwnd = CreateWindowExA(0, registered.lpszClassName, "Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                           150, 150, 500, 400, nullptr, nullptr, registered.hInstance, nullptr);
+  }
+  ~OtherWindow() { DestroyWindow(hwnd); }
+  void Raise() const {
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(hwnd);
+  }
+  HWND hwnd = nullptr;
+};
+
+TEST(Win32Forms, TheApplicationWindowOwnsTheFormsAndKeepsThemInFrontWhileTopmost) {
+  Application app;
+  app.SetTitle("Snapora");
+  Form main(app, {.caption = "Snapora Version 1", .bounds = {100, 80, 500, 400}});
+  Form dialog(app, {.caption = "Snapora Version 1",
+                    .clientWidth = 420,
+                    .clientHeight = 145,
+                    .borderStyle = BorderStyle::Dialog,
+                    .position = FormPosition::ScreenCenter});
+  const os::WindowHandle application = app.Handle();
+  // A hidden top-level tool window; it owns the main form, which owns the others and has the task-bar
+  // button.
+  EXPECT_EQ(GetAncestor(H(application), GA_PARENT), GetDesktopWindow());
+  EXPECT_NE(ExStyle(H(application)) & WS_EX_TOOLWINDOW, 0);
+  EXPECT_EQ(GetWindow(H(main), GW_OWNER), H(application));
+  EXPECT_NE(ExStyle(H(main)) & WS_EX_APPWINDOW, 0);
+  EXPECT_EQ(GetWindow(H(dialog), GW_OWNER), H(main));
+  main.Show();
+  ASSERT_TRUE(ProcessUntil(app, [&] { return GetActiveWindow() == H(main); }));
+
+  // Its placement writes back; shown, it keeps no size, is never listed and takes no activation, and
+  // activated all the same it hands the activation back.
+  const auto placement = os::GetPlacement(application);
+  ASSERT_TRUE(placement);
+  os::WindowPlacement sized = *placement;
+  sized.normal = {10, 10, 300, 200};
+  EXPECT_TRUE(os::SetPlacement(application, sized));
+  os::ShowWindowAs(application, os::show::Restore);
+  ProcessUntil(app);
+  EXPECT_TRUE(os::WindowVisible(application));
+  EXPECT_TRUE(os::WindowRect(application)->Empty());
+  EXPECT_EQ(GetActiveWindow(), H(main));
+  SetActiveWindow(H(application));
+  EXPECT_TRUE(ProcessUntil(app, [&] { return GetActiveWindow() == H(main); }));
+
+  // The file-name dialog's calls as it shows and closes; meanwhile the user raises another program.
+  const OtherWindow other;
+  other.Raise();
+  ProcessUntil(app);
+  ASSERT_TRUE(InFront(other.hwnd, H(main)));
+  dialog.OnShow = [&] {
+    os::SetWindowZOrder(application, os::ZOrder::Topmost, true);
+    os::RedrawNow(application);
+    os::ShowWindowAs(application, os::show::Show);
+    os::ShowWindowAs(application, os::show::Restore);
+  };
+  dialog.OnClose = [&] { os::SetWindowZOrder(application, os::ZOrder::NoTopmost, true); };
+  std::vector<bool> seen;
+  Timer look;
+  look.Create(main, {.interval = 50});
+  look.OnTimer = [&] {
+    look.SetEnabled(false);
+    other.Raise();
+    ProcessUntil(app);
+    seen = {Topmost(H(application)),
+            Topmost(H(main)),
+            Topmost(H(dialog)),
+            InFront(H(dialog), other.hwnd),
+            InFront(H(main), other.hwnd),
+            Listed(application),
+            GetActiveWindow() == H(application)};
+    dialog.Close();
+  };
+  dialog.ShowModal();
+  EXPECT_EQ(seen, (std::vector<bool>{true, true, true, true, true, false, false}));
+  // Normal again: the other program's window comes in front when raised.
+  EXPECT_FALSE(Topmost(H(application)) || Topmost(H(main)) || Topmost(H(dialog)));
+  other.Raise();
+  ProcessUntil(app);
+  EXPECT_TRUE(InFront(other.hwnd, H(main)));
+
+  // A form shown while the application window is topmost is topmost from the start.
+  dialog.OnShow = dialog.OnClose = nullptr;
+  os::SetWindowZOrder(application, os::ZOrder::Topmost, true);
+  dialog.Show();
+  other.Raise();
+  ProcessUntil(app);
+  EXPECT_TRUE(InFront(H(dialog), other.hwnd));
+  os::SetWindowZOrder(application, os::ZOrder::NoTopmost, true);
+  EXPECT_FALSE(Topmost(H(dialog)));
+  dialog.Hide();
+}
+
+TEST(Win32Forms, AViewerScrollsItsPictureAndFocusGoesWhereTheProgramPutsIt) {
+  Application app;
+  Form viewer(
+      app,
+      {.caption = "Viewer", .bounds = {217, 165, 696, 480}, .minimizeButton = false, .autoScroll = true});
+  Image image;
+  image.Create(viewer, {.bounds = {0, 0, 105, 105}, .autoSize = true});
+  Edit field;
+  field.Create(viewer, {.bounds = {0, 0, 50, 21}, .tabOrder = 0});
+  const HWND hwnd = H(viewer);
+  EXPECT_EQ(Style(hwnd) & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), WS_SYSMENU | WS_MAXIMIZEBOX);
+  // Maximised and given its picture while hidden, as the viewer is; the focus asked for before the form
+  // shows goes there when it does.
+  viewer.SetWindowState(WindowState::Maximized);
+  image.SetPicture(Picture(2000, 1500));
+  field.SetFocus();
+  viewer.Show();
+  EXPECT_TRUE(IsZoomed(hwnd));
+  EXPECT_EQ(viewer.GetWindowState(), WindowState::Maximized);
+  EXPECT_TRUE(ProcessUntil(app, [&] { return GetFocus() == H(field); }));
+  EXPECT_EQ(viewer.FocusedControl(), &field);
+  EXPECT_EQ(Style(hwnd) & (WS_HSCROLL | WS_VSCROLL), WS_HSCROLL | WS_VSCROLL);
+  RECT client;
+  GetClientRect(hwnd, &client);
+  EXPECT_EQ(viewer.ClientWidth(), client.right) << "the client area without the bars";
+  SCROLLINFO info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SIF_ALL;
+  ASSERT_TRUE(GetScrollInfo(hwnd, SB_HORZ, &info));
+  EXPECT_EQ(info.nMax, 1999);
+  EXPECT_EQ(static_cast<LONG>(info.nPage), client.right);
+  // The bars' arrows, pages and ends and the wheel move the picture; the class learns the position.
+  SendMessageA(hwnd, WM_HSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(viewer.HorzScrollPos(), 16);
+  EXPECT_EQ(GetScrollPos(hwnd, SB_HORZ), 16);
+  EXPECT_EQ(ChildRect(H(image)), (Rect{-16, 0, 2000, 1500}));
+  SendMessageA(hwnd, WM_VSCROLL, SB_PAGEDOWN, 0);
+  EXPECT_EQ(viewer.VertScrollPos(), std::min<int>(client.bottom, 1500 - client.bottom));
+  SendMessageA(hwnd, WM_VSCROLL, SB_BOTTOM, 0);
+  EXPECT_EQ(ChildRect(H(image)).top, client.bottom - 1500);
+  UINT lines = 3;
+  SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+  SendMessageA(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(400, 400));
+  EXPECT_EQ(viewer.VertScrollPos(), 1500 - client.bottom - static_cast<int>(lines) * 16);
+  EXPECT_EQ(image.Bounds(), (Rect{0, 0, 2000, 1500})) << "the control keeps its bounds";
+
+  // Restored and maximised again, the bars measure the client area, and the position stays within the
+  // range.
+  viewer.SetWindowState(WindowState::Normal);
+  ProcessUntil(app);
+  EXPECT_FALSE(IsZoomed(hwnd));
+  GetClientRect(hwnd, &client);
+  ASSERT_TRUE(GetScrollInfo(hwnd, SB_VERT, &info));
+  EXPECT_EQ(static_cast<LONG>(info.nPage), client.bottom);
+  SendMessageA(hwnd, WM_VSCROLL, SB_BOTTOM, 0);
+  EXPECT_EQ(viewer.VertScrollPos(), 1500 - client.bottom);
+  viewer.SetWindowState(WindowState::Maximized);
+  ProcessUntil(app);
+  GetClientRect(hwnd, &client);
+  EXPECT_EQ(viewer.VertScrollPos(), 1500 - client.bottom);
+  EXPECT_EQ(ChildRect(H(image)).top, client.bottom - 1500);
+  // A picture that fits takes the bars away.
+  image.SetPicture(Picture(100, 80));
+  EXPECT_EQ(Style(hwnd) & (WS_HSCROLL | WS_VSCROLL), 0);
+  EXPECT_EQ(ChildRect(H(image)), (Rect{0, 0, 100, 80}));
+  viewer.Hide();
+}
+
+// ---- The save dialog --------------------------------------------------------------------------------
+
+BOOL CALLBACK CollectBox(HWND hwnd, LPARAM found) {
+  char name[16] = {};
+  GetClassNameA(hwnd, name, sizeof(name));
+  if (std::string(name) == "#32770" && IsWindowVisible(hwnd))
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+  return TRUE;
+}
+
+// The visible dialog box of this thread that has the control, or null.
+HWND BoxWith(int control) {
+  std::vector<HWND> boxes;
+  EnumThreadWindows(GetCurrentThreadId(), &CollectBox, reinterpret_cast<LPARAM>(&boxes));
+  for (const HWND box : boxes) {
+    if (GetDlgItem(box, control) != nullptr) return box;
+  }
+  return nullptr;
+}
+
+void Press(HWND box, int button) {
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+}
+
+// The user's keys on the file-type list: the next or the previous entry.
+void PickType(HWND box, WPARAM key) {
+  SendMessageA(GetDlgItem(box, cmb1), WM_KEYDOWN, key, 0);
+  SendMessageA(GetDlgItem(box, cmb1), WM_KEYUP, key, 0);
+}
+
+// Acts as the user: a timer of the thread runs the steps in order, each until it says it is done. After
+// ten seconds every dialog box left is cancelled, so that no test hangs.
+class User {
+ public:
+  explicit User(std::vector<std::function<bool()>> steps) : steps_(std::move(steps)) {
+    self_ = this;
+    start_ = GetTickCount();
+    timer_ = SetTimer(nullptr, 0, 30, &User::Tick);
+  }
+  ~User() {
+    KillTimer(nullptr, timer_);
+    self_ = nullptr;
+  }
+  User(const User&) = delete;
+  User& operator=(const User&) = delete;
+  std::size_t Done() const { return next_; }
+
+ private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (self_ == nullptr || std::exchange(self_->busy_, true)) return;
+    if (GetTickCount() - self_->start_ > 10000) {
+      for (const int control : {cmb1, IDNO}) {
+        if (const HWND box = BoxWith(control)) Press(box, IDCANCEL);
+      }
+    } else if (self_->next_ < self_->steps_.size() && self_->steps_[self_->next_]()) {
+      ++self_->next_;
+    }
+    self_->busy_ = false;
+  }
+
+  static inline User* self_ = nullptr;
+  std::vector<std::function<bool()>> steps_;
+  std::size_t next_ = 0;
+  DWORD start_ = 0;
+  UINT_PTR timer_ = 0;
+  bool busy_ = false;
+};
+
+TEST(Win32Forms, TheSaveDialogsTypeChangeReadsAndWritesItsNameBox) {
+  Application app;
+  Form form(app, {.caption = "Viewer", .bounds = {100, 100, 400, 300}});
+  form.Show();
+  testing_support::TempDir folder;
+  testing_support::WriteFileBytes(folder.Path() / "exists.bmp", "keep");
+  SaveDialog dialog;
+  dialog.Create(form, {.filter = "BMP|*.bmp|JPG|*.jpg", .defaultExt = "bmp", .overwritePrompt = true});
+  dialog.SetFileName(folder.File("start.bmp"));
+  std::vector<std::pair<int, std::string>> changes;
+  // As the viewer's handler does it: the name in the dialog with the extension of the type picked.
+  dialog.OnTypeChange = [&] {
+    const std::string path = dialog.DialogFilePath();
+    changes.emplace_back(dialog.FilterIndex(), path);
+    const std::string name = path.substr(path.find_last_of('\\') + 1);
+    dialog.SetDialogFileNameText(name.substr(0, name.find_last_of('.')) +
+                                 (dialog.FilterIndex() == 1 ? ".bmp" : ".jpg"));
+  };
+  // (The name box is edt1 or, as in Wine's dialog, the combo box cmb13.)
+  const auto nameBox = [](HWND box) {
+    return GetDlgItem(box, edt1) != nullptr ? GetDlgItem(box, edt1) : GetDlgItem(box, cmb13);
+  };
+  std::vector<std::string> names;
+  HWND box = nullptr;
+  {
+    const User user({[&] {
+      if ((box = BoxWith(cmb1)) == nullptr) return false;
+      SetWindowTextA(nameBox(box), "shot.bmp");
+      PickType(box, VK_DOWN);
+      names.push_back(TextOf(nameBox(box)));
+      SetWindowTextA(nameBox(box), "");
+      PickType(box, VK_UP);
+      names.push_back(TextOf(nameBox(box)));
+      SetWindowTextA(nameBox(box), "shot.bmp");
+      PickType(box, VK_DOWN);
+      Press(box, IDOK);
+      return true;
+    }});
+    ASSERT_TRUE(dialog.Execute());
+  }
+  // During the call the filter index is the entry picked and the name the typed one's full path; an
+  // empty box reports the folder, whose name is never taken for the file's.
+  EXPECT_EQ(changes, (std::vector<std::pair<int, std::string>>{
+                         {2, folder.File("shot.bmp")}, {1, folder.File("")}, {2, folder.File("shot.bmp")}}));
+  EXPECT_EQ(names, (std::vector<std::string>{"shot.jpg", ".bmp"}));
+  EXPECT_EQ(dialog.FileName(), folder.File("shot.jpg"));
+  EXPECT_EQ(dialog.FilterIndex(), 2);
+  EXPECT_EQ(dialog.DialogFilePath(), "") << "no dialog to ask outside the call";
+
+  // An existing file: the dialog asks, No keeps it open; a type picked and then cancelled is no choice.
+  bool stillOpen = false;
+  const User user({[&] {
+                     if ((box = BoxWith(cmb1)) == nullptr) return false;
+                     SetWindowTextA(nameBox(box), "exists.bmp");
+                     Press(box, IDOK);
+                     return true;
+                   },
+                   [&] {
+                     const HWND question = BoxWith(IDNO);
+                     if (question == nullptr) return false;
+                     Press(question, IDNO);
+                     return true;
+                   },
+                   [&] {
+                     if (BoxWith(IDNO) != nullptr) return false;
+                     stillOpen = BoxWith(cmb1) == box;
+                     PickType(box, VK_UP);
+                     Press(box, IDCANCEL);
+                     return true;
+                   }});
+  EXPECT_FALSE(dialog.Execute());
+  EXPECT_EQ(user.Done(), 3u);
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(dialog.FilterIndex(), 2);
+  EXPECT_EQ(dialog.FileName(), folder.File("shot.jpg"));
+  EXPECT_EQ(testing_support::ReadFileText(folder.Path() / "exists.bmp"), "keep");
+}
+
+}  // namespace
