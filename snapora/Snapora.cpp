@@ -1,9 +1,14 @@
 // Snapora's start: the application, its three windows and the message loop.
 
+#include <string>
+#include <vector>
+
 #include "platform/Ui.h"
 #include "snapora/UnitSnapora.h"
 
-int main() {
+int main(int argc, char** argv) {
   ui::Application app;
-  return RunSnapora(app);
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+  return RunSnapora(app, arguments);
 }

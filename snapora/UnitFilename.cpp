@@ -51,6 +51,7 @@ void TFrmFileName::KeepApplicationOnTop(bool showIt) {
 }
 
 void TFrmFileName::FormShow() {
+  EdtFileName.SetFocus();
   if (FrmSnapora != nullptr) TakeMainWindowFont(*this, FrmSnapora->GetFont());
   KeepApplicationOnTop(true);
   if (FrmSnapora == nullptr) return;

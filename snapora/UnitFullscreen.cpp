@@ -3,6 +3,7 @@
 #include <cctype>
 #include <string>
 
+#include "common/FileNames.h"
 #include "common/Localisation.h"
 #include "imaging/Bmp.h"
 #include "imaging/Jpeg.h"
@@ -32,8 +33,10 @@ void SavePictureByName(const TBitmap& picture, const std::string& fileName) {
 TFrmFullscreen::TFrmFullscreen(ui::Application& app)
     : Form(app, {.caption = "FrmFullscreen",
                  .bounds = {217, 165, 696, 480},
+                 .minimizeButton = false,
                  .font = {.name = "MS Sans Serif", .size = 9},
-                 .color = ui::clBtnFace}) {
+                 .color = ui::clBtnFace,
+                 .autoScroll = true}) {
   MenMain.Create(*this);
   MenFile.Create(MenMain, "File");
   MenSaveAs.Create(MenFile, "Save as...");
@@ -46,6 +49,7 @@ TFrmFullscreen::TFrmFullscreen(ui::Application& app)
 
   MenSaveAs.OnClick = PopSaveAs.OnClick = ActSaveAs.OnExecute = [this] { MenSaveAsClick(); };
   ImgFullscreen.OnDblClick = [this] { ImgFullscreenDblClick(); };
+  SvdSave.OnTypeChange = [this] { SvdSaveTypeChange(); };
   OnShow = [this] { FormShow(); };
 
   ScaleForScreen();
@@ -66,6 +70,15 @@ void TFrmFullscreen::FormShow() {
 void TFrmFullscreen::MenSaveAsClick() {
   if (!SvdSave.Execute()) return;
   SavePictureByName(ImgFullscreen.Picture(), SvdSave.FileName());
+}
+
+void TFrmFullscreen::SvdSaveTypeChange() {
+  // The name in the dialog as a full path, its extension made the chosen type's, and only its last
+  // element written back into the name box (which holds no folder).
+  const int type = SvdSave.FilterIndex();
+  if (type != 1 && type != 2) return;
+  const std::string name = ChangeFileExtension(SvdSave.DialogFilePath(), type == 1 ? ".bmp" : ".jpg");
+  SvdSave.SetDialogFileNameText(FileNamePart(name));
 }
 
 void TFrmFullscreen::ImgFullscreenDblClick() { Close(); }

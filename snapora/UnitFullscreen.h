@@ -29,6 +29,9 @@ class TFrmFullscreen : public ui::Form {
   void FormShow();
   // Writes the viewer's picture under a chosen name: BMP for a .bmp name, JPEG for any other.
   void MenSaveAsClick();
+  // The save dialog's type changed: the name in its name box gets the type's extension (".bmp" for the
+  // first entry, ".jpg" for the second).
+  void SvdSaveTypeChange();
   void ImgFullscreenDblClick();
 };
 

@@ -116,6 +116,29 @@ TThumbnailPlace ThumbnailPlace(int imageWidth, int imageHeight) {
   return {(W - dw - 2) / 2 + 1, (H - dh - 2) / 2 + 1, dw, dh};
 }
 
+std::string StampedFileName(const std::string& base, const os::LocalTime& moment) {
+  const std::string extension = FileExtension(base);
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d_%03d", moment.year, moment.day, moment.month,
+                moment.hour, moment.minute, moment.second, moment.milliseconds);
+  return base.substr(0, base.size() - extension.size()) + stamp + extension;
+}
+
+std::string UnusedStampedFileName(const std::string& base, const os::LocalTime& moment) {
+  const std::string stamped = StampedFileName(base, moment);
+  auto taken = [](const std::string& name) { return os::FileExists(name) || os::DirectoryExists(name); };
+  if (!taken(stamped)) return stamped;
+  const std::string extension = FileExtension(stamped);
+  const std::string stem = stamped.substr(0, stamped.size() - extension.size());
+  // A folder cannot hold that many files with one stamp; the bound only keeps a system that answers
+  // "exists" to every name from holding the program here for ever.
+  for (int number = 2; number < 1000000; ++number) {
+    std::string candidate = stem + "-" + std::to_string(number) + extension;
+    if (!taken(candidate)) return candidate;
+  }
+  return stamped;
+}
+
 // ---- class_picture -------------------------------------------------------------------------------------
 
 bool class_picture::GrabRect(const os::ScreenRect& rect) {
@@ -320,7 +343,9 @@ TFrmSnapora::TFrmSnapora(ui::Application& app)
   ChbKeyboard.OnClick = [this] { ChbKeyboardClick(); };
   BtnBrowse.OnClick = [this] { BtnBrowseClick(); };
   BtnOk.OnClick = [this] { BtnOkClick(); };
-  BtnCapture.OnClick = [this] { BtnCaptureClick(); };
+  BtnCapture.OnClick = [this] { BtnCaptureClick(TCaptureTrigger::Button); };
+  TimCapture.OnTimer = [this] { TimCaptureTimer(); };
+  TimKeyProc.OnTimer = [this] { TimKeyProcTimer(); };
   BtnStop.OnClick = [this] { BtnStopClick(); };
   ImgCapture.OnDblClick = ImgThumbNail.OnDblClick = [this] { ImgCaptureDblClick(); };
   PopSaveAs.OnClick = [this] { PopSaveAsClick(); };
@@ -358,6 +383,9 @@ void TFrmSnapora::FormCreate() {
 void TFrmSnapora::FormShow() {
   LoadSettings();
   FillWindowList();
+  CommandLineCapture();
+  // The arguments are used once: a later show (after a capture hid the window) takes no capture.
+  CommandLine.clear();
 }
 
 void TFrmSnapora::FormClose() {
@@ -496,6 +524,7 @@ void TFrmSnapora::ShowNoImage() {
 bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle window,
                                 const std::string& fileName) {
   class_picture picture;
+  LastFileWritten.clear();
 
   std::optional<os::WindowPlacement> placement;
   if (window != 0 && PrepareTarget) {
@@ -573,35 +602,124 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
     const std::string extension = Upper(FileExtension(name));
     if (extension == ".BMP") {
       SaveBitmapAsBmp(ImgCapture.Picture(), name);
+      LastFileWritten = name;
     } else if (extension == ".JPG") {
       SaveBitmapAsJpeg(ImgCapture.Picture(), name);
+      LastFileWritten = name;
     }
   }
   restoreTarget();
   return true;
 }
 
-void TFrmSnapora::BtnCaptureClick() {
-  const int selected = LisWindows.FirstSelected();
+// ---- Triggers ------------------------------------------------------------------------------------------
+
+std::string TFrmSnapora::FindSelectedTarget() {
   TargetWindow = 0;
-  if (selected < 0) return;
+  const int selected = LisWindows.FirstSelected();
+  if (selected < 0) return std::string();
   TargetWindow = EntryTarget(selected);
-  const std::string caption = LisWindows.ItemCaption(selected);
+  return LisWindows.ItemCaption(selected);
+}
+
+void TFrmSnapora::BtnCaptureClick(TCaptureTrigger trigger) {
+  // A timer that fires while a capture processes its messages must not start a second capture inside
+  // the first: with captures slower than the interval that would nest without end. A hot-key poll is
+  // simply skipped (the key is polled again 100 ms later); an automatic-capture tick is kept
+  // (TimCaptureTimer) and taken as soon as the running capture has finished, as one late tick.
+  if (capturing_) return;
+  {
+    capturing_ = true;
+    struct CapturingDone {
+      bool& capturing;
+      ~CapturingDone() { capturing = false; }
+    } capturingDone{capturing_};
+    CaptureSelected(trigger);
+  }
+  if (trigger != TCaptureTrigger::CaptureTimer && captureTickPending_ && TimCapture.Enabled())
+    TimCaptureTimer();
+}
+
+void TFrmSnapora::CaptureSelected(TCaptureTrigger trigger) {
+  const std::string caption = FindSelectedTarget();
+  if (caption.empty()) return;
+  if (!AutoCaptureStarted) StartAutoCaptureIfTicked();
+
+  const os::WindowHandle application = App().Handle();
+  const std::optional<os::WindowPlacement> applicationPlacement =
+      application != 0 ? os::GetPlacement(application) : std::nullopt;
+  const os::WindowHandle previouslyActive = os::ActiveWindow();
+  auto restoreApplication = [&] {
+    App().ProcessMessages();
+    if (applicationPlacement) os::SetPlacement(application, *applicationPlacement);
+    App().ProcessMessages();
+  };
+
   const std::string fileName = ChbToFile.Checked() ? EdtFile.Text() : std::string();
+  // The Screen entry taken by the hot key or by automatic capture shows the main window in the picture;
+  // every other entry without a window of its own (the Screen by the button, the Desktop) is taken with
+  // the main window out of sight.
+  const bool screenKeepsWindow =
+      caption == ScreenLabel && (TimCapture.Enabled() || trigger == TCaptureTrigger::KeyProcTimer);
+  if (TargetWindow == 0 && !screenKeepsWindow) {
+    Hide();
+    // A window shown again behind the form's back (by the Desktop capture's restore) is hidden too.
+    if (Handle() != 0 && os::WindowVisible(Handle())) os::ShowWindowAs(Handle(), os::show::Hide);
+  }
+  auto showAgain = [&] {
+    if (screenKeepsWindow) return;
+    if (caption == DesktopLabel && Handle() != 0) os::ShowWindowAs(Handle(), os::show::Restore);
+    if (PrepareTarget) Show();
+    if (TargetWindow == 0) {
+      if (previouslyActive != 0) os::ActivateWindow(previouslyActive);
+      if (trigger == TCaptureTrigger::KeyProcTimer && Handle() != 0)
+        os::SetWindowZOrder(Handle(), os::ZOrder::Bottom);
+    }
+  };
+
   bool ok = false;
   try {
     ok = CaptureTarget(caption, TargetWindow, fileName);
   } catch (...) {
-    // A failed write: the list shows the windows as they are now before the error is shown.
+    // A failed write: automatic capture stops first, so that its timer cannot stack one error box on
+    // the other while the first is open; the main window comes back, the application window gets its
+    // placement back and the list shows the windows as they are now; then the error is shown.
+    if (TimCapture.Enabled()) BtnStopClick();  // which also makes showAgain show the window
+    showAgain();
     FillWindowList();
+    restoreApplication();
     throw;
   }
   if (!ok) ShowNoImage();
+  showAgain();
   FillWindowList();
+  restoreApplication();
 }
 
-void TFrmSnapora::BtnStopClick() {
-  ChbAutoCapture.SetChecked(false);
+void TFrmSnapora::StartAutoCaptureIfTicked() {
+  AutoCaptureStarted = false;
+  if (ChbAutoCapture.Checked()) {
+    StartAutoCapture();
+    AutoCaptureStarted = true;
+  }
+}
+
+void TFrmSnapora::StartAutoCapture() {
+  constexpr int kDefaultInterval = 5000, kMinInterval = 10, kMaxInterval = 1440000;
+  int interval = TextToIntDef(CbbSeconds.Text(), kDefaultInterval);
+  if (interval < kMinInterval || interval > kMaxInterval) interval = kDefaultInterval;
+  TimCapture.SetInterval(interval);
+  PrepareTarget = true;
+  TimCapture.SetEnabled(true);
+  BtnStop.SetVisible(true);
+  LisWindows.SetEnabled(false);
+  AutoBaseName = EdtFile.Text();
+  StampFileField();
+}
+
+void TFrmSnapora::StampFileField() { EdtFile.SetText(UnusedStampedFileName(AutoBaseName, os::Now())); }
+
+void TFrmSnapora::StopAutoCapture() {
   const bool running = TimCapture.Enabled();
   TimCapture.SetEnabled(false);
   BtnStop.SetVisible(false);
@@ -611,6 +729,71 @@ void TFrmSnapora::BtnStopClick() {
   // ticks the keyboard switch, which stops automatic capture, and must not empty the field.
   if (running) EdtFile.SetText(AutoBaseName);
   AutoCaptureStarted = false;
+  captureTickPending_ = false;
+}
+
+void TFrmSnapora::BtnStopClick() {
+  ChbAutoCapture.SetChecked(false);
+  StopAutoCapture();
+}
+
+void TFrmSnapora::TimCaptureTimer() {
+  constexpr int kEscape = 0x1B;
+  if (capturing_) {
+    captureTickPending_ = true;
+    return;
+  }
+  do {
+    captureTickPending_ = false;
+    if (os::AsyncKeyState(kEscape) != 0) BtnStopClick();
+    StampFileField();
+    BtnCaptureClick(TCaptureTrigger::CaptureTimer);
+    // A tick that fell due during that capture is taken now, once, while automatic capture still runs.
+  } while (captureTickPending_ && TimCapture.Enabled());
+  captureTickPending_ = false;
+}
+
+void TFrmSnapora::TimKeyProcTimer() {
+  constexpr int kF1 = 0x70;
+  constexpr int kLeftShift = 0xA0, kRightShift = 0xA1, kLeftControl = 0xA2, kRightControl = 0xA3,
+                kLeftAlt = 0xA4, kRightAlt = 0xA5;
+  const int key = kF1 + CbbFKey.ItemIndex();
+  if (!ChbKeyboard.Checked() || AskingName) return;
+  if (os::AsyncKeyState(kLeftAlt) != 0 || os::AsyncKeyState(kRightAlt) != 0) AltLatched = true;
+  if (os::AsyncKeyState(kLeftControl) != 0 || os::AsyncKeyState(kRightControl) != 0) CtrlLatched = true;
+  if (os::AsyncKeyState(kLeftShift) != 0 || os::AsyncKeyState(kRightShift) != 0) ShiftLatched = true;
+  if (os::AsyncKeyState(key) == 0) return;
+  if (ChbAlt.Checked() && !AltLatched) return;
+  if (ChbCtrl.Checked() && !CtrlLatched) return;
+  if (ChbShift.Checked() && !ShiftLatched) return;
+  BtnCaptureClick(TCaptureTrigger::KeyProcTimer);
+  AltLatched = CtrlLatched = ShiftLatched = false;
+}
+
+void TFrmSnapora::CommandLineCapture() {
+  if (CommandLine.size() != 2) return;
+  const std::string file = CommandLine[0];
+  std::string mode = CommandLine[1];
+  for (char& c : mode) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string caption;
+  if (mode == "desktop") {
+    DesktopLabel = "desktop";
+    caption = DesktopLabel;
+  }
+  // The program ends after this capture however it goes; the exit code tells a calling script whether
+  // the file was written. An error (a failed write) still reaches the error box, after the close.
+  bool grabbed = false;
+  try {
+    grabbed = CaptureTarget(caption, 0, file);
+  } catch (...) {
+    ExitCode = capture_exit::Failed;
+    Close();
+    throw;
+  }
+  ExitCode = !grabbed                  ? capture_exit::NotGrabbed
+             : LastFileWritten.empty() ? capture_exit::NotWritten
+                                       : capture_exit::Written;
+  Close();
 }
 
 void TFrmSnapora::ImgCaptureDblClick() {
@@ -770,9 +953,18 @@ TSnaporaWindows::TSnaporaWindows(ui::Application& app)
   FrmFileName.FrmSnapora = &FrmSnapora;
 }
 
-int RunSnapora(ui::Application& app) {
-  return ui::RunProgram(app, "Snapora", [&] {
+int RunSnapora(ui::Application& app, const std::vector<std::string>& arguments) {
+  int exitCode = 0;
+  const int result = ui::RunProgram(app, "Snapora", [&] {
     TSnaporaWindows windows(app);
+    windows.FrmSnapora.CommandLine = arguments;
+    // Read before the windows go, also when an error ends the run.
+    struct KeepExitCode {
+      const TFrmSnapora& form;
+      int& code;
+      ~KeepExitCode() { code = form.ExitCode; }
+    } keepExitCode{windows.FrmSnapora, exitCode};
     app.Run();
   });
+  return result != 0 ? result : exitCode;
 }

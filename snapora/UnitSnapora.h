@@ -5,11 +5,13 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/FileNames.h"
 #include "common/Localisation.h"
 #include "common/class_init.h"
 #include "imaging/Graphics.h"
+#include "platform/Os.h"
 #include "platform/Ui.h"
 #include "platform/WindowSystem.h"
 
@@ -59,6 +61,25 @@ struct TThumbnailPlace {
   bool operator==(const TThumbnailPlace&) const = default;
 };
 TThumbnailPlace ThumbnailPlace(int imageWidth, int imageHeight);
+
+// What started a capture: the Capture button, the automatic-capture timer or the hot-key poll.
+enum class TCaptureTrigger { Button, CaptureTimer, KeyProcTimer };
+
+// base with the moment stamped in before its extension: stem + "yyyyddmm-hhnnss_zzz" + extension (the
+// extension as FileExtension finds it; none for a base without one).
+std::string StampedFileName(const std::string& base, const os::LocalTime& moment);
+// The stamped name when nothing exists under it yet; otherwise the first of stem + stamp + "-2" +
+// extension, "-3", ... under which nothing exists (file or folder), so that automatic capture never
+// writes over an earlier file.
+std::string UnusedStampedFileName(const std::string& base, const os::LocalTime& moment);
+
+// The exit codes of the command-line capture.
+namespace capture_exit {
+constexpr int Written = 0;     // the capture was written to the file
+constexpr int NotGrabbed = 1;  // nothing could be grabbed
+constexpr int NotWritten = 2;  // the name's extension writes no file, or the file-name question was cancelled
+constexpr int Failed = 3;      // an error ended the capture, a failed write for one (the error box said why)
+}  // namespace capture_exit
 
 // The text converted to an integer as the option fields are read: decimal digits with an optional sign
 // (and blanks around them); anything else, or a number beyond 32 bits, gives the fallback.
@@ -111,6 +132,13 @@ class TFrmSnapora : public ui::Form {
   bool AltLatched = false, ShiftLatched = false, CtrlLatched = false;
   bool PrepareTarget = true;
   bool AutoCaptureStarted = false;
+  // The program's command-line arguments (without the program's name), set by the program start; the
+  // command-line capture at the first show reads them. ExitCode is what the program ends with: a
+  // command-line capture sets it (capture_exit), otherwise it stays 0.
+  std::vector<std::string> CommandLine;
+  int ExitCode = 0;
+  // The file the last capture wrote (empty when it wrote none).
+  std::string LastFileWritten;
 
   std::string ProgramDirectory;  // ends with the path delimiter
   std::string StorageDirectory;  // ends with the path delimiter
@@ -153,9 +181,23 @@ class TFrmSnapora : public ui::Form {
   // every window first) and writes it to fileName when that names a .bmp or .jpg file. True when an
   // image was grabbed.
   bool CaptureTarget(const std::string& caption, os::WindowHandle window, const std::string& fileName);
-  // The Capture button: one capture of the selected entry, to EdtFile's name when ChbToFile is ticked.
-  void BtnCaptureClick();
+  // One capture of the selected entry, started by the trigger: hides the main window where the target
+  // needs it, captures to EdtFile's name when ChbToFile is ticked, starts automatic capture when it is
+  // ticked, shows the main window again and rebuilds the list. A capture started while another one runs
+  // (a timer that fires while a capture processes messages) is not nested: an automatic-capture tick
+  // is taken right after the running capture, a hot-key poll is skipped.
+  void BtnCaptureClick(TCaptureTrigger trigger);
+  // The caption of the first selected entry (empty when none); sets TargetWindow to its handle.
+  std::string FindSelectedTarget();
+  void StartAutoCaptureIfTicked();
+  void StartAutoCapture();
+  void StopAutoCapture();
   void BtnStopClick();
+  void TimCaptureTimer();
+  void TimKeyProcTimer();
+  // With exactly two arguments (file, mode): one capture of the screen, or of the desktop for the mode
+  // "desktop", to the file; then the main window closes and ExitCode says how it went.
+  void CommandLineCapture();
   // Double-click on the preview or the thumbnail: the viewer shows the last capture at full size.
   void ImgCaptureDblClick();
   // "Save as..." of the preview's menu: the preview's picture under a chosen name, as BMP for a .bmp
@@ -180,11 +222,18 @@ class TFrmSnapora : public ui::Form {
   int ScaleForDpi(int n) const { return ui::ScaleForDpi(n, PixelsPerInch()); }
 
  private:
+  // The trigger routine proper; BtnCaptureClick guards it against nesting.
+  void CaptureSelected(TCaptureTrigger trigger);
+  // Stamps EdtFile with the current time on AutoBaseName.
+  void StampFileField();
+  bool capturing_ = false;
+  bool captureTickPending_ = false;
   void SetLanguageTarget(const std::string& target, const std::string& text);
   std::string SettingsPath() const;
 };
 
-// The program: sets the application title, creates the windows and runs the message loop until the
-// main window closes. An error that escapes is shown in the error box titled "Snapora"; the result (the
-// exit code) is 0.
-int RunSnapora(ui::Application& app);
+// The program: sets the application title, creates the windows, hands them the command-line arguments
+// (without the program's name) and runs the message loop until the main window closes. An error that
+// escapes is shown in the error box titled "Snapora". The result, the exit code, is 0 but after a
+// command-line capture, whose outcome it gives (capture_exit).
+int RunSnapora(ui::Application& app, const std::vector<std::string>& arguments = {});
