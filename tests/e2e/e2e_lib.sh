@@ -33,6 +33,8 @@ control_with_text() {  # text, lines
 }
 # The Windows form of a path below / (Wine's drive Z:).
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
+# A text as the probe prints it (its backslashes doubled), to compare with a value of its output.
+escaped() { printf '%s' "${1//\\/\\\\}"; }
 
 # Keys to a window: focus it, then type them (xdotool's XTEST keys go to the focused window).
 keys_to() {  # x window id, keys...

@@ -5,7 +5,7 @@
 # winprobe also shows the windows the list must find.
 #
 #   snapora_e2e.sh SNAPORA_EXE WINPROBE_EXE [SCENARIO...]
-#     scenarios: start list capture (all of them when none is named)
+#     scenarios: start list capture cmdline auto hotkey viewer askname (all of them when none is named)
 #
 # DISPLAY and WINEPREFIX are those scripts/test.sh exports (without WINEPREFIX, the prefix beside the
 # build's programs is used and made on first use). Without a reachable display the script fails when
@@ -23,7 +23,7 @@ snapora_exe=$(readlink -f "$1")
 probe_exe=$(readlink -f "$2")
 shift 2
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(start list capture)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(start list capture cmdline auto hotkey viewer askname)
 
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 dist="$repo/snapora/dist"
@@ -142,6 +142,58 @@ expect_no_error_box() {
   fi
 }
 
+# The number of the largest visible control of the class in `probe info` output (the preview among the
+# images).
+largest_control_of_class() {  # class, lines
+  CLASS="$1" awk 'BEGIN { c = ENVIRON["CLASS"] }
+      /^control\.[0-9]+\.class=/ { split($0, key, "."); cls[key[2]] = substr($0, index($0, "=") + 1) }
+      /^control\.[0-9]+\.visible=/ { split($0, key, "."); vis[key[2]] = substr($0, index($0, "=") + 1) }
+      /^control\.[0-9]+\.width=/ { split($0, key, "."); w[key[2]] = substr($0, index($0, "=") + 1) }
+      /^control\.[0-9]+\.height=/ { split($0, key, "."); h[key[2]] = substr($0, index($0, "=") + 1) }
+      END { best = ""; for (n in cls) if (cls[n] == c && vis[n] == 1 && (best == "" || w[n] * h[n] > area)) {
+              best = n; area = w[n] * h[n] }
+            print best }' <<<"$2"
+}
+
+# Waits until the file exists and has stopped growing; false after the seconds.
+wait_for_file() {  # path, seconds
+  local i size last=-1
+  for ((i = 0; i < $2 * 10; i++)); do
+    if [ -s "$1" ]; then
+      size=$(stat -c %s "$1")
+      [ "$size" = "$last" ] && return 0
+      last=$size
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Runs snapora.exe with arguments until it ends (at most 60 s); prints its exit code. While it runs,
+# an error box titled "Snapora" is answered (closed) once and its text kept in $work/box.txt.
+run_snapora_args() {  # program dir, arguments...
+  local dir=$1 pid i boxes
+  shift
+  : >"$work/box.txt"
+  (cd "$dir" && exec "$WINE" "$dir/snapora.exe" "$@") >"$work/snapora-output.txt" 2>&1 &
+  pid=$!
+  started+=("$pid")
+  for ((i = 0; i < 600; i++)); do
+    kill -0 "$pid" 2>/dev/null || break
+    if [ ! -s "$work/box.txt" ] && [ $((i % 5)) -eq 4 ]; then
+      boxes=$(probe boxes Snapora)
+      if [ "$(value box.count "$boxes")" = 1 ]; then
+        value box.0.text "$boxes" >"$work/box.txt"
+        probe close Snapora 5000 >/dev/null
+      fi
+    fi
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
+  wait "$pid"
+  echo $?
+}
+
 # ---- Scenarios ---------------------------------------------------------------------------------------
 
 # The window with its caption and controls; the list begins with the Screen and Desktop entries, the
@@ -257,15 +309,18 @@ scenario_capture() {
       top=$(($(value window.top "$info") - 8))
       right=$(($(value window.left "$info") + $(value window.width "$info") + 8))
       bottom=$(($(value window.top "$info") + $(value window.height "$info") + 8))
-      convert "$dir/out/shot.bmp" -alpha off "$dir/shot.png"
-      convert "$dir/root.png" -alpha off "$dir/root-rgb.png"
+      # The green window's frame is masked in both: hiding Snapora's window for the capture gave it the
+      # activation, so its caption bar changed colour between the two grabs.
+      local mask="rectangle 32,612 348,848"
+      convert "$dir/out/shot.bmp" -alpha off -fill black -draw "$mask" "$dir/shot.png"
+      convert "$dir/root.png" -alpha off -fill black -draw "$mask" "$dir/root-rgb.png"
       for region in "${screen_width}x${top}+0+0" "${screen_width}x$((screen_height - bottom))+0+${bottom}" \
         "${left}x${screen_height}+0+0" "$((screen_width - right))x${screen_height}+${right}+0"; do
         differing=$(compare -metric AE <(convert "$dir/shot.png" -crop "$region" +repage png:-) \
           <(convert "$dir/root-rgb.png" -crop "$region" +repage png:-) null: 2>&1)
         expect_eq "pixels that differ from the display in $region" "$differing" 0
       done
-      expect_eq "the green window in the capture" "$(pixel "$dir/shot.png" 190 760)" "00ff00"
+      expect_eq "the green window in the capture" "$(pixel "$dir/out/shot.bmp" 190 760)" "00ff00"
       local clip
       clip=$(probe clipboard)
       expect_eq "bitmap on the clipboard" "$(value clipboard.bitmap "$clip")" 1
@@ -281,6 +336,199 @@ scenario_capture() {
     probe close "E2E Green" 5000 >/dev/null
     stop_snapora
   done
+}
+
+# The command line: two arguments take one capture to the file and end the program with an exit code
+# that says whether the file was written; any other number of arguments starts the program as usual.
+scenario_cmdline() {
+  local dir="$work/cmdline" rc
+  make_program "$dir"
+  mkdir -p "$dir/out"
+  rc=$(run_snapora_args "$dir/prog" "$(winpath "$dir/out/s.bmp")" screen)
+  expect_eq "exit code of a screen capture to a .bmp name" "$rc" 0
+  expect_eq "its file" "$(file -b "$dir/out/s.bmp" | cut -d, -f1)" "PC bitmap"
+  expect_eq "its size" "$(identify -format '%wx%h' "$dir/out/s.bmp" 2>/dev/null)" "${screen_width}x${screen_height}"
+  rc=$(run_snapora_args "$dir/prog" "$(winpath "$dir/out/d.jpg")" DESKTOP)
+  expect_eq "exit code of a desktop capture to a .jpg name" "$rc" 0
+  expect_eq "its file" "$(file -b "$dir/out/d.jpg" | cut -d, -f1)" "JPEG image data"
+  rc=$(run_snapora_args "$dir/prog" "$(winpath "$dir/out/p.gif")" screen)
+  expect_eq "exit code for a name whose extension writes nothing" "$rc" 2
+  expect_eq "no file under it" "$([ -e "$dir/out/p.gif" ] && echo yes)" ""
+  rc=$(run_snapora_args "$dir/prog" "$(winpath "$dir/missing/s.bmp")" screen)
+  expect_eq "exit code for a file in a missing folder" "$rc" 3
+  expect_eq "the error box's text" "$(cat "$work/box.txt")" \
+    "Datei $(escaped "$(winpath "$dir/missing/s.bmp")") kann nicht erstellt werden."
+  expect_eq "the settings were saved by the close" "$([ -s "$dir/store/Snapora.ini" ] && echo yes)" yes
+  # One argument: the program starts as usual and takes no capture.
+  (cd "$dir/prog" && exec "$WINE" "$dir/prog/snapora.exe" "$(winpath "$dir/out/one.bmp")") >/dev/null 2>&1 &
+  snapora_pid=$!
+  started+=("$snapora_pid")
+  if [ "$(value found "$(probe wait-window "$caption" 30000)")" = 1 ]; then
+    ok "one argument: the window shows"
+  else
+    fail "one argument: no window"
+  fi
+  sleep 1
+  expect_eq "one argument: no file" "$([ -e "$dir/out/one.bmp" ] && echo yes)" ""
+  stop_snapora
+}
+
+# Automatic capture every 500 ms to stamped files; Escape stops it after one more file, whose name the
+# file field keeps.
+scenario_auto() {
+  local dir="$work/auto" info count later
+  make_program "$dir"
+  mkdir -p "$dir/out"
+  write_settings "$dir/store" ChbToFile 1 EdtFile "$(winpath "$dir/out/auto.bmp")" CbbSeconds 500
+  start_snapora "$dir/prog" || return
+  info=$(probe info "$caption")
+  click_control "$info" "$(control_with_text "Auto capture each [sec]" "$info")"
+  click_control "$info" "$(control_with_text "Capture" "$info")"
+  sleep 3
+  info=$(probe info "$caption")
+  expect_eq "the Stop button shows" "$(value "control.$(control_with_text "Stop" "$info").visible" "$info")" 1
+  expect_eq "the list is disabled" "$(value enabled "$(probe items "$caption")")" 0
+  count=$(find "$dir/out" -name 'auto*.bmp' | wc -l)
+  expect_between "stamped files after 3 s" "$count" 3 8
+  local name
+  name=$(find "$dir/out" -name 'auto*.bmp' -printf '%f\n' | sort | tail -1)
+  if [[ "$name" =~ ^auto[0-9]{8}-[0-9]{6}_[0-9]{3}(-[0-9]+)?\.bmp$ ]]; then ok "stamped name $name"; else fail "name '$name'"; fi
+  keys_to "$(value window.xid "$info")" Escape
+  sleep 1.5
+  info=$(probe info "$caption")
+  expect_eq "Escape hid the Stop button" "$(value "control.$(control_with_text "Stop" "$info").visible" "$info")" 0
+  count=$(find "$dir/out" -name 'auto*.bmp' | wc -l)
+  sleep 1.5
+  later=$(find "$dir/out" -name 'auto*.bmp' | wc -l)
+  expect_eq "no file after the stop" "$later" "$count"
+  name=$(find "$dir/out" -name 'auto*.bmp' -printf '%f\n' | sort | tail -1)
+  expect_eq "the field keeps the last stamped name" \
+    "$([ -n "$(control_with_text "$(escaped "$(winpath "$dir/out/$name")")" "$info")" ] && echo yes)" yes
+  expect_no_error_box
+  stop_snapora
+}
+
+# The hot key (F9, stored) captures to the file from anywhere in the program; with Ctrl required, F9
+# alone does nothing until Ctrl was pressed.
+scenario_hotkey() {
+  local dir="$work/hotkey" info
+  make_program "$dir"
+  mkdir -p "$dir/out"
+  write_settings "$dir/store" ChbToFile 1 EdtFile "$(winpath "$dir/out/hot.bmp")" ChbKeyboard 1 CbbFKey 8
+  start_snapora "$dir/prog" || return
+  info=$(probe info "$caption")
+  keys_to "$(value window.xid "$info")" F9
+  if wait_for_file "$dir/out/hot.bmp" 10; then ok "F9 wrote the capture"; else fail "no file after F9"; fi
+  stop_snapora
+  rm -f "$dir/out/hot.bmp"
+  write_settings "$dir/store" ChbToFile 1 EdtFile "$(winpath "$dir/out/hot.bmp")" ChbKeyboard 1 CbbFKey 8 ChbCtrl 1
+  start_snapora "$dir/prog" || return
+  info=$(probe info "$caption")
+  keys_to "$(value window.xid "$info")" F9
+  sleep 2
+  expect_eq "F9 without Ctrl: no file" "$([ -e "$dir/out/hot.bmp" ] && echo yes)" ""
+  keys_to "$(value window.xid "$info")" ctrl+F9
+  if wait_for_file "$dir/out/hot.bmp" 10; then ok "Ctrl+F9 wrote the capture"; else fail "no file after Ctrl+F9"; fi
+  expect_no_error_box
+  stop_snapora
+}
+
+# The viewer: a double-click on the preview shows the capture maximised with scroll bars, a File menu
+# and only the system menu and maximise buttons; Ctrl+S saves through its dialog, which asks before it
+# replaces a file; a double-click on the picture closes it.
+scenario_viewer() {
+  local dir="$work/viewer" info viewer preview x y boxes
+  make_program "$dir"
+  mkdir -p "$dir/out"
+  start_snapora "$dir/prog" || return
+  info=$(probe info "$caption")
+  click_control "$info" "$(control_with_text "Capture" "$info")"
+  sleep 2
+  info=$(probe info "$caption")
+  preview=$(largest_control_of_class UiImage "$info")
+  x=$(($(value window.left "$info") + $(value client.offset_x "$info") + $(value "control.$preview.left" "$info") + 20))
+  y=$(($(value window.top "$info") + $(value client.offset_y "$info") + $(value "control.$preview.top" "$info") + 20))
+  xdotool mousemove --sync "$x" "$y" click --repeat 2 --delay 80 1
+  sleep 2
+  viewer=$(probe info "$caption")
+  expect_eq "the viewer has the File menu" "$(value menu.0 "$(probe menu "$caption")" | cut -c1-4)" "File"
+  expect_eq "maximised" "$(value window.maximized "$viewer")" 1
+  expect_eq "system menu" "$(value window.sysmenu "$viewer")" 1
+  expect_eq "no minimise button" "$(value window.minimizebox "$viewer")" 0
+  expect_eq "maximise button" "$(value window.maximizebox "$viewer")" 1
+  expect_eq "a vertical scroll bar for the larger picture" "$(value window.vscroll "$viewer")" 1
+  local shot="$artefacts/snapora-viewer.png"
+  import -window root "$shot" 2>/dev/null && echo "  screenshot: $shot"
+  # Ctrl+S: the save dialog; a new name is written as BMP.
+  keys_to "$(value window.xid "$viewer")" ctrl+s
+  sleep 2
+  boxes=$(probe boxes "Save As")
+  expect_between "the save dialog" "$(value box.count "$boxes")" 1 1
+  xdotool type --delay 30 "$(winpath "$dir/out/view.bmp")"
+  xdotool key Return
+  if wait_for_file "$dir/out/view.bmp" 10; then
+    expect_eq "the saved file" "$(file -b "$dir/out/view.bmp" | cut -d, -f1)" "PC bitmap"
+  else
+    fail "no file from the viewer's dialog"
+  fi
+  # Again under the same name: the dialog asks before replacing it; "No" leaves it open.
+  keys_to "$(value window.xid "$viewer")" ctrl+s
+  sleep 2
+  xdotool type --delay 30 "$(winpath "$dir/out/view.bmp")"
+  xdotool key Return
+  sleep 1.5
+  # (Wine's dialog asks in a box captioned "Error".)
+  boxes=$(probe boxes Error)
+  import -window root "$artefacts/snapora-viewer-overwrite.png" 2>/dev/null
+  expect_eq "the overwrite question is shown" "$(value box.count "$boxes")" 1
+  expect_eq "it asks about the file" "$(value box.0.text "$boxes" | grep -c 'already exists')" 1
+  xdotool key n
+  sleep 1
+  xdotool key Escape
+  sleep 1
+  expect_eq "no dialog left" "$(value box.count "$(probe boxes "Save As")")" 0
+  # A double-click on the picture closes the viewer.
+  x=$(($(value window.left "$viewer") + $(value client.offset_x "$viewer") + 50))
+  y=$(($(value window.top "$viewer") + $(value client.offset_y "$viewer") + 50))
+  xdotool mousemove --sync "$x" "$y" click --repeat 2 --delay 80 1
+  sleep 1.5
+  expect_eq "the viewer closed" "$(value menu.count "$(probe menu "$caption")")" 0
+  expect_no_error_box
+  stop_snapora
+}
+
+# "Ask for filename before saving": the dialog shows the proposed name in front of everything, and
+# the name typed there is the file written.
+scenario_askname() {
+  local dir="$work/askname" info dialog
+  make_program "$dir"
+  mkdir -p "$dir/out"
+  write_settings "$dir/store" ChbToFile 1 ChbAskName 1 EdtFile "$(winpath "$dir/out/proposed.bmp")"
+  start_snapora "$dir/prog" || return
+  show_target "E2E Front" 100 100 500 400 0000ff || return
+  info=$(probe info "$caption")
+  click_control "$info" "$(control_with_text "Capture" "$info")"
+  sleep 2
+  dialog=$(probe info "$caption")
+  expect_eq "the dialog asks" "$([ -n "$(control_with_text "Select a filename" "$dialog")" ] && echo yes)" yes
+  expect_eq "with the proposed name" \
+    "$([ -n "$(control_with_text "$(escaped "$(winpath "$dir/out/proposed.bmp")")" "$dialog")" ] && echo yes)" yes
+  expect_eq "in the foreground" "$(value window.foreground "$dialog")" 1
+  local shot="$artefacts/snapora-askname.png"
+  import -window root "$shot" 2>/dev/null && echo "  screenshot: $shot"
+  # The focus is in the name field: its text replaced by a new name, then Enter.
+  keys_to "$(value window.xid "$dialog")" ctrl+a BackSpace
+  xdotool type --delay 30 "$(winpath "$dir/out/chosen.jpg")"
+  xdotool key Return
+  if wait_for_file "$dir/out/chosen.jpg" 10; then
+    expect_eq "the chosen file" "$(file -b "$dir/out/chosen.jpg" | cut -d, -f1)" "JPEG image data"
+  else
+    fail "no file under the chosen name"
+  fi
+  expect_eq "nothing under the proposed name" "$([ -e "$dir/out/proposed.bmp" ] && echo yes)" ""
+  expect_no_error_box
+  probe close "E2E Front" 5000 >/dev/null
+  stop_snapora
 }
 
 # ---- Run -----------------------------------------------------------------------------------------------

@@ -2,8 +2,9 @@
 // system (Wine prefix) as the program, finds the program's top-level window by its exact caption and
 // prints what the system knows of it as key=value lines (see ProbeText.h for the escapes):
 //
-//   winprobe info CAPTION                      the window, its client area, its list view, its child
-//                                              controls (class, text, bounds)
+//   winprobe info CAPTION                      the window (with its caption buttons, scroll bars,
+//                                              topmost state), its client area, its list view, its
+//                                              child controls (class, text, bounds)
 //   winprobe menu CAPTION                      the captions of the menu bar's items and their items
 //   winprobe fonts CAPTION                     the font of each child control (face, LOGFONT height
 //                                              and weight), numbered as info numbers the controls
@@ -212,6 +213,22 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+// The text of a child control of another process: GetWindowText reads only captions across processes,
+// so an edit field's text is asked for with WM_GETTEXT (at most 5 s for a program that hangs).
+std::string ControlText(HWND control) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+    return WindowText(control);
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, 5000, &copied)) {
+    return WindowText(control);
+  }
+  text.resize(std::min<std::size_t>(static_cast<std::size_t>(copied), text.size() - 1));
+  return text;
+}
+
 std::string ClassOf(HWND window) {
   char name[256] = {};
   const int length = GetClassNameA(window, name, sizeof name);
@@ -291,6 +308,16 @@ std::string WindowLines(HWND window) {
   out += Line("window.caption", Escape(WindowText(window)));
   out += Line("window.class", Escape(ClassOf(window)));
   out += Line("window.maximized", IsZoomed(window) ? 1 : 0);
+  // The caption-bar buttons, the scroll bars and the z-order band, as the window's styles say.
+  const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
+  const LONG_PTR exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
+  out += Line("window.sysmenu", (style & WS_SYSMENU) != 0 ? 1 : 0);
+  out += Line("window.minimizebox", (style & WS_MINIMIZEBOX) != 0 ? 1 : 0);
+  out += Line("window.maximizebox", (style & WS_MAXIMIZEBOX) != 0 ? 1 : 0);
+  out += Line("window.hscroll", (style & WS_HSCROLL) != 0 ? 1 : 0);
+  out += Line("window.vscroll", (style & WS_VSCROLL) != 0 ? 1 : 0);
+  out += Line("window.topmost", (exStyle & WS_EX_TOPMOST) != 0 ? 1 : 0);
+  out += Line("window.foreground", GetForegroundWindow() == window ? 1 : 0);
   RECT outer{};
   GetWindowRect(window, &outer);
   out += RectLines("window", outer);
@@ -318,7 +345,7 @@ BOOL CALLBACK ListChild(HWND child, LPARAM param) {
   auto& list = *reinterpret_cast<ChildList*>(param);
   const std::string key = "control." + std::to_string(list.index++);
   *list.out += Line(key + ".class", Escape(ClassOf(child)));
-  *list.out += Line(key + ".text", Escape(WindowText(child)));
+  *list.out += Line(key + ".text", Escape(ControlText(child)));
   *list.out += Line(key + ".visible", IsWindowVisible(child) ? 1 : 0);
   *list.out += RectLines(key, BoundsIn(list.top, child));
   return TRUE;
