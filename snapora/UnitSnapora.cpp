@@ -31,6 +31,7 @@ constexpr int kMaxCaptureSide = 32767;
 // The walk through the top-level windows stops after this many: a z-order that keeps changing while it
 // is walked can never make the list grow without end.
 constexpr int kMaxListedWindows = 100000;
+constexpr int kEscapeKey = 0x1B;  // VK_ESCAPE
 
 // "MS Sans Serif" 12 pixels high at 96 pixels per inch.
 ui::Font WindowFont() { return {.name = "MS Sans Serif", .size = 9}; }
@@ -710,6 +711,9 @@ void TFrmSnapora::StartAutoCapture() {
   if (interval < kMinInterval || interval > kMaxInterval) interval = kDefaultInterval;
   TimCapture.SetInterval(interval);
   PrepareTarget = true;
+  // The key state remembers a press of Escape since it was last asked, which may be long before this
+  // run (a dialog closed with Escape): asked once now, only a press during the run stops it.
+  os::AsyncKeyState(kEscapeKey);
   TimCapture.SetEnabled(true);
   BtnStop.SetVisible(true);
   LisWindows.SetEnabled(false);
@@ -738,14 +742,13 @@ void TFrmSnapora::BtnStopClick() {
 }
 
 void TFrmSnapora::TimCaptureTimer() {
-  constexpr int kEscape = 0x1B;
   if (capturing_) {
     captureTickPending_ = true;
     return;
   }
   do {
     captureTickPending_ = false;
-    if (os::AsyncKeyState(kEscape) != 0) BtnStopClick();
+    if (os::AsyncKeyState(kEscapeKey) != 0) BtnStopClick();
     StampFileField();
     BtnCaptureClick(TCaptureTrigger::CaptureTimer);
     // A tick that fell due during that capture is taken now, once, while automatic capture still runs.
