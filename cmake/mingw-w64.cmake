@@ -10,7 +10,7 @@ set(CMAKE_RC_COMPILER ${MINGW_TRIPLE}-windres)
 set(CMAKE_AR ${MINGW_TRIPLE}-ar CACHE FILEPATH "")
 set(CMAKE_RANLIB ${MINGW_TRIPLE}-ranlib CACHE FILEPATH "")
 
-# scripts/setup.sh builds libjpeg-turbo and giflib into DEPS_ROOT/<arch> (default /opt/mingw-deps).
+# scripts/setup.sh builds libjpeg-turbo, libpng (over Debian's mingw zlib) and giflib into DEPS_ROOT/<arch> (default /opt/mingw-deps).
 if(DEFINED ENV{DEPS_ROOT})
   set(MINGW_DEPS_ROOT_DEFAULT "$ENV{DEPS_ROOT}")
 else()

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs everything a fresh Debian 12 machine needs to build and test both programs, natively and
 # for Windows (i686 and x86_64 with mingw-w64, run under Wine), then builds the Windows-side
-# libraries that Debian does not package for mingw (libjpeg-turbo with its SIMD code, giflib for the
-# tests' decoders) from Debian's source packages, once for each triple. Runs as root or, through
-# sudo, as a user. Safe to run again: every step checks first whether it is already done, so a run
-# that was interrupted is finished by the next one.
+# libraries that Debian does not package for mingw (libjpeg-turbo with its SIMD code, libpng over
+# Debian's mingw zlib, giflib for the tests' decoders) from Debian's source packages, once for each
+# triple. Runs as root or, through sudo, as a user. Safe to run again: every step checks first
+# whether it is already done, so a run that was interrupted is finished by the next one.
 #   DEPS_ROOT   where the mingw libraries go, one folder a triple (default /opt/mingw-deps)
 set -euo pipefail
 
@@ -26,7 +26,8 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine32:i386 wine64 xvfb xdotool x11-utils x11-apps x11-xserver-utils scrot imagemagick file
-  libjpeg62-turbo-dev libgif-dev libgtest-dev googletest libgmock-dev libbenchmark-dev
+  libjpeg62-turbo-dev libpng-dev libz-mingw-w64-dev libgif-dev
+  libgtest-dev googletest libgmock-dev libbenchmark-dev
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core fonts-wine
   python3-pil
   giflib-tools
@@ -74,6 +75,7 @@ fi
 # source versions.
 jpeg_ver=$(dpkg-query -W -f='${Version}' libjpeg62-turbo-dev)
 gif_ver=$(dpkg-query -W -f='${Version}' libgif-dev)
+png_ver=$(dpkg-query -W -f='${Version}' libpng-dev)
 work=""
 trap '[ -z "$work" ] || rm -rf "$work"' EXIT
 
@@ -82,21 +84,22 @@ fetch_sources() {
   work=$(mktemp -d)
   (
     cd "$work"
-    apt-get source -qq --download-only libjpeg-turbo giflib >/dev/null
+    apt-get source -qq --download-only libjpeg-turbo giflib libpng1.6 >/dev/null
     dpkg-source -x --no-check libjpeg-turbo_*.dsc jpeg >/dev/null
     dpkg-source -x --no-check giflib_*.dsc gif >/dev/null
+    dpkg-source -x --no-check libpng1.6_*.dsc png >/dev/null
   )
 }
 
 build_deps() {  # arch
   local arch=$1 triple=$1-w64-mingw32 prefix=$DEPS_ROOT/$1
-  local stamp="$prefix/.built-$jpeg_ver-$gif_ver-1"
+  local stamp="$prefix/.built-$jpeg_ver-$gif_ver-$png_ver-2"
   if [ -f "$stamp" ]; then
     APT_REPORT+=("$arch libraries already built")
     return 0
   fi
   fetch_sources
-  rm -rf "$work/jpeg-$arch" "$work/gif-$arch"
+  rm -rf "$work/jpeg-$arch" "$work/gif-$arch" "$work/png-$arch"
   cmake -S "$work/jpeg" -B "$work/jpeg-$arch" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-$triple.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
@@ -104,6 +107,17 @@ build_deps() {  # arch
     -DCMAKE_ASM_NASM_COMPILER=nasm -Wno-dev >/dev/null
   cmake --build "$work/jpeg-$arch" >/dev/null
   $SUDO cmake --install "$work/jpeg-$arch" >/dev/null
+
+  # libpng: the static library only, over the static zlib of Debian's mingw zlib package (named as a
+  # file: the import library beside it would tie the programs to a zlib DLL).
+  cmake -S "$work/png" -B "$work/png-$arch" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-$triple.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_PROGRAMS=ON \
+    -DZLIB_INCLUDE_DIR="/usr/$triple/include" -DZLIB_LIBRARY="/usr/$triple/lib/libz.a" \
+    -Wno-dev >/dev/null
+  cmake --build "$work/png-$arch" >/dev/null
+  $SUDO cmake --install "$work/png-$arch" >/dev/null
 
   # giflib: the library sources only (the tests decode with it); its Makefile builds host tools too.
   local gifsrc=(dgif_lib.c egif_lib.c gifalloc.c gif_err.c gif_hash.c openbsd-reallocarray.c) f

@@ -1,0 +1,31 @@
+#pragma once
+// The PNG writer: opaque pictures as 8-bit RGB, and pictures with an alpha channel as 8-bit RGBA.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/Errors.h"
+#include "imaging/Graphics.h"
+
+// The PNG library reported an error; the text names the library's message.
+class EPNGError : public EImageError {
+ public:
+  explicit EPNGError(const std::string& libraryMessage) : EImageError("PNG-Fehler: " + libraryMessage) {}
+};
+
+// Checks that a width x height picture at the given bytes per pixel (3 or 4) fits a PNG file: at
+// most 536870798 pixels wide (the library's limit) and 2^31 - 1 high. Raises EImageError naming the size
+// otherwise, std::invalid_argument for a negative size.
+void CheckPngSize(std::int64_t width, std::int64_t height, int bytesPerPixel);
+
+// Writes the bitmap as an 8-bit RGB PNG (no alpha). A bitmap without pixels gives an empty file.
+// Raises EFCreateError, EWriteError, EPNGError or the size error; an existing file then stays as it
+// was.
+void SaveBitmapAsPng(const TBitmap& bitmap, const std::string& fileName);
+
+// Writes the colours of the bitmap with one alpha byte a pixel (rows top first, Width() bytes each,
+// 0 transparent, 255 opaque) as an 8-bit RGBA PNG. The alpha must hold exactly Width() x Height()
+// bytes (std::invalid_argument otherwise). Otherwise as SaveBitmapAsPng.
+void SaveBitmapAsPngWithAlpha(const TBitmap& colour, const std::vector<std::uint8_t>& alpha,
+                              const std::string& fileName);
