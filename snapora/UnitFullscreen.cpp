@@ -1,12 +1,14 @@
 #include "snapora/UnitFullscreen.h"
 
 #include <cctype>
+#include <iterator>
 #include <string>
 
 #include "common/FileNames.h"
 #include "common/Localisation.h"
 #include "imaging/Bmp.h"
 #include "imaging/Jpeg.h"
+#include "imaging/Png.h"
 #include "snapora/UnitSnapora.h"
 
 void TakeMainWindowFont(ui::Form& form, const ui::Font& mainFont) {
@@ -25,6 +27,8 @@ void SavePictureByName(const TBitmap& picture, const std::string& fileName) {
   for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (extension == ".BMP") {
     SaveBitmapAsBmp(picture, fileName);
+  } else if (extension == ".PNG") {
+    SaveBitmapAsPng(picture, fileName);
   } else {
     SaveBitmapAsJpeg(picture, fileName);
   }
@@ -43,7 +47,8 @@ TFrmFullscreen::TFrmFullscreen(ui::Application& app)
   PopImage.Create(*this);
   PopSaveAs.Create(PopImage, "Save as...");
   ActSaveAs.Create(*this, {.key = 'S', .ctrl = true});
-  SvdSave.Create(*this, {.filter = "BMP|*.bmp|JPG|*.jpg", .defaultExt = "bmp", .overwritePrompt = true});
+  SvdSave.Create(*this,
+                 {.filter = "BMP|*.bmp|JPG|*.jpg|PNG|*.png", .defaultExt = "bmp", .overwritePrompt = true});
   ImgFullscreen.Create(
       *this, {.bounds = {0, 0, 105, 105}, .showHint = true, .autoSize = true, .popupMenu = &PopImage});
 
@@ -75,9 +80,10 @@ void TFrmFullscreen::MenSaveAsClick() {
 void TFrmFullscreen::SvdSaveTypeChange() {
   // The name in the dialog as a full path, its extension made the chosen type's, and only its last
   // element written back into the name box (which holds no folder).
+  static const char* const kTypeExtensions[] = {".bmp", ".jpg", ".png"};
   const int type = SvdSave.FilterIndex();
-  if (type != 1 && type != 2) return;
-  const std::string name = ChangeFileExtension(SvdSave.DialogFilePath(), type == 1 ? ".bmp" : ".jpg");
+  if (type < 1 || type > static_cast<int>(std::size(kTypeExtensions))) return;
+  const std::string name = ChangeFileExtension(SvdSave.DialogFilePath(), kTypeExtensions[type - 1]);
   SvdSave.SetDialogFileNameText(FileNamePart(name));
 }
 

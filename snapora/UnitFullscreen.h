@@ -27,10 +27,11 @@ class TFrmFullscreen : public ui::Form {
 
   // Caption, font and menu texts from the main window, at every show.
   void FormShow();
-  // Writes the viewer's picture under a chosen name: BMP for a .bmp name, JPEG for any other.
+  // Writes the viewer's picture under a chosen name: BMP for a .bmp name, PNG for a .png name, JPEG for
+  // any other.
   void MenSaveAsClick();
-  // The save dialog's type changed: the name in its name box gets the type's extension (".bmp" for the
-  // first entry, ".jpg" for the second).
+  // The save dialog's type changed: the name in its name box gets the type's extension (".bmp", ".jpg"
+  // or ".png" for the first, second and third entry).
   void SvdSaveTypeChange();
   void ImgFullscreenDblClick();
 };
@@ -39,5 +40,6 @@ class TFrmFullscreen : public ui::Form {
 // set: name, pitch, character set and size.
 void TakeMainWindowFont(ui::Form& form, const ui::Font& mainFont);
 
-// Writes the picture under the name: BMP when its upper-cased extension is ".BMP", JPEG otherwise.
+// Writes the picture under the name: BMP when its upper-cased extension is ".BMP", PNG for ".PNG", JPEG
+// otherwise.
 void SavePictureByName(const TBitmap& picture, const std::string& fileName);

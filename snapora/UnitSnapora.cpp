@@ -16,6 +16,7 @@
 #include "common/StorageLocation.h"
 #include "imaging/Bmp.h"
 #include "imaging/Jpeg.h"
+#include "imaging/Png.h"
 #include "platform/Clipboard.h"
 #include "platform/Os.h"
 #include "platform/SystemFont.h"
@@ -241,8 +242,9 @@ TFrmSnapora::TFrmSnapora(ui::Application& app)
   // Non-visual parts.
   TimCapture.Create(*this, {.interval = 5000, .enabled = false});
   TimKeyProc.Create(*this, {.interval = 100, .enabled = true});
-  SvdSave.Create(*this,
-                 {.filter = "(*.BMP)|*.bmp|(*:JPG)|*.jpg", .defaultExt = "bmp", .overwritePrompt = false});
+  SvdSave.Create(
+      *this,
+      {.filter = "(*.BMP)|*.bmp|(*:JPG)|*.jpg|(*.PNG)|*.png", .defaultExt = "bmp", .overwritePrompt = false});
   PopMain.Create(*this);
   PopSaveAs.Create(PopMain, "Save as...");
 
@@ -606,6 +608,9 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
       LastFileWritten = name;
     } else if (extension == ".JPG") {
       SaveBitmapAsJpeg(ImgCapture.Picture(), name);
+      LastFileWritten = name;
+    } else if (extension == ".PNG") {
+      SaveBitmapAsPng(ImgCapture.Picture(), name);
       LastFileWritten = name;
     }
   }

@@ -178,8 +178,8 @@ class TFrmSnapora : public ui::Form {
 
   // ---- Capturing ----
   // Takes one capture of the target (0: the whole screen; a caption equal to DesktopLabel minimises
-  // every window first) and writes it to fileName when that names a .bmp or .jpg file. True when an
-  // image was grabbed.
+  // every window first) and writes it to fileName when that names a .bmp, .jpg or .png file (any other
+  // name writes nothing). True when an image was grabbed.
   bool CaptureTarget(const std::string& caption, os::WindowHandle window, const std::string& fileName);
   // One capture of the selected entry, started by the trigger: hides the main window where the target
   // needs it, captures to EdtFile's name when ChbToFile is ticked, starts automatic capture when it is
@@ -201,7 +201,7 @@ class TFrmSnapora : public ui::Form {
   // Double-click on the preview or the thumbnail: the viewer shows the last capture at full size.
   void ImgCaptureDblClick();
   // "Save as..." of the preview's menu: the preview's picture under a chosen name, as BMP for a .bmp
-  // name and as JPEG for any other.
+  // name, PNG for a .png name and JPEG for any other.
   void PopSaveAsClick();
   // The preview without a capture: the placeholder icon, centred, and the hint that says so.
   void ShowNoImage();

@@ -351,6 +351,13 @@ scenario_cmdline() {
   rc=$(run_snapora_args "$dir/prog" "$(winpath "$dir/out/d.jpg")" DESKTOP)
   expect_eq "exit code of a desktop capture to a .jpg name" "$rc" 0
   expect_eq "its file" "$(file -b "$dir/out/d.jpg" | cut -d, -f1)" "JPEG image data"
+  rc=$(run_snapora_args "$dir/prog" "$(winpath "$dir/out/s.png")" screen)
+  expect_eq "exit code of a screen capture to a .png name" "$rc" 0
+  expect_eq "its file" "$(file -b "$dir/out/s.png" | cut -d, -f1)" "PNG image data"
+  expect_eq "its size" "$(identify -format '%wx%h' "$dir/out/s.png" 2>/dev/null)" "${screen_width}x${screen_height}"
+  # Lossless: the PNG and the BMP of the same (unchanging) screen hold the same pixels.
+  expect_eq "pixels that differ from the BMP" \
+    "$(compare -metric AE <(convert "$dir/out/s.bmp" -alpha off png:-) <(convert "$dir/out/s.png" -alpha off png:-) null: 2>&1)" 0
   rc=$(run_snapora_args "$dir/prog" "$(winpath "$dir/out/p.gif")" screen)
   expect_eq "exit code for a name whose extension writes nothing" "$rc" 2
   expect_eq "no file under it" "$([ -e "$dir/out/p.gif" ] && echo yes)" ""
@@ -434,8 +441,8 @@ scenario_hotkey() {
 }
 
 # The viewer: a double-click on the preview shows the capture maximised with scroll bars, a File menu
-# and only the system menu and maximise buttons; Ctrl+S saves through its dialog, which asks before it
-# replaces a file; a double-click on the picture closes it.
+# and only the system menu and maximise buttons; Ctrl+S saves through its dialog (BMP for .bmp, PNG for
+# .png), which asks before it replaces a file; a double-click on the picture closes it.
 scenario_viewer() {
   local dir="$work/viewer" info viewer preview x y boxes
   make_program "$dir"
@@ -470,6 +477,17 @@ scenario_viewer() {
     expect_eq "the saved file" "$(file -b "$dir/out/view.bmp" | cut -d, -f1)" "PC bitmap"
   else
     fail "no file from the viewer's dialog"
+  fi
+  # A .png name: a PNG of the picture.
+  keys_to "$(value window.xid "$viewer")" ctrl+s
+  sleep 2
+  xdotool type --delay 30 "$(winpath "$dir/out/view.png")"
+  xdotool key Return
+  if wait_for_file "$dir/out/view.png" 10; then
+    expect_eq "the saved PNG" "$(file -b "$dir/out/view.png" | cut -d, -f1)" "PNG image data"
+    expect_eq "its size" "$(identify -format '%wx%h' "$dir/out/view.png" 2>/dev/null)" "${screen_width}x${screen_height}"
+  else
+    fail "no PNG from the viewer's dialog"
   fi
   # Again under the same name: the dialog asks before replacing it; "No" leaves it open.
   keys_to "$(value window.xid "$viewer")" ctrl+s

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/imaging/ImageReaders.h"
+#include "tests/imaging/PngReader.h"
 #include "tests/snapora/SnaporaFixture.h"
 
 namespace {
@@ -221,10 +222,24 @@ TEST_F(SnaporaTest, TheExtensionChoosesTheFormatAndOthersWriteNothing) {
   ASSERT_TRUE(frm.CaptureTarget("Screen", 0, file("b.BMP")));
   ASSERT_TRUE(frm.CaptureTarget("Screen", 0, file("c.jpeg")));
   ASSERT_TRUE(frm.CaptureTarget("Screen", 0, file("d")));
-  ASSERT_TRUE(frm.CaptureTarget("Screen", 0, file("e.png")));
+  ASSERT_TRUE(frm.CaptureTarget("Screen", 0, file("e.gif")));
+  PaintDisplay();
+  ASSERT_TRUE(frm.CaptureTarget("Screen", 0, file("f.Png")));
   EXPECT_TRUE(IsJpegFile(file("a.Jpg")));
   EXPECT_EQ(ReadBmpFile(file("b.BMP")).Width(), 1280);
-  for (const char* name : {"c.jpeg", "d", "e.png"}) EXPECT_FALSE(fs::exists(file(name))) << name;
+  for (const char* name : {"c.jpeg", "d", "e.gif"}) EXPECT_FALSE(fs::exists(file(name))) << name;
+  // A .png name: a lossless PNG of exactly the display's pixels.
+  const png_reader::DecodedPng png = png_reader::ReadPngWithLibrary(file("f.Png"));
+  ASSERT_TRUE(png.ok);
+  ASSERT_EQ(png.width, 1280);
+  ASSERT_EQ(png.height, 1024);
+  ASSERT_EQ(png.colorType, PNG_COLOR_TYPE_RGB);
+  const TBitmap& display = os::testing::DisplayPixels();
+  for (int y = 0; y < 1024; y += 7)
+    for (int x = 0; x < 1280; x += 5) {
+      const std::uint8_t* p = &png.pixels[(static_cast<std::size_t>(y) * 1280 + x) * 3];
+      ASSERT_EQ(RGB(p[0], p[1], p[2]), display.Pixel(x, y) & 0xFFFFFF) << x << "," << y;
+    }
 }
 
 TEST_F(SnaporaTest, AFailedGrabOrWriteLeavesTheWindowUsable) {

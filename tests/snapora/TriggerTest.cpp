@@ -449,8 +449,11 @@ TEST_F(SnaporaTest, TheCommandLineCapturesOnceClosesAndSaysHowItWent) {
   EXPECT_EQ(Count("MinimizeAll"), 0);
   EXPECT_EQ(fs::file_size(out / "s.bmp"), 54u + 1280u * 1024u * 4u);
 
-  EXPECT_EQ(run({(out / "s.png").string(), "x"}), capture_exit::NotWritten);
-  EXPECT_FALSE(fs::exists(out / "s.png"));
+  EXPECT_EQ(run({(out / "s.png").string(), "x"}), capture_exit::Written);
+  EXPECT_TRUE(fs::exists(out / "s.png"));
+  os::testing::ClearWindowCalls();
+  EXPECT_EQ(run({(out / "s.gif").string(), "x"}), capture_exit::NotWritten);
+  EXPECT_FALSE(fs::exists(out / "s.gif"));
   EXPECT_EQ(Grabs(), 1);
 
   // A file in a missing folder: the writer's error in the box, then the end.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/imaging/ImageReaders.h"
+#include "tests/imaging/PngReader.h"
 #include "tests/snapora/SnaporaFixture.h"
 
 namespace {
@@ -88,7 +89,8 @@ TEST_F(SnaporaTest, SavingFromViewerAndPreviewWritesBmpOnlyForBmpNames) {
   const fs::path out = storage.Path();
   EXPECT_TRUE(viewer.SvdSave.OverwritePrompt());
   EXPECT_FALSE(frm.SvdSave.OverwritePrompt());
-  EXPECT_EQ(viewer.SvdSave.Filter(), "BMP|*.bmp|JPG|*.jpg");
+  EXPECT_EQ(viewer.SvdSave.Filter(), "BMP|*.bmp|JPG|*.jpg|PNG|*.png");
+  EXPECT_EQ(frm.SvdSave.Filter(), "(*.BMP)|*.bmp|(*:JPG)|*.jpg|(*.PNG)|*.png");
 
   // Before any capture the preview's "Save as..." writes an empty file and leaves the preview empty.
   ui::testing::AnswerSave(viewer.SvdSave, (out / "empty.bmp").string(), 1);
@@ -97,9 +99,12 @@ TEST_F(SnaporaTest, SavingFromViewerAndPreviewWritesBmpOnlyForBmpNames) {
   EXPECT_EQ(frm.ImgCapture.Picture().Width(), 0);
 
   frm.BtnCapture.Click();
-  ui::testing::AnswerSave(viewer.SvdSave, (out / "preview.png").string(), 1);
+  ui::testing::AnswerSave(viewer.SvdSave, (out / "preview.gif").string(), 1);
   frm.PopSaveAs.Click();
-  EXPECT_TRUE(IsJpegFile(out / "preview.png")) << "a name not ending in .bmp is written as JPEG";
+  EXPECT_TRUE(IsJpegFile(out / "preview.gif")) << "a name not ending in .bmp or .png is written as JPEG";
+  ui::testing::AnswerSave(viewer.SvdSave, (out / "preview.PNG").string(), 3);
+  frm.PopSaveAs.Click();
+  EXPECT_TRUE(png_reader::ReadPngWithLibrary((out / "preview.PNG").string()).ok);
   ui::testing::AnswerSave(viewer.SvdSave, (out / "preview.BMP").string(), 2);
   frm.PopSaveAs.Click();
   EXPECT_TRUE(IsBmpFile(out / "preview.BMP"));
@@ -148,6 +153,9 @@ TEST_F(SnaporaTest, TheSaveDialogsTypeChangeGivesTheNameTheTypesExtension) {
     viewer.MenSaveAs.Click();
     ui::testing::AnswerSaveWithTypeChange(viewer.SvdSave, "sub.d" + d + "noext", 1, false);
     viewer.MenSaveAs.Click();
+    // The PNG entry: .png, and the file written is a PNG.
+    ui::testing::AnswerSaveWithTypeChange(viewer.SvdSave, "lossless.jpg", 3, true);
+    viewer.MenSaveAs.Click();
     viewer.Close();
   });
   frm.ImgCapture.NativeDblClick();
@@ -155,7 +163,9 @@ TEST_F(SnaporaTest, TheSaveDialogsTypeChangeGivesTheNameTheTypesExtension) {
   std::vector<std::vector<std::string>> boxTexts;
   for (const auto& opening : ui::testing::DialogOpenings())
     if (opening.dialog == &viewer.SvdSave) boxTexts.push_back(opening.nameBoxTexts);
-  EXPECT_EQ(boxTexts, (std::vector<std::vector<std::string>>{{"shot.jpg"}, {".jpg"}, {"noext.bmp"}}));
+  EXPECT_EQ(boxTexts,
+            (std::vector<std::vector<std::string>>{{"shot.jpg"}, {".jpg"}, {"noext.bmp"}, {"lossless.png"}}));
+  EXPECT_TRUE(png_reader::ReadPngWithLibrary((out / "lossless.png").string()).ok);
   EXPECT_TRUE(IsJpegFile(out / "shot.jpg"));
   EXPECT_FALSE(fs::exists(out / "shot.bmp"));
 }
