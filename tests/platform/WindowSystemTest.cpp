@@ -246,38 +246,38 @@ TEST_F(WindowSystemTest, RaisingAndLoweringMoveTheWindowInTheWalk) {
   TestWindow c("Window C", {120, 120, 320, 320});
   Settle();
   os::BringToTop(c.Handle());
-  Pump();
+  Settle();
   ASSERT_TRUE(Before(c.Handle(), a.Handle()));
 
   os::BringToTop(a.Handle());
-  Pump();
+  Settle();
   EXPECT_TRUE(Before(a.Handle(), c.Handle()));
   EXPECT_TRUE(Before(a.Handle(), b.Handle()));
 
   os::SetWindowZOrder(b.Handle(), os::ZOrder::Top);
-  Pump();
+  Settle();
   EXPECT_TRUE(Before(b.Handle(), c.Handle()));
   EXPECT_TRUE(Before(b.Handle(), a.Handle()));
 
   // A topmost window stays in front of the others, until it is made an ordinary window again.
   os::SetWindowZOrder(a.Handle(), os::ZOrder::Topmost);
-  Pump();
+  Settle();
   EXPECT_TRUE(Before(a.Handle(), b.Handle()));
   os::BringToTop(c.Handle());
-  Pump();
+  Settle();
   EXPECT_TRUE(Before(a.Handle(), c.Handle())) << "an ordinary window cannot pass a topmost one";
   os::SetWindowZOrder(a.Handle(), os::ZOrder::NoTopmost);
-  Pump();
+  Settle();
   os::BringToTop(c.Handle());
-  Pump();
+  Settle();
   EXPECT_TRUE(Before(c.Handle(), a.Handle()));
 
   // Hidden with SWP_SHOWWINDOW it shows again.
   os::ShowWindowAs(b.Handle(), os::show::Hide);
-  Pump();
+  Settle();
   EXPECT_FALSE(os::WindowVisible(b.Handle()));
   os::SetWindowZOrder(b.Handle(), os::ZOrder::Top, true);
-  Pump();
+  Settle();
   EXPECT_TRUE(os::WindowVisible(b.Handle()));
 }
 
@@ -583,12 +583,19 @@ TEST_F(WindowSystemTest, AKeyPressedReadsNonzeroAndAReleasedKeyZero) {
   input.type = INPUT_KEYBOARD;
   input.ki.wVk = kKey;
   ASSERT_EQ(SendInput(1, &input, sizeof(input)), 1u);
-  Pump();
+  // The injected key reaches the system's key state a moment later under load: waited for, 2 s at most.
+  auto waitFor = [&](bool down) {
+    for (int i = 0; i < 200 && ((os::AsyncKeyState(kKey) & 0x8000) != 0) != down; ++i) {
+      Pump();
+      Sleep(10);
+    }
+  };
+  waitFor(true);
   EXPECT_NE(os::AsyncKeyState(kKey) & 0x8000, 0);
   EXPECT_NE(os::AsyncKeyState(kKey) & 0x8000, 0) << "down at every query while it is held";
   input.ki.dwFlags = KEYEVENTF_KEYUP;
   ASSERT_EQ(SendInput(1, &input, sizeof(input)), 1u);
-  Pump();
+  waitFor(false);
   os::AsyncKeyState(kKey);  // (the press may still be reported once)
   EXPECT_EQ(os::AsyncKeyState(kKey), 0);
   EXPECT_EQ(os::AsyncKeyState(0x77), 0);
