@@ -88,6 +88,17 @@ void Settle() {
   }
 }
 
+// Settles, then goes on letting events in until the condition holds, 2 s at most (under load Wine's
+// late activations take longer); the caller checks the condition afterwards.
+template <typename Condition>
+void SettleUntil(Condition condition) {
+  Settle();
+  for (int i = 0; i < 180 && !condition(); ++i) {
+    Pump();
+    Sleep(10);
+  }
+}
+
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 
 // A top-level window of another program, as far as the window system is concerned: made by the test,
@@ -124,6 +135,8 @@ class TestWindow {
 
 void Pump() {}
 void Settle() {}
+template <typename Condition>
+void SettleUntil(Condition) {}
 
 class TestWindow {
  public:
@@ -250,18 +263,18 @@ TEST_F(WindowSystemTest, RaisingAndLoweringMoveTheWindowInTheWalk) {
   ASSERT_TRUE(Before(c.Handle(), a.Handle()));
 
   os::BringToTop(a.Handle());
-  Settle();
+  SettleUntil([&] { return Before(a.Handle(), c.Handle()); });
   EXPECT_TRUE(Before(a.Handle(), c.Handle()));
   EXPECT_TRUE(Before(a.Handle(), b.Handle()));
 
   os::SetWindowZOrder(b.Handle(), os::ZOrder::Top);
-  Settle();
+  SettleUntil([&] { return Before(b.Handle(), c.Handle()); });
   EXPECT_TRUE(Before(b.Handle(), c.Handle()));
   EXPECT_TRUE(Before(b.Handle(), a.Handle()));
 
   // A topmost window stays in front of the others, until it is made an ordinary window again.
   os::SetWindowZOrder(a.Handle(), os::ZOrder::Topmost);
-  Settle();
+  SettleUntil([&] { return Before(a.Handle(), b.Handle()); });
   EXPECT_TRUE(Before(a.Handle(), b.Handle()));
   os::BringToTop(c.Handle());
   Settle();
@@ -269,7 +282,7 @@ TEST_F(WindowSystemTest, RaisingAndLoweringMoveTheWindowInTheWalk) {
   os::SetWindowZOrder(a.Handle(), os::ZOrder::NoTopmost);
   Settle();
   os::BringToTop(c.Handle());
-  Settle();
+  SettleUntil([&] { return Before(c.Handle(), a.Handle()); });
   EXPECT_TRUE(Before(c.Handle(), a.Handle()));
 
   // Hidden with SWP_SHOWWINDOW it shows again.

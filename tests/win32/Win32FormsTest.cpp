@@ -125,7 +125,7 @@ TEST(Win32Forms, TheApplicationWindowOwnsTheFormsAndKeepsThemInFrontWhileTopmost
   ProcessUntil(app);
   EXPECT_TRUE(os::WindowVisible(application));
   EXPECT_TRUE(os::WindowRect(application)->Empty());
-  EXPECT_EQ(GetActiveWindow(), H(main));
+  EXPECT_TRUE(ProcessUntil(app, [&] { return GetActiveWindow() == H(main); }));
   SetActiveWindow(H(application));
   EXPECT_TRUE(ProcessUntil(app, [&] { return GetActiveWindow() == H(main); }));
 
