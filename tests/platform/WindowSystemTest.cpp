@@ -592,6 +592,11 @@ TEST_F(WindowSystemTest, TheShellsMinimizeAllObjectCanBeCreated) {
 
 TEST_F(WindowSystemTest, AKeyPressedReadsNonzeroAndAReleasedKeyZero) {
   constexpr int kKey = 0x76;  // F7
+  // The keys go to the foreground window's thread: a window of this test is in front, so that an
+  // earlier test's window cannot be the one that receives them.
+  TestWindow target("Window for the keys", {100, 100, 300, 200});
+  SetForegroundWindow(target.Hwnd());
+  Settle();
   INPUT input{};
   input.type = INPUT_KEYBOARD;
   input.ki.wVk = kKey;
