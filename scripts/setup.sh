@@ -29,8 +29,9 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libz-mingw-w64-dev libgif-dev
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core fonts-wine
-  python3-pil
+  python3-pil python3-fonttools
   giflib-tools
+  nsis fp-utils libchm-bin zip unzip
 )
 
 lists_stale=""
