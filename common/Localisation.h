@@ -159,6 +159,7 @@ inline constexpr TLanguageText kLetranaMainTexts[] = {
     {"FrmMain", "LblFontSize", "Font size:", {"LblFontSize"}},
     {"FrmMain", "m_aMGeneratingPreview", "Generating preview...", {"m_aMGeneratingPreview"}},
     {"FrmMain", "m_aMSaving", "Saving...", {"m_aMSaving"}},
+    {"FrmMain", "m_aMPngWithAlpha", "PNG with alpha", {"m_aMPngWithAlpha"}},
 };
 
 // The glyph exporter's about box: only its OK button takes a language text.

@@ -10,7 +10,7 @@
 #include "common/Localisation.h"
 #include "common/PersistedSettings.h"
 #include "common/StorageLocation.h"
-#include "imaging/Gifimage.h"
+#include "letrana/GlyphExport.h"
 #include "platform/Clipboard.h"
 #include "platform/Os.h"
 #include "platform/Shell.h"
@@ -27,11 +27,12 @@ constexpr std::size_t kRendererCacheSize = 3;
 ui::Font WindowFont() { return {.name = "MS Sans Serif", .size = 9}; }
 ui::Font ValueFont() { return {.name = "MS Sans Serif", .size = 9, .bold = true}; }
 
-// The text rendered for a code: exactly one byte, also for code 0.
-std::string CodeText(int code) { return std::string(1, static_cast<char>(static_cast<unsigned char>(code))); }
-
-// Black on an exactly white background, white on every other one.
-TColor ContrastColor(TColor background) { return background == clWhite ? clBlack : clWhite; }
+// The export dialog's file types, in the order of the export forms; the fifth is named in the language
+// in force.
+std::string ExportFilter(const std::string& pngWithAlpha) {
+  return "(*.BMP)|*.bmp|(*.JPG)|*.jpg|(*.GIF)|*.gif|(*-GIF transparent)|*.gif|(*-" +
+         (pngWithAlpha.empty() ? std::string("PNG with alpha") : pngWithAlpha) + ")|*.png";
+}
 
 // Copies the source onto the target with its top-left corner at (x, y); what falls outside the
 // target is clipped.
@@ -50,13 +51,6 @@ void DrawBitmap(TBitmap& target, int x, int y, const TBitmap& source) {
       }
     }
   }
-}
-
-// "%03d": the code as three decimal digits, zero-padded.
-std::string ExportNumber(int code) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%03d", code);
-  return text;
 }
 
 // What the settings file holds when it names nothing else.
@@ -120,9 +114,7 @@ TFrmLetrana::TFrmLetrana(ui::Application& app)
   // Non-visual parts.
   ImlCharacters.Create(*this, {});
   FodFont.Create(*this, {.name = "MS Sans Serif", .size = 8});
-  SvdSave.Create(*this, {.filter = "(*.BMP)|*.bmp|(*.JPG)|*.jpg|(*.GIF)|*.gif|(*-GIF transparent)|*.gif",
-                         .defaultExt = "bmp",
-                         .overwritePrompt = false});
+  SvdSave.Create(*this, {.filter = ExportFilter(""), .defaultExt = "bmp", .overwritePrompt = false});
   CldColor.Create(*this);
   ActExport.Create(*this, {.key = 'S', .ctrl = true});
   ActGenerateImages.Create(*this, {.key = 'G', .ctrl = true});
@@ -269,6 +261,7 @@ void TFrmLetrana::MenExportClick() {
 void TFrmLetrana::ExportCells(const std::string& chosenPath, int filterIndex) {
   const std::string base = WithoutExtension(chosenPath);
   const int cellHeight = GetCellHeight(LblFont.GetFont());
+  const TExportForm form = ExportFormOfFilterIndex(filterIndex);
   if (LisCharacters.SelCount() == 0) MenSelectAllClick();
 
   if (FrmProgress != nullptr) FrmProgress->LblMessage.SetCaption(m_aMSaving);
@@ -279,24 +272,7 @@ void TFrmLetrana::ExportCells(const std::string& chosenPath, int filterIndex) {
       if (FrmProgress != nullptr) FrmProgress->Show();
       if (!LisCharacters.Selected(index)) continue;
       const int code = LisCharacters.ItemImageIndex(index);
-      TBitmap glyph;
-      if (RenderCharacter(LblFont.GetFont(), LblFont.Color(), cellHeight, glyph, code)) {
-        const std::string name = base + ExportNumber(code);
-        switch (filterIndex) {
-          case 1:
-            SaveBitmapAsBmp(glyph, name + ".bmp");
-            break;
-          case 2:
-            SaveBitmapAsJpeg(glyph, name + ".jpg");
-            break;
-          case 3:
-            SaveBitmapAsGif(glyph, name + ".gif");
-            break;
-          default:
-            SaveBitmapAsGif(glyph, name + ".gif", ui::ColorToRGB(LblFont.Color()));
-            break;
-        }
-      }
+      ExportGlyph(Renderer(LblFont.GetFont()), LblFont.Color(), cellHeight, code, form, base);
       App().ProcessMessages();
       // The main window was closed meanwhile: the program ends, and so does the export.
       if (App().Terminated()) break;
@@ -405,6 +381,7 @@ void TFrmLetrana::ApplyLanguage(std::string path, std::string name) {
     }
   }
   AddShortcutTexts();
+  SvdSave.SetFilter(ExportFilter(m_aMPngWithAlpha));
 }
 
 std::string TFrmLetrana::LookupText(const std::string& key, const std::string& builtIn) const {
@@ -527,24 +504,7 @@ void TFrmLetrana::LisCharactersSelectItem(int /*index*/, bool /*selected*/) { Li
 
 bool TFrmLetrana::RenderCharacter(const ui::Font& font, TColor background, int height, TBitmap& bitmap,
                                   int code) {
-  const TColor contrast = ContrastColor(background);
-  const TColor paper = ui::ColorToRGB(background);
-  const std::string text = CodeText(code);
-  const ui::TextRenderer& renderer = Renderer(font);
-
-  // The glyph is drawn at the top-left of an area 6 x point size wide and 4 x point size high in the
-  // contrast colour; the bitmap is then cut or extended (in the background colour) to the asked
-  // height, then to the advance width. Only the part of that area that both cuts keep can show, so
-  // the area is made no larger than that part: the result is the same, the work far smaller.
-  const int advance = renderer.Measure(text).width;
-  bitmap.SetFillColor(contrast);
-  bitmap.SetSize(0, 0);
-  bitmap.SetSize(std::min(6 * font.size, advance), std::min(4 * font.size, height));
-  bitmap.SetFillColor(paper);
-  renderer.DrawOpaque(bitmap, 0, 0, text, ui::ColorToRGB(font.color), paper);
-  bitmap.SetHeight(height);
-  bitmap.SetWidth(advance);
-  return bitmap.Width() > 0 && bitmap.Height() > 0;
+  return RenderGlyph(Renderer(font), background, height, bitmap, code);
 }
 
 int TFrmLetrana::GetCellHeight(const ui::Font& font) { return Renderer(font).Measure("a").height; }
@@ -618,7 +578,7 @@ void TFrmLetrana::SetLanguageTarget(std::string_view target, const std::string& 
       {"m_aMenScShift", &m_aMenScShift}, {"m_aMenScCtrl", &m_aMenScCtrl},
       {"m_aMenScAlt", &m_aMenScAlt},     {"m_aMenScDelete", &m_aMenScDelete},
       {"m_aMenScF", &m_aMenScF},         {"m_aMGeneratingPreview", &m_aMGeneratingPreview},
-      {"m_aMSaving", &m_aMSaving}};
+      {"m_aMSaving", &m_aMSaving},       {"m_aMPngWithAlpha", &m_aMPngWithAlpha}};
   for (const auto& [name, member] : members) {
     if (name == target) {
       *member = text;

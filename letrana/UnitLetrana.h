@@ -69,6 +69,9 @@ class TFrmLetrana : public ui::Form {
   std::string m_aMenScShift, m_aMenScCtrl, m_aMenScAlt, m_aMenScDelete, m_aMenScF;
   // Progress box texts of the grid build and the export; empty until a language sets them.
   std::string m_aMGeneratingPreview, m_aMSaving;
+  // The name of the fifth export form in the save dialog's file-type list; empty until a language sets
+  // it (the list then shows the built-in name).
+  std::string m_aMPngWithAlpha;
   std::unique_ptr<class_init> LanguageDocument;  // owned for the run, discarded at close
   std::unique_ptr<ui::Font> PreviewFont;         // owned; a 30-point copy of the rendering font
 

@@ -654,6 +654,8 @@ class SaveDialog : public Component {
  public:
   void Create(Form& owner, const SaveDialogProps& props);
   const std::string& Filter() const { return props_.filter; }
+  // Takes effect at the next Execute (a language change renames the file types).
+  void SetFilter(const std::string& filter) { props_.filter = filter; }
   const std::string& DefaultExt() const { return props_.defaultExt; }
   bool OverwritePrompt() const { return props_.overwritePrompt; }
   // The file name and filter index: shown when the dialog opens, chosen when it closes with OK;

@@ -1,0 +1,131 @@
+#include "letrana/GlyphExport.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "imaging/Gifimage.h"
+#include "imaging/Png.h"
+#include "platform/Ui.h"
+
+namespace {
+
+// Black on an exactly white background, white on every other one.
+TColor ContrastColor(TColor background) { return background == clWhite ? clBlack : clWhite; }
+
+// The glyph in textColour on paper, the uncovered rows of the drawing area in `contrast`.
+bool RenderGlyphIn(const ui::TextRenderer& renderer, TColor textColour, TColor paper, TColor contrast,
+                   int height, TBitmap& bitmap, int code) {
+  const int points = renderer.GetFont().size;
+  const std::string text = CodeText(code);
+  // The glyph is drawn at the top-left of an area 6 x point size wide and 4 x point size high in the
+  // contrast colour; the bitmap is then cut or extended (in the background colour) to the asked
+  // height, then to the advance width. Only the part of that area that both cuts keep can show, so
+  // the area is made no larger than that part: the result is the same, the work far smaller.
+  const int advance = renderer.Measure(text).width;
+  bitmap.SetFillColor(contrast);
+  bitmap.SetSize(0, 0);
+  bitmap.SetSize(std::min(6 * points, advance), std::min(4 * points, height));
+  bitmap.SetFillColor(paper);
+  renderer.DrawOpaque(bitmap, 0, 0, text, textColour, paper);
+  bitmap.SetHeight(height);
+  bitmap.SetWidth(advance);
+  return bitmap.Width() > 0 && bitmap.Height() > 0;
+}
+
+}  // namespace
+
+TExportForm ExportFormOfFilterIndex(int filterIndex) {
+  switch (filterIndex) {
+    case 1:
+      return TExportForm::Bmp;
+    case 2:
+      return TExportForm::Jpeg;
+    case 3:
+      return TExportForm::Gif;
+    case 5:
+      return TExportForm::PngWithAlpha;
+    default:
+      return TExportForm::TransparentGif;
+  }
+}
+
+const char* ExportExtension(TExportForm form) {
+  switch (form) {
+    case TExportForm::Bmp:
+      return ".bmp";
+    case TExportForm::Jpeg:
+      return ".jpg";
+    case TExportForm::PngWithAlpha:
+      return ".png";
+    case TExportForm::Gif:
+    case TExportForm::TransparentGif:
+      break;
+  }
+  return ".gif";
+}
+
+std::string ExportNumber(int code) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%03d", code);
+  return text;
+}
+
+std::string CodeText(int code) { return std::string(1, static_cast<char>(static_cast<unsigned char>(code))); }
+
+bool RenderGlyph(const ui::TextRenderer& renderer, TColor background, int height, TBitmap& bitmap, int code) {
+  return RenderGlyphIn(renderer, ui::ColorToRGB(renderer.GetFont().color), ui::ColorToRGB(background),
+                       ContrastColor(background), height, bitmap, code);
+}
+
+TGlyphCoverage RenderGlyphCoverage(const ui::TextRenderer& renderer, int height, int code) {
+  // White on black draws the coverage itself: each channel is the share of the pixel the glyph covers.
+  // Where the platform renders the three channels apart (sub-pixel rendering), their mean is taken.
+  TBitmap drawn;
+  TGlyphCoverage coverage;
+  if (!RenderGlyphIn(renderer, clWhite, clBlack, clBlack, height, drawn, code)) return coverage;
+  coverage.Width = drawn.Width();
+  coverage.Height = drawn.Height();
+  coverage.Alpha.resize(static_cast<std::size_t>(coverage.Width) * coverage.Height);
+  std::uint8_t* alpha = coverage.Alpha.data();
+  for (int y = 0; y < coverage.Height; ++y) {
+    const TBitmap::Pixel32* row = drawn.ScanLine(y);
+    for (int x = 0; x < coverage.Width; ++x) {
+      const unsigned pixel = row[x];
+      *alpha++ =
+          static_cast<std::uint8_t>(((pixel >> 16 & 0xFF) + (pixel >> 8 & 0xFF) + (pixel & 0xFF) + 1) / 3);
+    }
+  }
+  return coverage;
+}
+
+bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHeight, int code,
+                 TExportForm form, const std::string& base) {
+  const std::string name = base + ExportNumber(code) + ExportExtension(form);
+  if (form == TExportForm::PngWithAlpha) {
+    const TGlyphCoverage coverage = RenderGlyphCoverage(renderer, cellHeight, code);
+    if (coverage.Alpha.empty()) return false;
+    TBitmap colour;
+    colour.SetFillColor(ui::ColorToRGB(renderer.GetFont().color));
+    colour.SetSize(coverage.Width, coverage.Height);
+    SaveBitmapAsPngWithAlpha(colour, coverage.Alpha, name);
+    return true;
+  }
+  TBitmap glyph;
+  if (!RenderGlyph(renderer, background, cellHeight, glyph, code)) return false;
+  switch (form) {
+    case TExportForm::Bmp:
+      SaveBitmapAsBmp(glyph, name);
+      break;
+    case TExportForm::Jpeg:
+      SaveBitmapAsJpeg(glyph, name);
+      break;
+    case TExportForm::Gif:
+      SaveBitmapAsGif(glyph, name);
+      break;
+    case TExportForm::TransparentGif:
+    case TExportForm::PngWithAlpha:
+      SaveBitmapAsGif(glyph, name, ui::ColorToRGB(background));
+      break;
+  }
+  return true;
+}

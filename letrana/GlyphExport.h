@@ -1,0 +1,54 @@
+#pragma once
+// One glyph as Letrana exports it: rendered at the cell height in the font, font colour and background
+// colour, and written in one of the export forms under the name base + three-digit code + extension.
+// The main window's export and its clipboard copy use these, so every way out of the program gives
+// the same pixels.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/Graphics.h"
+#include "platform/Text.h"
+
+// The forms of an exported glyph, numbered as the entries of the export dialog's file-type list.
+enum class TExportForm {
+  Bmp = 1,
+  Jpeg = 2,
+  Gif = 3,
+  TransparentGif = 4,  // the background colour is the GIF's transparent colour
+  PngWithAlpha = 5,    // every pixel in the font colour, the alpha the glyph's coverage
+};
+
+// The form of a file-type entry (1-based); an index that names no form writes the transparent GIF.
+TExportForm ExportFormOfFilterIndex(int filterIndex);
+// ".bmp", ".jpg", ".gif" or ".png".
+const char* ExportExtension(TExportForm form);
+// "%03d": the code as three decimal digits, zero-padded.
+std::string ExportNumber(int code);
+// The text rendered for a code: exactly one byte, also for code 0.
+std::string CodeText(int code);
+
+// Renders the one-byte string of the code with the renderer's font in its colour into the bitmap: as
+// wide as the character's advance width and `height` pixels high, the glyph on the background colour.
+// The glyph is drawn at the top-left of an area at most 6 x point size wide and 4 x point size high
+// (what reaches beyond it is cut); rows of that area below the font's line height keep the contrast
+// colour (black on an exactly white background, else white), rows beyond it are background. True when
+// the result is at least 1 x 1 pixels.
+bool RenderGlyph(const ui::TextRenderer& renderer, TColor background, int height, TBitmap& bitmap, int code);
+
+// The coverage of the same glyph, one byte a pixel, rows top first: 255 where RenderGlyph gives the
+// font colour, 0 where it gives the background (or the contrast colour), the anti-aliased edge in
+// between. Width and height are those of RenderGlyph's bitmap; the vector is empty when that is empty.
+struct TGlyphCoverage {
+  int Width = 0;
+  int Height = 0;
+  std::vector<std::uint8_t> Alpha;
+};
+TGlyphCoverage RenderGlyphCoverage(const ui::TextRenderer& renderer, int height, int code);
+
+// Renders the glyph of the code at the cell height and writes it in the form to base + ExportNumber +
+// ExportExtension; a glyph without pixels writes nothing (false). The writer's errors pass through; an
+// existing file of that name is replaced only by a whole new one.
+bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHeight, int code,
+                 TExportForm form, const std::string& base);
