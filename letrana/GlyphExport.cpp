@@ -9,6 +9,10 @@
 
 namespace {
 
+// Coverage is measured between two colours at least this far apart (in RGB space): 2 or more steps of
+// each channel that differs for each step of coverage.
+constexpr int kLeastCoverageDistance = 128;
+
 // Black on an exactly white background, white on every other one.
 TColor ContrastColor(TColor background) { return background == clWhite ? clBlack : clWhite; }
 
@@ -77,22 +81,50 @@ bool RenderGlyph(const ui::TextRenderer& renderer, TColor background, int height
                        ContrastColor(background), height, bitmap, code);
 }
 
-TGlyphCoverage RenderGlyphCoverage(const ui::TextRenderer& renderer, int height, int code) {
-  // White on black draws the coverage itself: each channel is the share of the pixel the glyph covers.
-  // Where the platform renders the three channels apart (sub-pixel rendering), their mean is taken.
+TGlyphCoverage RenderGlyphCoverage(const ui::TextRenderer& renderer, TColor background, int height,
+                                   int code) {
+  // The glyph is drawn in the font colour on a paper colour (the uncovered rows of the drawing area in
+  // the paper colour too), and each pixel's coverage is where it lies between the two: its distance
+  // from the paper along the line from the paper to the font colour. Text drawing blends each pixel
+  // between the two colours, but not always linearly in its coverage, and not in the same way for all
+  // colour pairs (the system's text drawing adjusts its blending to the colours); measuring the blend
+  // in the colours of the export makes the PNG laid over the export's background the BMP export, and
+  // over any other background the glyph as the system draws it in the font colour. The paper is the
+  // background, unless that is too near the font colour to tell the steps apart: then black or white,
+  // whichever lies farther from it.
+  const TColor ink = ui::ColorToRGB(renderer.GetFont().color);
+  const auto distance = [&](TColor paper) {
+    const int dr = static_cast<int>(GetRValue(ink)) - static_cast<int>(GetRValue(paper));
+    const int dg = static_cast<int>(GetGValue(ink)) - static_cast<int>(GetGValue(paper));
+    const int db = static_cast<int>(GetBValue(ink)) - static_cast<int>(GetBValue(paper));
+    return dr * dr + dg * dg + db * db;
+  };
+  TColor paper = ui::ColorToRGB(background);
+  if (distance(paper) < kLeastCoverageDistance * kLeastCoverageDistance) {
+    paper = distance(clBlack) >= distance(clWhite) ? clBlack : clWhite;
+  }
+
   TBitmap drawn;
   TGlyphCoverage coverage;
-  if (!RenderGlyphIn(renderer, clWhite, clBlack, clBlack, height, drawn, code)) return coverage;
+  if (!RenderGlyphIn(renderer, ink, paper, paper, height, drawn, code)) return coverage;
   coverage.Width = drawn.Width();
   coverage.Height = drawn.Height();
   coverage.Alpha.resize(static_cast<std::size_t>(coverage.Width) * coverage.Height);
+  const int paperR = static_cast<int>(GetRValue(paper)), paperG = static_cast<int>(GetGValue(paper)),
+            paperB = static_cast<int>(GetBValue(paper));
+  const long long spanR = static_cast<int>(GetRValue(ink)) - paperR,
+                  spanG = static_cast<int>(GetGValue(ink)) - paperG,
+                  spanB = static_cast<int>(GetBValue(ink)) - paperB;
+  const long long span = distance(paper);
   std::uint8_t* alpha = coverage.Alpha.data();
   for (int y = 0; y < coverage.Height; ++y) {
     const TBitmap::Pixel32* row = drawn.ScanLine(y);
     for (int x = 0; x < coverage.Width; ++x) {
-      const unsigned pixel = row[x];
-      *alpha++ =
-          static_cast<std::uint8_t>(((pixel >> 16 & 0xFF) + (pixel >> 8 & 0xFF) + (pixel & 0xFF) + 1) / 3);
+      const TBitmap::Pixel32 pixel = row[x];  // 0x00RRGGBB
+      const long long along = (static_cast<int>(pixel >> 16 & 0xFF) - paperR) * spanR +
+                              (static_cast<int>(pixel >> 8 & 0xFF) - paperG) * spanG +
+                              (static_cast<int>(pixel & 0xFF) - paperB) * spanB;
+      *alpha++ = static_cast<std::uint8_t>(std::clamp((along * 255 + span / 2) / span, 0LL, 255LL));
     }
   }
   return coverage;
@@ -102,7 +134,7 @@ bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHe
                  TExportForm form, const std::string& base) {
   const std::string name = base + ExportNumber(code) + ExportExtension(form);
   if (form == TExportForm::PngWithAlpha) {
-    const TGlyphCoverage coverage = RenderGlyphCoverage(renderer, cellHeight, code);
+    const TGlyphCoverage coverage = RenderGlyphCoverage(renderer, background, cellHeight, code);
     if (coverage.Alpha.empty()) return false;
     TBitmap colour;
     colour.SetFillColor(ui::ColorToRGB(renderer.GetFont().color));

@@ -37,15 +37,17 @@ std::string CodeText(int code);
 // the result is at least 1 x 1 pixels.
 bool RenderGlyph(const ui::TextRenderer& renderer, TColor background, int height, TBitmap& bitmap, int code);
 
-// The coverage of the same glyph, one byte a pixel, rows top first: 255 where RenderGlyph gives the
-// font colour, 0 where it gives the background (or the contrast colour), the anti-aliased edge in
-// between. Width and height are those of RenderGlyph's bitmap; the vector is empty when that is empty.
+// The coverage of the same glyph, one byte a pixel, rows top first: 255 where the glyph covers the pixel
+// in the font colour, 0 where it leaves the background (also in the rows a RenderGlyph bitmap gives the
+// contrast colour), the anti-aliased edge in between, measured as the system blends the font colour
+// with the background (or, when the two are too alike to tell, with black or white). Width and height
+// are those of RenderGlyph's bitmap; the vector is empty when that is empty.
 struct TGlyphCoverage {
   int Width = 0;
   int Height = 0;
   std::vector<std::uint8_t> Alpha;
 };
-TGlyphCoverage RenderGlyphCoverage(const ui::TextRenderer& renderer, int height, int code);
+TGlyphCoverage RenderGlyphCoverage(const ui::TextRenderer& renderer, TColor background, int height, int code);
 
 // Renders the glyph of the code at the cell height and writes it in the form to base + ExportNumber +
 // ExportExtension; a glyph without pixels writes nothing (false). The writer's errors pass through; an

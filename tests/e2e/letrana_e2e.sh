@@ -5,7 +5,7 @@
 # clipboard.
 #
 #   letrana_e2e.sh LETRANA_EXE WINPROBE_EXE [SCENARIO...]
-#     scenarios: start export dpi144 restart german clipboard dblclick defaultstart (all when none is named)
+#     scenarios: start export pngalpha dpi144 restart german clipboard dblclick defaultstart (all when none is named)
 #
 # DISPLAY and WINEPREFIX are those scripts/test.sh exports (without WINEPREFIX, the prefix beside the
 # build's programs is used and made on first use). Without a reachable display the script skips (exit
@@ -23,7 +23,7 @@ letrana_exe=$(readlink -f "$1")
 probe_exe=$(readlink -f "$2")
 shift 2
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(start export dpi144 restart german clipboard dblclick defaultstart)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(start export pngalpha dpi144 restart german clipboard dblclick defaultstart)
 
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 dist="$repo/letrana/dist"
@@ -219,6 +219,40 @@ export_cells() {  # main window, folder, base name, extension written, keys for 
   done
 }
 
+# The PNGs with alpha of a folder against the BMP exports of the same codes in another, decoded by Pillow:
+# prints "files F ink rrggbb|mixed largest L partial P", where every PNG must be RGBA with one colour in all
+# its pixels (the ink), L is the largest channel difference between a PNG laid over the background
+# (rrggbb) and its BMP, and P counts the partly covered pixels (the anti-aliased edges).
+png_alpha_facts() {  # png folder, bmp folder, background rrggbb
+  /usr/bin/python3 - "$@" <<'PY'
+import os, sys
+from PIL import Image
+pngs, bmps, bg = sys.argv[1], sys.argv[2], bytes.fromhex(sys.argv[3])
+files = largest = partial = 0
+inks = set()
+for name in sorted(os.listdir(pngs)):
+    bmp_name = os.path.join(bmps, name[:-4] + ".bmp")
+    with Image.open(os.path.join(pngs, name)) as png:
+        if png.mode != "RGBA" or not os.path.exists(bmp_name):
+            print("files %d ink not-rgba-or-no-bmp:%s largest 999 partial 0" % (files, name))
+            sys.exit(0)
+        rgba = list(png.getdata())
+        with Image.open(bmp_name) as bmp:
+            if bmp.size != png.size:
+                print("files %d ink size:%s largest 999 partial 0" % (files, name))
+                sys.exit(0)
+            want = list(bmp.convert("RGB").getdata())
+    files += 1
+    for (r, g, b, a), w in zip(rgba, want):
+        inks.add((r, g, b))
+        partial += 0 < a < 255
+        for ink, under, got in zip((r, g, b), bg, w):
+            largest = max(largest, abs((a * ink + (255 - a) * under + 127) // 255 - got))
+ink = "%02x%02x%02x" % inks.pop() if len(inks) == 1 else "mixed"
+print("files %d ink %s largest %d partial %d" % (files, ink, largest, partial))
+PY
+}
+
 # ---- Scenarios -----------------------------------------------------------------------------------------
 
 # The window appears with its caption and the grid gets its 256 cells (how fast is the benchmark's
@@ -295,8 +329,8 @@ scenario_export() {
   box=$(value window.xid "$dialog")
   xdotool windowfocus --sync "$box" 2>/dev/null
   xdotool type --clearmodifiers --delay 30 "$(winpath "$out/glyph")"
-  # "Files of type": the fourth entry, the last one.
-  xdotool key --clearmodifiers --delay 150 alt+t End
+  # "Files of type": the fourth entry, the one before the last.
+  xdotool key --clearmodifiers --delay 150 alt+t End Up
   import -window "$box" "$artefacts/letrana-save-dialog.png" 2>/dev/null
   xdotool key --clearmodifiers Return
 
@@ -392,6 +426,56 @@ scenario_export() {
     fail "no glyph065.jpg"
   fi
   stop_letrana
+}
+
+# The fifth file type, PNG with alpha, through the real save dialog, with smoothed glyph edges (the
+# system's standard anti-aliasing, set for this scenario and removed at its end) in a font large enough
+# to be smoothed (Arial 28 pt, red on yellow, edited into the settings file after a first run): one RGBA
+# file for each BMP export of the same cells, every pixel in the font colour, laid over the background
+# equal to the BMP within rounding (one step each way, as the headless test measures).
+scenario_pngalpha() {
+  local dir="$work/pngalpha" info ini window
+  make_program "$dir"
+  ini="$dir/store/Letrana.ini"
+  start_letrana "$dir/prog" || return
+  wait_for_grid 10000
+  keys_to "$(value window.xid "$(probe info Letrana)")" ctrl+q
+  wait_for_exit 10 || fail "Ctrl+Q did not end the program"
+  stop_letrana
+  if [ ! -f "$ini" ]; then
+    fail "no Letrana.ini in the storage folder"
+    return
+  fi
+  sed -i -e 's|<FontSize>.*</FontSize>|<FontSize>28</FontSize>|' \
+    -e 's|<FontColor>.*</FontColor>|<FontColor>255</FontColor>|' \
+    -e 's|<BackgroundColor>.*</BackgroundColor>|<BackgroundColor>65535</BackgroundColor>|' "$ini"
+  "$WINE" reg add 'HKCU\Control Panel\Desktop' /v FontSmoothing /d 2 /f >/dev/null 2>&1
+  "$WINE" reg add 'HKCU\Control Panel\Desktop' /v FontSmoothingType /t REG_DWORD /d 1 /f >/dev/null 2>&1
+  if start_letrana "$dir/prog"; then
+    wait_for_grid 10000
+    info=$(probe info Letrana)
+    window=$(value window.xid "$info")
+    keys_to "$window" ctrl+a
+    sleep 0.5
+    mkdir -p "$dir/bmp" "$dir/png"
+    export_cells "$window" "$dir/bmp" glyph bmp Home
+    export_cells "$window" "$dir/png" glyph png End
+    import -window "$window" "$artefacts/letrana-pngalpha.png" 2>/dev/null
+    expect_no_error_box
+    local facts
+    facts=$(png_alpha_facts "$dir/png" "$dir/bmp" ffff00)
+    echo "  PNG with alpha: $facts"
+    expect_eq "PNG files with alpha (one for each BMP)" "$(awk '{ print $2 }' <<<"$facts")" \
+      "$(find "$dir/bmp" -name '*.bmp' | wc -l)"
+    expect_between "BMP files" "$(find "$dir/bmp" -name '*.bmp' | wc -l)" 200 256
+    expect_eq "the one colour of the PNGs' pixels" "$(awk '{ print $4 }' <<<"$facts")" ff0000
+    expect_between "partly covered PNG pixels (smoothed edges)" "$(awk '{ print $8 }' <<<"$facts")" 1 100000000
+    expect_between "largest difference of a PNG laid over the background from its BMP" \
+      "$(awk '{ print $6 }' <<<"$facts")" 0 2
+    stop_letrana
+  fi
+  "$WINE" reg delete 'HKCU\Control Panel\Desktop' /v FontSmoothing /f >/dev/null 2>&1
+  "$WINE" reg delete 'HKCU\Control Panel\Desktop' /v FontSmoothingType /f >/dev/null 2>&1
 }
 
 # At 144 pixels per inch (in a copy of the prefix) the window and its controls are scaled once, their

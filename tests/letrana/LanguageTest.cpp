@@ -184,6 +184,14 @@ TEST_F(LanguageTest, TheShippedListGivesEnglishByDefaultAndGermanMenusWhenAsked)
             "e:")
       << "the file's bytes, code page 1252";
   EXPECT_EQ(frm.m_aMSaving, "Speichern...");
+  // The fifth file type of the export dialog is named in the language; the others are the same in all.
+  EXPECT_EQ(
+      frm.SvdSave.Filter(),
+      "(*.BMP)|*.bmp|(*.JPG)|*.jpg|(*.GIF)|*.gif|(*-GIF transparent)|*.gif|(*-PNG mit Alphakanal)|*.png");
+  frm.SelectLanguage("English");
+  EXPECT_EQ(frm.SvdSave.Filter(),
+            "(*.BMP)|*.bmp|(*.JPG)|*.jpg|(*.GIF)|*.gif|(*-GIF transparent)|*.gif|(*-PNG with alpha)|*.png");
+  frm.SelectLanguage("Deutsch");
   // A language the list does not name keeps the one in force.
   frm.SelectLanguage("deutsch");
   EXPECT_EQ(frm.LanguageName, "Deutsch");
