@@ -22,16 +22,19 @@ void TakeMainWindowFont(ui::Form& form, const ui::Font& mainFont) {
   form.SetFont(font);
 }
 
-void SavePictureByName(const TBitmap& picture, const std::string& fileName) {
+bool SavePictureByName(const TBitmap& picture, const std::string& fileName, bool jpegForOtherNames) {
   std::string extension = FileExtension(fileName);
   for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (extension == ".BMP") {
     SaveBitmapAsBmp(picture, fileName);
   } else if (extension == ".PNG") {
     SaveBitmapAsPng(picture, fileName);
-  } else {
+  } else if (extension == ".JPG" || jpegForOtherNames) {
     SaveBitmapAsJpeg(picture, fileName);
+  } else {
+    return false;
   }
+  return true;
 }
 
 TFrmFullscreen::TFrmFullscreen(ui::Application& app)
@@ -74,7 +77,7 @@ void TFrmFullscreen::FormShow() {
 
 void TFrmFullscreen::MenSaveAsClick() {
   if (!SvdSave.Execute()) return;
-  SavePictureByName(ImgFullscreen.Picture(), SvdSave.FileName());
+  SavePictureByName(ImgFullscreen.Picture(), SvdSave.FileName(), true);
 }
 
 void TFrmFullscreen::SvdSaveTypeChange() {

@@ -40,6 +40,7 @@ class TFrmFullscreen : public ui::Form {
 // set: name, pitch, character set and size.
 void TakeMainWindowFont(ui::Form& form, const ui::Font& mainFont);
 
-// Writes the picture under the name: BMP when its upper-cased extension is ".BMP", PNG for ".PNG", JPEG
-// otherwise.
-void SavePictureByName(const TBitmap& picture, const std::string& fileName);
+// Writes the picture under the name in the form its extension names, in any case: BMP for ".bmp", PNG
+// for ".png", JPEG for ".jpg"; any other extension writes JPEG when jpegForOtherNames (the viewer's
+// saves), else nothing (a capture). True when a file was written.
+bool SavePictureByName(const TBitmap& picture, const std::string& fileName, bool jpegForOtherNames);

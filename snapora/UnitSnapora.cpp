@@ -44,11 +44,6 @@ std::string SizeText(int width, int height) {
   return text;
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // The placeholder the preview shows while it holds no capture: a 48 x 48 picture in a few colours, a
 // grey frame with the corner marks of a viewfinder around a dimmed landscape.
 TBitmap PlaceholderPicture() {
@@ -602,17 +597,7 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   }
 
   if (!name.empty()) {
-    const std::string extension = Upper(FileExtension(name));
-    if (extension == ".BMP") {
-      SaveBitmapAsBmp(ImgCapture.Picture(), name);
-      LastFileWritten = name;
-    } else if (extension == ".JPG") {
-      SaveBitmapAsJpeg(ImgCapture.Picture(), name);
-      LastFileWritten = name;
-    } else if (extension == ".PNG") {
-      SaveBitmapAsPng(ImgCapture.Picture(), name);
-      LastFileWritten = name;
-    }
+    if (SavePictureByName(ImgCapture.Picture(), name, false)) LastFileWritten = name;
   }
   restoreTarget();
   return true;
@@ -817,7 +802,7 @@ void TFrmSnapora::PopSaveAsClick() {
   // Before any capture the preview holds the placeholder; saving then empties it and writes an
   // empty picture.
   if (ImgCapture.Center()) ImgCapture.SetPicture(TBitmap());
-  SavePictureByName(ImgCapture.Picture(), FrmFullscreen->SvdSave.FileName());
+  SavePictureByName(ImgCapture.Picture(), FrmFullscreen->SvdSave.FileName(), true);
 }
 
 // ---- Language ---------------------------------------------------------------------------------------------
