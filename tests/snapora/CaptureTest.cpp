@@ -15,6 +15,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using snapora_testing::Called;
 using snapora_testing::SnaporaTest;
 
 // The display's pixels in the rectangle, as a picture of its own.
@@ -51,12 +52,6 @@ TBitmap ReadBmpFile(const std::string& path) {
 
 bool IsJpegFile(const std::string& path) {
   return fs::exists(path) && image_readers::DecodeJpeg(testing_support::ReadFileBytes(path)).ok;
-}
-
-bool Called(const std::string& line) {
-  for (const std::string& call : os::testing::WindowCalls())
-    if (call == line) return true;
-  return false;
 }
 
 TEST(ThumbnailPlace, ShrinksToFitKeepingProportionsAndNeverEnlarges) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -111,5 +112,17 @@ class SnaporaTest : public ::testing::Test {
   std::unique_ptr<ui::Application> app = std::make_unique<ui::Application>();
   std::unique_ptr<TSnaporaWindows> windows;
 };
+
+// How often the window system was called with exactly this line, and with a line starting so.
+inline int Count(const std::string& line) {
+  const auto& calls = os::testing::WindowCalls();
+  return static_cast<int>(std::count(calls.begin(), calls.end(), line));
+}
+inline int CountStartingWith(const std::string& prefix) {
+  int count = 0;
+  for (const std::string& call : os::testing::WindowCalls()) count += call.rfind(prefix, 0) == 0;
+  return count;
+}
+inline bool Called(const std::string& line) { return Count(line) > 0; }
 
 }  // namespace snapora_testing

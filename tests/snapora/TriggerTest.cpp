@@ -17,20 +17,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+using snapora_testing::Count;
+using snapora_testing::CountStartingWith;
 using snapora_testing::SnaporaTest;
 
 constexpr int kEscape = 0x1B, kF1 = 0x70, kF5 = 0x74, kLeftControl = 0xA2, kRightShift = 0xA1,
               kLeftAlt = 0xA4;
 
-int Count(const std::string& line) {
-  const auto& calls = os::testing::WindowCalls();
-  return static_cast<int>(std::count(calls.begin(), calls.end(), line));
-}
-int CountStartingWith(const std::string& prefix) {
-  int count = 0;
-  for (const std::string& call : os::testing::WindowCalls()) count += call.rfind(prefix, 0) == 0;
-  return count;
-}
 int Grabs() { return CountStartingWith("GrabDisplay"); }
 
 // The files of the folder, by name, sorted.

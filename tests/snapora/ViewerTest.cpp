@@ -16,6 +16,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using snapora_testing::Count;
 using snapora_testing::SnaporaTest;
 
 bool IsJpegFile(const fs::path& path) {
@@ -24,10 +25,6 @@ bool IsJpegFile(const fs::path& path) {
 bool IsBmpFile(const fs::path& path) {
   const auto bytes = testing_support::ReadFileBytes(path);
   return bytes.size() > 2 && bytes[0] == 'B' && bytes[1] == 'M';
-}
-int Count(const std::string& line) {
-  const auto& calls = os::testing::WindowCalls();
-  return static_cast<int>(std::count(calls.begin(), calls.end(), line));
 }
 
 TEST_F(SnaporaTest, TheViewerShowsTheLastCaptureFromPreviewOrThumbnail) {
