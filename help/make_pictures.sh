@@ -137,6 +137,9 @@ shoot() {  # info lines, picture
   import -window "$xid" "$2" || die "import could not take $2"
   [ "$(identify -format '%wx%h' "$2")" = "$(value window.width "$1")x$(value window.height "$1")" ] ||
     die "$2 is not of the window's size"
+  # A window not yet painted (or a screenshot of nothing) has a colour or two; the real windows have
+  # text, buttons and glyphs.
+  [ "$(identify -format '%k' "$2")" -ge 16 ] || die "$2 looks empty: $(identify -format '%k' "$2") colours"
 }
 
 for language in "${languages[@]}"; do
@@ -184,6 +187,12 @@ for language in "${languages[@]}"; do
   stop_program "$snapora_caption" "$pid"
   stop_program Letrana "$letrana_pid"
 done
+
+# The prefix and the program folders are of no further use (over a gigabyte); a failed run keeps them
+# for a look at the programs' output.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
+rm -rf "$work"
 
 if [ -n "$depfile" ]; then
   printf '%s: %s %s %s\n' "$stamp" "$(readlink -f "$letrana_exe")" "$(readlink -f "$snapora_exe")" \
