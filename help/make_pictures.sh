@@ -153,6 +153,20 @@ for language in "${languages[@]}"; do
   grid=$(probe wait-items Letrana 256 20000 30000)
   [ "$(value items.reached "$grid")" = 1 ] || die "Letrana's grid did not get its 256 cells"
   sleep 1  # the last cells paint and the progress box goes
+  # A click on the first cell and End select the last cell, code 255, so that the enlarged character and
+  # its code show in the picture.
+  info=$(probe info Letrana)
+  xid=$(value window.xid "$info")
+  xdotool mousemove --window "$xid" $(($(value client.offset_x "$info") + $(value listview.left "$info") + 14)) \
+    $(($(value client.offset_y "$info") + $(value listview.top "$info") + 12)) click 1
+  xdotool windowfocus --sync "$xid" 2>/dev/null || true
+  xdotool key --clearmodifiers End
+  for ((i = 0; i < 50; i++)); do
+    [ "$(value listview.first_selected "$(probe info Letrana)")" = 255 ] && break
+    sleep 0.1
+  done
+  xdotool mousemove 0 0
+  sleep 0.5
   shoot "$(probe info Letrana)" "$pictures/letrana-main.png"
   letrana_pid=$pid
 
