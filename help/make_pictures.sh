@@ -76,8 +76,23 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# An Xvfb display of our own. Another program may start an X server on the same free number at the same
+# moment: ours then ends at once while the display answers (the other's), and would vanish under the
+# programs when the other ends. So the server must still run a moment later, else the next number is
+# tried.
+own_display() {
+  local attempt
+  for attempt in 1 2 3; do
+    xvfb_start || return 1
+    sleep 0.5
+    if kill -0 "$XVFB_PID" 2>/dev/null; then return 0; fi
+    echo "make_pictures: the X display $DISPLAY is another's (attempt $attempt)"
+    XVFB_PID=""
+  done
+  return 1
+}
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  xvfb_start || die "no X display, and no Xvfb display could be started"
+  own_display || die "no X display, and no Xvfb display could be started"
   echo "make_pictures: on the Xvfb display $DISPLAY"
 fi
 
@@ -107,13 +122,16 @@ make_program() {  # dir, exe, dist folder, settings file name, language, window 
 # Starts a program and waits until a visible window with the caption (a pattern) is on the display.
 pid=""
 start_program() {  # program folder, exe name, caption pattern (sets pid)
-  local i
+  local i rc
   (cd "$1" && exec "$WINE" "$1/$2") >"$1/../output.txt" 2>&1 &
   pid=$!
   started+=("$pid")
   for ((i = 0; i < 300; i++)); do
     xdotool search --onlyvisible --name "$3" >/dev/null 2>&1 && return 0
-    kill -0 "$pid" 2>/dev/null || die "$2 ended before its window appeared: $(tail -c 300 "$1/../output.txt" | tr '\n' ' ')"
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid" && rc=0 || rc=$?
+      die "$2 ended with exit code $rc before its window appeared: $(tail -c 300 "$1/../output.txt" | tr '\n' ' ')"
+    fi
     sleep 0.1
   done
   die "$2 shows no window after 30 s"
