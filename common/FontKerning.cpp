@@ -36,6 +36,8 @@ class TView {
       : bytes_(bytes), table_(std::move(table)), base_(base) {}
 
   std::size_t Size() const { return bytes_.size(); }
+  // Where the view starts in its table: the same place is the same subtable.
+  std::size_t Offset() const { return base_; }
   const std::string& Table() const { return table_; }
 
   // The part from offset to the end of the table.
@@ -444,23 +446,31 @@ PairValues ReadGposKerning(const TView& gpos, const GlyphSet& glyphs, bool& hasK
   const TView lookupList = gpos.At(gpos.U16(8));
   const std::size_t lookupCount = lookupList.U16(0);
   lookupList.NeedArray(2, lookupCount, 2);
+  // A lookup or subtable reached again through another offset to the same place gives the same pairs:
+  // each is read once, so that offsets repeated many times cannot make the reading slow.
+  std::map<std::size_t, PairValues> lookupsRead;
   for (std::size_t index : lookupIndices) {
     if (index >= lookupCount) continue;  // a feature naming a lookup that does not exist
     const TView lookup = lookupList.At(lookupList.U16(2 + 2 * index));
-    const std::uint16_t type = lookup.U16(0);
-    if (type != 2 && type != 9) continue;
-    const std::size_t subtableCount = lookup.U16(4);
-    lookup.NeedArray(6, subtableCount, 2);
-    PairValues found;
-    std::set<GlyphPair> taken;
-    for (std::size_t i = 0; i < subtableCount; ++i) {
-      TView subtable = lookup.At(lookup.U16(6 + 2 * i));
-      if (type == 9) {
-        // An extension: a 32-bit offset to the real subtable, whose type must be pair adjustment.
-        if (subtable.U16(0) != 1 || subtable.U16(2) != 2) continue;
-        subtable = subtable.At(subtable.U32(4));
+    const auto [entry, isNew] = lookupsRead.try_emplace(lookup.Offset());
+    PairValues& found = entry->second;
+    if (isNew) {
+      const std::uint16_t type = lookup.U16(0);
+      if (type != 2 && type != 9) continue;
+      const std::size_t subtableCount = lookup.U16(4);
+      lookup.NeedArray(6, subtableCount, 2);
+      std::set<GlyphPair> taken;
+      std::set<std::size_t> subtablesRead;
+      for (std::size_t i = 0; i < subtableCount; ++i) {
+        TView subtable = lookup.At(lookup.U16(6 + 2 * i));
+        if (type == 9) {
+          // An extension: a 32-bit offset to the real subtable, whose type must be pair adjustment.
+          if (subtable.U16(0) != 1 || subtable.U16(2) != 2) continue;
+          subtable = subtable.At(subtable.U32(4));
+        }
+        // A subtable met again in the same lookup applies to nothing new.
+        if (subtablesRead.insert(subtable.Offset()).second) ApplyPairSubtable(subtable, glyphs, found, taken);
       }
-      ApplyPairSubtable(subtable, glyphs, found, taken);
     }
     for (const auto& [pair, value] : found) total[pair] += value;
   }
