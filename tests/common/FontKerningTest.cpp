@@ -112,6 +112,18 @@ std::string CmapFormat12(const std::map<unsigned, unsigned>& glyphOf) {
          U32(static_cast<std::uint32_t>(20 + format0.size())) + format0 + format12;
 }
 
+// A cmap with one Unicode (0,3) subtable of format 6: a glyph for every code from the first to the last.
+std::string CmapFormat6(const std::map<unsigned, unsigned>& glyphOf) {
+  const unsigned first = glyphOf.begin()->first;
+  const unsigned count = glyphOf.rbegin()->first - first + 1;
+  std::string glyphs;
+  for (unsigned code = first; code < first + count; ++code)
+    glyphs += U16(glyphOf.count(code) != 0 ? glyphOf.at(code) : 0);
+  const std::string subtable =
+      U16(6) + U16(static_cast<unsigned>(10 + glyphs.size())) + U16(0) + U16(first) + U16(count) + glyphs;
+  return U16(0) + U16(1) + U16(0) + U16(3) + U32(12) + subtable;
+}
+
 struct TKernEntry {
   unsigned left, right;
   int value;
@@ -248,7 +260,7 @@ TTableMap KernWindowsFont() {
 }
 
 TTableMap KernAppleFont() {
-  return {{"cmap", CmapFormat4(0, 3, kGlyphs)},
+  return {{"cmap", CmapFormat6(kGlyphs)},
           {"maxp", U32(0x00005000) + U16(10)},
           {"head", Head(1000)},
           {"kern", KernApple({{0x0000, {{1, 2, -70}, {2, 1, -60}}},
