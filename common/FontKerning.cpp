@@ -392,8 +392,9 @@ void AddKernLookups(const TView& features, const TView& langSys, std::set<std::s
   }
 }
 
-// The lookups of the 'kern' feature: those of the default language system of script 'DFLT', else of
-// 'latn', else of every 'kern' feature. Empty (and hasKern false) when the table has no 'kern' feature.
+// The lookups of the 'kern' feature as a layout engine applies them to Latin text: those of the default
+// language system of script 'latn', else of 'DFLT' (a font may keep only other scripts' pairs under
+// 'DFLT'), else of every 'kern' feature. Empty (and hasKern false) when the table has no 'kern' feature.
 std::set<std::size_t> KernLookups(const TView& gpos, bool& hasKern) {
   hasKern = false;
   std::set<std::size_t> lookups;

@@ -8,7 +8,7 @@ usage: fonttools_kerning.py FONT FACE CODES
 
 Output: "upem N", then one line "LEFT RIGHT ADJUSTMENT" a pair (decimal code points, font units),
 sorted, non-zero only. The 'kern' feature of GPOS is used where the font has one (the lookups of
-script DFLT's default language system, else latn's, else of every 'kern' feature; pair adjustment
+script latn's default language system, else DFLT's, else of every 'kern' feature; pair adjustment
 lookups, also behind extensions; a lookup's first subtable that applies to a pair wins, lookups add),
 else the horizontal format 0 subtables of the 'kern' table (values add; the override bit replaces).
 """
