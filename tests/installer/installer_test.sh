@@ -4,7 +4,8 @@
 # build folder (removed afterwards).
 #
 #   installer_test.sh BUILD_DIR WINPROBE_EXE SCENARIO...
-#     install   the installer runs silently; both programs start from their Start-menu entries in the
+#     install   the installer's texts in English and German (language dialog, welcome page); it runs
+#               silently; both programs start from their Start-menu entries in the
 #               installed folder and find their language files and documents ("?" menu, F1 opens the
 #               help file of the current language, English and German); the registration under
 #               Add/Remove Programs; a second install over the first repairs a damaged file and keeps
@@ -212,6 +213,35 @@ expect_snapora_german() {
   done
 }
 
+# The installer started as a user starts it: the language picked by its first letter in the language
+# dialog, then the welcome page in that language with its buttons; the installer is ended there.
+expect_installer_language() {  # first letter, window title, welcome text, next button, cancel button
+  local pid dialog info text
+  "$WINE" "$installer" >>"$work/wine-output.txt" 2>&1 &
+  pid=$!
+  started+=("$pid")
+  dialog=$(probe wait-window "Installer Language" 20000)
+  if [ "$(value found "$dialog")" != 1 ]; then
+    fail "the installer shows no language dialog"
+  else
+    keys_to "$(value window.xid "$dialog")" "$1"
+    sleep 0.3
+    keys_to "$(value window.xid "$dialog")" Return
+    if [ "$(value found "$(probe wait-window "$2" 20000)")" != 1 ]; then
+      fail "no installer window '$2' after the language '$1'"
+    else
+      ok "installer window '$2'"
+      info=$(probe info "$2")
+      for text in "$3" "$4" "$5" "Norvane Letrana 1.630"; do
+        if [ -n "$(control_with_text "$text" "$info")" ]; then ok "the installer reads '$text'"; else fail "the installer has no text '$text'"; fi
+      done
+    fi
+  fi
+  kill -9 "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  wineserver -w
+}
+
 # ---- Scenarios -----------------------------------------------------------------------------------------
 
 scenario_install() {
@@ -221,6 +251,12 @@ scenario_install() {
   if [ "$arch" = x86_64 ]; then
     expect_eq "program-files folder of the 64-bit programs" "$program_files" 'C:\Program Files'
   fi
+  # Its texts in English and in German.
+  expect_installer_language e "Norvane Letrana 1.630 Setup" "Welcome to Norvane Letrana 1.630 Setup" "&Next >" Cancel
+  expect_installer_language d "Installation von Norvane Letrana 1.630" \
+    'Willkommen zur Installation\r\nvon Norvane Letrana 1.630' "&Weiter >" Abbrechen
+  expect_eq "registration before the install" "$(reg_value DisplayName)" ""
+
   expect_eq "installer exit code" "$(run_to_end "$installer" /S)" 0
   wineserver -w
 
