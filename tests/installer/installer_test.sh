@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows release of one build under Wine on an X display: the installer and the portable zip that
-# cmake/Release.cmake makes, used as a user uses them, in a fresh Wine prefix per scenario under the
+# cmake/Release.cmake makes, used as a user uses them, each scenario in a fresh Wine prefix under the
 # build folder (removed afterwards).
 #
 #   installer_test.sh BUILD_DIR WINPROBE_EXE SCENARIO...
@@ -54,11 +54,12 @@ if [ ! -s "$manifest" ]; then
   exit 1
 fi
 
-# A fresh prefix of its own for this run, under the build folder.
-work="$build_dir/installer-test/$$"
-rm -rf "$work"
-mkdir -p "$work"
-export WINEPREFIX="$work/prefix"
+# A fresh prefix of its own for this run, in a folder under the build folder: TMPDIR as scripts/test.sh
+# sets it (build/<preset>/tmp, whose leftovers it removes after a killed test), else <build>/tmp.
+tmp_root=${TMPDIR:-$build_dir/tmp}
+mkdir -p "$tmp_root"
+work=$(mktemp -d "$tmp_root/installer-test.XXXXXX")
+export WINEPREFIX="$work/prefix-$1"
 cleanup() {
   local pid
   for pid in "${started[@]}"; do
@@ -67,7 +68,6 @@ cleanup() {
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
   rm -rf "$work"
-  rmdir "$build_dir/installer-test" 2>/dev/null
 }
 started=()
 trap cleanup EXIT
@@ -75,6 +75,15 @@ e2e_prepare "$installer" "$WINEPREFIX" unzip cmp
 arch=$(pe_arch "$installer")
 
 # ---- Helpers -------------------------------------------------------------------------------------------
+
+# Each scenario starts in a fresh prefix of its own (the first one's was made above).
+use_fresh_prefix() {  # scenario
+  [ "$WINEPREFIX" != "$work/prefix-$1" ] || return 0
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  export WINEPREFIX="$work/prefix-$1"
+  wine_prefix_make
+}
 
 # A Windows environment variable as a program of the build's architecture sees it.
 win_env() { "$WINE" cmd /c echo "%$1%" 2>/dev/null | tr -d '\r'; }
@@ -246,6 +255,7 @@ expect_installer_language() {  # first letter, window title, welcome text, next 
 
 scenario_install() {
   local program_files expected_dir dir common_programs menu_dir local_appdata
+  use_fresh_prefix install || return
   program_files=$(win_env ProgramFiles)
   expected_dir="$program_files\\$folder_name"
   if [ "$arch" = x86_64 ]; then
@@ -344,6 +354,7 @@ scenario_install() {
 
 scenario_portable() {
   local local_appdata common_appdata dir moved storage storage_value
+  use_fresh_prefix portable || return
   local_appdata=$(unix_path "$(win_env LOCALAPPDATA)")
   common_appdata=$(unix_path "$(win_env ProgramData)")
   dir="$work/portable/Letrana"
