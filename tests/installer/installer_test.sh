@@ -271,7 +271,7 @@ scenario_install() {
   wineserver -w
 
   # The registration.
-  expect_eq "DisplayName" "$(reg_value DisplayName)" "Norvane Letrana 1.630 (Letrana 1.630, Snapora 1.460)"
+  expect_eq "DisplayName" "$(reg_value DisplayName)" "Norvane Letrana 1.630 and Snapora 1.460"
   expect_eq "DisplayVersion" "$(reg_value DisplayVersion)" "1.630"
   expect_eq "Publisher" "$(reg_value Publisher)" "Norvane"
   expect_eq "InstallLocation" "$(reg_value InstallLocation)" "$expected_dir"
