@@ -90,10 +90,19 @@ win_env() { "$WINE" cmd /c echo "%$1%" 2>/dev/null | tr -d '\r'; }
 unix_path() { "$WINE" winepath -u "$1" 2>/dev/null; }
 # The names in a folder, sorted, on one line.
 entries() { find "$1" -mindepth 1 -maxdepth 1 -printf '%f\n' 2>/dev/null | sort | tr '\n' ' '; }
-# One value of the registration, empty when it is not there.
+# One value of the registration, empty when it is not there. A query that neither answers nor says
+# that the key or value is missing (seen once as the first program after the prefix's server ended)
+# is asked again, and its error kept in the output.
 reg_value() {  # value name
-  "$WINE" reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' |
-    awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print; exit }'
+  local out try
+  for try in 1 2 3; do
+    if out=$("$WINE" reg query "$uninstall_key" /v "$1" 2>"$work/reg-error.txt"); then break; fi
+    out=""
+    grep -q "Unable to find" "$work/reg-error.txt" && break
+    echo "    (reg query of $1, try $try: $(tr -d '\r' <"$work/reg-error.txt" | tail -c 300 | tr '\n' ' '))" >&2
+    sleep 1
+  done
+  tr -d '\r' <<<"$out" | awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print; exit }'
 }
 # Runs a Windows program to its end (at most 180 s); prints its exit code.
 run_to_end() {  # program, arguments...
