@@ -10,7 +10,8 @@
 #               help file of the current language, English and German); the registration under
 #               Add/Remove Programs; a second install over the first repairs a damaged file and keeps
 #               the settings; the silent uninstaller named in the registration removes the files, the
-#               entries and the registration and leaves the settings
+#               entries and the registration and leaves the settings, and a file of the user's in the
+#               program folder
 #     portable  the zip unpacked into a fresh folder: both programs keep their settings in its folder,
 #               which travel with it when it moves, and nothing goes to the application-data folders
 #
@@ -96,10 +97,10 @@ entries() { find "$1" -mindepth 1 -maxdepth 1 -printf '%f\n' 2>/dev/null | sort 
 reg_value() {  # value name
   local out try
   for try in 1 2 3; do
-    if out=$("$WINE" reg query "$uninstall_key" /v "$1" 2>"$work/reg-error.txt"); then break; fi
-    out=""
-    grep -q "Unable to find" "$work/reg-error.txt" && break
-    echo "    (reg query of $1, try $try: $(tr -d '\r' <"$work/reg-error.txt" | tail -c 300 | tr '\n' ' '))" >&2
+    # (reg says on its standard output that a key or value is missing)
+    out=$("$WINE" reg query "$uninstall_key" /v "$1" 2>&1) && break
+    [[ "$out" != *"Unable to find"* ]] || break
+    echo "    (reg query of $1, try $try: $(tr -d '\r' <<<"$out" | tail -c 300 | tr '\n' ' '))" >&2
     sleep 1
   done
   tr -d '\r' <<<"$out" | awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print; exit }'
@@ -359,6 +360,15 @@ scenario_install() {
   if [ -d "$common_programs" ]; then ok "the Start menu itself stays"; else fail "the Start menu's folder is gone"; fi
   if "$WINE" reg query "$uninstall_key" >/dev/null 2>&1; then fail "the registration is still there"; else ok "registration removed"; fi
   expect_eq "settings after the uninstall" "$(settings_sums)" "$sums_before"
+
+  # A file of the user's in the program folder stays, and with it the folder; all else goes.
+  expect_eq "exit code of the install after the uninstall" "$(run_to_end "$installer" /S)" 0
+  wineserver -w
+  printf 'mine\r\n' >"$dir/My notes.txt"
+  expect_eq "uninstaller exit code (a file of the user's in the folder)" "$(run_to_end "$uninstaller" /S)" 0
+  wineserver -w
+  expect_eq "what the uninstaller left in the program folder" "$(entries "$dir")" "My notes.txt "
+  if "$WINE" reg query "$uninstall_key" >/dev/null 2>&1; then fail "the registration is still there"; else ok "registration removed"; fi
 }
 
 scenario_portable() {
