@@ -49,13 +49,12 @@ one_file() {  # glob pattern; prints the single match or fails
   echo "${matches[0]}"
 }
 installer=$(one_file "$build_dir/Letrana-*-win??-setup.exe") || exit 1
-zip=$(one_file "$build_dir/Letrana-*-win??.zip") || exit 1
 if [ ! -s "$manifest" ]; then
   echo "FAIL: no list of the release's files in $manifest (the build folder was not configured with cmake/Release.cmake)"
   exit 1
 fi
 
-# A fresh prefix of its own for this run, in a folder under the build folder: TMPDIR as scripts/test.sh
+# The fresh prefixes of the scenarios go into a folder under the build folder: TMPDIR as scripts/test.sh
 # sets it (build/<preset>/tmp, whose leftovers it removes after a killed test), else <build>/tmp.
 tmp_root=${TMPDIR:-$build_dir/tmp}
 mkdir -p "$tmp_root"
@@ -374,6 +373,8 @@ scenario_install() {
 scenario_portable() {
   local local_appdata common_appdata dir moved storage storage_value
   use_fresh_prefix portable || return
+  local zip
+  zip=$(one_file "$build_dir/Letrana-*-win??.zip") || { fail "no portable zip (package.letrana makes it)"; return; }
   local_appdata=$(unix_path "$(win_env LOCALAPPDATA)")
   common_appdata=$(unix_path "$(win_env ProgramData)")
   dir="$work/portable/Letrana"
