@@ -103,10 +103,21 @@ TEST_F(ExportToolTest, BadArgumentsExitWith2AndNameTheOption) {
   const ToolRun fine = Export({"--output=" + Base(), "--font", kSans, "--color=#FF0000", "--background",
                                "16711680", "--codes", "66,65-66,67", "--no-settings"});
   ASSERT_EQ(fine.code, 0) << fine.err;
+  EXPECT_EQ(fine.err, "") << "no progress where the error stream is no terminal";
   EXPECT_EQ(FileNames(temp.Path()), (std::vector<std::string>{"g.json", "g065.bmp", "g066.bmp", "g067.bmp"}));
   const auto picture = Bmp(Base() + "065.bmp");
   EXPECT_EQ(picture.At(0, 0), RGB(0, 0, 255)) << "16711680 is blue as the settings file stores colours";
   EXPECT_TRUE(Colours(picture).count(RGB(255, 0, 0))) << "#FF0000 is red";
+}
+
+TEST_F(ExportToolTest, ProgressGoesToATerminalOnly) {
+  letrana_export::TExportToolEnvironment terminal;
+  terminal.ShowProgress = true;
+  const ToolRun run =
+      Export({"--output", Base(), "--font", kSans, "--codes", "65-67", "--no-settings"}, terminal);
+  ASSERT_EQ(run.code, 0);
+  EXPECT_EQ(run.err, "\rletrana-export: 1/3\rletrana-export: 2/3\rletrana-export: 3/3\n");
+  EXPECT_EQ(run.out.find('\r'), std::string::npos) << "standard output holds the font line only";
 }
 
 TEST_F(ExportToolTest, FontFailuresExitWith3AndAReplacedFaceWith5UnderExactFont) {

@@ -30,44 +30,56 @@ def ansi_character(code):
         else chr(code)
 
 
-def gpos_kern_pairs(font):
-    """Pair adjustments (X advance of the first glyph) of the GPOS lookups of the 'kern' feature."""
-    pairs = {}
+def gpos_kern_lookups(font):
+    """The pair-adjustment subtables of each GPOS lookup of the 'kern' feature, lookups in order."""
     if "GPOS" not in font:
         return None
     table = font["GPOS"].table
     if table.FeatureList is None or table.LookupList is None:
         return None
-    lookup_indices = set()
+    indices = set()
     for record in table.FeatureList.FeatureRecord:
         if record.FeatureTag == "kern":
-            lookup_indices.update(record.Feature.LookupListIndex)
-    if not lookup_indices:
+            indices.update(record.Feature.LookupListIndex)
+    if not indices:
         return None
-    for index in sorted(lookup_indices):
+    lookups = []
+    for index in sorted(indices):
         lookup = table.LookupList.Lookup[index]
+        subtables = []
         for subtable in lookup.SubTable:
             if lookup.LookupType == 9:
+                if subtable.ExtensionLookupType != 2:
+                    continue
                 subtable = subtable.ExtSubTable
-            if getattr(subtable, "LookupType", lookup.LookupType) != 2:
+            elif lookup.LookupType != 2:
                 continue
-            coverage = subtable.Coverage.glyphs
+            subtables.append(subtable)
+        lookups.append(subtables)
+    return lookups
+
+
+def gpos_adjustment(lookups, first, second):
+    """The X advance adjustment of the first glyph: each lookup adds the value of its first subtable
+    that applies to the pair (format 1: the pair is listed; format 2: the first glyph is covered)."""
+    total = 0
+    for subtables in lookups:
+        for subtable in subtables:
+            if first not in subtable.Coverage.glyphs:
+                continue
+            record = None
             if subtable.Format == 1:
-                for first, pair_set in zip(coverage, subtable.PairSet):
-                    for record in pair_set.PairValueRecord:
-                        value = getattr(record.Value1, "XAdvance", 0) if record.Value1 else 0
-                        pairs.setdefault((first, record.SecondGlyph), value)
-            elif subtable.Format == 2:
-                class1 = subtable.ClassDef1.classDefs
-                class2 = subtable.ClassDef2.classDefs
-                for first in coverage:
-                    row = subtable.Class1Record[class1.get(first, 0)]
-                    for second in font.getGlyphOrder():
-                        record = row.Class2Record[class2.get(second, 0)]
-                        value = getattr(record.Value1, "XAdvance", 0) if record.Value1 else 0
-                        if value:
-                            pairs.setdefault((first, second), value)
-    return pairs
+                pair_set = subtable.PairSet[subtable.Coverage.glyphs.index(first)]
+                record = next((r for r in pair_set.PairValueRecord if r.SecondGlyph == second), None)
+                if record is None:
+                    continue
+            else:
+                class1 = subtable.ClassDef1.classDefs.get(first, 0)
+                class2 = subtable.ClassDef2.classDefs.get(second, 0)
+                record = subtable.Class1Record[class1].Class2Record[class2]
+            total += (getattr(record.Value1, "XAdvance", 0) or 0) if record.Value1 else 0
+            break
+    return total
 
 
 def kern_table_pairs(font):
@@ -141,14 +153,18 @@ def main():
     if kerning is not None:
         if kerning["units_per_em"] != units:
             problems.append(f"kerning units per em {kerning['units_per_em']}, the font's {units}")
-        expected = gpos_kern_pairs(tables)
-        if expected is None:
-            expected = kern_table_pairs(tables)
+        lookups = gpos_kern_lookups(tables)
+        table_pairs = kern_table_pairs(tables) if lookups is None else {}
         names = {glyph["code"]: cmap.get(ord(ansi_character(glyph["code"]))) for glyph in metrics["glyphs"]}
         wanted = {}
         for left, left_name in names.items():
             for right, right_name in names.items():
-                value = expected.get((left_name, right_name), 0) if left_name and right_name else 0
+                if not left_name or not right_name:
+                    continue
+                if lookups is not None:
+                    value = gpos_adjustment(lookups, left_name, right_name)
+                else:
+                    value = table_pairs.get((left_name, right_name), 0)
                 if value:
                     wanted[(left, right)] = value
         got = {}
