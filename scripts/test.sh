@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native build; both Windows builds under Wine (on one
 # Xvfb display, each suite in a fresh Wine prefix under its build folder, removed afterwards, also
-# when a test fails); and the settings-document fuzzer for a bounded time.
+# when a test fails); and the fuzz harnesses (settings document, font kerning) for a bounded time.
 #
 # The x86_64 suite runs on every host, under Wine's 64-bit loader. The i686 suite (the primary build)
 # runs where this host can execute 32-bit code; where it cannot, it is still built, and the summary
