@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "common/FileNames.h"
+#include "common/FontKerning.h"
 #include "common/PersistedSettings.h"
 #include "common/class_init.h"
 #include "imaging/Errors.h"
@@ -131,6 +132,37 @@ TRenderingState ReadRenderingState(const std::string& path, int pixelsPerInch) {
   state.FontColor = GetColorSetting(settings, "FontColor", clBlack);
   state.Background = GetColorSetting(settings, "BackgroundColor", kDefaultBackground);
   return state;
+}
+
+// The metrics file's kerning part: the pairs among the exported characters, in pixels at the font's
+// pixel size and in font units.
+std::string KerningJson(const ui::TextRenderer& renderer, const std::vector<int>& codes, int pixelSize) {
+  const ui::FontFileData file = renderer.FontFile();
+  // The characters the font is asked for: the code page's, or a symbol font's own byte values.
+  std::vector<std::uint32_t> characters;
+  for (const int code : codes) {
+    characters.push_back(renderer.IsSymbolFont() ? static_cast<std::uint32_t>(code)
+                                                 : ui::AnsiCharacter(static_cast<unsigned char>(code)));
+  }
+  const TFontKerning kerning = ReadFontKerning(file.bytes, characters, file.faceIndex);
+  const auto codeOf = [&](std::uint32_t character) {
+    const auto found = std::find(characters.begin(), characters.end(), character);
+    return found == characters.end() ? -1 : codes[static_cast<std::size_t>(found - characters.begin())];
+  };
+  std::string json = "{\n    \"units_per_em\": " + std::to_string(kerning.UnitsPerEm) + ",\n    \"pairs\": [";
+  bool first = true;
+  for (const TKerningPair& pair : kerning.Pairs) {
+    const int left = codeOf(pair.Left), right = codeOf(pair.Right);
+    if (left < 0 || right < 0 || kerning.UnitsPerEm <= 0) continue;
+    const long long pixels = ui::MulDiv64(pair.Adjustment, pixelSize, kerning.UnitsPerEm);
+    json += first ? "\n" : ",\n";
+    first = false;
+    json += "      {\"left\": " + std::to_string(left) + ", \"right\": " + std::to_string(right) +
+            ", \"pixels\": " + std::to_string(pixels) +
+            ", \"font_units\": " + std::to_string(pair.Adjustment) + "}";
+  }
+  json += first ? "]\n  }" : "\n    ]\n  }";
+  return json;
 }
 
 }  // namespace
@@ -420,6 +452,15 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
   }
   if (environment.ShowProgress) err << '\n';
 
+  std::string kerning;
+  try {
+    kerning = KerningJson(*renderer, written, pixelSize);
+  } catch (const std::exception& error) {
+    // A font without readable tables (a raster font, a damaged file) has no kerning to report.
+    err << kProgramName << ": warning: no kerning: " << error.what() << '\n';
+    kerning = "null";
+  }
+
   std::ostringstream json;
   json << "{\n  \"font\": {\"asked\": " << JsonString(AnsiToUtf8(asked))
        << ", \"used\": " << JsonString(AnsiToUtf8(used)) << ", \"file\": ";
@@ -438,7 +479,7 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
        << ",\n  \"padding\": " << options.Padding << ",\n  \"glyphs\": [" << glyphs.str()
        << (written.empty() ? "]" : "\n  ]") << ",\n  \"skipped\": [";
   for (std::size_t i = 0; i < skipped.size(); ++i) json << (i == 0 ? "" : ", ") << skipped[i];
-  json << "]\n}\n";
+  json << "],\n  \"kerning\": " << kerning << "\n}\n";
   const std::string metricsFile = options.Output + ".json";
   if (!os::WriteFileReplacing(metricsFile, json.str())) {
     err << kProgramName << ": " << EFCreateError(metricsFile).what() << '\n';

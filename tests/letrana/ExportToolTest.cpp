@@ -202,6 +202,10 @@ TEST_F(ExportToolTest, MetricsMatchAnIndependentReadingOfTheFont) {
                                   report);
     EXPECT_EQ(status, 0) << c.base << ":\n" << report;
     EXPECT_NE(report.find("256 glyphs checked, 0 differences"), std::string::npos) << report;
+    // Liberation's kerning pairs among the 256 characters were compared (A and V, T and o ...).
+    const std::size_t kerning = report.find("kerning: ");
+    ASSERT_NE(kerning, std::string::npos) << report;
+    EXPECT_GT(std::stoi(report.substr(kerning + 9)), 50) << report;
   }
 }
 

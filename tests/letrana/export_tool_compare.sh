@@ -71,6 +71,19 @@ if ! diff "$work/native-sizes.txt" "$work/windows-sizes.txt" >"$work/differences
   head -40 "$work/differences.txt" >&2
   status=1
 fi
+# The kerning comes from the font's own tables, read from the file natively and from the system's
+# copy of the font (GetFontData) under Windows: the same pairs.
+if ! /usr/bin/python3 - "$work/native/bmp.json" "$work/windows/bmp.json" <<'PY'; then
+import json, sys
+native, windows = (json.load(open(name, encoding="utf-8")) for name in sys.argv[1:3])
+if native["kerning"] != windows["kerning"] or not native["kerning"]["pairs"]:
+    print("FAIL: the kerning differs: native", str(native["kerning"])[:300], "Windows",
+          str(windows["kerning"])[:300], file=sys.stderr)
+    sys.exit(1)
+print(len(native["kerning"]["pairs"]), "kerning pairs alike")
+PY
+  status=1
+fi
 pictures=$(grep -c -v '\.json' "$work/native-sizes.txt" || true)
 if [ "$pictures" -lt 300 ]; then
   echo "FAIL: only $pictures pictures were written natively" >&2
