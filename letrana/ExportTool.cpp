@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 #include <exception>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -116,6 +118,14 @@ struct TRenderingState {
   TColor Background = kDefaultBackground;
 };
 
+std::vector<std::uint8_t> FileBytes(const std::string& path) {
+  std::ifstream stream(path, std::ios::binary);
+  if (!stream.is_open()) throw std::runtime_error("the file '" + path + "' cannot be opened");
+  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+  if (stream.bad()) throw std::runtime_error("the file '" + path + "' cannot be read");
+  return bytes;
+}
+
 bool RenderableFontSize(int points, int pixelsPerInch) {
   const long long height = ui::MulDiv64(points, pixelsPerInch, 72);
   return height >= -ui::kMaxFontHeight && height <= ui::kMaxFontHeight;
@@ -136,8 +146,8 @@ TRenderingState ReadRenderingState(const std::string& path, int pixelsPerInch) {
 
 // The metrics file's kerning part: the pairs among the exported characters, in pixels at the font's
 // pixel size and in font units.
-std::string KerningJson(const ui::TextRenderer& renderer, const std::vector<int>& codes, int pixelSize) {
-  const ui::FontFileData file = renderer.FontFile();
+std::string KerningJson(const ui::TextRenderer& renderer, const ui::FontFileData& file,
+                        const std::vector<int>& codes, int pixelSize) {
   // The characters the font is asked for: the code page's, or a symbol font's own byte values.
   std::vector<std::uint32_t> characters;
   for (const int code : codes) {
@@ -393,9 +403,14 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
   }
 
   std::optional<ui::TextRenderer> renderer;
+  // The bytes of the font drawn with, for the kerning; nothing where the system cannot give them.
+  std::optional<ui::FontFileData> fontFile;
   try {
     renderer.emplace(font, options.Resolution, renderOptions);
-    if (!renderOptions.fontFile.empty()) font.name = ui::ReadFontFaceInfo(renderer->FontFile().bytes).family;
+    // A font file's face is asked for by the family its own name table gives (not by what the
+    // system realised, which may be a substitute).
+    if (!renderOptions.fontFile.empty())
+      font.name = ui::ReadFontFaceInfo(FileBytes(renderOptions.fontFile)).family;
   } catch (const std::invalid_argument& error) {
     err << kProgramName << ": --size: " << error.what() << '\n';
     return kExitBadArguments;
@@ -407,7 +422,6 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
   out << "font: " << used;
   if (!renderOptions.fontFile.empty()) out << " (" << renderOptions.fontFile << ')';
   out << '\n';
-  // A font file's face is asked for by the family its name table gives.
   const std::string& expected = font.name;
   if (!SameFaceName(used, expected)) {
     if (options.ExactFont) {
@@ -454,7 +468,8 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
 
   std::string kerning;
   try {
-    kerning = KerningJson(*renderer, written, pixelSize);
+    if (!fontFile) fontFile = renderer->FontFile();
+    kerning = KerningJson(*renderer, *fontFile, written, pixelSize);
   } catch (const std::exception& error) {
     // A font without readable tables (a raster font, a damaged file) has no kerning to report.
     err << kProgramName << ": warning: no kerning: " << error.what() << '\n';
@@ -464,11 +479,7 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
   std::ostringstream json;
   json << "{\n  \"font\": {\"asked\": " << JsonString(AnsiToUtf8(asked))
        << ", \"used\": " << JsonString(AnsiToUtf8(used)) << ", \"file\": ";
-  std::string file;
-  try {
-    file = renderer->FontFile().path;
-  } catch (const std::exception&) {
-  }
+  const std::string file = fontFile ? fontFile->path : std::string();
   json << (file.empty() ? std::string("null") : JsonString(AnsiToUtf8(file))) << "},\n"
        << "  \"size\": " << font.size << ",\n  \"resolution\": " << options.Resolution
        << ",\n  \"pixel_size\": " << pixelSize << ",\n  \"line_height\": " << renderer->LineHeight()
