@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build's letrana-export.exe (under Wine, with GDI) and the native build's letrana-export
 # (FreeType) run with the same options on the same font file; their pictures must have the same names
-# and sizes and both must name the same face. The pixels may differ as the two renderers smooth edges
-# differently.
+# and sizes, both must name the same face and find the same kerning. The pixels may differ as the two
+# renderers smooth edges differently. Then the Windows tool's exit codes for each failure.
 #   export_tool_compare.sh WINE_RUN ARCH WINDOWS_TOOL NATIVE_TOOL WORK_FOLDER
 # WINE_RUN and ARCH are the emulator CTest runs the Windows tests with; the native tool is the linux
 # build of the same tree (scripts/test.sh builds it first).
@@ -89,5 +89,26 @@ if [ "$pictures" -lt 300 ]; then
   echo "FAIL: only $pictures pictures were written natively" >&2
   status=1
 fi
+
+# The exit codes under Windows: a face GDI maps to another one with --exact-font, a missing font file,
+# a folder that does not exist, a wrong option.
+expect_exit() {  # code, what, arguments...
+  local expected=$1 what=$2 rc=0
+  shift 2
+  "$wine_run" "$arch" "$windows_tool" --no-settings --codes 65 "$@" >"$work/exit.out" 2>"$work/exit.err" || rc=$?
+  if [ "$rc" -ne "$expected" ]; then
+    echo "FAIL: $what: exit code $rc, expected $expected: $(tr -d '\r' <"$work/exit.err")" >&2
+    status=1
+  fi
+}
+expect_exit 5 "a replaced face with --exact-font" --font "Qzxv Unheard Of" --exact-font \
+  --output "$(windows_path "$work/windows/exact")"
+expect_exit 0 "a replaced face without --exact-font" --font "Qzxv Unheard Of" \
+  --output "$(windows_path "$work/windows/replaced")"
+expect_exit 3 "a missing font file" --font "$(windows_path "$work/none.ttf")" \
+  --output "$(windows_path "$work/windows/none")"
+expect_exit 4 "a missing folder" --font "$(windows_path "$font")" --output "$(windows_path "$work/missing/g")"
+expect_exit 2 "an unknown option" --bogus --output "$(windows_path "$work/windows/bogus")"
+
 [ "$status" -ne 0 ] || echo "the same $pictures pictures, names and sizes, natively and under Wine"
 exit "$status"
