@@ -90,6 +90,30 @@ TStorageLocation DetermineStorageDirectory(const TStorageConstants& program,
   return location;
 }
 
+std::optional<std::string> FindStorageDirectory(const TStorageConstants& program,
+                                                const std::string& programDirectory,
+                                                const TStorageFolders& folders) {
+  class_init redirection(0);
+  if (redirection.Load(programDirectory + kRedirectionFileName)) {
+    const std::string value = redirection.GetString(kRedirectionKey, "");
+    // Absolute: from the root, a drive ("C:") or a share; anything else is relative to the program.
+    const bool absolute = !value.empty() && (value[0] == os::PathDelimiter() || value[0] == '/' ||
+                                             (value.size() > 1 && value[1] == ':'));
+    const std::string folder = absolute || value.empty() ? value : programDirectory + value;
+    if (!value.empty() && os::DirectoryExists(folder)) {
+      const std::string full = os::FullPathName(folder, program.FullPathBuffer);
+      if (!full.empty()) return WithDelimiter(full);
+    }
+  }
+  std::string directory = programDirectory;
+  if (IsNamed(folders.LocalAppData)) {
+    directory = *folders.LocalAppData + os::PathDelimiter() + program.MakerFolder + os::PathDelimiter() +
+                program.ProgramFolder + os::PathDelimiter();
+  }
+  if (!os::DirectoryExists(directory)) return std::nullopt;
+  return directory;
+}
+
 void WriteFirstRunRecord(const std::string& programDirectory, const TStorageFolders& folders) {
   if (!IsNamed(folders.CommonAppData)) return;
   const std::string maker =

@@ -58,6 +58,13 @@ TStorageLocation DetermineStorageDirectory(const TStorageConstants& program,
                                            const std::string& programDirectory,
                                            const TStorageFolders& folders);
 
+// The storage directory DetermineStorageDirectory would give, found without changing anything: no
+// folder is created, no record written and the current directory stays (a relative ApplicationStorage
+// value is taken relative to the program directory). Nothing when that folder does not exist.
+std::optional<std::string> FindStorageDirectory(const TStorageConstants& program,
+                                                const std::string& programDirectory,
+                                                const TStorageFolders& folders);
+
 // Writes Installation.ini into the glyph exporter's folder under the common application-data folder,
 // unless a record of this version is there already. Skipped when the system names no such folder.
 void WriteFirstRunRecord(const std::string& programDirectory, const TStorageFolders& folders);

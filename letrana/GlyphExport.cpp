@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 #include "imaging/Gifimage.h"
 #include "imaging/Png.h"
@@ -130,12 +131,43 @@ TGlyphCoverage RenderGlyphCoverage(const ui::TextRenderer& renderer, TColor back
   return coverage;
 }
 
+namespace {
+
+// The picture with `padding` pixels of the fill colour on every side.
+TBitmap Padded(const TBitmap& picture, TColor fill, int padding) {
+  TBitmap padded;
+  padded.SetFillColor(fill);
+  padded.SetSize(picture.Width() + 2 * padding, picture.Height() + 2 * padding);
+  padded.Fill(fill);
+  for (int y = 0; y < picture.Height(); ++y) {
+    const TBitmap::Pixel32* from = picture.ScanLine(y);
+    std::copy(from, from + picture.Width(), padded.ScanLine(y + padding) + padding);
+  }
+  return padded;
+}
+
+TGlyphCoverage Padded(const TGlyphCoverage& coverage, int padding) {
+  TGlyphCoverage padded;
+  padded.Width = coverage.Width + 2 * padding;
+  padded.Height = coverage.Height + 2 * padding;
+  padded.Alpha.assign(static_cast<std::size_t>(padded.Width) * padded.Height, 0);
+  for (int y = 0; y < coverage.Height; ++y) {
+    std::copy_n(coverage.Alpha.begin() + static_cast<std::ptrdiff_t>(y) * coverage.Width, coverage.Width,
+                padded.Alpha.begin() + static_cast<std::ptrdiff_t>(y + padding) * padded.Width + padding);
+  }
+  return padded;
+}
+
+}  // namespace
+
 bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHeight, int code,
-                 TExportForm form, const std::string& base) {
+                 TExportForm form, const std::string& base, int padding) {
+  if (padding < 0) throw std::invalid_argument("A padding cannot be negative");
   const std::string name = base + ExportNumber(code) + ExportExtension(form);
   if (form == TExportForm::PngWithAlpha) {
-    const TGlyphCoverage coverage = RenderGlyphCoverage(renderer, background, cellHeight, code);
+    TGlyphCoverage coverage = RenderGlyphCoverage(renderer, background, cellHeight, code);
     if (coverage.Alpha.empty()) return false;
+    if (padding > 0) coverage = Padded(coverage, padding);
     TBitmap colour;
     colour.SetFillColor(ui::ColorToRGB(renderer.GetFont().color));
     colour.SetSize(coverage.Width, coverage.Height);
@@ -144,6 +176,7 @@ bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHe
   }
   TBitmap glyph;
   if (!RenderGlyph(renderer, background, cellHeight, glyph, code)) return false;
+  if (padding > 0) glyph = Padded(glyph, ui::ColorToRGB(background), padding);
   switch (form) {
     case TExportForm::Bmp:
       SaveBitmapAsBmp(glyph, name);

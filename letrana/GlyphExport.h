@@ -51,6 +51,8 @@ TGlyphCoverage RenderGlyphCoverage(const ui::TextRenderer& renderer, TColor back
 
 // Renders the glyph of the code at the cell height and writes it in the form to base + ExportNumber +
 // ExportExtension; a glyph without pixels writes nothing (false). The writer's errors pass through; an
-// existing file of that name is replaced only by a whole new one.
+// existing file of that name is replaced only by a whole new one. A padding of N pixels puts N rows
+// and columns of the background (fully transparent in the PNG with alpha) on every side of the glyph's
+// cell, so the picture is 2N wider and higher; N must not be negative.
 bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHeight, int code,
-                 TExportForm form, const std::string& base);
+                 TExportForm form, const std::string& base, int padding = 0);

@@ -18,6 +18,10 @@ namespace os {
 // is left behind.
 bool WriteFileReplacing(const std::string& fileName, std::string_view bytes);
 
+// True when the process's standard error stream is an interactive terminal (a console), not a file
+// or a pipe: progress shown there goes over one line again and again, which is noise in a log.
+bool StandardErrorIsTerminal();
+
 // ---- Paths and folders ------------------------------------------------------------------------------
 
 // The path delimiter of the platform: '\\' on Windows, '/' elsewhere.

@@ -4,9 +4,12 @@
 // FreeType with fontconfig in the headless backend. Texts are 8-bit strings in the ANSI code page
 // (Windows-1252); every byte is one character, and a zero byte is a character like any other.
 
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "imaging/Graphics.h"
 
@@ -70,6 +73,48 @@ constexpr int kMaxFontHeight = 8192;
 // kMaxFontHeight.
 int RendererFontHeight(const Font& font, int pixelsPerInch);
 
+// The Unicode character of a byte of the ANSI code page (Windows-1252); the five bytes the code page
+// leaves undefined stand for the control characters of the same number, as the system maps them.
+char32_t AnsiCharacter(unsigned char byte);
+
+// What a font file says about one of its faces (a TrueType or OpenType file, or a face of a collection):
+// the family name as the system names the face (the name table's family, Windows-1252, characters the
+// code page lacks as '?'), its weight and whether it is italic.
+struct FontFaceInfo {
+  std::string family;
+  int weight = 400;  // 100 (thin) to 900 (black); 700 is bold
+  bool italic = false;
+};
+// Throws std::runtime_error when the bytes are no font, the face does not exist or names no family.
+FontFaceInfo ReadFontFaceInfo(std::span<const std::uint8_t> fontData, int faceIndex = 0);
+
+// How a renderer draws, beyond what the font describes.
+struct RenderOptions {
+  // False: every pixel of a glyph is either the text or the background colour (no smoothed edges).
+  bool antialias = true;
+  // When not empty, the face of this font file is drawn with (the first face of a collection),
+  // instead of the installed face the font's name finds; the font's size, style switches of the
+  // underline and strike-out kind and colour still apply.
+  std::string fontFile;
+};
+
+// The horizontal metrics of one character in pixels: its advance width and the distance from the pen
+// position to the left edge of its drawn pixels (negative where the glyph reaches left of the pen; 0
+// for a character that draws nothing).
+struct CharMetrics {
+  int advance = 0;
+  int leftBearing = 0;
+  bool operator==(const CharMetrics&) const = default;
+};
+
+// The bytes of the font file a renderer draws with and the number of its face in it (0 unless the
+// file is a collection); path is the file's name where the renderer knows it, else empty.
+struct FontFileData {
+  std::vector<std::uint8_t> bytes;
+  int faceIndex = 0;
+  std::string path;
+};
+
 struct TextExtent {
   int width = 0;   // the sum of the characters' advance widths
   int height = 0;  // the font's line height (ascent + descent); 0 for the empty text
@@ -85,6 +130,9 @@ class TextRenderer {
   // beyond kMaxFontHeight, std::runtime_error when the system cannot provide the font. An unknown
   // face name is not an error: the system's substitute is used, as it would be on screen.
   TextRenderer(const Font& font, int pixelsPerInch);
+  // The same with drawing options. A font file that cannot be opened or holds no usable face throws
+  // std::runtime_error.
+  TextRenderer(const Font& font, int pixelsPerInch, const RenderOptions& options);
   ~TextRenderer();
   TextRenderer(TextRenderer&&) noexcept;
   TextRenderer& operator=(TextRenderer&&) noexcept;
@@ -103,6 +151,12 @@ class TextRenderer {
   // True when the face drawn with is a symbol font: bytes then go through its symbol map instead of
   // the code page.
   bool IsSymbolFont() const;
+
+  // The advance width and left bearing of the one-byte string of a code.
+  CharMetrics Metrics(unsigned char code) const;
+
+  // The font file drawn with; throws std::runtime_error when the system cannot provide its bytes.
+  FontFileData FontFile() const;
 
   // Width and height of the text on one line, as GetTextExtentPoint32A gives them.
   TextExtent Measure(std::string_view text) const;

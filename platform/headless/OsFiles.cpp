@@ -122,3 +122,9 @@ bool WriteFileReplacing(const std::string& fileName, std::string_view bytes) {
 }
 
 }  // namespace os
+
+namespace os {
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+}  // namespace os

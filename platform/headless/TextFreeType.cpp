@@ -10,6 +10,8 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -208,6 +210,28 @@ class FontCache {
     return {match, open->second};
   }
 
+  // The first face of a font file, named by the file's own family name.
+  std::pair<FaceMatch, std::shared_ptr<Face>> Open(const std::string& file) {
+    std::lock_guard lock(mutex_);
+    FaceMatch match;
+    match.file = file;
+    const auto faceKey = std::make_pair(file, 0);
+    auto open = faces_.find(faceKey);
+    if (open == faces_.end()) {
+      DropUnusedFaces();
+      if (!library_) library_ = std::make_shared<Library>();
+      std::shared_ptr<Face> face;
+      {
+        std::lock_guard libraryLock(library_->mutex);
+        face = std::make_shared<Face>(library_, file, 0);
+      }
+      open = faces_.emplace(faceKey, std::move(face)).first;
+    }
+    const FT_Face f = open->second->handle;
+    if (f->family_name != nullptr) match.family = f->family_name;
+    return {match, open->second};
+  }
+
  private:
   // Keeps the number of open faces bounded: faces no renderer holds go once there are many.
   void DropUnusedFaces() {
@@ -222,6 +246,18 @@ class FontCache {
   std::map<std::tuple<std::string, bool, bool, bool>, FaceMatch> matches_;
   std::map<std::pair<std::string, int>, std::shared_ptr<Face>> faces_;
 };
+
+// The whole file.
+FontFileData ReadFontFile(const std::string& file, int faceIndex) {
+  std::ifstream stream(file, std::ios::binary);
+  if (!stream.is_open()) throw std::runtime_error("The font file \"" + file + "\" cannot be opened");
+  FontFileData data;
+  data.bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+  if (stream.bad()) throw std::runtime_error("The font file \"" + file + "\" cannot be read");
+  data.faceIndex = faceIndex;
+  data.path = file;
+  return data;
+}
 
 // A 26.6 value rounded to whole pixels.
 long RoundPixels(FT_Pos value) { return static_cast<long>((value + 32) >> 6); }
@@ -449,16 +485,33 @@ long long TextRenderer::Impl::Advances(std::string_view text) {
   return std::min<long long>(width, INT_MAX);
 }
 
-TextRenderer::TextRenderer(const Font& font, int pixelsPerInch) : impl_(std::make_unique<Impl>()) {
+TextRenderer::TextRenderer(const Font& font, int pixelsPerInch)
+    : TextRenderer(font, pixelsPerInch, RenderOptions{}) {}
+
+TextRenderer::TextRenderer(const Font& font, int pixelsPerInch, const RenderOptions& options)
+    : impl_(std::make_unique<Impl>()) {
   const int height = RendererFontHeight(font, pixelsPerInch);
   Impl& impl = *impl_;
   impl.font = font;
   impl.pixelsPerInch = pixelsPerInch;
-  const std::string name = font.name.substr(0, 31);  // what a LOGFONT's face name holds
-  auto [match, face] =
-      FontCache::Instance().Find(name, font.bold, font.italic, font.pitch == FontPitch::Fixed);
-  impl.match = std::move(match);
-  impl.face = std::move(face);
+  if (options.fontFile.empty()) {
+    const std::string name = font.name.substr(0, 31);  // what a LOGFONT's face name holds
+    auto [match, face] =
+        FontCache::Instance().Find(name, font.bold, font.italic, font.pitch == FontPitch::Fixed);
+    impl.match = std::move(match);
+    impl.face = std::move(face);
+  } else {
+    auto [match, face] = FontCache::Instance().Open(options.fontFile);
+    // The face is named as the system names it: the family of the file's name table.
+    try {
+      const FontFileData data = ReadFontFile(options.fontFile, 0);
+      match.family = AnsiToUtf8(ReadFontFaceInfo(data.bytes, 0).family);
+    } catch (const std::runtime_error&) {
+      // A face FreeType opens but whose tables name no family keeps FreeType's name for it.
+    }
+    impl.match = std::move(match);
+    impl.face = std::move(face);
+  }
 
   std::lock_guard lock(impl.face->library->mutex);
   if (FT_New_Size(impl.face->handle, &impl.size) != 0) {
@@ -467,6 +520,7 @@ TextRenderer::TextRenderer(const Font& font, int pixelsPerInch) : impl_(std::mak
   FT_Activate_Size(impl.size);
   impl.SetPixelSize(height);
   impl.ReadLineMetrics();
+  if (!options.antialias) impl.monochrome = true;
   impl.MapCharacters();
 }
 
@@ -485,6 +539,20 @@ int TextRenderer::LineHeight() const { return Get().lineHeight; }
 int TextRenderer::Ascent() const { return Get().ascent; }
 std::string TextRenderer::FaceName() const { return Utf8ToAnsi(Get().match.family); }
 bool TextRenderer::IsSymbolFont() const { return Get().symbol; }
+
+CharMetrics TextRenderer::Metrics(unsigned char code) const {
+  Impl& impl = const_cast<Impl&>(Get());
+  std::lock_guard lock(impl.face->library->mutex);
+  FT_Activate_Size(impl.size);
+  const Glyph& glyph = impl.GlyphOf(code);
+  return {glyph.advance, glyph.coverage.empty() ? 0 : glyph.left};
+}
+
+FontFileData TextRenderer::FontFile() const {
+  const Impl& impl = Get();
+  // The low 16 bits of a fontconfig index number the face; the high ones a named instance.
+  return ReadFontFile(impl.match.file, impl.match.index & 0xFFFF);
+}
 
 TextExtent TextRenderer::Measure(std::string_view text) const {
   Impl& impl = const_cast<Impl&>(Get());

@@ -128,3 +128,14 @@ bool WriteFileReplacing(const std::string& fileName, std::string_view bytes) {
 }
 
 }  // namespace os
+
+namespace os {
+
+bool StandardErrorIsTerminal() {
+  // Only a console has a console mode; a redirected handle (file or pipe) has none.
+  DWORD mode = 0;
+  const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+}  // namespace os

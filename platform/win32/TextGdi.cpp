@@ -11,11 +11,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace ui {
 namespace {
@@ -63,9 +66,62 @@ class Selection {
 
 COLORREF ToColorRef(TColor color) { return static_cast<COLORREF>(color & 0xFFFFFFu); }
 
+// A font file added for this process only (AddFontResourceExA with FR_PRIVATE), removed again when
+// this goes.
+class PrivateFontResource {
+ public:
+  PrivateFontResource() = default;
+  explicit PrivateFontResource(const std::string& file) : file_(file) {
+    if (AddFontResourceExA(file_.c_str(), FR_PRIVATE, nullptr) == 0) {
+      file_.clear();
+      throw std::runtime_error("The font file \"" + file + "\" cannot be loaded");
+    }
+  }
+  PrivateFontResource(PrivateFontResource&& other) noexcept : file_(std::exchange(other.file_, {})) {}
+  PrivateFontResource& operator=(PrivateFontResource&& other) noexcept {
+    if (this != &other) {
+      Remove();
+      file_ = std::exchange(other.file_, {});
+    }
+    return *this;
+  }
+  ~PrivateFontResource() { Remove(); }
+  const std::string& File() const { return file_; }
+
+ private:
+  void Remove() {
+    if (!file_.empty()) RemoveFontResourceExA(file_.c_str(), FR_PRIVATE, nullptr);
+    file_.clear();
+  }
+  std::string file_;
+};
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& file) {
+  std::ifstream stream(file, std::ios::binary);
+  if (!stream.is_open()) throw std::runtime_error("The font file \"" + file + "\" cannot be opened");
+  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+  if (stream.bad()) throw std::runtime_error("The font file \"" + file + "\" cannot be read");
+  return bytes;
+}
+
+// GetFontData's table names: the four tag characters, the first in the lowest byte.
+constexpr DWORD kCollectionTag = 't' | 't' << 8 | 'c' << 16 | 'f' << 24;
+
+// The bytes of a table of the selected font (table 0: the whole font file, or for a face of a
+// collection its data from its own table directory on); empty when GDI has none.
+std::vector<std::uint8_t> FontTableData(HDC dc, DWORD table) {
+  const DWORD size = GetFontData(dc, table, 0, nullptr, 0);
+  if (size == GDI_ERROR || size == 0) return {};
+  std::vector<std::uint8_t> bytes(size);
+  if (GetFontData(dc, table, 0, bytes.data(), size) != size) return {};
+  return bytes;
+}
+
 }  // namespace
 
 struct TextRenderer::Impl {
+  // Goes last: the font made from it is deleted before the file is removed.
+  PrivateFontResource fontResource;
   Font font;
   int pixelsPerInch = 0;
   TEXTMETRICA metrics{};
@@ -148,7 +204,11 @@ LOGFONTA MakeLogFont(const Font& font, int pixelsPerInch) {
   return logFont;
 }
 
-TextRenderer::TextRenderer(const Font& font, int pixelsPerInch) : impl_(std::make_unique<Impl>()) {
+TextRenderer::TextRenderer(const Font& font, int pixelsPerInch)
+    : TextRenderer(font, pixelsPerInch, RenderOptions{}) {}
+
+TextRenderer::TextRenderer(const Font& font, int pixelsPerInch, const RenderOptions& options)
+    : impl_(std::make_unique<Impl>()) {
   const int height = RendererFontHeight(font, pixelsPerInch);
   Impl& impl = *impl_;
   impl.font = font;
@@ -156,6 +216,19 @@ TextRenderer::TextRenderer(const Font& font, int pixelsPerInch) : impl_(std::mak
 
   LOGFONTA logFont = MakeLogFont(font, pixelsPerInch);
   logFont.lfHeight = height;
+  if (!options.fontFile.empty()) {
+    // The file's face is asked for by the family, weight and slant its own tables give, once the file
+    // is known to this process.
+    const FontFaceInfo face = ReadFontFaceInfo(ReadWholeFile(options.fontFile), 0);
+    impl.fontResource = PrivateFontResource(options.fontFile);
+    std::memset(logFont.lfFaceName, 0, sizeof logFont.lfFaceName);
+    std::memcpy(logFont.lfFaceName, face.family.data(),
+                std::min<std::size_t>(face.family.size(), LF_FACESIZE - 1));
+    logFont.lfWeight = face.weight;
+    logFont.lfItalic = face.italic ? TRUE : FALSE;
+    logFont.lfCharSet = DEFAULT_CHARSET;
+  }
+  if (!options.antialias) logFont.lfQuality = NONANTIALIASED_QUALITY;
 
   impl.hfont.reset(CreateFontIndirectA(&logFont));
   if (!impl.hfont) throw std::runtime_error("The font \"" + font.name + "\" cannot be created");
@@ -200,6 +273,54 @@ int TextRenderer::LineHeight() const { return Get().metrics.tmHeight; }
 int TextRenderer::Ascent() const { return Get().metrics.tmAscent; }
 std::string TextRenderer::FaceName() const { return Get().faceName; }
 bool TextRenderer::IsSymbolFont() const { return Get().metrics.tmCharSet == SYMBOL_CHARSET; }
+
+CharMetrics TextRenderer::Metrics(unsigned char code) const {
+  const Impl& impl = Get();
+  const char text[1] = {static_cast<char>(code)};
+  CharMetrics metrics;
+  metrics.advance = static_cast<int>(impl.Extent(std::string_view(text, 1)).cx);
+  // A glyph without pixels (an empty outline) has no left edge: its bearing is 0.
+  GLYPHMETRICS glyph{};
+  const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+  const DWORD size = GetGlyphOutlineA(impl.dc.get(), code, GGO_GRAY8_BITMAP, &glyph, 0, nullptr, &identity);
+  ABC abc{};
+  if (size != GDI_ERROR && size != 0 && GetCharABCWidthsA(impl.dc.get(), code, code, &abc))
+    metrics.leftBearing = abc.abcA;
+  return metrics;
+}
+
+FontFileData TextRenderer::FontFile() const {
+  const Impl& impl = Get();
+  FontFileData data;
+  data.path = impl.fontResource.File();
+  data.bytes = FontTableData(impl.dc.get(), kCollectionTag);
+  if (!data.bytes.empty()) {
+    // A face of a collection: it is the face whose table directory GDI gives for the selected font.
+    const std::vector<std::uint8_t> own = FontTableData(impl.dc.get(), 0);
+    const auto u32 = [](const std::vector<std::uint8_t>& b, std::size_t at) {
+      return at + 4 > b.size()
+                 ? 0u
+                 : static_cast<std::uint32_t>(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
+    };
+    const std::uint32_t faces = u32(data.bytes, 8);
+    const std::size_t directory =
+        own.size() >= 12 ? 12 + 16 * (static_cast<std::size_t>(own[4]) << 8 | own[5]) : 0;
+    for (std::uint32_t face = 0; face < faces && directory != 0; ++face) {
+      const std::size_t at = u32(data.bytes, 12 + 4 * static_cast<std::size_t>(face));
+      if (at + directory <= data.bytes.size() && directory <= own.size() &&
+          std::equal(own.begin(), own.begin() + static_cast<std::ptrdiff_t>(directory),
+                     data.bytes.begin() + at)) {
+        data.faceIndex = static_cast<int>(face);
+        return data;
+      }
+    }
+    throw std::runtime_error("The face of the font \"" + impl.faceName +
+                             "\" cannot be found in its collection");
+  }
+  data.bytes = FontTableData(impl.dc.get(), 0);
+  if (data.bytes.empty()) throw std::runtime_error("The font \"" + impl.faceName + "\" gives no font data");
+  return data;
+}
 
 TextExtent TextRenderer::Measure(std::string_view text) const {
   const SIZE size = Get().Extent(text);

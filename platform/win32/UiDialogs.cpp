@@ -201,8 +201,8 @@ std::string SaveDialogFilePath(const SaveDialog& dialog) {
   // An empty name box names the folder: with a delimiter at its end, so that the folder's own name is
   // never taken for the file name (Wine's dialog reports the folder without it).
   std::vector<char> typed(kDialogPathBuffer, '\0');
-  const LRESULT typedSize =
-      SendMessageA(box, CDM_GETSPEC, static_cast<WPARAM>(typed.size()), reinterpret_cast<LPARAM>(typed.data()));
+  const LRESULT typedSize = SendMessageA(box, CDM_GETSPEC, static_cast<WPARAM>(typed.size()),
+                                         reinterpret_cast<LPARAM>(typed.data()));
   const bool noName = typedSize == 1 && typed[0] == '\0';
   if (noName && !path.empty() && path.back() != '\\') path += '\\';
   return path;

@@ -327,7 +327,8 @@ TEST(ClassInit, SaveFailsWithoutTouchingAnything) {
 #ifndef _WIN32
 TEST(ClassInit, SaveOnAFullDeviceFails) {
   struct stat device {};
-  if (stat("/dev/full", &device) != 0 || !S_ISCHR(device.st_mode)) SKIP_OR_FAIL_WHERE_PROMISED("no /dev/full");
+  if (stat("/dev/full", &device) != 0 || !S_ISCHR(device.st_mode))
+    SKIP_OR_FAIL_WHERE_PROMISED("no /dev/full");
   class_init doc(kPlain);
   doc.SetString("A", "1");
   EXPECT_FALSE(doc.Save("/dev/full"));

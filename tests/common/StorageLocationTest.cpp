@@ -317,3 +317,40 @@ TEST_F(StorageLocationTest, MissingApplicationDataFoldersAreSurvived) {
 }
 
 }  // namespace
+
+namespace {
+
+// Finding the storage folder for a program that only reads the settings (letrana-export): the same
+// folder as a start would use, but nothing is created, written or moved.
+TEST_F(StorageLocationTest, FindingTheStorageFolderChangesNothing) {
+  fs::create_directories(temp.Path() / "Elsewhere" / "Data");
+  ASSERT_TRUE(os::ChangeCurrentDirectory(temp.File("Elsewhere")));
+  const std::string current = os::CurrentDirectory();
+
+  // No default folder yet: nothing found, and nothing made.
+  EXPECT_EQ(FindStorageDirectory(LetranaStorage, programDirectory, folders), std::nullopt);
+  EXPECT_TRUE(fs::is_empty(local));
+  EXPECT_TRUE(fs::is_empty(common)) << "no first-run record";
+  // Once a start has made it, it is found.
+  DetermineStorageDirectory(LetranaStorage, programDirectory, folders);
+  ASSERT_TRUE(os::ChangeCurrentDirectory(current));
+  EXPECT_EQ(FindStorageDirectory(LetranaStorage, programDirectory, folders), DefaultDirectory("Letrana"));
+  // Without a per-user folder, the program's own folder.
+  EXPECT_EQ(FindStorageDirectory(LetranaStorage, programDirectory, {}), programDirectory);
+
+  // A relative redirection is relative to the program, not to the current directory, which stays.
+  fs::create_directory(fs::path(programDirectory) / "Data");
+  WriteSavePath("ApplicationStorage=\"Data\"\r\n");
+  EXPECT_EQ(FindStorageDirectory(LetranaStorage, programDirectory, folders), programDirectory + "Data" + d);
+  EXPECT_EQ(os::CurrentDirectory(), current);
+  const std::string portable = temp.File("Portable");
+  fs::create_directory(portable);
+  WriteSavePath("ApplicationStorage=\"" + portable + "\"\r\n");
+  EXPECT_EQ(FindStorageDirectory(LetranaStorage, programDirectory, folders), portable + d);
+  // A redirection to no folder falls back to the default folder, as a start does.
+  WriteSavePath("ApplicationStorage=\"Missing\"\r\n");
+  EXPECT_EQ(FindStorageDirectory(LetranaStorage, programDirectory, folders), DefaultDirectory("Letrana"));
+  EXPECT_EQ(os::CurrentDirectory(), current);
+}
+
+}  // namespace

@@ -36,7 +36,7 @@ function(expect_same name source)
   endif()
 endfunction()
 
-foreach(program letrana.exe snapora.exe)
+foreach(program letrana.exe snapora.exe letrana-export.exe)
   if(NOT EXISTS ${unpacked}/${program})
     message(FATAL_ERROR "the package lacks ${program}")
   endif()

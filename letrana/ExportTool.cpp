@@ -1,0 +1,502 @@
+#include "letrana/ExportTool.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <set>
+#include <sstream>
+#include <string_view>
+
+#include "common/FileNames.h"
+#include "common/FontKerning.h"
+#include "common/PersistedSettings.h"
+#include "common/class_init.h"
+#include "imaging/Errors.h"
+#include "platform/Os.h"
+#include "platform/Text.h"
+#include "platform/Ui.h"
+
+namespace letrana_export {
+namespace {
+
+constexpr const char* kProgramName = "letrana-export";
+constexpr const char* kVersion = "1.630";
+
+// What the window uses when its settings file names nothing else.
+constexpr const char* kDefaultFontName = "Arial";
+constexpr int kDefaultFontSize = 12;
+constexpr TColor kDefaultBackground = 12632256;  // silver
+constexpr int kMaxPadding = 4096;
+
+// The values an option takes, by its name.
+bool TakesValue(std::string_view name) {
+  static constexpr std::string_view kWithValue[] = {"--font",    "--size",      "--color",  "--background",
+                                                    "--form",    "--codes",     "--output", "--settings",
+                                                    "--padding", "--resolution"};
+  return std::find(std::begin(kWithValue), std::end(kWithValue), name) != std::end(kWithValue);
+}
+
+// A whole decimal number within [low, high], or a usage error naming the option.
+int NumberArgument(const std::string& option, const std::string& value, int low, int high) {
+  const std::optional<int> number = ReadDecimalInt(value);
+  if (!number || value.empty() || std::isspace(static_cast<unsigned char>(value.front())) ||
+      std::isspace(static_cast<unsigned char>(value.back()))) {
+    throw EUsageError(option + ": '" + value + "' is no whole number");
+  }
+  if (*number < low || *number > high) {
+    throw EUsageError(option + ": " + value + " is outside " + std::to_string(low) + " to " +
+                      std::to_string(high));
+  }
+  return *number;
+}
+
+TExportForm FormArgument(const std::string& value) {
+  if (value == "bmp") return TExportForm::Bmp;
+  if (value == "jpg") return TExportForm::Jpeg;
+  if (value == "gif") return TExportForm::Gif;
+  if (value == "gif-transparent") return TExportForm::TransparentGif;
+  if (value == "png-alpha") return TExportForm::PngWithAlpha;
+  throw EUsageError("--form: '" + value + "' is none of bmp, jpg, gif, gif-transparent, png-alpha");
+}
+
+const char* FormName(TExportForm form) {
+  switch (form) {
+    case TExportForm::Bmp:
+      return "bmp";
+    case TExportForm::Jpeg:
+      return "jpg";
+    case TExportForm::Gif:
+      return "gif";
+    case TExportForm::TransparentGif:
+      return "gif-transparent";
+    case TExportForm::PngWithAlpha:
+      break;
+  }
+  return "png-alpha";
+}
+
+bool SameFaceName(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+// A font file rather than a face name: a text naming an existing file, or one that looks like a path
+// or a font file's name (which then must exist).
+bool LooksLikeFontFile(const std::string& value) {
+  if (os::FileExists(value)) return true;
+  if (value.find('/') != std::string::npos || value.find('\\') != std::string::npos) return true;
+  std::string extension = FileExtension(value);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".ttf" || extension == ".otf" || extension == ".ttc" || extension == ".otc";
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// The rendering state the program starts from: the window's defaults, or what its settings file
+// holds, read as the window reads it.
+struct TRenderingState {
+  std::string FontName = kDefaultFontName;
+  int FontSize = kDefaultFontSize;
+  TColor FontColor = clBlack;
+  TColor Background = kDefaultBackground;
+};
+
+std::vector<std::uint8_t> FileBytes(const std::string& path) {
+  std::ifstream stream(path, std::ios::binary);
+  if (!stream.is_open()) throw std::runtime_error("the file '" + path + "' cannot be opened");
+  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+  if (stream.bad()) throw std::runtime_error("the file '" + path + "' cannot be read");
+  return bytes;
+}
+
+bool RenderableFontSize(int points, int pixelsPerInch) {
+  const long long height = ui::MulDiv64(points, pixelsPerInch, 72);
+  return height >= -ui::kMaxFontHeight && height <= ui::kMaxFontHeight;
+}
+
+TRenderingState ReadRenderingState(const std::string& path, int pixelsPerInch) {
+  class_init settings(1);
+  if (!settings.Load(path)) throw EUsageError("--settings: the settings file '" + path + "' cannot be read");
+  TRenderingState state;
+  state.FontName = settings.GetString("FontName", kDefaultFontName);
+  state.FontSize = settings.GetInt("FontSize", kDefaultFontSize);
+  // A size no font can be made in stands for the default, as in the window.
+  if (!RenderableFontSize(state.FontSize, pixelsPerInch)) state.FontSize = kDefaultFontSize;
+  state.FontColor = GetColorSetting(settings, "FontColor", clBlack);
+  state.Background = GetColorSetting(settings, "BackgroundColor", kDefaultBackground);
+  return state;
+}
+
+// The metrics file's kerning part: the pairs among the exported characters, in pixels at the font's
+// pixel size and in font units.
+std::string KerningJson(const ui::TextRenderer& renderer, const ui::FontFileData& file,
+                        const std::vector<int>& codes, int pixelSize) {
+  // The characters the font is asked for: the code page's, or a symbol font's own byte values.
+  std::vector<std::uint32_t> characters;
+  for (const int code : codes) {
+    characters.push_back(renderer.IsSymbolFont() ? static_cast<std::uint32_t>(code)
+                                                 : ui::AnsiCharacter(static_cast<unsigned char>(code)));
+  }
+  const TFontKerning kerning = ReadFontKerning(file.bytes, characters, file.faceIndex);
+  const auto codeOf = [&](std::uint32_t character) {
+    const auto found = std::find(characters.begin(), characters.end(), character);
+    return found == characters.end() ? -1 : codes[static_cast<std::size_t>(found - characters.begin())];
+  };
+  std::string json = "{\n    \"units_per_em\": " + std::to_string(kerning.UnitsPerEm) + ",\n    \"pairs\": [";
+  bool first = true;
+  for (const TKerningPair& pair : kerning.Pairs) {
+    const int left = codeOf(pair.Left), right = codeOf(pair.Right);
+    if (left < 0 || right < 0 || kerning.UnitsPerEm <= 0) continue;
+    const long long pixels = ui::MulDiv64(pair.Adjustment, pixelSize, kerning.UnitsPerEm);
+    json += first ? "\n" : ",\n";
+    first = false;
+    json += "      {\"left\": " + std::to_string(left) + ", \"right\": " + std::to_string(right) +
+            ", \"pixels\": " + std::to_string(pixels) +
+            ", \"font_units\": " + std::to_string(pair.Adjustment) + "}";
+  }
+  json += first ? "]\n  }" : "\n    ]\n  }";
+  return json;
+}
+
+}  // namespace
+
+std::string AnsiToUtf8(const std::string& ansi) {
+  std::string out;
+  for (const char c : ansi) AppendUtf8(out, ui::AnsiCharacter(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string JsonString(const std::string& utf8) {
+  std::string out = "\"";
+  for (const char c : utf8) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::optional<TColor> ParseColorArgument(const std::string& text) {
+  if (text.size() == 7 && text[0] == '#') {
+    unsigned channels[3];
+    for (int i = 0; i < 3; ++i) {
+      const std::string pair = text.substr(1 + 2 * static_cast<std::size_t>(i), 2);
+      if (!std::isxdigit(static_cast<unsigned char>(pair[0])) ||
+          !std::isxdigit(static_cast<unsigned char>(pair[1])))
+        return std::nullopt;
+      channels[i] = static_cast<unsigned>(std::stoul(pair, nullptr, 16));
+    }
+    return RGB(channels[0], channels[1], channels[2]);
+  }
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text.front())) ||
+      std::isspace(static_cast<unsigned char>(text.back())))
+    return std::nullopt;
+  const std::optional<int> value = ReadDecimalInt(text);
+  if (!value) return std::nullopt;
+  return ColorFromSetting(*value);
+}
+
+std::vector<int> ParseCodeList(const std::string& text) {
+  std::set<int> codes;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = std::min(text.find(',', start), text.size());
+    const std::string item = text.substr(start, end - start);
+    const std::size_t dash = item.find('-');
+    const auto code = [&](const std::string& part) {
+      if (part.empty() ||
+          !std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); }))
+        throw EUsageError("--codes: '" + item + "' is no code or range of codes (such as 65 or 32-126)");
+      if (part.size() > 3 || std::stoi(part) > 255)
+        throw EUsageError("--codes: " + part + " is outside 0 to 255");
+      return std::stoi(part);
+    };
+    if (dash == std::string::npos) {
+      codes.insert(code(item));
+    } else {
+      const int from = code(item.substr(0, dash)), to = code(item.substr(dash + 1));
+      if (from > to) throw EUsageError("--codes: the range " + item + " is not ascending");
+      for (int c = from; c <= to; ++c) codes.insert(c);
+    }
+    if (end == text.size()) break;
+    start = end + 1;
+  }
+  return {codes.begin(), codes.end()};
+}
+
+TExportToolOptions ParseExportToolArguments(const std::vector<std::string>& arguments) {
+  TExportToolOptions options;
+  bool codesGiven = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string name = arguments[i];
+    std::optional<std::string> value;
+    if (name.rfind("--", 0) == 0 && name.find('=') != std::string::npos) {
+      value = name.substr(name.find('=') + 1);
+      name = name.substr(0, name.find('='));
+    }
+    if (name == "-h") name = "--help";
+    if (TakesValue(name)) {
+      if (!value) {
+        if (i + 1 >= arguments.size()) throw EUsageError(name + ": a value is missing");
+        value = arguments[++i];
+      }
+    } else if (value) {
+      throw EUsageError(name + ": takes no value");
+    }
+    if (name == "--help") {
+      options.Help = true;
+    } else if (name == "--version") {
+      options.Version = true;
+    } else if (name == "--font") {
+      if (value->empty()) throw EUsageError("--font: the name is empty");
+      options.Font = *value;
+    } else if (name == "--size") {
+      options.Size = NumberArgument(name, *value, 1, ui::kMaxFontHeight);
+    } else if (name == "--color" || name == "--background") {
+      const std::optional<TColor> color = ParseColorArgument(*value);
+      if (!color)
+        throw EUsageError(name + ": '" + *value + "' is no colour (#RRGGBB or a decimal colour value)");
+      (name == "--color" ? options.Color : options.Background) = *color;
+    } else if (name == "--form") {
+      options.Form = FormArgument(*value);
+    } else if (name == "--codes") {
+      options.Codes = ParseCodeList(*value);
+      codesGiven = true;
+    } else if (name == "--output") {
+      if (value->empty()) throw EUsageError("--output: the base of the names is empty");
+      options.Output = *value;
+    } else if (name == "--settings") {
+      if (value->empty()) throw EUsageError("--settings: the file name is empty");
+      options.Settings = *value;
+    } else if (name == "--no-settings") {
+      options.NoSettings = true;
+    } else if (name == "--no-antialias") {
+      options.Antialias = false;
+    } else if (name == "--padding") {
+      options.Padding = NumberArgument(name, *value, 0, kMaxPadding);
+    } else if (name == "--exact-font") {
+      options.ExactFont = true;
+    } else if (name == "--resolution") {
+      options.Resolution = NumberArgument(name, *value, 1, 10000);
+    } else if (name.rfind("-", 0) == 0) {
+      throw EUsageError(name + ": unknown option (see --help)");
+    } else {
+      throw EUsageError("'" + name + "': unexpected argument (every value follows its option)");
+    }
+  }
+  if (options.Help || options.Version) return options;
+  if (options.Settings && options.NoSettings)
+    throw EUsageError("--settings: cannot be given together with --no-settings");
+  if (options.Output.empty()) throw EUsageError("--output: missing (the base of the file names)");
+  if (!codesGiven) {
+    for (int code = 0; code < 256; ++code) options.Codes.push_back(code);
+  }
+  if (options.Size) {
+    const long long height = ui::MulDiv64(*options.Size, options.Resolution, 72);
+    if (height > ui::kMaxFontHeight)
+      throw EUsageError("--size: " + std::to_string(*options.Size) + " points at " +
+                        std::to_string(options.Resolution) + " pixels per inch exceed " +
+                        std::to_string(ui::kMaxFontHeight) + " pixels");
+  }
+  return options;
+}
+
+std::string ExportToolHelp() {
+  return std::string("Usage: ") + kProgramName + R"( --output BASE [options]
+Writes glyphs of a font as pictures, one file per character code, named BASE + three-digit code +
+extension (BASE065.png for A), exactly as Letrana's export writes them, and BASE.json with the metrics.
+
+  --output BASE        the base of the file names (its folder must exist)
+  --font NAME|FILE     a face name, or a font file (.ttf, .otf, .ttc) to draw with
+  --size POINTS        the font size in points
+  --color C            the font colour: #RRGGBB, or a decimal colour value as Letrana.ini stores it
+  --background C       the background colour, in the same forms
+  --form F             bmp (default), jpg, gif, gif-transparent or png-alpha
+  --codes LIST         the character codes, such as 32-126,160-255 (default: all 256)
+  --settings FILE      take font, size and colours from this Letrana.ini (default: Letrana's own
+                       settings file, when it exists); options given here win over the file
+  --no-settings        use no settings file (Letrana's defaults: Arial 12, black on silver)
+  --no-antialias       crisp glyphs in exactly two colours
+  --padding N          N pixels of background (transparent in png-alpha) around each glyph
+  --exact-font         fail when the system would draw with another face than the one asked for
+  --resolution PPI     pixels per inch (default 96, as the window at normal size)
+  --help, --version
+
+Prints the face drawn with on one line. Exit codes: 0 every file written, 2 bad arguments or an
+unreadable settings file, 3 the font cannot be loaded, 4 a file cannot be written (the files before it
+stay), 5 --exact-font and the face would be replaced.
+)";
+}
+
+int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEnvironment& environment,
+                  std::ostream& out, std::ostream& err) {
+  TExportToolOptions options;
+  TRenderingState state;
+  try {
+    options = ParseExportToolArguments(arguments);
+    if (options.Help) {
+      out << ExportToolHelp();
+      return kExitDone;
+    }
+    if (options.Version) {
+      out << kProgramName << ' ' << kVersion << '\n';
+      return kExitDone;
+    }
+    if (options.Settings) {
+      state = ReadRenderingState(*options.Settings, options.Resolution);
+    } else if (!options.NoSettings && environment.DefaultSettingsFile &&
+               os::FileExists(*environment.DefaultSettingsFile)) {
+      try {
+        state = ReadRenderingState(*environment.DefaultSettingsFile, options.Resolution);
+      } catch (const EUsageError&) {
+        err << kProgramName << ": warning: Letrana's settings file '" << *environment.DefaultSettingsFile
+            << "' cannot be read; its defaults are used\n";
+      }
+    }
+  } catch (const EUsageError& error) {
+    err << kProgramName << ": " << error.what() << '\n';
+    return kExitBadArguments;
+  }
+
+  ui::Font font{.name = state.FontName,
+                .size = options.Size.value_or(state.FontSize),
+                .color = options.Color.value_or(state.FontColor)};
+  const TColor background = options.Background.value_or(state.Background);
+  ui::RenderOptions renderOptions{.antialias = options.Antialias};
+  std::string asked = state.FontName;
+  if (options.Font) {
+    asked = *options.Font;
+    if (LooksLikeFontFile(*options.Font)) {
+      if (!os::FileExists(*options.Font)) {
+        err << kProgramName << ": --font: the font file '" << *options.Font << "' does not exist\n";
+        return kExitFontUnavailable;
+      }
+      renderOptions.fontFile = *options.Font;
+    } else {
+      font.name = *options.Font;
+    }
+  }
+
+  std::optional<ui::TextRenderer> renderer;
+  // The bytes of the font drawn with, for the kerning; nothing where the system cannot give them.
+  std::optional<ui::FontFileData> fontFile;
+  try {
+    renderer.emplace(font, options.Resolution, renderOptions);
+    // A font file's face is asked for by the family its own name table gives (not by what the
+    // system realised, which may be a substitute).
+    if (!renderOptions.fontFile.empty())
+      font.name = ui::ReadFontFaceInfo(FileBytes(renderOptions.fontFile)).family;
+  } catch (const std::invalid_argument& error) {
+    err << kProgramName << ": --size: " << error.what() << '\n';
+    return kExitBadArguments;
+  } catch (const std::exception& error) {
+    err << kProgramName << ": the font '" << asked << "' cannot be loaded: " << error.what() << '\n';
+    return kExitFontUnavailable;
+  }
+  const std::string used = renderer->FaceName();
+  out << "font: " << used;
+  if (!renderOptions.fontFile.empty()) out << " (" << renderOptions.fontFile << ')';
+  out << '\n';
+  const std::string& expected = font.name;
+  if (!SameFaceName(used, expected)) {
+    if (options.ExactFont) {
+      err << kProgramName << ": the font '" << expected << "' is not available; the system would draw with '"
+          << used << "' instead (--exact-font)\n";
+      return kExitFontMismatch;
+    }
+    err << kProgramName << ": warning: the font '" << expected << "' is not available; drawing with '" << used
+        << "' instead\n";
+  }
+
+  // The window's cell height: the height of a one-line text in the font.
+  const int cellHeight = renderer->Measure("a").height;
+  const int pixelSize = ui::MulDivRounded(font.size, options.Resolution, 72);
+  const std::string folderless = FileNamePart(options.Output);
+  std::ostringstream glyphs;
+  std::vector<int> written, skipped;
+  const std::size_t total = options.Codes.size();
+  std::size_t done = 0;
+  try {
+    for (const int code : options.Codes) {
+      if (environment.ShowProgress)
+        err << '\r' << kProgramName << ": " << ++done << '/' << total << std::flush;
+      if (!ExportGlyph(*renderer, background, cellHeight, code, options.Form, options.Output,
+                       options.Padding)) {
+        skipped.push_back(code);
+        continue;
+      }
+      written.push_back(code);
+      const ui::CharMetrics metrics = renderer->Metrics(static_cast<unsigned char>(code));
+      glyphs << (written.size() == 1 ? "\n" : ",\n") << "    {\"code\": " << code
+             << ", \"character\": " << JsonString(AnsiToUtf8(CodeText(code))) << ", \"file\": "
+             << JsonString(AnsiToUtf8(folderless + ExportNumber(code) + ExportExtension(options.Form)))
+             << ", \"width\": " << metrics.advance + 2 * options.Padding
+             << ", \"height\": " << cellHeight + 2 * options.Padding << ", \"advance\": " << metrics.advance
+             << ", \"left_bearing\": " << metrics.leftBearing << ", \"padding\": " << options.Padding << '}';
+    }
+  } catch (const std::exception& error) {
+    if (environment.ShowProgress) err << '\n';
+    err << kProgramName << ": " << error.what() << '\n';
+    return kExitWriteFailed;
+  }
+  if (environment.ShowProgress) err << '\n';
+
+  std::string kerning;
+  try {
+    if (!fontFile) fontFile = renderer->FontFile();
+    kerning = KerningJson(*renderer, *fontFile, written, pixelSize);
+  } catch (const std::exception& error) {
+    // A font without readable tables (a raster font, a damaged file) has no kerning to report.
+    err << kProgramName << ": warning: no kerning: " << error.what() << '\n';
+    kerning = "null";
+  }
+
+  std::ostringstream json;
+  json << "{\n  \"font\": {\"asked\": " << JsonString(AnsiToUtf8(asked))
+       << ", \"used\": " << JsonString(AnsiToUtf8(used)) << ", \"file\": ";
+  const std::string file = fontFile ? fontFile->path : std::string();
+  json << (file.empty() ? std::string("null") : JsonString(AnsiToUtf8(file))) << "},\n"
+       << "  \"size\": " << font.size << ",\n  \"resolution\": " << options.Resolution
+       << ",\n  \"pixel_size\": " << pixelSize << ",\n  \"line_height\": " << renderer->LineHeight()
+       << ",\n  \"ascent\": " << renderer->Ascent()
+       << ",\n  \"descent\": " << renderer->LineHeight() - renderer->Ascent()
+       << ",\n  \"form\": " << JsonString(FormName(options.Form))
+       << ",\n  \"antialias\": " << (options.Antialias ? "true" : "false")
+       << ",\n  \"padding\": " << options.Padding << ",\n  \"glyphs\": [" << glyphs.str()
+       << (written.empty() ? "]" : "\n  ]") << ",\n  \"skipped\": [";
+  for (std::size_t i = 0; i < skipped.size(); ++i) json << (i == 0 ? "" : ", ") << skipped[i];
+  json << "],\n  \"kerning\": " << kerning << "\n}\n";
+  const std::string metricsFile = options.Output + ".json";
+  if (!os::WriteFileReplacing(metricsFile, json.str())) {
+    err << kProgramName << ": " << EFCreateError(metricsFile).what() << '\n';
+    return kExitWriteFailed;
+  }
+  return kExitDone;
+}
+
+}  // namespace letrana_export
