@@ -96,19 +96,6 @@ bool LooksLikeFontFile(const std::string& value) {
   return extension == ".ttf" || extension == ".otf" || extension == ".ttc" || extension == ".otc";
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // The rendering state the program starts from: the window's defaults, or what its settings file
 // holds, read as the window reads it.
 struct TRenderingState {
@@ -176,12 +163,6 @@ std::string KerningJson(const ui::TextRenderer& renderer, const ui::FontFileData
 }
 
 }  // namespace
-
-std::string AnsiToUtf8(const std::string& ansi) {
-  std::string out;
-  for (const char c : ansi) AppendUtf8(out, ui::AnsiCharacter(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string JsonString(const std::string& utf8) {
   std::string out = "\"";
@@ -453,8 +434,8 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
       written.push_back(code);
       const ui::CharMetrics metrics = renderer->Metrics(static_cast<unsigned char>(code));
       glyphs << (written.size() == 1 ? "\n" : ",\n") << "    {\"code\": " << code
-             << ", \"character\": " << JsonString(AnsiToUtf8(CodeText(code))) << ", \"file\": "
-             << JsonString(AnsiToUtf8(folderless + ExportNumber(code) + ExportExtension(options.Form)))
+             << ", \"character\": " << JsonString(ui::AnsiToUtf8(CodeText(code))) << ", \"file\": "
+             << JsonString(ui::AnsiToUtf8(folderless + ExportNumber(code) + ExportExtension(options.Form)))
              << ", \"width\": " << metrics.advance + 2 * options.Padding
              << ", \"height\": " << cellHeight + 2 * options.Padding << ", \"advance\": " << metrics.advance
              << ", \"left_bearing\": " << metrics.leftBearing << ", \"padding\": " << options.Padding << '}';
@@ -477,10 +458,10 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
   }
 
   std::ostringstream json;
-  json << "{\n  \"font\": {\"asked\": " << JsonString(AnsiToUtf8(asked))
-       << ", \"used\": " << JsonString(AnsiToUtf8(used)) << ", \"file\": ";
+  json << "{\n  \"font\": {\"asked\": " << JsonString(ui::AnsiToUtf8(asked))
+       << ", \"used\": " << JsonString(ui::AnsiToUtf8(used)) << ", \"file\": ";
   const std::string file = fontFile ? fontFile->path : std::string();
-  json << (file.empty() ? std::string("null") : JsonString(AnsiToUtf8(file))) << "},\n"
+  json << (file.empty() ? std::string("null") : JsonString(ui::AnsiToUtf8(file))) << "},\n"
        << "  \"size\": " << font.size << ",\n  \"resolution\": " << options.Resolution
        << ",\n  \"pixel_size\": " << pixelSize << ",\n  \"line_height\": " << renderer->LineHeight()
        << ",\n  \"ascent\": " << renderer->Ascent()

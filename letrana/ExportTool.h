@@ -66,9 +66,6 @@ std::vector<int> ParseCodeList(const std::string& text);
 // control characters are escaped.
 std::string JsonString(const std::string& utf8);
 
-// The UTF-8 form of a text in the ANSI code page (Windows-1252).
-std::string AnsiToUtf8(const std::string& ansi);
-
 // What the program finds around it.
 struct TExportToolEnvironment {
   // The window's settings file, used when no --settings is given and it exists.

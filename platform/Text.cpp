@@ -42,6 +42,19 @@ char AnsiByteOf(char32_t c) {
   return '?';
 }
 
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 // Big-endian reads that check the bounds of the font data.
 class FontBytes {
  public:
@@ -146,6 +159,32 @@ std::string FamilyName(const FontBytes& font, const TableSpan& name) {
 }
 
 }  // namespace
+
+std::string AnsiToUtf8(std::string_view text) {
+  std::string out;
+  for (const char c : text) AppendUtf8(out, AnsiCharacter(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Utf8ToAnsi(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    bool valid = lead < 0x80 || length > 1;
+    for (int k = 1; k < length; ++k) {
+      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+        valid = false;
+        break;
+      }
+      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    }
+    i += valid ? length : 1;
+    out += valid ? AnsiByteOf(c) : '?';
+  }
+  return out;
+}
 
 char32_t AnsiCharacter(unsigned char byte) {
   return byte >= 0x80 && byte < 0xA0 ? kAnsiHigh[byte - 0x80] : static_cast<char32_t>(byte);

@@ -76,6 +76,10 @@ int RendererFontHeight(const Font& font, int pixelsPerInch);
 // The Unicode character of a byte of the ANSI code page (Windows-1252); the five bytes the code page
 // leaves undefined stand for the control characters of the same number, as the system maps them.
 char32_t AnsiCharacter(unsigned char byte);
+// A text of the ANSI code page in UTF-8, and back; characters the code page cannot hold (and bytes that
+// are no UTF-8) become '?', as the system's conversion does.
+std::string AnsiToUtf8(std::string_view text);
+std::string Utf8ToAnsi(std::string_view text);
 
 // What a font file says about one of its faces (a TrueType or OpenType file, or a face of a collection):
 // the family name as the system names the face (the name table's family, Windows-1252, characters the

@@ -31,67 +31,6 @@
 namespace ui {
 namespace {
 
-// ---- Windows-1252 -----------------------------------------------------------------------------------
-
-// Unicode of the bytes 0x80 to 0x9F; the five bytes the code page leaves undefined stand for the
-// control characters of the same number, as the system's conversion maps them. Every other byte is
-// its own code point.
-constexpr std::array<char32_t, 32> kAnsiHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t DecodeAnsi(unsigned char byte) {
-  return byte >= 0x80 && byte < 0xA0 ? kAnsiHigh[byte - 0x80] : static_cast<char32_t>(byte);
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-std::string AnsiToUtf8(std::string_view text) {
-  std::string out;
-  for (const char c : text) AppendUtf8(out, DecodeAnsi(static_cast<unsigned char>(c)));
-  return out;
-}
-
-// Characters the code page cannot hold become '?', as the system's conversion does.
-std::string Utf8ToAnsi(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    const int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    bool valid = lead < 0x80 || length > 1;
-    for (int k = 1; k < length; ++k) {
-      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-        valid = false;
-        break;
-      }
-      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    }
-    i += valid ? length : 1;
-    char byte = '?';
-    if (valid && c < 0x100 && !(c >= 0x80 && c < 0xA0 && kAnsiHigh[c - 0x80] != c)) {
-      byte = static_cast<char>(c);
-    } else if (valid) {
-      const auto* found = std::find(kAnsiHigh.begin(), kAnsiHigh.end(), c);
-      if (found != kAnsiHigh.end()) byte = static_cast<char>(0x80 + (found - kAnsiHigh.begin()));
-    }
-    out += byte;
-  }
-  return out;
-}
-
 // ---- FreeType objects shared by all renderers -------------------------------------------------------
 
 // The FreeType library; its mutex guards every use of it and of its faces.
@@ -444,7 +383,7 @@ void TextRenderer::Impl::MapCharacters() {
       if (index == 0) index = FT_Get_Char_Index(f, byte);
     } else {
       // Characters the font lacks, and the code page's undefined bytes, get the font's .notdef glyph.
-      index = FT_Get_Char_Index(f, DecodeAnsi(static_cast<unsigned char>(byte)));
+      index = FT_Get_Char_Index(f, AnsiCharacter(static_cast<unsigned char>(byte)));
     }
     glyphIndex[byte] = index;
   }

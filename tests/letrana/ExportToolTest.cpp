@@ -337,7 +337,7 @@ TEST(ExportToolTextTest, JsonStringsAndColoursAndCodeLists) {
   using letrana_export::JsonString;
   EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
   EXPECT_EQ(JsonString(std::string("\0\n\x1f", 3)), "\"\\u0000\\u000a\\u001f\"");
-  EXPECT_EQ(letrana_export::AnsiToUtf8("\x80\xE9\x81"), "\xE2\x82\xAC\xC3\xA9\xC2\x81");
+  EXPECT_EQ(ui::AnsiToUtf8("\x80\xE9\x81"), "\xE2\x82\xAC\xC3\xA9\xC2\x81");
   EXPECT_EQ(letrana_export::ParseColorArgument("#0080ff"), RGB(0, 0x80, 0xFF));
   EXPECT_EQ(letrana_export::ParseColorArgument("-2147483640"), 0x80000008u) << "a system colour";
   EXPECT_EQ(letrana_export::ParseColorArgument("#0080fg"), std::nullopt);
