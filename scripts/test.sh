@@ -99,7 +99,7 @@ if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
       for prefix in "$dir"/*/ "$dir"/*/*/; do
         [ -f "$prefix/system.reg" ] && WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
       done
-      rm -rf "$dir" "$(dirname "$dir")/wineprefix"
+      rm -rf "$dir" "$(dirname "$dir")/wineprefix" "$(dirname "$dir")/wineprefix-template"
     done
     xvfb_stop
   }
@@ -138,12 +138,16 @@ if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
       rm -rf "$TMPDIR"
       mkdir -p "$TMPDIR"
       make_immutable "$TMPDIR"
+      unset WINE_PREFIX_TEMPLATE
       if ! wine_prefix_make; then
         fail_part "$arch" "no Wine prefix"
         continue
       fi
+      # The tests that need a fresh prefix of their own (the release's, the help's pictures) copy this one.
+      wine_prefix_keep_template "$here/build/$preset/wineprefix-template" || unset WINE_PREFIX_TEMPLATE
       run_ctest "$arch" "build/$preset"
       wineserver -k >/dev/null 2>&1 || true
+      unset WINE_PREFIX_TEMPLATE
     done
     unset TMPDIR
   fi

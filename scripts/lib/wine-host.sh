@@ -101,6 +101,17 @@ wine_prefix_make() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
   rm -rf "$WINEPREFIX"
+  # A fresh prefix of the same kind made earlier in this run (scripts/test.sh keeps one a suite, see
+  # wine_prefix_keep_template) is copied: making one takes half a minute, copying it a second or two.
+  local template=${WINE_PREFIX_TEMPLATE:-}
+  if [ -n "$template" ] && [ -f "$template/system.reg" ] && [ "$(cat "$template/.made-for" 2>/dev/null)" = "${WINEARCH:-}" ]; then
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    if cp -a "$template" "$WINEPREFIX" 2>/dev/null && [ -f "$WINEPREFIX/system.reg" ]; then
+      rm -f "$WINEPREFIX/.made-for"
+      return 0
+    fi
+    rm -rf "$WINEPREFIX"
+  fi
   mkdir -p "$WINEPREFIX"
   "$WINE" wineboot -i >/dev/null 2>&1
   "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
@@ -115,6 +126,16 @@ wine_prefix_make() {
     echo "could not make a Wine prefix in $WINEPREFIX" >&2
     return 1
   fi
+}
+
+# Keeps a copy of the fresh prefix just made as the template that later wine_prefix_make calls of this
+# run copy (exports WINE_PREFIX_TEMPLATE); the copy records the kind of prefix it is (WINEARCH).
+wine_prefix_keep_template() {  # folder
+  wineserver -w >/dev/null 2>&1 || true
+  rm -rf "$1"
+  cp -a "$WINEPREFIX" "$1" || return 1
+  printf '%s' "${WINEARCH:-}" >"$1/.made-for"
+  export WINE_PREFIX_TEMPLATE=$1
 }
 
 # Makes the prefix only when there is none yet.
