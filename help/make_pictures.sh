@@ -32,6 +32,9 @@ stamp=${7:-}
 repo=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=../scripts/lib/wine-host.sh
 source "$repo/scripts/lib/wine-host.sh"
+# Starting a program and waiting for its window, the probe's lines and the waits for a state.
+# shellcheck source=../tests/e2e/e2e_lib.sh
+source "$repo/tests/e2e/e2e_lib.sh"
 
 readonly languages=(English Deutsch)
 readonly snapora_caption="Snapora Version 1.460 (06.06.2017)"
@@ -65,7 +68,6 @@ fi
 wine_select "$arch" || die "Wine cannot run the $arch programs"
 
 work=$out_dir/work
-started=()
 cleanup() {
   local pid
   for pid in "${started[@]}"; do
@@ -76,23 +78,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# An Xvfb display of our own. Another program may start an X server on the same free number at the same
-# moment: ours then ends at once while the display answers (the other's), and would vanish under the
-# programs when the other ends. So the server must still run a moment later, else the next number is
-# tried.
-own_display() {
-  local attempt
-  for attempt in 1 2 3; do
-    xvfb_start || return 1
-    sleep 0.5
-    if kill -0 "$XVFB_PID" 2>/dev/null; then return 0; fi
-    echo "make_pictures: the X display $DISPLAY is another's (attempt $attempt)"
-    XVFB_PID=""
-  done
-  return 1
-}
+# An Xvfb display of our own where there is none.
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  own_display || die "no X display, and no Xvfb display could be started"
+  xvfb_start || die "no X display, and no Xvfb display could be started"
   echo "make_pictures: on the Xvfb display $DISPLAY"
 fi
 
@@ -101,12 +89,6 @@ mkdir -p "$work"
 export WINEPREFIX=$work/wineprefix
 wine_prefix_make || die "no Wine prefix in $WINEPREFIX"
 prefix_seconds=$SECONDS
-
-probe() { "$WINE" "$probe_exe" "$@" 2>/dev/null; }
-value() {  # key, lines
-  KEY="$1=" awk 'BEGIN { k = ENVIRON["KEY"] } index($0, k) == 1 { print substr($0, length(k) + 1); exit }' <<<"$2"
-}
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 # A fresh program folder DIR/prog with the program, the files that ship beside it and a SavePath.ini
 # that sends the storage to DIR/store, whose settings file names the language and the window's place.
@@ -119,47 +101,21 @@ make_program() {  # dir, exe, dist folder, settings file name, language, window 
     "$6" "${7:-}" "$5" >"$1/store/$4"
 }
 
-# Starts a program and waits until a visible window with the caption (a pattern) is on the display.
-pid=""
-start_program() {  # program folder, exe name, caption pattern (sets pid)
-  local i rc
-  (cd "$1" && exec "$WINE" "$1/$2") >"$1/../output.txt" 2>&1 &
-  pid=$!
-  started+=("$pid")
-  for ((i = 0; i < 300; i++)); do
-    xdotool search --onlyvisible --name "$3" >/dev/null 2>&1 && return 0
-    if ! kill -0 "$pid" 2>/dev/null; then
-      wait "$pid" && rc=0 || rc=$?
-      die "$2 ended with exit code $rc before its window appeared: $(tail -c 300 "$1/../output.txt" | tr '\n' ' ')"
-    fi
-    sleep 0.1
-  done
-  die "$2 shows no window after 30 s"
-}
-
-stop_program() {  # caption, pid
-  local i pid=$2
-  probe close "$1" 5000 >/dev/null || true
-  for ((i = 0; i < 50; i++)); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -9 "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-}
-
-# A screenshot of one window, checked to have the window's size.
-shoot() {  # info lines, picture
+# A screenshot of one window once it has painted, checked to have the window's size.
+picture_of() {  # info lines, picture
   local xid
   xid=$(value window.xid "$1")
   [ -n "$xid" ] || die "no window to take $2 of"
-  import -window "$xid" "$2" || die "import could not take $2"
+  shoot "$xid" "$2" || die "no settled screenshot $2"
   [ "$(identify -format '%wx%h' "$2")" = "$(value window.width "$1")x$(value window.height "$1")" ] ||
     die "$2 is not of the window's size"
   # A window not yet painted (or a screenshot of nothing) has a colour or two; the real windows have
   # text, buttons and glyphs.
   [ "$(identify -format '%k' "$2")" -ge 16 ] || die "$2 looks empty: $(identify -format '%k' "$2") colours"
 }
+
+# Snapora's list of targets holds its entries (its start is over).
+snapora_list_filled() { [ "$(probe_value items items "$snapora_caption")" -ge 2 ] 2>/dev/null; }
 
 for language in "${languages[@]}"; do
   pictures=$out_dir/$language
@@ -168,36 +124,33 @@ for language in "${languages[@]}"; do
   # Letrana with its grid of 256 cells.
   dir=$work/$language/letrana
   make_program "$dir" "$letrana_exe" "$repo/letrana/dist" Letrana.ini "$language" "20;20;708;462"
-  start_program "$dir/prog" letrana.exe '^Letrana$'
-  grid=$(probe wait-items Letrana 256 20000 30000)
+  start_program "$dir/prog" letrana.exe '^Letrana$' || die "Letrana did not start"
+  letrana_pid=$program_pid
+  grid=$(probe wait-items Letrana 256 $((E2E_TIMEOUT * 1000)) $((E2E_TIMEOUT * 1000))) || true
   [ "$(value items.reached "$grid")" = 1 ] || die "Letrana's grid did not get its 256 cells"
-  sleep 1  # the last cells paint and the progress box goes
+  # The progress box of the grid's build has gone.
+  await "Letrana's window alone" output_is 1 probe_value windows.count windows Letrana || die "the progress box stays"
   # A click on the first cell and End select the last cell, code 255, so that the enlarged character and
   # its code show in the picture.
   info=$(probe info Letrana)
   xid=$(value window.xid "$info")
   xdotool mousemove --window "$xid" $(($(value client.offset_x "$info") + $(value listview.left "$info") + 14)) \
     $(($(value client.offset_y "$info") + $(value listview.top "$info") + 12)) click 1
-  xdotool windowfocus --sync "$xid" 2>/dev/null || true
-  xdotool key --clearmodifiers End
-  for ((i = 0; i < 50; i++)); do
-    [ "$(value listview.first_selected "$(probe info Letrana)")" = 255 ] && break
-    sleep 0.1
-  done
+  keys_to "$xid" End || true
+  await "code 255 selected" output_is 255 probe_value listview.first_selected info Letrana || die "End selected no cell 255"
   xdotool mousemove 0 0
-  sleep 0.5
-  shoot "$(probe info Letrana)" "$pictures/letrana-main.png"
-  letrana_pid=$pid
+  picture_of "$(probe info Letrana)" "$pictures/letrana-main.png"
 
   # Snapora as it starts, then after one capture of the screen (with Letrana's window on it) with the
   # Capture button; its window lies beside Letrana's.
   dir=$work/$language/snapora
   make_program "$dir" "$snapora_exe" "$repo/snapora/dist" Snapora.ini "$language" "540;560;708;426" \
     $'  <CbbSeconds>5000</CbbSeconds>\r\n'
-  start_program "$dir/prog" snapora.exe '^Snapora Version [0-9.]+ \([0-9.]+\)$'
-  sleep 1
+  start_program "$dir/prog" snapora.exe '^Snapora Version [0-9.]+ \([0-9.]+\)$' || die "Snapora did not start"
+  snapora_pid=$program_pid
+  await "Snapora's list of targets" snapora_list_filled || die "Snapora's list stays empty"
   info=$(probe info "$snapora_caption")
-  shoot "$info" "$pictures/snapora-main.png"
+  picture_of "$info" "$pictures/snapora-main.png"
   capture=$(awk '/^control\.[0-9]+\.text=/ { split($0, key, "."); n[key[2]] = substr($0, index($0, "=") + 1) }
       /^control\.[0-9]+\.class=Button/ { split($0, key, "."); b[key[2]] = 1 }
       END { for (c in n) if (b[c] && (n[c] == "Capture" || n[c] == "Aufnehmen")) print c }' <<<"$info" | head -1)
@@ -206,18 +159,15 @@ for language in "${languages[@]}"; do
     $(value "control.$capture.width" "$info") / 2))
   y=$(($(value window.top "$info") + $(value client.offset_y "$info") + $(value "control.$capture.top" "$info") +
     $(value "control.$capture.height" "$info") / 2))
+  probe clipboard-set make_pictures >/dev/null
   xdotool mousemove --sync "$x" "$y" click 1
-  # The capture hides the window, grabs the screen (after a wait of its own) and shows the window again
-  # with the preview.
-  sleep 2
-  for ((i = 0; i < 100; i++)); do
-    xdotool search --onlyvisible --name '^Snapora Version' >/dev/null 2>&1 && break
-    sleep 0.2
-  done
+  # The capture hides the window, grabs the screen (after a wait of its own), puts the capture on the
+  # clipboard and shows the window again with the preview.
+  await "the capture on the clipboard" clipboard_has_bitmap || die "Snapora's capture did not reach the clipboard"
+  await "Snapora's window back" window_shown "$snapora_caption" || die "Snapora's window did not come back"
   xdotool mousemove 0 0
-  sleep 1
-  shoot "$(probe info "$snapora_caption")" "$pictures/snapora-capture.png"
-  stop_program "$snapora_caption" "$pid"
+  picture_of "$(probe info "$snapora_caption")" "$pictures/snapora-capture.png"
+  stop_program "$snapora_caption" "$snapora_pid"
   stop_program Letrana "$letrana_pid"
 done
 

@@ -11,6 +11,13 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 # shellcheck source=lib/wine-host.sh
 source "$here/scripts/lib/wine-host.sh"
+# The start-and-wait helper and the waits of the end-to-end tests.
+# shellcheck source=../tests/e2e/e2e_lib.sh
+source "$here/tests/e2e/e2e_lib.sh"
+die() {
+  echo "run.sh: $*" >&2
+  exit 1
+}
 
 host_detect
 preset=$(host_windows_preset)
@@ -20,6 +27,7 @@ fi
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j "$(nproc)" --target letrana snapora winprobe
 exe="build/$preset/letrana/letrana.exe"
+probe_exe="$here/build/$preset/platform/win32/probe/winprobe.exe"
 wine_select "$(pe_arch "$exe")"
 
 out="$here/build/run"
@@ -41,40 +49,22 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine_prefix_make
 fi
 
-"$WINE" "$exe" >/dev/null 2>&1 &
-wine_pid=$!
-window=""
-for _ in $(seq 300); do
-  window=$(xdotool search --onlyvisible --name '^Letrana$' 2>/dev/null | head -1 || true)
-  [ -n "$window" ] && break
-  if ! kill -0 "$wine_pid" 2>/dev/null; then
-    wait "$wine_pid" && rc=0 || rc=$?
-    echo "letrana.exe ended (exit code $rc) before its window appeared" >&2
-    exit 1
-  fi
-  sleep 0.1
-done
-if [ -z "$window" ]; then
-  echo "Letrana's window did not appear" >&2
-  exit 1
-fi
-# The grid is built half a second after the window is created; give it time to paint.
-sleep 3
-shot="$out/letrana.png"
-import -window "$window" "$shot"
-echo "$shot"
-
 keep_open=0
 [ "${LETRANA_KEEP_OPEN:-0}" = 1 ] && [ -z "$XVFB_PID" ] && keep_open=1
-probe="build/$preset/platform/win32/probe/winprobe.exe"
+
+# Letrana: its window, then its grid of 256 cells, painted.
+export PROGRAM_OUTPUT="$out/letrana-output.txt"
+start_program "$here/build/$preset/letrana" letrana.exe '^Letrana$' || die "Letrana did not start"
+letrana_pid=$program_pid
+grid=$(probe wait-items Letrana 256 $((E2E_TIMEOUT * 1000)) $((E2E_TIMEOUT * 1000))) || true
+[ "$(value items.reached "$grid")" = 1 ] || die "Letrana's grid did not get its 256 cells"
+shot="$out/letrana.png"
+shoot "$(probe_value window.xid info Letrana)" "$shot" || die "no settled screenshot of Letrana's window"
+echo "$shot"
 if [ "$keep_open" = 0 ]; then
-  # Ctrl+Q, as a user ends it; the probe's close request and waiting for the process should that fail.
-  xdotool windowactivate --sync "$window" key --clearmodifiers ctrl+q 2>/dev/null || true
-  for _ in $(seq 50); do
-    kill -0 "$wine_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$wine_pid" 2>/dev/null && "$WINE" "$probe" close Letrana 5000 >/dev/null 2>&1
+  # Ctrl+Q, as a user ends it; the probe's close request should that fail.
+  keys_to "$(probe_value window.xid info Letrana)" ctrl+q || true
+  poll process_ended "$letrana_pid" || stop_program Letrana "$letrana_pid"
 fi
 
 # Snapora, from a folder of its own with its language files beside it.
@@ -82,26 +72,22 @@ snapora_dir="$out/snapora"
 mkdir -p "$snapora_dir"
 cp "build/$preset/snapora/snapora.exe" "build/$preset/snapora/"Snapora_* "$snapora_dir/"
 caption="Snapora Version 1.460 (06.06.2017)"
-(cd "$snapora_dir" && exec "$WINE" snapora.exe) >/dev/null 2>&1 &
-snapora_pid=$!
-found=$("$WINE" "$probe" wait-window "$caption" 30000 2>/dev/null || true)
-if ! grep -q '^found=1' <<<"$found"; then
-  echo "Snapora's window did not appear" >&2
-  exit 1
-fi
-info=$("$WINE" "$probe" info "$caption" 2>/dev/null)
-field() { sed -n "s/^$1=//p" <<<"$info" | head -1; }
-# The Capture button: the control of that text, clicked in its middle.
-button=$(awk -F'[.=]' '/^control\.[0-9]+\.text=Capture$/ { print $2; exit }' <<<"$info")
-x=$(($(field window.left) + $(field client.offset_x) + $(field "control.$button.left") + $(field "control.$button.width") / 2))
-y=$(($(field window.top) + $(field client.offset_y) + $(field "control.$button.top") + $(field "control.$button.height") / 2))
-xdotool mousemove --sync "$x" "$y" click 1
-sleep 2
+export PROGRAM_OUTPUT="$out/snapora-output.txt"
+start_program "$snapora_dir" snapora.exe '^Snapora Version' || die "Snapora did not start"
+snapora_pid=$program_pid
+info=$(probe info "$caption")
+# The Capture button, clicked in its middle; the capture is over when it is on the clipboard and the
+# window (hidden while it grabs) is back.
+probe clipboard-set run.sh >/dev/null
+click_control "$info" "$(control_with_text Capture "$info")"
+await "the capture on the clipboard" clipboard_has_bitmap ||
+  die "the capture did not reach the clipboard"
+await "Snapora's window back after the capture" window_shown "$caption" || die "Snapora's window did not come back"
 shot="$out/snapora.png"
-import -window "$(field window.xid)" "$shot"
+shoot "$(value window.xid "$info")" "$shot" || die "no settled screenshot of Snapora's window"
 echo "$shot"
 if [ "$keep_open" = 1 ]; then
   trap - EXIT
   exit 0
 fi
-"$WINE" "$probe" close "$caption" 5000 >/dev/null 2>&1 || kill "$snapora_pid" 2>/dev/null || true
+stop_program "$caption" "$snapora_pid"

@@ -18,6 +18,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 # shellcheck source=lib/wine-host.sh
 source "$here/scripts/lib/wine-host.sh"
+# shellcheck source=lib/windows-suite.sh
+source "$here/scripts/lib/windows-suite.sh"
 jobs=$(nproc)
 status=0
 summary=()
@@ -71,42 +73,8 @@ run_ctest native build/linux
 # Windows builds and tests under Wine.
 if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
   host_detect
-  tmp_dirs=()
-  # Root may write read-only files, also under Wine, whose server opens the files for the tests;
-  # a file with the immutable attribute refuses root too. The tests that need a file no one can
-  # write find it through TEST_IMMUTABLE_FILE; where it cannot be made (a user without the
-  # capability, for whom read-only files already bind), they make their own read-only file.
-  make_immutable() {  # folder
-    local file="$1/immutable/read-only.out"
-    mkdir -p "$1/immutable"
-    printf keep >"$file"
-    if chattr +i "$file" 2>/dev/null; then
-      export TEST_IMMUTABLE_FILE=$file
-    else
-      unset TEST_IMMUTABLE_FILE
-    fi
-  }
-  unlock_immutable() {  # folder
-    [ ! -e "$1/immutable/read-only.out" ] || chattr -i "$1/immutable/read-only.out" 2>/dev/null || true
-  }
-  cleanup() {
-    local dir prefix
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
-    for dir in "${tmp_dirs[@]}"; do
-      unlock_immutable "$dir"
-      # Temporary folders of the end-to-end tests, with Wine prefixes of their own.
-      for prefix in "$dir"/*/ "$dir"/*/*/; do
-        [ -f "$prefix/system.reg" ] && WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
-      done
-      rm -rf "$dir" "$(dirname "$dir")/wineprefix" "$(dirname "$dir")/wineprefix-template"
-    done
-    xvfb_stop
-  }
-  trap cleanup EXIT
-  # The end-to-end tests fail rather than skip when they find no display.
-  export E2E_REQUIRE_DISPLAY=1
-  if ! xvfb_start; then
+  trap suite_cleanup EXIT
+  if ! suite_start_display; then
     fail_part windows "no Xvfb display"
   else
     for arch in i686 x86_64; do
@@ -125,31 +93,13 @@ if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
         fi
         continue
       fi
-      if ! wine_select "$arch"; then
-        fail_part "$arch" "Wine cannot run it"
+      if ! suite_prepare "$here/build/$preset" "$arch"; then
+        fail_part "$arch" "Wine cannot run it, or no Wine prefix"
         continue
       fi
-      export WINEPREFIX="$here/build/$preset/wineprefix"
-      # Temporary folders of the end-to-end tests go here, so that whatever a killed test left
-      # behind is stopped and removed by cleanup.
-      export TMPDIR="$here/build/$preset/tmp"
-      tmp_dirs+=("$TMPDIR")
-      unlock_immutable "$TMPDIR"
-      rm -rf "$TMPDIR"
-      mkdir -p "$TMPDIR"
-      make_immutable "$TMPDIR"
-      unset WINE_PREFIX_TEMPLATE
-      if ! wine_prefix_make; then
-        fail_part "$arch" "no Wine prefix"
-        continue
-      fi
-      # The tests that need a fresh prefix of their own (the release's, the help's pictures) copy this one.
-      wine_prefix_keep_template "$here/build/$preset/wineprefix-template" || unset WINE_PREFIX_TEMPLATE
       run_ctest "$arch" "build/$preset"
-      wineserver -k >/dev/null 2>&1 || true
-      unset WINE_PREFIX_TEMPLATE
+      suite_finish
     done
-    unset TMPDIR
   fi
 else
   summary+=("windows: not run (SKIP_WINDOWS=1)")

@@ -143,28 +143,28 @@ wine_prefix_ensure() {
   [ -f "$WINEPREFIX/system.reg" ] || wine_prefix_make
 }
 
-# Starts an Xvfb display of our own, on the first free number from 90 on, and waits until it answers.
-# Exports DISPLAY and sets XVFB_PID; fails with the reason on stderr.
+# Starts an Xvfb display of our own and waits until it is ready: the server picks a free display number
+# itself and names it once it accepts connections (-displayfd), so that no other X server started at
+# the same moment can take the number between a look and the start. Exports DISPLAY and sets XVFB_PID;
+# fails with the reason on stderr.
 XVFB_PID=""
 xvfb_start() {
-  local n display=""
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
+  local named number="" deadline=$((SECONDS + 60))
+  named=$(mktemp "${TMPDIR:-/tmp}/xvfb-display.XXXXXX") || return 1
+  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$named" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  while [ -z "$number" ] && [ $SECONDS -lt $deadline ] && kill -0 "$XVFB_PID" 2>/dev/null; do
+    sleep 0.1
+    number=$(tr -dc 0-9 <"$named")
   done
-  if [ -z "$display" ]; then
-    echo "no free X display number between :90 and :140" >&2
+  rm -f "$named"
+  if [ -z "$number" ]; then
+    echo "the Xvfb display did not start" >&2
+    kill "$XVFB_PID" 2>/dev/null
+    XVFB_PID=""
     return 1
   fi
-  Xvfb "$display" -screen 0 "${XVFB_SCREEN:-1280x1024x24}" -nolisten tcp >/dev/null 2>&1 &
-  XVFB_PID=$!
-  export DISPLAY=$display
-  for _ in $(seq 100); do
-    DISPLAY=$display xdpyinfo >/dev/null 2>&1 && return 0
-    kill -0 "$XVFB_PID" 2>/dev/null || break
-    sleep 0.1
-  done
-  echo "the Xvfb display $display did not start" >&2
-  return 1
+  export DISPLAY=":$number"
 }
 
 xvfb_stop() {

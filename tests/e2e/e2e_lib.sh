@@ -1,6 +1,8 @@
-# The parts every end-to-end script shares: the checks and their counting, reading the probe's key=value
-# lines, Windows paths, pixels of screenshots and keys to windows. Sourced after the script has set
-# probe_exe (winprobe.exe) and chosen its Wine loader (scripts/lib/wine-host.sh sets WINE).
+# The parts every end-to-end script shares: the checks and their counting, waiting for a state, starting
+# a program and waiting for its window, reading the probe's key=value lines, Windows paths, pixels of
+# screenshots and keys to windows. Sourced after scripts/lib/wine-host.sh (which sets WINE); probe_exe
+# (winprobe.exe) is set before the first probe. scripts/run.sh and the help's picture script use the
+# start-and-wait helper too.
 
 failures=0  # of the running scenario
 ok() { echo "  ok: $*"; }
@@ -19,6 +21,150 @@ expect_between() {  # what, value, low, high
     fail "$1 is '$2', expected $3..$4"
   fi
 }
+
+# ---- Waiting for a state ------------------------------------------------------------------------------
+# A script never sleeps to let a program get somewhere: it waits for the state it checks next (a window,
+# a dialog, a control's value, a file's final size, the clipboard's sequence number, the process's end).
+# Every such wait has the one generous time-out below; a loaded machine makes a wait longer, never a
+# check wrong. A wait that runs out fails, naming what it waited for and what it saw last.
+E2E_TIMEOUT=${E2E_TIMEOUT:-90}
+seen=""  # what the last poll saw
+
+# Runs the command until it succeeds, at most E2E_TIMEOUT seconds; `seen` keeps its last output. (The
+# command runs in this shell, so that a check may keep what it saw at the poll before.)
+poll() {  # command...
+  local deadline=$((SECONDS + E2E_TIMEOUT)) output rc
+  output=$(mktemp "${TMPDIR:-/tmp}/e2e-poll.XXXXXX")
+  while :; do
+    "$@" >"$output" 2>&1 && rc=0 || rc=1
+    seen=$(<"$output")
+    [ $rc -ne 0 ] && [ $SECONDS -lt $deadline ] || break
+    sleep 0.1
+  done
+  rm -f "$output"
+  return $rc
+}
+# Waits for a state (a command that succeeds once it is there); a failed check when it does not come.
+await() {  # what, command...
+  local what=$1
+  shift
+  poll "$@" && return 0
+  fail "waited $E2E_TIMEOUT s for $what; last seen: '${seen:0:300}'"
+  return 1
+}
+# Prints the command's output and succeeds when it is the text.
+output_is() {  # text, command...
+  local text=$1 out
+  shift
+  out=$("$@")
+  printf '%s' "$out"
+  [ "$out" == "$text" ]
+}
+# A check that waits: the command's output becomes the expected text.
+await_eq() {  # what, expected, command...
+  local what=$1 expected=$2
+  shift 2
+  if poll output_is "$expected" "$@"; then
+    ok "$what = $expected"
+    return 0
+  fi
+  fail "$what is '${seen:0:300}' after $E2E_TIMEOUT s, expected '$expected'"
+  return 1
+}
+# Something that must not happen (a file the program must not write) does not, for the seconds of real
+# time given; a failed check as soon as the command succeeds.
+expect_never() {  # what, seconds (a fraction too), command...
+  local what=$1 seconds=$2 end_ms
+  shift 2
+  end_ms=$(($(date +%s%N) / 1000000 + $(awk -v s="$seconds" 'BEGIN { printf "%d", s * 1000 }')))
+  while [ $(($(date +%s%N) / 1000000)) -lt $end_ms ]; do
+    if "$@" >/dev/null 2>&1; then
+      fail "$what happened"
+      return 1
+    fi
+    sleep 0.1
+  done
+  ok "$what did not happen in $seconds s"
+}
+# The final size of a file a program writes: there, not empty, and of one size at two polls in a row.
+file_size_settled() {  # path
+  local size
+  size=$(stat -c %s "$1" 2>/dev/null) || { echo "no file"; return 1; }
+  echo "$size bytes"
+  [ "$size" -gt 0 ] && [ "$size" == "${settled_size[$1]:-}" ] && return 0
+  settled_size[$1]=$size
+  return 1
+}
+declare -A settled_size=()
+await_file() {  # path, what
+  unset 'settled_size[$1]'
+  await "$2 ($1)" file_size_settled "$1"
+}
+# True when the process has ended.
+process_ended() { ! kill -0 "$1" 2>/dev/null; }
+
+# A screenshot of a window once it has painted what it shows: grabbed until two grabs in a row are alike.
+window_painted() {  # x window id, picture
+  import -window "$1" "$2.next.png" 2>/dev/null || { echo "no screenshot of window $1"; return 1; }
+  if [ -f "$2" ] && [ "$(compare -metric AE "$2" "$2.next.png" null: 2>&1)" == 0 ]; then
+    rm -f "$2.next.png"
+    return 0
+  fi
+  mv "$2.next.png" "$2"
+  echo "the picture still changes"
+  return 1
+}
+shoot() {  # x window id, picture
+  rm -f "$2"
+  await "a settled screenshot $2" window_painted "$1" "$2"
+}
+
+# ---- Starting and ending a program --------------------------------------------------------------------
+
+started=()       # Linux process ids of the programs started here (the scripts' clean-up kills them)
+program_pid=""   # the program start_program started last
+# Starts a Windows program as a double-click does (its folder the working directory) and waits until a
+# visible window whose title matches the pattern (xdotool's) is on the display. Its output goes to
+# PROGRAM_OUTPUT when set, else to a file beside its folder. Fails with the reason, at once when the
+# program ends before its window appeared, else after the time-out.
+start_program() {  # folder, exe name, title pattern, arguments...
+  local folder=$1 exe=$2 title=$3 output rc deadline=$((SECONDS + E2E_TIMEOUT))
+  shift 3
+  output=${PROGRAM_OUTPUT:-$folder/../${exe%.exe}-output.txt}
+  (cd "$folder" && exec "$WINE" "$folder/$exe" "$@") >"$output" 2>&1 &
+  program_pid=$!
+  started+=("$program_pid")
+  until xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; do
+    if process_ended "$program_pid"; then
+      wait "$program_pid" && rc=0 || rc=$?
+      fail "$exe ended with exit code $rc before its window appeared: $(tail -c 300 "$output" | tr '\n' ' ')"
+      program_pid=""
+      return 1
+    fi
+    if [ $SECONDS -ge $deadline ]; then
+      fail "$exe shows no window '$title' after $E2E_TIMEOUT s"
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+# Ends a program: asks its window to close (WM_CLOSE, as the close button does) and waits for its
+# process; kills it when it does not end. Nothing is checked: a test that wants the program to end by
+# itself checks that first.
+stop_program() {  # window caption, process id
+  [ -n "$2" ] || return 0
+  if ! process_ended "$2"; then
+    # (a window the probe cannot see, such as one in another Wine prefix, is not waited for)
+    if [ "$(probe_value exited close "$1" 10000)" == 1 ]; then
+      poll process_ended "$2" || kill -9 "$2" 2>/dev/null
+    else
+      kill -9 "$2" 2>/dev/null
+    fi
+  fi
+  wait "$2" 2>/dev/null || true
+}
+
+# ---- The probe ------------------------------------------------------------------------------------------
 
 probe() { "$WINE" "$probe_exe" "$@" 2>/dev/null; }
 # The value of KEY in probe output (the first line KEY=...).
@@ -43,6 +189,51 @@ keys_to() {  # x window id, keys...
   xdotool windowfocus --sync "$window" 2>/dev/null
   xdotool key --clearmodifiers --delay 60 "$@"
 }
+# One value of a probe command's output: probe_value KEY COMMAND ARGUMENTS... (for the waits).
+probe_value() {  # key, probe command and arguments...
+  local key=$1
+  shift
+  value "$key" "$(probe "$@")"
+}
+# The number of the control with the text in the window's `probe info` output; fails when there is none.
+control_shown() {  # caption, text
+  local n
+  n=$(control_with_text "$2" "$(probe info "$1")")
+  echo "${n:-none}"
+  [ -n "$n" ]
+}
+# Waits until a visible top-level window with the caption is there; sets `window_lines` to the probe's
+# lines about it.
+window_lines=""
+await_window() {  # caption
+  window_lines=$(probe wait-window "$1" $((E2E_TIMEOUT * 1000)))
+  [ "$(value found "$window_lines")" == 1 ] && return 0
+  fail "waited $E2E_TIMEOUT s for a window '$1'"
+  return 1
+}
+# True when a visible top-level window carries the caption.
+window_shown() {  # caption
+  local count
+  count=$(probe_value windows.count windows "$1")
+  echo "${count:-no} visible windows '$1'"
+  [ "${count:-0}" -ge 1 ]
+}
+# True when the clipboard holds a bitmap.
+clipboard_has_bitmap() {
+  local bitmap
+  bitmap=$(probe_value clipboard.bitmap clipboard)
+  echo "bitmap on the clipboard: ${bitmap:-unknown}"
+  [ "$bitmap" == 1 ]
+}
+# A window's place and size as "left;top;width;height".
+placement() {  # caption
+  local info
+  info=$(probe info "$1")
+  echo "$(value window.left "$info");$(value window.top "$info");$(value window.width "$info");$(value window.height "$info")"
+}
+# The dialog boxes with the caption (a message box, a save dialog) on screen.
+box_count() { probe_value box.count boxes "$1"; }
+
 # A click in the middle of a control of `probe info` output (its number), on the screen.
 click_control() {  # info lines, control number
   local x y

@@ -38,7 +38,7 @@ e2e_prepare "$letrana_exe" "$build_dir/wineprefix" import convert
 mkdir -p "$artefacts"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/letrana-e2e.XXXXXX")
-started=()       # Linux process ids of every letrana.exe started here
+export PROGRAM_OUTPUT="$work/letrana-output.txt"
 own_prefixes=()  # Wine prefixes made here, with their own wineserver
 cleanup() {
   local pid prefix
@@ -63,54 +63,35 @@ make_program() {  # dir
   printf 'ApplicationStorage="%s"\r\n' "$(winpath "$1/store")" >"$1/prog/SavePath.ini"
 }
 
-letrana_pid=""
-# Starts letrana.exe and waits until its window is on the display. Fails at once, with the reason,
-# when the program ends before that (it could not start), and after 30 s when no window appeared.
-start_letrana() {  # program dir
-  local i rc
-  (cd "$1" && exec "$WINE" "$1/letrana.exe") >"$work/letrana-output.txt" 2>&1 &
-  letrana_pid=$!
-  started+=("$letrana_pid")
-  for ((i = 0; i < 300; i++)); do
-    xdotool search --onlyvisible --name '^Letrana$' >/dev/null 2>&1 && return 0
-    if ! kill -0 "$letrana_pid" 2>/dev/null; then
-      wait "$letrana_pid"
-      rc=$?
-      fail "letrana.exe ended with exit code $rc before its window appeared: $(tail -c 300 "$work/letrana-output.txt" | tr '\n' ' ')"
-      letrana_pid=""
-      return 1
-    fi
-    sleep 0.1
-  done
-  fail "letrana.exe shows no window after 30 s"
-  return 1
-}
+# Starts letrana.exe from the program folder and waits until its window is on the display.
+start_letrana() { start_program "$1" letrana.exe '^Letrana$'; }
 
 # Waits for the window and its 256 cells (the probe's wait); sets `grid` to the probe's lines.
 grid=""
-wait_for_grid() {  # timeout for the cells after the window appeared (ms)
-  grid=$(probe wait-items Letrana 256 "$1" 30000)
+wait_for_grid() {
+  grid=$(probe wait-items Letrana 256 $((E2E_TIMEOUT * 1000)) $((E2E_TIMEOUT * 1000)))
 }
 
-# True when the program's process has ended within the time.
-wait_for_exit() {  # seconds
-  local i
-  for ((i = 0; i < $1 * 10; i++)); do
-    kill -0 "$letrana_pid" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  return 1
+# Ctrl+Q ends the program: the keys, then its process's end awaited.
+quit_with_ctrl_q() {  # what ended
+  keys_to "$(probe_value window.xid info Letrana)" ctrl+q
+  await "the end of the program after Ctrl+Q" process_ended "$program_pid" && ok "Ctrl+Q ends $1"
 }
 
 # Ends the running letrana.exe: asks its window to close, then kills the process if it is still there.
 stop_letrana() {
-  [ -n "$letrana_pid" ] || return 0
-  if kill -0 "$letrana_pid" 2>/dev/null; then
-    probe close Letrana 5000 >/dev/null
-    wait_for_exit 5 || kill -9 "$letrana_pid" 2>/dev/null
+  stop_program Letrana "$program_pid"
+  program_pid=""
+}
+
+# A copy of the Wine prefix at work/NAME for a scenario that changes the system's settings, so that
+# no later test meets the change, even after a killed run; its own wineserver is ended by the clean-up.
+prefix_copy() {  # name
+  if ! cp -a --reflink=auto "$WINEPREFIX" "$work/$1"; then
+    fail "the Wine prefix cannot be copied"
+    return 1
   fi
-  wait "$letrana_pid" 2>/dev/null
-  letrana_pid=""
+  own_prefixes+=("$work/$1")
 }
 
 
@@ -146,6 +127,21 @@ read_rendering_state() {  # info lines, screenshot
   x=$(($(value client.offset_x "$1") + $(value "control.$sample.left" "$1") + $(value "control.$sample.width" "$1") - 3))
   y=$(($(value client.offset_y "$1") + $(value "control.$sample.top" "$1") + $(value "control.$sample.height" "$1") - 3))
   background=$(pixel "$2" "$x" "$y")
+}
+
+# Letrana started from a fresh program folder under DIR, its grid built, its rendering state read
+# from a settled screenshot (read_rendering_state) and its font measured: sets info, window (its x
+# window id) and metrics (the probe's measure lines).
+info="" window="" metrics=""
+start_measured() {  # dir
+  make_program "$1"
+  start_letrana "$1/prog" || return 1
+  wait_for_grid
+  info=$(probe info Letrana)
+  window=$(value window.xid "$info")
+  shoot "$window" "$1/window.png"
+  read_rendering_state "$info" "$1/window.png"
+  metrics=$(probe measure "$font_name" "$font_size" "$(value window.dpi "$info")")
 }
 
 # ---- GIF files -----------------------------------------------------------------------------------------
@@ -193,30 +189,32 @@ print("\n".join("%02x%02x%02x" % p for p in im.getdata()))' "$1"
   fi
 }
 
+# The export is over: the file of the last code is there and the progress box has gone (the cells are
+# written in order, and the box closes after the last one).
+export_over() {  # last file
+  local windows
+  windows=$(probe_value windows.count windows Letrana)
+  echo "last file $([ -f "$1" ] && echo there || echo missing), $windows windows 'Letrana'"
+  [ -f "$1" ] && [ "$windows" == 1 ]
+}
+
 # Exports the selected cells through the real save dialog: Ctrl+S, the base name typed over what the
-# dialog remembers, the file type picked with keys in "Files of type"; waits until the file of code 255
-# is there and no more files come. A dialog that does not open is a failed check.
+# dialog remembers (with SCREENSHOT set, a picture of the dialog is kept there), the file type picked
+# with keys in "Files of type"; waits until the export is over. A dialog that does not open, or an
+# export that does not end, is a failed check.
 export_cells() {  # main window, folder, base name, extension written, keys for the file type...
-  local window=$1 folder=$2 base=$3 extension=$4 dialog box i count=-1 now
+  local window=$1 folder=$2 base=$3 extension=$4 box
   shift 4
   keys_to "$window" ctrl+s
-  dialog=$(probe wait-window "Save As" 10000)
-  if [ "$(value found "$dialog")" != 1 ]; then
-    fail "the save dialog did not open"
-    return 1
-  fi
-  box=$(value window.xid "$dialog")
+  await_window "Save As" || return 1
+  box=$(value window.xid "$window_lines")
   xdotool windowfocus --sync "$box" 2>/dev/null
   xdotool key --clearmodifiers ctrl+a
   xdotool type --clearmodifiers --delay 30 "$(winpath "$folder/$base")"
   xdotool key --clearmodifiers --delay 150 alt+t "$@"
+  [ -z "${SCREENSHOT:-}" ] || import -window "$box" "$SCREENSHOT" 2>/dev/null
   xdotool key --clearmodifiers Return
-  for ((i = 0; i < 300; i++)); do
-    now=$(find "$folder" -type f | wc -l)
-    if [ -f "$folder/${base}255.$extension" ] && [ "$now" == "$count" ]; then break; fi
-    count=$now
-    sleep 0.2
-  done
+  await "the end of the export to $folder" export_over "$folder/${base}255.$extension"
 }
 
 # The PNGs with alpha of a folder against the BMP exports of the same codes in another, decoded by Pillow:
@@ -261,7 +259,7 @@ scenario_start() {
   local dir="$work/start" info
   make_program "$dir"
   start_letrana "$dir/prog" || return
-  wait_for_grid 10000
+  wait_for_grid
   expect_eq "window found" "$(value window.found "$grid")" 1
   expect_eq "256 cells (took $(value items.elapsed_ms "$grid") ms after the window)" \
     "$(value items.reached "$grid")" 1
@@ -274,13 +272,10 @@ scenario_start() {
   expect_eq "client width" "$(value client.width "$info")" 692
   expect_eq "client height" "$(value client.height "$info")" 403
   local shot="$artefacts/letrana-start.png"
-  sleep 0.5  # the last cells paint
-  if import -window "$(value window.xid "$info")" "$shot" 2>/dev/null; then
+  if shoot "$(value window.xid "$info")" "$shot"; then
     expect_eq "screenshot size" "$(identify -format '%wx%h' "$shot")" \
       "$(value window.width "$info")x$(value window.height "$info")"
     echo "  screenshot: $shot"
-  else
-    fail "no screenshot of the window"
   fi
   expect_no_error_box
   stop_letrana
@@ -296,54 +291,29 @@ scenario_export() {
   out="$dir/out"
   mkdir -p "$out"
   start_letrana "$dir/prog" || return
-  wait_for_grid 10000
+  wait_for_grid
   info=$(probe info Letrana)
   shot="$dir/window.png"
-  import -window "$(value window.xid "$info")" "$shot" 2>/dev/null
+  shoot "$(value window.xid "$info")" "$shot"
   read_rendering_state "$info" "$shot"
   echo "  rendering state: $font_name $font_size pt, background $background"
   local metrics line_height
   metrics=$(probe measure "$font_name" "$font_size" "$(value window.dpi "$info")")
   line_height=$(value font.line_height "$metrics")
 
-  local window i selected
+  local window
   window=$(value window.xid "$info")
   # The export takes every cell when none is selected: Ctrl+A is checked on its own.
   expect_eq "cells selected before Ctrl+A" "$(value listview.selected "$info")" 0
   keys_to "$window" ctrl+a
-  for ((i = 0; i < 50; i++)); do
-    selected=$(value listview.selected "$(probe info Letrana)")
-    [ "$selected" == 256 ] && break
-    sleep 0.1
-  done
-  expect_eq "cells selected after Ctrl+A" "$selected" 256
-  keys_to "$window" ctrl+s
-  local dialog
-  dialog=$(probe wait-window "Save As" 10000)
-  if [ "$(value found "$dialog")" != 1 ]; then
-    fail "the save dialog did not open"
+  await_eq "cells selected after Ctrl+A" 256 probe_value listview.selected info Letrana
+  # "Files of type": the fourth entry, the one before the last.
+  SCREENSHOT="$artefacts/letrana-save-dialog.png" export_cells "$window" "$out" glyph gif End Up || {
     stop_letrana
     return
-  fi
-  local box
-  box=$(value window.xid "$dialog")
-  xdotool windowfocus --sync "$box" 2>/dev/null
-  xdotool type --clearmodifiers --delay 30 "$(winpath "$out/glyph")"
-  # "Files of type": the fourth entry, the one before the last.
-  xdotool key --clearmodifiers --delay 150 alt+t End Up
-  import -window "$box" "$artefacts/letrana-save-dialog.png" 2>/dev/null
-  xdotool key --clearmodifiers Return
-
-  # The export is over when the last code's file is there and no more files come.
-  local count=-1 now
-  for ((i = 0; i < 300; i++)); do
-    now=$(find "$out" -type f | wc -l)
-    if [ -f "$out/glyph255.gif" ] && [ "$now" == "$count" ]; then break; fi
-    count=$now
-    sleep 0.2
-  done
+  }
   expect_no_error_box
-  expect_eq "cells still selected after the export" "$(value listview.selected "$(probe info Letrana)")" 256
+  await_eq "cells still selected after the export" 256 probe_value listview.selected info Letrana
 
   local strays
   strays=$(find "$out" -type f ! -regex '.*/glyph[0-9][0-9][0-9]\.gif' -printf '%f\n' | sort | head -5 | tr '\n' ' ')
@@ -429,18 +399,19 @@ scenario_export() {
 }
 
 # The fifth file type, PNG with alpha, through the real save dialog, with smoothed glyph edges (the
-# system's standard anti-aliasing, set for this scenario and removed at its end) in a font large enough
+# system's standard anti-aliasing, set in a copy of the prefix for this scenario) in a font large enough
 # to be smoothed (Arial 28 pt, red on yellow, edited into the settings file after a first run): one RGBA
 # file for each BMP export of the same cells, every pixel in the font colour, laid over the background
 # equal to the BMP within rounding (one step each way, as the headless test measures).
 scenario_pngalpha() {
   local dir="$work/pngalpha" info ini window
+  prefix_copy prefix-smooth || return
+  local -x WINEPREFIX="$work/prefix-smooth"
   make_program "$dir"
   ini="$dir/store/Letrana.ini"
   start_letrana "$dir/prog" || return
-  wait_for_grid 10000
-  keys_to "$(value window.xid "$(probe info Letrana)")" ctrl+q
-  wait_for_exit 10 || fail "Ctrl+Q did not end the program"
+  wait_for_grid
+  quit_with_ctrl_q "the first run"
   stop_letrana
   if [ ! -f "$ini" ]; then
     fail "no Letrana.ini in the storage folder"
@@ -452,15 +423,15 @@ scenario_pngalpha() {
   "$WINE" reg add 'HKCU\Control Panel\Desktop' /v FontSmoothing /d 2 /f >/dev/null 2>&1
   "$WINE" reg add 'HKCU\Control Panel\Desktop' /v FontSmoothingType /t REG_DWORD /d 1 /f >/dev/null 2>&1
   if start_letrana "$dir/prog"; then
-    wait_for_grid 10000
+    wait_for_grid
     info=$(probe info Letrana)
     window=$(value window.xid "$info")
     keys_to "$window" ctrl+a
-    sleep 0.5
+    await_eq "cells selected after Ctrl+A" 256 probe_value listview.selected info Letrana
     mkdir -p "$dir/bmp" "$dir/png"
     export_cells "$window" "$dir/bmp" glyph bmp Home
     export_cells "$window" "$dir/png" glyph png End
-    import -window "$window" "$artefacts/letrana-pngalpha.png" 2>/dev/null
+    shoot "$window" "$artefacts/letrana-pngalpha.png"
     expect_no_error_box
     local facts
     facts=$(png_alpha_facts "$dir/png" "$dir/bmp" ffff00)
@@ -474,8 +445,6 @@ scenario_pngalpha() {
       "$(awk '{ print $6 }' <<<"$facts")" 0 2
     stop_letrana
   fi
-  "$WINE" reg delete 'HKCU\Control Panel\Desktop' /v FontSmoothing /f >/dev/null 2>&1
-  "$WINE" reg delete 'HKCU\Control Panel\Desktop' /v FontSmoothingType /f >/dev/null 2>&1
 }
 
 # At 144 pixels per inch (in a copy of the prefix) the window and its controls are scaled once, their
@@ -484,35 +453,27 @@ scenario_dpi144() {
   local dir="$work/dpi96" info96 fonts96
   make_program "$dir"
   start_letrana "$dir/prog" || return
-  wait_for_grid 10000
+  wait_for_grid
   info96=$(probe info Letrana)
   fonts96=$(probe fonts Letrana)
   stop_letrana
 
-  local prefix="$work/prefix144"
-  if ! cp -a --reflink=auto "$WINEPREFIX" "$prefix"; then
-    fail "the Wine prefix cannot be copied"
-    return
-  fi
-  own_prefixes+=("$prefix")
-  (
-    export WINEPREFIX="$prefix"
-    # Wine 8 takes the resolution from the user's desktop settings; older versions read the second key.
-    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
-    "$WINE" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels \
-      /t REG_DWORD /d 144 /f >/dev/null 2>&1
-    wineserver -w
-  )
+  prefix_copy prefix144 || return
+  local -x WINEPREFIX="$work/prefix144"
+  # Wine 8 takes the resolution from the user's desktop settings; older versions read the second key.
+  "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+  "$WINE" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels \
+    /t REG_DWORD /d 144 /f >/dev/null 2>&1
+  wineserver -w
   local info fonts
   dir="$work/dpi144"
   make_program "$dir"
-  WINEPREFIX="$prefix" start_letrana "$dir/prog" || return
-  grid=$(WINEPREFIX="$prefix" probe wait-items Letrana 256 10000 30000)
-  info=$(WINEPREFIX="$prefix" probe info Letrana)
-  fonts=$(WINEPREFIX="$prefix" probe fonts Letrana)
+  start_letrana "$dir/prog" || return
+  wait_for_grid
+  info=$(probe info Letrana)
+  fonts=$(probe fonts Letrana)
   local shot="$artefacts/letrana-144dpi.png"
-  sleep 0.5
-  import -window "$(value window.xid "$info")" "$shot" 2>/dev/null && echo "  screenshot: $shot"
+  shoot "$(value window.xid "$info")" "$shot" && echo "  screenshot: $shot"
   expect_eq "screen resolution" "$(value screen.dpi "$info")" 144
   expect_eq "cells" "$(value listview.items "$info")" 256
 
@@ -586,8 +547,8 @@ scenario_dpi144() {
     "$(value "control.$image.left" "$info")"
   expect_eq "width of the sample" "$(value "control.$sample.width" "$info")" \
     $(($(value "control.$image.left" "$info") - (18 + $(value "control.$sample.left" "$info"))))
-  WINEPREFIX="$prefix" expect_no_error_box
-  WINEPREFIX="$prefix" stop_letrana
+  expect_no_error_box
+  stop_letrana
 }
 
 # The settings file: written at close with the placement the user gave the window; a second start
@@ -597,13 +558,10 @@ scenario_restart() {
   make_program "$dir"
   ini="$dir/store/Letrana.ini"
   start_letrana "$dir/prog" || return
-  wait_for_grid 10000
+  wait_for_grid
   probe move Letrana 100 80 800 500 >/dev/null
-  info=$(probe info Letrana)
-  expect_eq "placement given" "$(value window.left "$info");$(value window.top "$info");$(value window.width "$info");$(value window.height "$info")" \
-    "100;80;800;500"
-  keys_to "$(value window.xid "$info")" ctrl+q
-  if wait_for_exit 10; then ok "Ctrl+Q ends the program"; else fail "Ctrl+Q did not end the program"; fi
+  await_eq "placement given" "100;80;800;500" placement Letrana
+  quit_with_ctrl_q "the program"
   stop_letrana
   if [ ! -f "$ini" ]; then
     fail "no Letrana.ini in the storage folder"
@@ -627,13 +585,11 @@ scenario_restart() {
     -e 's|<BackgroundColor>.*</BackgroundColor>|<BackgroundColor>16776960</BackgroundColor>|' "$ini"
 
   start_letrana "$dir/prog" || return
-  wait_for_grid 10000
+  wait_for_grid
   info=$(probe info Letrana)
-  expect_eq "placement restored" "$(value window.left "$info");$(value window.top "$info");$(value window.width "$info");$(value window.height "$info")" \
-    "100;80;800;500"
+  expect_eq "placement restored" "$(placement Letrana)" "100;80;800;500"
   local shot="$artefacts/letrana-restarted.png" fonts
-  sleep 0.5
-  import -window "$(value window.xid "$info")" "$shot" 2>/dev/null && echo "  screenshot: $shot"
+  shoot "$(value window.xid "$info")" "$shot" && echo "  screenshot: $shot"
   read_rendering_state "$info" "$shot"
   expect_eq "font name shown" "$font_name" "Courier New"
   expect_eq "font size shown" "$font_size" 20
@@ -651,8 +607,7 @@ scenario_restart() {
   expect_between "background-coloured pixels in the grid" "$(count_colour "$shot" $x $y $w $h 00ffff)" 2000 10000000
   expect_between "red pixels in the grid" "$(count_colour "$shot" $x $y $w $h ff0000)" 200 10000000
   expect_no_error_box
-  keys_to "$(value window.xid "$info")" ctrl+q
-  if wait_for_exit 10; then ok "Ctrl+Q ends the restarted program"; else fail "Ctrl+Q did not end the restarted program"; fi
+  quit_with_ctrl_q "the restarted program"
   stop_letrana
   expect_eq "WindowPos written back" "$(setting WindowPos)" "100;80;800;500"
   expect_eq "FontName written back" "$(setting FontName)" "Courier New"
@@ -669,12 +624,11 @@ scenario_german() {
   printf 'LanguageDefault="Deutsch"\r\nLanguageName="English"\r\nLanguageFile="Letrana_English.lng"\r\nLanguageName="Deutsch"\r\nLanguageFile="Letrana_Deutsch.lng"\r\n' \
     >"$dir/prog/Letrana_Languages.ini"
   start_letrana "$dir/prog" || return
-  wait_for_grid 10000
+  wait_for_grid
   menu=$(probe menu Letrana)
   info=$(probe info Letrana)
   local shot="$artefacts/letrana-german.png"
-  sleep 0.5
-  import -window "$(value window.xid "$info")" "$shot" 2>/dev/null && echo "  screenshot: $shot"
+  shoot "$(value window.xid "$info")" "$shot" && echo "  screenshot: $shot"
   expect_eq "first menu" "$(value menu.0 "$menu")" "Datei"
   expect_eq "Ctrl+S item" "$(value menu.0.0 "$menu")" 'Schriftart exportieren...\tStrg+S'
 
@@ -730,45 +684,31 @@ scenario_german() {
 
 # Copy character (Ctrl+Shift+C) and copy image (Ctrl+C) of the first selected cell.
 scenario_clipboard() {
-  local dir="$work/clipboard" info clip metrics window
-  make_program "$dir"
-  start_letrana "$dir/prog" || return
-  wait_for_grid 10000
-  info=$(probe info Letrana)
-  window=$(value window.xid "$info")
-  local shot="$dir/window.png"
-  import -window "$window" "$shot" 2>/dev/null
-  read_rendering_state "$info" "$shot"
-  metrics=$(probe measure "$font_name" "$font_size" "$(value window.dpi "$info")")
+  local dir="$work/clipboard" clip
+  start_measured "$dir" || return
 
   # A click on the first cell selects code 0: its text is the zero byte alone.
   xdotool mousemove --window "$window" $(($(value client.offset_x "$info") + $(value listview.left "$info") + 14)) \
     $(($(value client.offset_y "$info") + $(value listview.top "$info") + 12)) click 1
-  sleep 0.3
-  info=$(probe info Letrana)
-  expect_eq "first selected after the click" "$(value listview.first_selected "$info")" 0
+  await_eq "first selected after the click" 0 probe_value listview.first_selected info Letrana
+  # Each copy is awaited on a clipboard that held the probe's text before it.
   probe clipboard-set sentinel >/dev/null
   keys_to "$window" ctrl+shift+c
-  sleep 0.3
-  clip=$(probe clipboard)
-  expect_eq "text of code 0 (hex)" "$(value clipboard.text.hex "$clip")" "00"
+  await_eq "text of code 0 (hex)" "00" probe_value clipboard.text.hex clipboard
 
   # End selects the last cell alone: code 255 is the byte ff and a zero byte.
   keys_to "$window" End
-  sleep 0.3
-  info=$(probe info Letrana)
-  expect_eq "first selected after End" "$(value listview.first_selected "$info")" 255
-  expect_eq "cells selected after End" "$(value listview.selected "$info")" 1
+  await_eq "first selected after End" 255 probe_value listview.first_selected info Letrana
+  expect_eq "cells selected after End" "$(probe_value listview.selected info Letrana)" 1
+  probe clipboard-set sentinel >/dev/null
   keys_to "$window" ctrl+shift+c
-  sleep 0.3
-  clip=$(probe clipboard)
-  expect_eq "text of code 255 (hex)" "$(value clipboard.text.hex "$clip")" "ff00"
-  expect_eq "bitmap after copy character" "$(value clipboard.bitmap "$clip")" 0
+  await_eq "text of code 255 (hex)" "ff00" probe_value clipboard.text.hex clipboard
+  expect_eq "bitmap after copy character" "$(probe_value clipboard.bitmap clipboard)" 0
 
+  probe clipboard-set sentinel >/dev/null
   keys_to "$window" ctrl+c
-  sleep 0.3
+  await_eq "bitmap after copy image" 1 probe_value clipboard.bitmap clipboard
   clip=$(probe clipboard)
-  expect_eq "bitmap after copy image" "$(value clipboard.bitmap "$clip")" 1
   expect_eq "bitmap size" "$(value clipboard.bitmap.width "$clip")x$(value clipboard.bitmap.height "$clip")" \
     "$(value width.255 "$metrics")x$(value font.line_height "$metrics")"
   expect_eq "bitmap's top-left pixel (background)" "$(value clipboard.bitmap.topleft "$clip")" "$background"
@@ -776,8 +716,9 @@ scenario_clipboard() {
   expect_eq "text after copy image (the clipboard was emptied)" "$(value clipboard.text "$clip")" 0
 
   # With every cell selected, the first one (code 0) is copied.
+  probe clipboard-set sentinel >/dev/null
   keys_to "$window" ctrl+a ctrl+c
-  sleep 0.5
+  await_eq "bitmap after copy image with all selected" 1 probe_value clipboard.bitmap clipboard
   clip=$(probe clipboard)
   expect_eq "bitmap size with all selected" \
     "$(value clipboard.bitmap.width "$clip")x$(value clipboard.bitmap.height "$clip")" \
@@ -789,16 +730,8 @@ scenario_clipboard() {
 # A double-click on a cell selects that cell alone (by its first click) and copies its image: from no
 # selection, and from another selected cell whose glyph has another width.
 scenario_dblclick() {
-  local dir="$work/dblclick" info clip metrics window x y
-  make_program "$dir"
-  start_letrana "$dir/prog" || return
-  wait_for_grid 10000
-  info=$(probe info Letrana)
-  window=$(value window.xid "$info")
-  local shot="$dir/window.png"
-  import -window "$window" "$shot" 2>/dev/null
-  read_rendering_state "$info" "$shot"
-  metrics=$(probe measure "$font_name" "$font_size" "$(value window.dpi "$info")")
+  local dir="$work/dblclick" clip x y
+  start_measured "$dir" || return
   # The first cell, code 0.
   x=$(($(value client.offset_x "$info") + $(value listview.left "$info") + 14))
   y=$(($(value client.offset_y "$info") + $(value listview.top "$info") + 12))
@@ -808,9 +741,7 @@ scenario_dblclick() {
       # End selects the last cell alone; its glyph must differ in width from code 0's, or the
       # picture's size could not tell which cell was copied.
       keys_to "$window" End
-      sleep 0.3
-      info=$(probe info Letrana)
-      expect_eq "first selected after End" "$(value listview.first_selected "$info")" 255
+      await_eq "first selected after End" 255 probe_value listview.first_selected info Letrana
       if [ "$(value width.255 "$metrics")" == "$(value width.0 "$metrics")" ]; then
         fail "codes 0 and 255 measure alike ($(value width.0 "$metrics")) in $font_name $font_size"
       fi
@@ -819,12 +750,11 @@ scenario_dblclick() {
     fi
     probe clipboard-set sentinel >/dev/null
     xdotool mousemove --window "$window" "$x" "$y" click --repeat 2 --delay 80 1
-    sleep 0.5
+    await_eq "bitmap on the clipboard ($round)" 1 probe_value clipboard.bitmap clipboard
     info=$(probe info Letrana)
     expect_eq "cells selected after the double-click ($round)" "$(value listview.selected "$info")" 1
     expect_eq "first selected after the double-click ($round)" "$(value listview.first_selected "$info")" 0
     clip=$(probe clipboard)
-    expect_eq "bitmap on the clipboard ($round)" "$(value clipboard.bitmap "$clip")" 1
     expect_eq "bitmap size ($round)" "$(value clipboard.bitmap.width "$clip")x$(value clipboard.bitmap.height "$clip")" \
       "$(value width.0 "$metrics")x$(value font.line_height "$metrics")"
     expect_eq "bitmap's top-left pixel ($round)" "$(value clipboard.bitmap.topleft "$clip")" "$background"
@@ -839,16 +769,13 @@ scenario_dblclick() {
 # users + Norvane\Letrana, each where Wine's own environment says those folders are, and neither file
 # in the other's place.
 scenario_defaultstart() {
-  local dir="$work/defaultstart" prefix="$work/prefix-default" local_dir common_dir
-  if ! cp -a --reflink=auto "$WINEPREFIX" "$prefix"; then
-    fail "the Wine prefix cannot be copied"
-    return
-  fi
-  own_prefixes+=("$prefix")
+  local dir="$work/defaultstart" local_dir common_dir
+  prefix_copy prefix-default || return
+  local -x WINEPREFIX="$work/prefix-default"
   local folders
-  folders=$(WINEPREFIX="$prefix" "$WINE" cmd /c 'echo %LOCALAPPDATA%&echo %ProgramData%' 2>/dev/null | tr -d '\r')
-  local_dir=$(WINEPREFIX="$prefix" "$WINE" winepath -u "$(sed -n 1p <<<"$folders")" 2>/dev/null)
-  common_dir=$(WINEPREFIX="$prefix" "$WINE" winepath -u "$(sed -n 2p <<<"$folders")" 2>/dev/null)
+  folders=$("$WINE" cmd /c 'echo %LOCALAPPDATA%&echo %ProgramData%' 2>/dev/null | tr -d '\r')
+  local_dir=$("$WINE" winepath -u "$(sed -n 1p <<<"$folders")" 2>/dev/null)
+  common_dir=$("$WINE" winepath -u "$(sed -n 2p <<<"$folders")" 2>/dev/null)
   if [ -z "$local_dir" ] || [ -z "$common_dir" ] || [ "$local_dir" -ef "$common_dir" ]; then
     fail "Wine names no two application-data folders ('$folders')"
     return
@@ -859,14 +786,12 @@ scenario_defaultstart() {
   mkdir -p "$dir/prog"
   cp "$letrana_exe" "$dir/prog/letrana.exe"
   cp "$dist"/* "$dir/prog/"
-  WINEPREFIX="$prefix" start_letrana "$dir/prog" || return
-  grid=$(WINEPREFIX="$prefix" probe wait-items Letrana 256 10000 30000)
+  start_letrana "$dir/prog" || return
+  wait_for_grid
   expect_eq "256 cells" "$(value items.reached "$grid")" 1
-  local info record settings
-  info=$(WINEPREFIX="$prefix" probe info Letrana)
-  keys_to "$(value window.xid "$info")" ctrl+q
-  if wait_for_exit 10; then ok "Ctrl+Q ends the program"; else fail "Ctrl+Q did not end the program"; fi
-  WINEPREFIX="$prefix" stop_letrana
+  local record settings
+  quit_with_ctrl_q "the program"
+  stop_letrana
 
   settings="$local_dir/Norvane/Letrana/Letrana.ini"
   record="$common_dir/Norvane/Letrana/Installation.ini"

@@ -40,7 +40,7 @@ mkdir -p "$artefacts"
 read -r screen_width screen_height < <(xdpyinfo | awk '/dimensions:/ { split($2, s, "x"); print s[1], s[2] }')
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/snapora-e2e.XXXXXX")
-started=()  # Linux process ids of every program started here
+export PROGRAM_OUTPUT="$work/snapora-output.txt"
 cleanup() {
   local pid
   for pid in "${started[@]}"; do
@@ -72,64 +72,55 @@ write_settings() {  # store dir, key, value, key, value...
   printf '</InitFile>\r\n' >>"$file"
 }
 
-snapora_pid=""
-# Starts snapora.exe and waits until its window is on the display. Fails at once, with the reason,
-# when the program ends before that, and after 30 s when no window appeared.
-start_snapora() {  # program dir
-  local i rc
-  (cd "$1" && exec "$WINE" "$1/snapora.exe") >"$work/snapora-output.txt" 2>&1 &
-  snapora_pid=$!
-  started+=("$snapora_pid")
-  for ((i = 0; i < 300; i++)); do
-    xdotool search --onlyvisible --name "^Snapora Version [0-9.]+ \\([0-9.]+\\)\$" >/dev/null 2>&1 && return 0
-    if ! kill -0 "$snapora_pid" 2>/dev/null; then
-      wait "$snapora_pid"
-      rc=$?
-      fail "snapora.exe ended with exit code $rc before its window appeared: $(tail -c 300 "$work/snapora-output.txt" | tr '\n' ' ')"
-      snapora_pid=""
-      return 1
-    fi
-    sleep 0.1
-  done
-  fail "snapora.exe shows no window after 30 s"
-  return 1
+# Starts snapora.exe (with the arguments) from the program folder and waits until its window is on the
+# display and its list of targets is filled (its start is over).
+start_snapora() {  # program dir, arguments...
+  local dir=$1
+  shift
+  start_program "$dir" snapora.exe "^Snapora Version [0-9.]+ \\([0-9.]+\\)\$" "$@" &&
+    await "Snapora's list of targets" list_filled
 }
-
-wait_for_exit() {  # seconds
-  local i
-  for ((i = 0; i < $1 * 10; i++)); do
-    kill -0 "$snapora_pid" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  return 1
+# The list of targets holds its entries (Screen, Desktop and the windows).
+list_filled() {
+  local items
+  items=$(probe_value items items "$caption")
+  echo "${items:-no list} entries"
+  [ "${items:-0}" -ge 2 ]
 }
 
 stop_snapora() {
-  [ -n "$snapora_pid" ] || return 0
-  if kill -0 "$snapora_pid" 2>/dev/null; then
-    probe close "$caption" 5000 >/dev/null
-    wait_for_exit 5 || kill -9 "$snapora_pid" 2>/dev/null
-  fi
-  wait "$snapora_pid" 2>/dev/null
-  snapora_pid=""
+  stop_program "$caption" "$program_pid"
+  program_pid=""
 }
 
-# A window of known title, place and colour, shown by winprobe; sets target_pid.
-target_pid=""
+# A window of known title, place and colour, shown by winprobe.
 show_target() {  # title, left, top, width, height, rrggbb
   "$WINE" "$probe_exe" window "$@" >/dev/null 2>&1 &
-  target_pid=$!
-  started+=("$target_pid")
-  if [ "$(value found "$(probe wait-window "$1" 10000)")" != 1 ]; then
-    fail "the target window '$1' did not appear"
-    return 1
-  fi
+  started+=("$!")
+  await_window "$1"
 }
 
 # The row of `probe items` output whose first column is the text; empty when there is none.
 row_of() {  # text, items lines
   TEXT="$1" awk 'BEGIN { t = ENVIRON["TEXT"] } /^item\.[0-9]+\.0=/ {
       if (substr($0, index($0, "=") + 1) == t) { split($0, key, "."); print key[2]; exit } }' <<<"$2"
+}
+# The row of Snapora's list with the text, as the list shows it now.
+row_of_listed() { row_of "$1" "$(probe items "$caption")"; }
+# True when Snapora's list (as the probe read it) has no row with the text.
+row_gone() {  # text
+  local items
+  items=$(probe items "$caption")
+  [ -n "$(value items "$items")" ] || { echo "the list could not be read"; return 1; }
+  echo "row '$(row_of "$1" "$items")'"
+  [ -z "$(row_of "$1" "$items")" ]
+}
+# True when Snapora's list has a row with the text.
+row_listed() {  # text
+  local row
+  row=$(row_of_listed "$1")
+  echo "row '$row'"
+  [ -n "$row" ]
 }
 
 expect_no_error_box() {
@@ -155,43 +146,58 @@ largest_control_of_class() {  # class, lines
             print best }' <<<"$2"
 }
 
-# Waits until the file exists and has stopped growing; false after the seconds.
-wait_for_file() {  # path, seconds
-  local i size last=-1
-  for ((i = 0; i < $2 * 10; i++)); do
-    if [ -s "$1" ]; then
-      size=$(stat -c %s "$1")
-      [ "$size" = "$last" ] && return 0
-      last=$size
-    fi
-    sleep 0.1
-  done
+# Ended, or showing an error box titled "Snapora", which is closed and its text kept in $work/box.txt.
+ended_or_box_answered() {  # process id
+  local boxes
+  process_ended "$1" && return 0
+  [ ! -s "$work/box.txt" ] || return 1
+  boxes=$(probe boxes Snapora)
+  if [ "$(value box.count "$boxes")" == 1 ]; then
+    value box.0.text "$boxes" >"$work/box.txt"
+    probe close Snapora 10000 >/dev/null
+  fi
   return 1
 }
 
-# Runs snapora.exe with arguments until it ends (at most 60 s); prints its exit code. While it runs,
-# an error box titled "Snapora" is answered (closed) once and its text kept in $work/box.txt.
+# Runs snapora.exe with arguments until it ends; prints its exit code. While it runs, an error box
+# titled "Snapora" is answered (closed) once and its text kept in $work/box.txt.
 run_snapora_args() {  # program dir, arguments...
-  local dir=$1 pid i boxes
+  local dir=$1 pid rc
   shift
   : >"$work/box.txt"
-  (cd "$dir" && exec "$WINE" "$dir/snapora.exe" "$@") >"$work/snapora-output.txt" 2>&1 &
+  (cd "$dir" && exec "$WINE" "$dir/snapora.exe" "$@") >"$PROGRAM_OUTPUT" 2>&1 &
   pid=$!
   started+=("$pid")
-  for ((i = 0; i < 600; i++)); do
-    kill -0 "$pid" 2>/dev/null || break
-    if [ ! -s "$work/box.txt" ] && [ $((i % 5)) -eq 4 ]; then
-      boxes=$(probe boxes Snapora)
-      if [ "$(value box.count "$boxes")" = 1 ]; then
-        value box.0.text "$boxes" >"$work/box.txt"
-        probe close Snapora 5000 >/dev/null
-      fi
-    fi
-    sleep 0.1
-  done
-  kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
-  wait "$pid"
-  echo $?
+  await "the end of snapora.exe $*" ended_or_box_answered "$pid" >&2 || kill -9 "$pid" 2>/dev/null
+  wait "$pid" && rc=0 || rc=$?
+  echo $rc
+}
+
+# The stamped files of automatic capture in a folder.
+stamped_files() { find "$1" -name 'auto*.bmp' | wc -l; }
+stamped_files_at_least() {  # count, folder
+  local count
+  count=$(stamped_files "$2")
+  echo "$count files"
+  [ "$count" -ge "$1" ]
+}
+# Whether Snapora's Stop button shows (1) or not (0).
+stop_button_shown() {
+  local info
+  info=$(probe info "$caption")
+  value "control.$(control_with_text "Stop" "$info").visible" "$info"
+}
+
+# The first menu of the window with Snapora's caption that has a menu bar (the viewer's), its first
+# four letters.
+first_menu() { probe_value menu.0 menu "$caption" | cut -c1-4; }
+# Ctrl+S in the viewer, and the name typed into the save dialog it opens, then Enter.
+save_from_viewer() {  # viewer's x window id, file
+  keys_to "$1" ctrl+s
+  await_window "Save As" || return 1
+  xdotool windowfocus --sync "$(value window.xid "$window_lines")" 2>/dev/null
+  xdotool type --delay 30 "$(winpath "$2")"
+  xdotool key Return
 }
 
 # ---- Scenarios ---------------------------------------------------------------------------------------
@@ -202,7 +208,6 @@ scenario_start() {
   local dir="$work/start" info items
   make_program "$dir"
   start_snapora "$dir/prog" || return
-  sleep 1
   info=$(probe info "$caption")
   expect_eq "caption" "$(value window.caption "$info")" "$caption"
   expect_eq "list view" "$(value listview.found "$info")" 1
@@ -225,11 +230,7 @@ scenario_start() {
   # next rebuild on (the list scenario checks that).
   expect_between "entries" "$(value items "$items")" 2 1000
   local shot="$artefacts/snapora-start.png"
-  if import -window "$(value window.xid "$info")" "$shot" 2>/dev/null; then
-    echo "  screenshot: $shot"
-  else
-    fail "no screenshot of the window"
-  fi
+  shoot "$(value window.xid "$info")" "$shot" && echo "  screenshot: $shot"
   expect_no_error_box
   stop_snapora
 }
@@ -243,7 +244,7 @@ scenario_list() {
   show_target "E2E Target" 60 620 400 300 00ff00 || return
   info=$(probe info "$caption")
   click_control "$info" "$(control_with_text "Refresh" "$info")"
-  sleep 0.5
+  await "the target in the list after Refresh" row_listed "E2E Target"
   items=$(probe items "$caption")
   row=$(row_of "E2E Target" "$items")
   own=$(row_of "$caption" "$items")
@@ -257,7 +258,7 @@ scenario_list() {
     fail "the list lacks the target ($row) or Snapora's window ($own)"
   fi
   local shot="$artefacts/snapora-list.png"
-  import -window "$(value window.xid "$info")" "$shot" 2>/dev/null && echo "  screenshot: $shot"
+  shoot "$(value window.xid "$info")" "$shot" && echo "  screenshot: $shot"
 
   probe close "E2E Target" 5000 >/dev/null
   # F5 in the list: a click on its first row gives it the focus (and selects the Screen entry).
@@ -266,9 +267,8 @@ scenario_list() {
   list_y=$(($(value window.top "$info") + $(value client.offset_y "$info") + $(value listview.top "$info") + 8))
   xdotool mousemove --sync "$list_x" "$list_y" click 1
   keys_to "$(value window.xid "$info")" F5
-  sleep 0.5
+  await "the closed window gone from the list after F5" row_gone "E2E Target" && ok "the closed window left the list"
   items=$(probe items "$caption")
-  expect_eq "the closed window after F5" "$(row_of "E2E Target" "$items")" ""
   expect_eq "Snapora's window still listed" "$([ -n "$(row_of "$caption" "$items")" ] && echo yes)" yes
   expect_no_error_box
   stop_snapora
@@ -288,18 +288,13 @@ scenario_capture() {
     show_target "E2E Green" 40 640 300 200 00ff00 || return
     info=$(probe info "$caption")
     click_control "$info" "$(control_with_text "Capture" "$info")"
-    local i
-    for ((i = 0; i < 100; i++)); do
-      [ -s "$dir/out/shot.$kind" ] && break
-      sleep 0.1
-    done
-    sleep 0.5
-    import -window root "$dir/root.png" 2>/dev/null
-    if [ ! -s "$dir/out/shot.$kind" ]; then
-      fail "no file $dir/out/shot.$kind after the capture"
+    if ! await_file "$dir/out/shot.$kind" "the capture's file"; then
       stop_snapora
       return
     fi
+    # The capture hid the window: the display is grabbed again once it is back and painted.
+    await "Snapora's window back after the capture" window_shown "$caption"
+    shoot root "$dir/root.png"
     if [ "$kind" = bmp ]; then
       expect_eq "file type" "$(file -b "$dir/out/shot.bmp" | cut -d, -f1)" "PC bitmap"
       expect_eq "picture size" "$(identify -format '%wx%h' "$dir/out/shot.bmp")" "${screen_width}x${screen_height}"
@@ -322,12 +317,12 @@ scenario_capture() {
       done
       expect_eq "the green window in the capture" "$(pixel "$dir/out/shot.bmp" 190 760)" "00ff00"
       local clip
+      await_eq "bitmap on the clipboard" 1 probe_value clipboard.bitmap clipboard
       clip=$(probe clipboard)
-      expect_eq "bitmap on the clipboard" "$(value clipboard.bitmap "$clip")" 1
       expect_eq "its size" "$(value clipboard.bitmap.width "$clip")x$(value clipboard.bitmap.height "$clip")" \
         "${screen_width}x${screen_height}"
       shot="$artefacts/snapora-capture.png"
-      import -window "$(value window.xid "$info")" "$shot" 2>/dev/null && echo "  screenshot: $shot"
+      shoot "$(value window.xid "$info")" "$shot" && echo "  screenshot: $shot"
     else
       expect_eq "file type" "$(file -b "$dir/out/shot.Jpg" | cut -d, -f1)" "JPEG image data"
       expect_eq "picture size" "$(identify -format '%wx%h' "$dir/out/shot.Jpg")" "${screen_width}x${screen_height}"
@@ -366,16 +361,9 @@ scenario_cmdline() {
   expect_eq "the error box's text" "$(cat "$work/box.txt")" \
     "Datei $(escaped "$(winpath "$dir/missing/s.bmp")") kann nicht erstellt werden."
   expect_eq "the settings were saved by the close" "$([ -s "$dir/store/Snapora.ini" ] && echo yes)" yes
-  # One argument: the program starts as usual and takes no capture.
-  (cd "$dir/prog" && exec "$WINE" "$dir/prog/snapora.exe" "$(winpath "$dir/out/one.bmp")") >/dev/null 2>&1 &
-  snapora_pid=$!
-  started+=("$snapora_pid")
-  if [ "$(value found "$(probe wait-window "$caption" 30000)")" = 1 ]; then
-    ok "one argument: the window shows"
-  else
-    fail "one argument: no window"
-  fi
-  sleep 1
+  # One argument: the program starts as usual (its start over when its list is filled) and takes no
+  # capture.
+  start_snapora "$dir/prog" "$(winpath "$dir/out/one.bmp")" && ok "one argument: the window shows"
   expect_eq "one argument: no file" "$([ -e "$dir/out/one.bmp" ] && echo yes)" ""
   stop_snapora
 }
@@ -393,10 +381,10 @@ scenario_auto() {
   local began elapsed_ms
   began=$(date +%s%N)
   click_control "$info" "$(control_with_text "Capture" "$info")"
-  sleep 3
-  # Counted at once, with the time since the click: no more files than one at the start and one an
-  # interval since (a loaded machine may stretch the wait, never shorten the interval).
-  count=$(find "$dir/out" -name 'auto*.bmp' | wc -l)
+  await "three stamped files" stamped_files_at_least 3 "$dir/out"
+  # Counted, then the time since the click: no more files than one at the start and one an interval
+  # since (a loaded machine may stretch the waits, never shorten the interval).
+  count=$(stamped_files "$dir/out")
   elapsed_ms=$((($(date +%s%N) - began) / 1000000))
   expect_between "stamped files after $elapsed_ms ms" "$count" 3 $((elapsed_ms / 500 + 1))
   info=$(probe info "$caption")
@@ -406,16 +394,13 @@ scenario_auto() {
   name=$(find "$dir/out" -name 'auto*.bmp' -printf '%f\n' | sort | tail -1)
   if [[ "$name" =~ ^auto[0-9]{8}-[0-9]{6}_[0-9]{3}(-[0-9]+)?\.bmp$ ]]; then ok "stamped name $name"; else fail "name '$name'"; fi
   keys_to "$(value window.xid "$info")" Escape
-  sleep 1.5
-  info=$(probe info "$caption")
-  expect_eq "Escape hid the Stop button" "$(value "control.$(control_with_text "Stop" "$info").visible" "$info")" 0
-  count=$(find "$dir/out" -name 'auto*.bmp' | wc -l)
-  sleep 1.5
-  later=$(find "$dir/out" -name 'auto*.bmp' | wc -l)
-  expect_eq "no file after the stop" "$later" "$count"
+  await_eq "the Stop button shown after Escape" 0 stop_button_shown
+  # Three intervals of real time without a new file.
+  count=$(stamped_files "$dir/out")
+  expect_never "a file after the stop" 1.5 stamped_files_at_least $((count + 1)) "$dir/out"
   name=$(find "$dir/out" -name 'auto*.bmp' -printf '%f\n' | sort | tail -1)
   expect_eq "the field keeps the last stamped name" \
-    "$([ -n "$(control_with_text "$(escaped "$(winpath "$dir/out/$name")")" "$info")" ] && echo yes)" yes
+    "$([ -n "$(control_with_text "$(escaped "$(winpath "$dir/out/$name")")" "$(probe info "$caption")")" ] && echo yes)" yes
   expect_no_error_box
   stop_snapora
 }
@@ -430,17 +415,19 @@ scenario_hotkey() {
   start_snapora "$dir/prog" || return
   info=$(probe info "$caption")
   keys_to "$(value window.xid "$info")" F9
-  if wait_for_file "$dir/out/hot.bmp" 10; then ok "F9 wrote the capture"; else fail "no file after F9"; fi
+  await_file "$dir/out/hot.bmp" "the capture F9 writes" && ok "F9 wrote the capture"
   stop_snapora
   rm -f "$dir/out/hot.bmp"
   write_settings "$dir/store" ChbToFile 1 EdtFile "$(winpath "$dir/out/hot.bmp")" ChbKeyboard 1 CbbFKey 8 ChbCtrl 1
   start_snapora "$dir/prog" || return
   info=$(probe info "$caption")
-  keys_to "$(value window.xid "$info")" F9
-  sleep 2
-  expect_eq "F9 without Ctrl: no file" "$([ -e "$dir/out/hot.bmp" ] && echo yes)" ""
+  # F9 held for twenty polls of the key (10 a second), without Ctrl.
+  xdotool windowfocus --sync "$(value window.xid "$info")" 2>/dev/null
+  xdotool keydown F9
+  expect_never "a capture by F9 without Ctrl" 2 test -e "$dir/out/hot.bmp"
+  xdotool keyup F9
   keys_to "$(value window.xid "$info")" ctrl+F9
-  if wait_for_file "$dir/out/hot.bmp" 10; then ok "Ctrl+F9 wrote the capture"; else fail "no file after Ctrl+F9"; fi
+  await_file "$dir/out/hot.bmp" "the capture Ctrl+F9 writes" && ok "Ctrl+F9 wrote the capture"
   expect_no_error_box
   stop_snapora
 }
@@ -454,68 +441,53 @@ scenario_viewer() {
   mkdir -p "$dir/out"
   start_snapora "$dir/prog" || return
   info=$(probe info "$caption")
+  probe clipboard-set sentinel >/dev/null
   click_control "$info" "$(control_with_text "Capture" "$info")"
-  sleep 2
+  await "the capture on the clipboard" clipboard_has_bitmap
+  await "Snapora's window back after the capture" window_shown "$caption"
   info=$(probe info "$caption")
   preview=$(largest_control_of_class UiImage "$info")
   x=$(($(value window.left "$info") + $(value client.offset_x "$info") + $(value "control.$preview.left" "$info") + 20))
   y=$(($(value window.top "$info") + $(value client.offset_y "$info") + $(value "control.$preview.top" "$info") + 20))
   xdotool mousemove --sync "$x" "$y" click --repeat 2 --delay 80 1
-  sleep 2
+  await_eq "the viewer's menu" "File" first_menu
   viewer=$(probe info "$caption")
-  expect_eq "the viewer has the File menu" "$(value menu.0 "$(probe menu "$caption")" | cut -c1-4)" "File"
   expect_eq "maximised" "$(value window.maximized "$viewer")" 1
   expect_eq "system menu" "$(value window.sysmenu "$viewer")" 1
   expect_eq "no minimise button" "$(value window.minimizebox "$viewer")" 0
   expect_eq "maximise button" "$(value window.maximizebox "$viewer")" 1
   expect_eq "a vertical scroll bar for the larger picture" "$(value window.vscroll "$viewer")" 1
   local shot="$artefacts/snapora-viewer.png"
-  import -window root "$shot" 2>/dev/null && echo "  screenshot: $shot"
+  shoot root "$shot" && echo "  screenshot: $shot"
   # Ctrl+S: the save dialog; a new name is written as BMP.
-  keys_to "$(value window.xid "$viewer")" ctrl+s
-  sleep 2
-  boxes=$(probe boxes "Save As")
-  expect_between "the save dialog" "$(value box.count "$boxes")" 1 1
-  xdotool type --delay 30 "$(winpath "$dir/out/view.bmp")"
-  xdotool key Return
-  if wait_for_file "$dir/out/view.bmp" 10; then
+  save_from_viewer "$(value window.xid "$viewer")" "$dir/out/view.bmp"
+  if await_file "$dir/out/view.bmp" "the file of the viewer's dialog"; then
     expect_eq "the saved file" "$(file -b "$dir/out/view.bmp" | cut -d, -f1)" "PC bitmap"
-  else
-    fail "no file from the viewer's dialog"
   fi
   # A .png name: a PNG of the picture.
-  keys_to "$(value window.xid "$viewer")" ctrl+s
-  sleep 2
-  xdotool type --delay 30 "$(winpath "$dir/out/view.png")"
-  xdotool key Return
-  if wait_for_file "$dir/out/view.png" 10; then
+  save_from_viewer "$(value window.xid "$viewer")" "$dir/out/view.png"
+  if await_file "$dir/out/view.png" "the PNG of the viewer's dialog"; then
     expect_eq "the saved PNG" "$(file -b "$dir/out/view.png" | cut -d, -f1)" "PNG image data"
     expect_eq "its size" "$(identify -format '%wx%h' "$dir/out/view.png" 2>/dev/null)" "${screen_width}x${screen_height}"
-  else
-    fail "no PNG from the viewer's dialog"
   fi
-  # Again under the same name: the dialog asks before replacing it; "No" leaves it open.
-  keys_to "$(value window.xid "$viewer")" ctrl+s
-  sleep 2
-  xdotool type --delay 30 "$(winpath "$dir/out/view.bmp")"
-  xdotool key Return
-  sleep 1.5
-  # (Wine's dialog asks in a box captioned "Error".)
-  boxes=$(probe boxes Error)
-  import -window root "$artefacts/snapora-viewer-overwrite.png" 2>/dev/null
-  expect_eq "the overwrite question is shown" "$(value box.count "$boxes")" 1
-  expect_eq "it asks about the file" "$(value box.0.text "$boxes" | grep -c 'already exists')" 1
-  xdotool key n
-  sleep 1
-  xdotool key Escape
-  sleep 1
-  expect_eq "no dialog left" "$(value box.count "$(probe boxes "Save As")")" 0
+  # Again under the same name: the dialog asks before replacing it (Wine's dialog asks in a box
+  # captioned "Error"); "No" leaves it open.
+  save_from_viewer "$(value window.xid "$viewer")" "$dir/out/view.bmp"
+  if await_window Error; then
+    shoot root "$artefacts/snapora-viewer-overwrite.png"
+    boxes=$(probe boxes Error)
+    expect_eq "the overwrite question is shown" "$(value box.count "$boxes")" 1
+    expect_eq "it asks about the file" "$(value box.0.text "$boxes" | grep -c 'already exists')" 1
+    keys_to "$(value window.xid "$window_lines")" n
+    await_eq "questions after No" 0 box_count Error
+    await_window "Save As" && keys_to "$(value window.xid "$window_lines")" Escape
+  fi
+  await_eq "save dialogs after Escape" 0 box_count "Save As"
   # A double-click on the picture closes the viewer.
   x=$(($(value window.left "$viewer") + $(value client.offset_x "$viewer") + 50))
   y=$(($(value window.top "$viewer") + $(value client.offset_y "$viewer") + 50))
   xdotool mousemove --sync "$x" "$y" click --repeat 2 --delay 80 1
-  sleep 1.5
-  expect_eq "the viewer closed" "$(value menu.count "$(probe menu "$caption")")" 0
+  await_eq "the viewer closed: menus" 0 probe_value menu.count menu "$caption"
   expect_no_error_box
   stop_snapora
 }
@@ -531,22 +503,20 @@ scenario_askname() {
   show_target "E2E Front" 100 100 500 400 0000ff || return
   info=$(probe info "$caption")
   click_control "$info" "$(control_with_text "Capture" "$info")"
-  sleep 2
+  await "the file-name dialog" control_shown "$caption" "Select a filename"
   dialog=$(probe info "$caption")
   expect_eq "the dialog asks" "$([ -n "$(control_with_text "Select a filename" "$dialog")" ] && echo yes)" yes
   expect_eq "with the proposed name" \
     "$([ -n "$(control_with_text "$(escaped "$(winpath "$dir/out/proposed.bmp")")" "$dialog")" ] && echo yes)" yes
   expect_eq "in the foreground" "$(value window.foreground "$dialog")" 1
   local shot="$artefacts/snapora-askname.png"
-  import -window root "$shot" 2>/dev/null && echo "  screenshot: $shot"
+  shoot root "$shot" && echo "  screenshot: $shot"
   # The focus is in the name field: its text replaced by a new name, then Enter.
   keys_to "$(value window.xid "$dialog")" ctrl+a BackSpace
   xdotool type --delay 30 "$(winpath "$dir/out/chosen.jpg")"
   xdotool key Return
-  if wait_for_file "$dir/out/chosen.jpg" 10; then
+  if await_file "$dir/out/chosen.jpg" "the file under the chosen name"; then
     expect_eq "the chosen file" "$(file -b "$dir/out/chosen.jpg" | cut -d, -f1)" "JPEG image data"
-  else
-    fail "no file under the chosen name"
   fi
   expect_eq "nothing under the proposed name" "$([ -e "$dir/out/proposed.bmp" ] && echo yes)" ""
   expect_no_error_box

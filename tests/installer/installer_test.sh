@@ -90,33 +90,49 @@ win_env() { "$WINE" cmd /c echo "%$1%" 2>/dev/null | tr -d '\r'; }
 unix_path() { "$WINE" winepath -u "$1" 2>/dev/null; }
 # The names in a folder, sorted, on one line.
 entries() { find "$1" -mindepth 1 -maxdepth 1 -printf '%f\n' 2>/dev/null | sort | tr '\n' ' '; }
-# One value of the registration, empty when it is not there. A query that neither answers nor says
-# that the key or value is missing (seen once as the first program after the prefix's server ended)
-# is asked again, and its error kept in the output.
-reg_value() {  # value name
-  local out try
+# A query of the registration (reg query with the arguments), its output in `reg_output`. It succeeds
+# when reg answered: with the key or value, or with its own word that it is missing (on its standard
+# output). A query that does neither (seen once as the first program after the prefix's server ended)
+# is asked again; after three such tries the query fails, its error shown.
+reg_output=""
+reg_ask() {  # arguments of reg query...
+  local try
   for try in 1 2 3; do
-    # (reg says on its standard output that a key or value is missing)
-    out=$("$WINE" reg query "$uninstall_key" /v "$1" 2>&1) && break
-    [[ "$out" != *"Unable to find"* ]] || break
-    echo "    (reg query of $1, try $try: $(tr -d '\r' <<<"$out" | tail -c 300 | tr '\n' ' '))" >&2
+    reg_output=$("$WINE" reg query "$@" 2>&1) && return 0
+    [[ "$reg_output" != *"Unable to find the specified registry"* ]] || return 0
+    echo "    (reg query $*, try $try: $(tr -d '\r' <<<"$reg_output" | tail -c 300 | tr '\n' ' '))" >&2
     sleep 1
   done
-  tr -d '\r' <<<"$out" | awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print; exit }'
+  reg_output="reg query failed: $(tr -d '\r' <<<"$reg_output" | tail -c 300 | tr '\n' ' ')"
+  return 1
 }
-# Runs a Windows program to its end (at most 180 s); prints its exit code.
+# One value of the registration, empty when reg says that it is not there; reg's error otherwise.
+reg_value() {  # value name
+  if ! reg_ask "$uninstall_key" /v "$1"; then
+    echo "$reg_output"
+  elif [[ "$reg_output" != *"Unable to find the specified registry"* ]]; then
+    tr -d '\r' <<<"$reg_output" | awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print; exit }'
+  fi
+}
+# Whether the registration is there: "present", "missing" (reg's own word), or reg's error.
+registration() {
+  if ! reg_ask "$uninstall_key"; then
+    echo "$reg_output"
+  elif [[ "$reg_output" == *"Unable to find the specified registry key"* ]]; then
+    echo missing
+  else
+    echo present
+  fi
+}
+# Runs a Windows program to its end; prints its exit code (the time-out's failure on stderr, and an
+# exit code of the kill that no check expects).
 run_to_end() {  # program, arguments...
-  local pid i
+  local pid rc
   "$WINE" "$@" >>"$work/wine-output.txt" 2>&1 &
   pid=$!
-  started+=("$pid")
-  for ((i = 0; i < 1800; i++)); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
-  wait "$pid"
-  echo $?
+  E2E_TIMEOUT=300 await "the end of $*" process_ended "$pid" >&2 || kill -9 "$pid" 2>/dev/null
+  wait "$pid" && rc=0 || rc=$?
+  echo $rc
 }
 # Every file of the release in the folder, byte for byte, and nothing else but the extra names.
 expect_release_files() {  # folder, what, extra names...
@@ -142,37 +158,19 @@ expect_release_files() {  # folder, what, extra names...
 
 # Starts a program through Wine's start (a file or a Start-menu entry) and waits for its window.
 start_through_shell() {  # unix path of the .exe or .lnk, window title regex
-  local i
   "$WINE" start /unix "$1" >>"$work/wine-output.txt" 2>&1
-  for ((i = 0; i < 300; i++)); do
-    xdotool search --onlyvisible --name "$2" >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  fail "no window '$2' 30 s after starting $1"
-  return 1
+  await "a window '$2' after starting $1" xdotool search --onlyvisible --name "$2"
 }
-# Starts a program from its folder as a user double-clicks it; sets program_pid.
-program_pid=""
-start_in_folder() {  # folder, exe name, window title regex
-  local i
-  (cd "$1" && exec "$WINE" "$1/$2") >>"$work/wine-output.txt" 2>&1 &
-  program_pid=$!
-  started+=("$program_pid")
-  for ((i = 0; i < 300; i++)); do
-    xdotool search --onlyvisible --name "$3" >/dev/null 2>&1 && return 0
-    if ! kill -0 "$program_pid" 2>/dev/null; then
-      fail "$2 ended before its window appeared"
-      return 1
-    fi
-    sleep 0.1
-  done
-  fail "$2 shows no window after 30 s"
-  return 1
+# Waits until Letrana's grid holds its 256 cells.
+await_grid() {
+  local grid
+  grid=$(probe wait-items Letrana 256 $((E2E_TIMEOUT * 1000)) $((E2E_TIMEOUT * 1000)))
+  [ "$(value items.reached "$grid")" == 1 ] || fail "Letrana's grid did not get its 256 cells in $E2E_TIMEOUT s"
 }
 # Closes a program's window and waits until the program has ended.
 close_window() {  # window title
   local result
-  result=$(probe close "$1" 10000)
+  result=$(probe close "$1" $((E2E_TIMEOUT * 1000)))
   expect_eq "$1 ended after its window was closed" "$(value exited "$result")" 1
 }
 
@@ -203,16 +201,12 @@ register_help_recorder() {
 }
 # F1 in Letrana's window; prints the file the shell was asked to open (empty after 20 s without one).
 help_opened() {
-  local record window i
+  local record window
   record="$(unix_path 'C:\chm-opened.txt')"
   rm -f "$record"
   window=$(value window.xid "$(probe info Letrana)")
   keys_to "$window" F1
-  for ((i = 0; i < 200; i++)); do
-    [ -s "$record" ] && break
-    sleep 0.1
-  done
-  sleep 0.2
+  await_file "$record" "the shell's record of the file it opened" >&2
   [ -f "$record" ] && tr -d '\r"' <"$record" | sed 's/ *$//' | head -1
 }
 
@@ -222,30 +216,30 @@ write_snapora_settings() {  # file, language name
   printf '<?xml version="1.0" encoding="utf-8"?>\r\n<InitFile>\r\n  <LanguageName>%s</LanguageName>\r\n</InitFile>\r\n' \
     "$2" >"$1"
 }
-# Snapora's window reads the German texts of its language file.
+# Snapora's window reads the German texts of its language file (awaited: the texts are set while the
+# window is shown).
 expect_snapora_german() {
-  local info text
-  info=$(probe info "$snapora_caption")
+  local text
   for text in Aktualisieren Aufnehmen; do
-    if [ -n "$(control_with_text "$text" "$info")" ]; then ok "Snapora shows '$text'"; else fail "Snapora shows no '$text'"; fi
+    await "Snapora showing '$text'" control_shown "$snapora_caption" "$text" && ok "Snapora shows '$text'"
   done
 }
 
 # The installer started as a user starts it: the language picked by its first letter in the language
 # dialog, then the welcome page in that language with its buttons; the installer is ended there.
-expect_installer_language() {  # first letter, window title, welcome text, next button, cancel button
+expect_installer_language() {  # first letter, window title, welcome text, next button, cancel button, language
   local pid dialog info text
   "$WINE" "$installer" >>"$work/wine-output.txt" 2>&1 &
   pid=$!
   started+=("$pid")
-  dialog=$(probe wait-window "Installer Language" 20000)
+  dialog=$(probe wait-window "Installer Language" $((E2E_TIMEOUT * 1000)))
   if [ "$(value found "$dialog")" != 1 ]; then
     fail "the installer shows no language dialog"
   else
     keys_to "$(value window.xid "$dialog")" "$1"
-    sleep 0.3
+    await "the language $6 picked" control_shown "Installer Language" "$6"
     keys_to "$(value window.xid "$dialog")" Return
-    if [ "$(value found "$(probe wait-window "$2" 20000)")" != 1 ]; then
+    if [ "$(value found "$(probe wait-window "$2" $((E2E_TIMEOUT * 1000)))")" != 1 ]; then
       fail "no installer window '$2' after the language '$1'"
     else
       ok "installer window '$2'"
@@ -271,10 +265,11 @@ scenario_install() {
     expect_eq "program-files folder of the 64-bit programs" "$program_files" 'C:\Program Files'
   fi
   # Its texts in English and in German.
-  expect_installer_language e "Norvane Letrana 1.630 Setup" "Welcome to Norvane Letrana 1.630 Setup" "&Next >" Cancel
+  expect_installer_language e "Norvane Letrana 1.630 Setup" "Welcome to Norvane Letrana 1.630 Setup" "&Next >" Cancel \
+    English
   expect_installer_language d "Installation von Norvane Letrana 1.630" \
-    'Willkommen zur Installation\r\nvon Norvane Letrana 1.630' "&Weiter >" Abbrechen
-  expect_eq "registration before the install" "$(reg_value DisplayName)" ""
+    'Willkommen zur Installation\r\nvon Norvane Letrana 1.630' "&Weiter >" Abbrechen Deutsch
+  expect_eq "registration before the install" "$(registration)" missing
 
   expect_eq "installer exit code" "$(run_to_end "$installer" /S)" 0
   wineserver -w
@@ -304,7 +299,7 @@ scenario_install() {
   # Letrana from its Start-menu entry, in English: its documents in the "?" menu, F1 its English help.
   register_help_recorder
   start_through_shell "$menu_dir/Letrana.lnk" '^Letrana$' || return
-  probe wait-items Letrana 256 10000 30000 >/dev/null
+  await_grid
   expect_help_menu "$dir/Letrana_English.lng"
   expect_eq "help file opened by F1 (English)" "$(help_opened)" "$expected_dir\\Letrana_English.chm"
   close_window Letrana
@@ -316,7 +311,7 @@ scenario_install() {
   # German, chosen in the stored settings.
   sed -i 's|<LanguageName>.*</LanguageName>|<LanguageName>Deutsch</LanguageName>|' "$settings"
   start_through_shell "$menu_dir/Letrana.lnk" '^Letrana$' || return
-  probe wait-items Letrana 256 10000 30000 >/dev/null
+  await_grid
   expect_help_menu "$dir/Letrana_Deutsch.lng"
   expect_eq "help file opened by F1 (German)" "$(help_opened)" "$expected_dir\\Letrana_Deutsch.chm"
   close_window Letrana
@@ -325,7 +320,6 @@ scenario_install() {
   local snapora_settings="$local_appdata/Norvane/Pixolan/Snapora.ini"
   write_snapora_settings "$snapora_settings" Deutsch
   start_through_shell "$menu_dir/Snapora.lnk" "^Snapora Version" || return
-  sleep 1
   expect_snapora_german
   close_window "$snapora_caption"
   wineserver -w
@@ -357,7 +351,7 @@ scenario_install() {
   if [ -e "$dir" ]; then fail "the program folder is still there: $(entries "$dir")"; else ok "program folder removed"; fi
   if [ -e "$menu_dir" ]; then fail "the Start-menu folder is still there"; else ok "Start-menu entries removed"; fi
   if [ -d "$common_programs" ]; then ok "the Start menu itself stays"; else fail "the Start menu's folder is gone"; fi
-  if "$WINE" reg query "$uninstall_key" >/dev/null 2>&1; then fail "the registration is still there"; else ok "registration removed"; fi
+  expect_eq "registration after the uninstall" "$(registration)" missing
   expect_eq "settings after the uninstall" "$(settings_sums)" "$sums_before"
 
   # A file of the user's in the program folder stays, and with it the folder; all else goes.
@@ -367,7 +361,7 @@ scenario_install() {
   expect_eq "uninstaller exit code (a file of the user's in the folder)" "$(run_to_end "$uninstaller" /S)" 0
   wineserver -w
   expect_eq "what the uninstaller left in the program folder" "$(entries "$dir")" "My notes.txt "
-  if "$WINE" reg query "$uninstall_key" >/dev/null 2>&1; then fail "the registration is still there"; else ok "registration removed"; fi
+  expect_eq "registration after the second uninstall" "$(registration)" missing
 }
 
 scenario_portable() {
@@ -391,13 +385,12 @@ scenario_portable() {
   expect_release_files "$dir" "the unpacked zip" SavePath.ini "$storage_value"
   storage="$dir/$storage_value"
 
-  start_in_folder "$dir" letrana.exe '^Letrana$' || return
-  probe wait-items Letrana 256 10000 30000 >/dev/null
+  start_program "$dir" letrana.exe '^Letrana$' || return
+  await_grid
   probe move Letrana 100 80 800 500 >/dev/null
   close_window Letrana
   write_snapora_settings "$storage/Snapora.ini" Deutsch
-  start_in_folder "$dir" snapora.exe "^Snapora Version" || return
-  sleep 1
+  start_program "$dir" snapora.exe "^Snapora Version" || return
   expect_snapora_german
   probe move "$snapora_caption" 120 90 700 600 >/dev/null
   close_window "$snapora_caption"
@@ -413,16 +406,15 @@ scenario_portable() {
   moved="$work/elsewhere/Portable Letrana"
   mkdir -p "$(dirname "$moved")"
   mv "$dir" "$moved"
-  start_in_folder "$moved" letrana.exe '^Letrana$' || return
-  probe wait-items Letrana 256 10000 30000 >/dev/null
+  start_program "$moved" letrana.exe '^Letrana$' || return
+  await_grid
   local info
   info=$(probe info Letrana)
   expect_eq "Letrana's placement in the moved folder" \
     "$(value window.left "$info");$(value window.top "$info");$(value window.width "$info");$(value window.height "$info")" \
     "100;80;800;500"
   close_window Letrana
-  start_in_folder "$moved" snapora.exe "^Snapora Version" || return
-  sleep 1
+  start_program "$moved" snapora.exe "^Snapora Version" || return
   expect_snapora_german
   close_window "$snapora_caption"
   wineserver -w

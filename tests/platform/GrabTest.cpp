@@ -101,7 +101,7 @@ TEST(Grab, ADisplayGrabComesTheRightWayUp) {
   UpdateWindow(window);
   // The display may show the window a moment after it was painted.
   TBitmap grab;
-  for (int attempt = 0; attempt < 50; ++attempt) {
+  for (int attempt = 0; attempt < 400; ++attempt) {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
     grab = os::GrabDisplay(120, 110, 160, 90);

@@ -49,12 +49,12 @@ TBitmap Picture(int width, int height) {
   return bitmap;
 }
 
-// Runs the loop until the condition holds (true) or five seconds have passed (false); with no condition,
+// Runs the loop until the condition holds (true) or 20 seconds have passed (false); with no condition,
 // a fifth of a second, which lets Wine's late activations arrive before a test looks at the order.
 bool ProcessUntil(Application& app, const std::function<bool()>& condition = {}) {
   const DWORD start = GetTickCount();
   while (!condition || !condition()) {
-    if (GetTickCount() - start > (condition ? 5000u : 200u)) return !condition;
+    if (GetTickCount() - start > (condition ? 20000u : 200u)) return !condition;
     app.ProcessMessages();
     Sleep(5);
   }

@@ -144,12 +144,12 @@ TBitmap Filled(int width, int height, TColor color) {
   return bitmap;
 }
 
-// Runs the backend's loop until the condition holds or a second has passed.
+// Runs the backend's loop until the condition holds or 20 seconds have passed.
 bool ProcessUntil(Application& app, const std::function<bool()>& condition) {
   const DWORD start = GetTickCount();
   while (!condition()) {
     // Generous: the Wine test executables run side by side on a shared machine.
-    if (GetTickCount() - start > 5000) return false;
+    if (GetTickCount() - start > 20000) return false;
     app.ProcessMessages();
     Sleep(5);
   }

@@ -10,6 +10,8 @@
 //                                              and weight), numbered as info numbers the controls
 //   winprobe boxes CAPTION                     the dialog boxes (class #32770) with the caption, such as
 //                                              an error box, and the texts they show
+//   winprobe windows CAPTION                   how many visible top-level windows carry the caption
+//                                              (a program's main window and its progress box)
 //   winprobe wait-window CAPTION TIMEOUT_MS    waits until the window is there
 //   winprobe wait-items CAPTION COUNT TIMEOUT_MS [WINDOW_TIMEOUT_MS]
 //                                              waits for the window, then until its list view holds
@@ -17,9 +19,10 @@
 //   winprobe move CAPTION LEFT TOP WIDTH HEIGHT   places the window
 //   winprobe focus CAPTION                     makes it the foreground window
 //   winprobe close CAPTION TIMEOUT_MS          asks it to close (WM_CLOSE) and waits for its process
-//   winprobe clipboard                         the clipboard's formats, its text (CF_TEXT bytes in hex),
-//                                              its bitmap (CF_BITMAP size, depth, corner colour) and
-//                                              whether CF_PALETTE is there
+//   winprobe clipboard                         the clipboard's sequence number (it grows at every change),
+//                                              its formats, its text (CF_TEXT bytes in hex), its bitmap
+//                                              (CF_BITMAP size, depth, corner colour) and whether
+//                                              CF_PALETTE is there
 //   winprobe clipboard-set TEXT                replaces the clipboard's content by a text
 //   winprobe measure FACE POINTS DPI           the line height and the advance widths of the 256
 //                                              one-byte strings of a font, as GDI measures them
@@ -254,6 +257,23 @@ HWND FindTopLevel(const std::string& caption) {
   CaptionSearch search{&caption};
   EnumWindows(MatchCaption, reinterpret_cast<LPARAM>(&search));
   return search.withMenu != nullptr ? search.withMenu : search.first;
+}
+
+struct CaptionCount {
+  const std::string* caption;
+  int count = 0;
+};
+
+BOOL CALLBACK CountCaption(HWND window, LPARAM param) {
+  auto& search = *reinterpret_cast<CaptionCount*>(param);
+  if (IsWindowVisible(window) && WindowText(window) == *search.caption) ++search.count;
+  return TRUE;
+}
+
+int CountTopLevels(const std::string& caption) {
+  CaptionCount search{&caption};
+  EnumWindows(CountCaption, reinterpret_cast<LPARAM>(&search));
+  return search.count;
 }
 
 HWND RequireWindow(const std::string& caption) {
@@ -588,7 +608,7 @@ std::string MenuLines(HWND window) {
 
 std::string ClipboardLines() {
   const OpenedClipboard clipboard;
-  std::string out;
+  std::string out = Line("clipboard.sequence", static_cast<long long>(GetClipboardSequenceNumber()));
   std::string formats;
   for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
     if (!formats.empty()) formats += ",";
@@ -713,6 +733,9 @@ int Run(int argc, char** argv) {
   } else if (command == "boxes") {
     need(1);
     Print(BoxLines(argv[2]));
+  } else if (command == "windows") {
+    need(1);
+    Print(Line("windows.count", CountTopLevels(argv[2])));
   } else if (command == "wait-window") {
     need(2);
     const auto start = Clock::now();
@@ -810,7 +833,8 @@ int main(int argc, char** argv) {
     Print(Line("error", Escape(error.what())));
     std::fputs(
         "usage: winprobe "
-        "info|menu|fonts|wait-window|wait-items|move|focus|close|clipboard|clipboard-set|measure|items|"
+        "info|menu|fonts|boxes|windows|wait-window|wait-items|move|focus|close|clipboard|clipboard-set|"
+        "measure|items|"
         "window "
         "...\n",
         stderr);
