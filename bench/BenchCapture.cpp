@@ -25,7 +25,7 @@
 #include "imaging/Jpeg.h"
 #include "platform/Clipboard.h"
 #include "platform/ClipboardTesting.h"
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 #include "platform/Ui.h"
 #include "platform/WindowSystem.h"
 #include "snapora/SnaporaWindows.h"

@@ -1,6 +1,6 @@
 #include "common/FileNames.h"
 
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 
 namespace {
 const char* Delimiters() { return os::PathDelimiter() == '\\' ? "\\/:" : "/"; }

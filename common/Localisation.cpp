@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 
 std::optional<TListedLanguage> FindListedLanguage(class_init& list, std::string wanted) {
   if (wanted.empty()) wanted = list.GetString("LanguageDefault", "");

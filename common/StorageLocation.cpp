@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "common/class_init.h"
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 
 namespace {
 

@@ -23,6 +23,13 @@ constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
 constexpr TColor clSilver = 0xC0C0C0;
 
+// System colours: a colour value with the top bit set names a system colour by its index.
+constexpr TColor clBtnFace = 0x8000000F;
+constexpr TColor clWindow = 0x80000005;
+constexpr TColor clWindowText = 0x80000008;
+// The real colour of a system colour on this system (an ordinary colour comes back unchanged).
+TColor ColorToRGB(TColor color);
+
 // A picture of Width() x Height() pixels at the depth it was created at (32 bits per pixel unless
 // told otherwise: what a true-colour display gives). Pixels are held as 32-bit words in the layout of
 // a 32-bit device-independent bitmap: blue in the low byte, then green, red and a byte that is not

@@ -16,7 +16,7 @@
 #include "common/PersistedSettings.h"
 #include "common/class_init.h"
 #include "imaging/Errors.h"
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 #include "platform/Text.h"
 #include "platform/Ui.h"
 

@@ -78,7 +78,7 @@ std::string ExportNumber(int code) {
 std::string CodeText(int code) { return std::string(1, static_cast<char>(static_cast<unsigned char>(code))); }
 
 bool RenderGlyph(const ui::TextRenderer& renderer, TColor background, int height, TBitmap& bitmap, int code) {
-  return RenderGlyphIn(renderer, ui::ColorToRGB(renderer.GetFont().color), ui::ColorToRGB(background),
+  return RenderGlyphIn(renderer, ColorToRGB(renderer.GetFont().color), ColorToRGB(background),
                        ContrastColor(background), height, bitmap, code);
 }
 
@@ -93,14 +93,14 @@ TGlyphCoverage RenderGlyphCoverage(const ui::TextRenderer& renderer, TColor back
   // over any other background the glyph as the system draws it in the font colour. The paper is the
   // background, unless that is too near the font colour to tell the steps apart: then black or white,
   // whichever lies farther from it.
-  const TColor ink = ui::ColorToRGB(renderer.GetFont().color);
+  const TColor ink = ColorToRGB(renderer.GetFont().color);
   const auto distance = [&](TColor paper) {
     const int dr = static_cast<int>(GetRValue(ink)) - static_cast<int>(GetRValue(paper));
     const int dg = static_cast<int>(GetGValue(ink)) - static_cast<int>(GetGValue(paper));
     const int db = static_cast<int>(GetBValue(ink)) - static_cast<int>(GetBValue(paper));
     return dr * dr + dg * dg + db * db;
   };
-  TColor paper = ui::ColorToRGB(background);
+  TColor paper = ColorToRGB(background);
   if (distance(paper) < kLeastCoverageDistance * kLeastCoverageDistance) {
     paper = distance(clBlack) >= distance(clWhite) ? clBlack : clWhite;
   }
@@ -169,14 +169,14 @@ bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHe
     if (coverage.Alpha.empty()) return false;
     if (padding > 0) coverage = Padded(coverage, padding);
     TBitmap colour;
-    colour.SetFillColor(ui::ColorToRGB(renderer.GetFont().color));
+    colour.SetFillColor(ColorToRGB(renderer.GetFont().color));
     colour.SetSize(coverage.Width, coverage.Height);
     SaveBitmapAsPngWithAlpha(colour, coverage.Alpha, name);
     return true;
   }
   TBitmap glyph;
   if (!RenderGlyph(renderer, background, cellHeight, glyph, code)) return false;
-  if (padding > 0) glyph = Padded(glyph, ui::ColorToRGB(background), padding);
+  if (padding > 0) glyph = Padded(glyph, ColorToRGB(background), padding);
   switch (form) {
     case TExportForm::Bmp:
       SaveBitmapAsBmp(glyph, name);
@@ -189,7 +189,7 @@ bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHe
       break;
     case TExportForm::TransparentGif:
     case TExportForm::PngWithAlpha:
-      SaveBitmapAsGif(glyph, name, ui::ColorToRGB(background));
+      SaveBitmapAsGif(glyph, name, ColorToRGB(background));
       break;
   }
   return true;

@@ -7,7 +7,7 @@
 
 #include "common/StorageLocation.h"
 #include "letrana/ExportTool.h"
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 
 int main(int argc, char** argv) {
   try {

@@ -12,7 +12,7 @@
 #include "common/StorageLocation.h"
 #include "letrana/GlyphExport.h"
 #include "platform/Clipboard.h"
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 #include "platform/Shell.h"
 #include "platform/SystemFont.h"
 
@@ -82,7 +82,7 @@ TFrmLetrana::TFrmLetrana(ui::Application& app)
                  .minWidth = 690,
                  .minHeight = 400,
                  .font = WindowFont(),
-                 .color = ui::clBtnFace}) {
+                 .color = clBtnFace}) {
   // Menus.
   MenMain.Create(*this);
   MenFile.Create(MenMain, "File");

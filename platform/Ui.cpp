@@ -51,11 +51,6 @@ class ListUpdate {
 
 }  // namespace
 
-TColor ColorToRGB(TColor color) {
-  if ((color & 0x80000000u) == 0) return color;
-  return native::SystemColor(static_cast<int>(color & 0xFF));
-}
-
 Component::~Component() = default;
 
 // ---- Control ----------------------------------------------------------------------------------------

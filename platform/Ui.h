@@ -37,12 +37,6 @@ struct Rect {
 enum class Align { None, Top, Bottom, Left, Right, Client };
 enum class TextAlign { Left, Center, Right };
 
-// System colours: a colour value with the top bit set names a system colour by its index.
-constexpr TColor clBtnFace = 0x8000000F;
-constexpr TColor clWindow = 0x80000005;
-constexpr TColor clWindowText = 0x80000008;
-// The real colour of a system colour on this system (an ordinary colour comes back unchanged).
-TColor ColorToRGB(TColor color);
 
 // Virtual-key codes as Windows numbers them; letters and digits are their upper-case characters.
 namespace key {

@@ -125,6 +125,5 @@ int ScreenWidth();
 int ScreenHeight();
 // The program's icon at width x height on the background; an empty picture when it has none.
 TBitmap ProgramIconPicture(int width, int height, TColor background);
-TColor SystemColor(int index);
 
 }  // namespace ui::native

@@ -12,7 +12,7 @@ TFrmFileName::TFrmFileName(ui::Application& app)
                  .borderStyle = ui::BorderStyle::Dialog,
                  .position = ui::FormPosition::ScreenCenter,
                  .font = {.name = "MS Sans Serif", .size = 9},
-                 .color = ui::clBtnFace}) {
+                 .color = clBtnFace}) {
   Panel1.Create(*this, {.align = ui::Align::Top, .height = 105, .color = clWhite, .bevelOuter = false});
   LblFileName.Create(Panel1, {.bounds = {8, 28, 0, 0}, .caption = "Select a filename"});
   EdtFileName.Create(Panel1, {.bounds = {8, 48, 369, 22}, .tabOrder = 0});

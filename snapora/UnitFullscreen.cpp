@@ -42,7 +42,7 @@ TFrmFullscreen::TFrmFullscreen(ui::Application& app)
                  .bounds = {217, 165, 696, 480},
                  .minimizeButton = false,
                  .font = {.name = "MS Sans Serif", .size = 9},
-                 .color = ui::clBtnFace,
+                 .color = clBtnFace,
                  .autoScroll = true}) {
   MenMain.Create(*this);
   MenFile.Create(MenMain, "File");

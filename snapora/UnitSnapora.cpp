@@ -18,7 +18,7 @@
 #include "imaging/Jpeg.h"
 #include "imaging/Png.h"
 #include "platform/Clipboard.h"
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 #include "platform/SystemFont.h"
 #include "snapora/SnaporaWindows.h"
 
@@ -202,7 +202,7 @@ void class_picture::ReplaceWith(const TBitmap& bitmap) {
 bool class_picture::DrawThumbnail(TBitmap& target) const {
   constexpr int W = ThumbnailWidth, H = ThumbnailHeight;
   target.SetSize(W, H);
-  const TColor frame = ui::ColorToRGB(FrameColor), fill = ui::ColorToRGB(FillColor);
+  const TColor frame = ColorToRGB(FrameColor), fill = ColorToRGB(FillColor);
   for (int y = 0; y < H; ++y) {
     for (int x = 0; x < W; ++x) {
       const bool inner = x >= 1 && x < W - 1 && y >= 1 && y < H - 1;
@@ -245,7 +245,7 @@ TFrmSnapora::TFrmSnapora(ui::Application& app)
 
   // The panels: the buttons at the very bottom, the options above them, the list and the preview in
   // the rest.
-  PnlButtons.Create(*this, {.align = ui::Align::Bottom, .height = 34, .color = ui::clBtnFace});
+  PnlButtons.Create(*this, {.align = ui::Align::Bottom, .height = 34, .color = clBtnFace});
   PnlBottom.Create(*this, {.align = ui::Align::Bottom, .height = 195, .color = clWhite, .bevelOuter = false});
   PnlMain.Create(*this, {.align = ui::Align::Client, .color = clWhite, .bevelOuter = false});
 

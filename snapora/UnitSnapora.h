@@ -11,7 +11,7 @@
 #include "common/Localisation.h"
 #include "common/class_init.h"
 #include "imaging/Graphics.h"
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 #include "platform/Ui.h"
 #include "platform/WindowSystem.h"
 
@@ -26,8 +26,8 @@ class class_picture {
   // The thumbnail's size and the system colours of its frame and its background.
   static constexpr int ThumbnailWidth = 100;
   static constexpr int ThumbnailHeight = 80;
-  static constexpr TColor FrameColor = ui::clBtnFace;
-  static constexpr TColor FillColor = ui::clWindow;
+  static constexpr TColor FrameColor = clBtnFace;
+  static constexpr TColor FillColor = clWindow;
 
   // Takes the part of the display inside the rectangle (screen coordinates), cut to the primary
   // screen; false for an empty rectangle.

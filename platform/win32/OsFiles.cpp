@@ -1,131 +1,122 @@
-// Files on Windows: whole-file replacement through a temporary file and MoveFileExA.
+// Files on Windows: the whole-or-nothing replacement through a temporary file, FlushFileBuffers and
+// MoveFileExA; the system's colours.
 
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdio>
 #include <string>
 
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 
 namespace {
 
-// Owns a file handle; Close() reports whether the system accepted the closing.
-class FileHandle {
- public:
-  FileHandle() = default;
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (Valid()) ::CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  FileHandle& operator=(FileHandle&& other) noexcept {
-    std::swap(handle_, other.handle_);
-    return *this;
-  }
+// How many numbered names are tried for a temporary file before giving up.
+constexpr int kNameAttempts = 1000;
 
-  HANDLE Get() const { return handle_; }
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  bool Close() {
-    const HANDLE handle = handle_;
-    handle_ = INVALID_HANDLE_VALUE;
-    return handle != INVALID_HANDLE_VALUE && ::CloseHandle(handle) != 0;
-  }
-
- private:
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
-
-// Deletes the temporary file unless it has been moved into place; the handle must be closed first,
-// which is why the handle is declared after this guard.
-class TemporaryFile {
- public:
-  TemporaryFile() = default;
-  ~TemporaryFile() {
-    if (!path_.empty() && !kept_) ::DeleteFileA(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  void Set(std::string path) { path_ = std::move(path); }
-  const std::string& Path() const { return path_; }
-  void Keep() { kept_ = true; }
-
- private:
-  std::string path_;
-  bool kept_ = false;
-};
-
-bool WriteAll(HANDLE handle, std::string_view bytes) {
-  constexpr std::size_t kPiece = 1u << 24;
-  while (!bytes.empty()) {
-    const DWORD piece = static_cast<DWORD>(std::min(bytes.size(), kPiece));
-    DWORD written = 0;
-    if (!::WriteFile(handle, bytes.data(), piece, &written, nullptr) || written == 0) return false;
-    bytes.remove_prefix(written);
-  }
-  return true;
-}
-
-// The folder part of a file name, delimiter included ("" for a bare name).
-std::string FolderOf(const std::string& fileName) {
-  const std::size_t last = fileName.find_last_of("\\/:");
-  return last == std::string::npos ? std::string() : fileName.substr(0, last + 1);
-}
+bool Valid(HANDLE handle) { return handle != INVALID_HANDLE_VALUE; }
 
 }  // namespace
 
 namespace os {
 
-bool WriteFileReplacing(const std::string& fileName, std::string_view bytes) {
+struct ReplacingFile::State {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  std::string target;
+  std::string temporary;  // the file written; empty when the target is written in place
+};
+
+ReplacingFile::ReplacingFile() : state_(std::make_unique<State>()) {}
+
+ReplacingFile::~ReplacingFile() { Discard(); }
+
+bool ReplacingFile::Open(const std::string& fileName) {
+  Discard();
   if (fileName.empty()) return false;
+  state_->target = fileName;
   const DWORD existing = ::GetFileAttributesA(fileName.c_str());
   // A folder is never replaced, and a read-only file keeps its content as it would when written in
-  // place (the move alone would not refuse it everywhere).
+  // place (the move alone would not refuse it everywhere, nor would an open by a privileged user).
   if (existing != INVALID_FILE_ATTRIBUTES &&
-      (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+      (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0)
+    return false;
+  // An existing file must be one this process may write: opening it for writing changes nothing and
+  // fails where writing would (read-only, locked by another program, no access). A device (NUL, or
+  // /dev/full through Wine's drive Z:) is often not found by its name at all: it shows only when
+  // opened, and is then written in place.
+  const HANDLE probe = ::CreateFileA(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (Valid(probe)) {
+    if (::GetFileType(probe) != FILE_TYPE_DISK) {
+      state_->handle = probe;
+      return true;
+    }
+    ::CloseHandle(probe);
+  } else if (existing != INVALID_FILE_ATTRIBUTES) {
     return false;
   }
-  // A hidden or system settings file stays so.
+  // A hidden or system file stays so.
   const DWORD kept =
       existing == INVALID_FILE_ATTRIBUTES ? 0 : existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-  const DWORD attributes = kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL;
-
-  // A fresh, short name in the target's folder, so that the move stays on one volume and the path
-  // stays within the classic length limit as far as the target does.
-  static std::atomic<unsigned> counter{0};
-  const std::string folder = FolderOf(fileName);
-  TemporaryFile temp;
-  FileHandle file;
-  for (int attempt = 0; attempt < 100 && !file.Valid(); ++attempt) {
-    char name[32];
-    std::snprintf(name, sizeof name, "~%lx-%x.tmp", static_cast<unsigned long>(::GetCurrentProcessId()),
-                  counter++);
-    const std::string candidate = folder + name;
-    file = FileHandle(
-        ::CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
-    if (file.Valid()) {
-      temp.Set(candidate);
-    } else if (const DWORD error = ::GetLastError();
-               error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-      return false;
+  for (int number = 1; number <= kNameAttempts; ++number) {
+    const std::string name = fileName + ".~" + std::to_string(number) + ".tmp";
+    state_->handle = ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (Valid(state_->handle)) {
+      state_->temporary = name;
+      return true;
     }
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
   }
-  if (!file.Valid()) return false;
+  return false;
+}
 
-  if (!WriteAll(file.Get(), bytes)) return false;
-  // The content must be on the disk before the move makes it the file.
-  if (!::FlushFileBuffers(file.Get())) return false;
-  if (!file.Close()) return false;
-  if (!::MoveFileExA(temp.Path().c_str(), fileName.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return false;
+bool ReplacingFile::WriteThrough(const void* data, std::size_t size) {
+  constexpr std::size_t kPiece = 1u << 24;
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const DWORD piece = static_cast<DWORD>(std::min(size, kPiece));
+    DWORD written = 0;
+    if (!Valid(state_->handle) || !::WriteFile(state_->handle, bytes, piece, &written, nullptr) ||
+        written == 0)
+      return false;
+    bytes += written;
+    size -= written;
   }
-  temp.Keep();
   return true;
 }
+
+ReplacingFile::Result ReplacingFile::Finish() {
+  if (!Valid(state_->handle)) return Result::WriteFailed;
+  // The content must be on the disk before the move makes it the file. (A device written in place
+  // has nothing to flush.)
+  const bool flushed = state_->temporary.empty() || ::FlushFileBuffers(state_->handle) != 0;
+  const bool closed = ::CloseHandle(state_->handle) != 0;
+  state_->handle = INVALID_HANDLE_VALUE;
+  if (!flushed || !closed) {
+    Discard();
+    return Result::WriteFailed;
+  }
+  if (state_->temporary.empty()) return Result::Done;
+  if (!::MoveFileExA(state_->temporary.c_str(), state_->target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    Discard();
+    return Result::CannotReplace;
+  }
+  state_->temporary.clear();
+  return Result::Done;
+}
+
+void ReplacingFile::Discard() noexcept {
+  buffer_.clear();
+  if (!state_) return;
+  if (Valid(state_->handle)) ::CloseHandle(state_->handle);
+  state_->handle = INVALID_HANDLE_VALUE;
+  if (!state_->temporary.empty()) ::DeleteFileA(state_->temporary.c_str());
+  state_->temporary.clear();
+}
+
+std::uint32_t SystemColor(int index) { return static_cast<std::uint32_t>(::GetSysColor(index)); }
 
 }  // namespace os
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 
 namespace os {
 

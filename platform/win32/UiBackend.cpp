@@ -478,7 +478,6 @@ int ScreenPixelsPerInch() {
   return pixelsPerInch > 0 ? pixelsPerInch : 96;
 }
 
-TColor SystemColor(int index) { return static_cast<TColor>(GetSysColor(index)); }
 
 }  // namespace native
 }  // namespace ui

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 
 TEST(FileNames, TheExtensionIsThePartFromTheLastDotOfTheLastElement) {
   const std::string d(1, os::PathDelimiter());

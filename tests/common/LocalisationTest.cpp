@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "common/Localisation.h"
 #include "common/class_init.h"
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <regex>
 #include <string>
 
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

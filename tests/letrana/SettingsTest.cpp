@@ -108,7 +108,7 @@ TEST_F(SettingsTest, AKnownStateIsWrittenByteForByteWithTheKeysInTheirOrder) {
       "  <FontDefPitch>2</FontDefPitch>\r\n  <FontDefCharset>0</FontDefCharset>\r\n"
       "  <LanguageName>Deutsch</LanguageName>\r\n";
   TFrmLetrana& frm = Start("  <Unknown>1</Unknown>\r\n" + entries);
-  EXPECT_EQ(frm.LblFont.Color(), ui::clBtnFace);
+  EXPECT_EQ(frm.LblFont.Color(), clBtnFace);
   EXPECT_EQ(frm.LblFont.GetFont().color, RGB(255, 0, 0));
   EXPECT_EQ(frm.LblFontSizeVal.Caption(), "20");
   EXPECT_EQ(frm.GetFont(),

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 #include "tests/support/TestSupport.h"
 
 #ifdef _WIN32

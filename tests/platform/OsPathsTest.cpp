@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -93,8 +93,8 @@ TEST_F(SnaporaTest, AScreenCaptureGoesToPreviewThumbnailClipboardAndFile) {
   const TBitmap& thumb = frm.ImgThumbNail.Picture();
   ASSERT_EQ(thumb.Width(), 100);
   ASSERT_EQ(thumb.Height(), 80);
-  EXPECT_EQ(thumb.Pixel(0, 0) & 0xFFFFFF, ui::ColorToRGB(ui::clBtnFace));
-  EXPECT_EQ(thumb.Pixel(99, 79) & 0xFFFFFF, ui::ColorToRGB(ui::clBtnFace));
+  EXPECT_EQ(thumb.Pixel(0, 0) & 0xFFFFFF, ColorToRGB(clBtnFace));
+  EXPECT_EQ(thumb.Pixel(99, 79) & 0xFFFFFF, ColorToRGB(clBtnFace));
   EXPECT_EQ(thumb.Pixel(1, 1) & 0xFFFFFF, whole.Pixel(6, 6) & 0xFFFFFF);
   EXPECT_EQ(frm.ImgThumbNail.Width(), 100);
   // The clipboard holds the capture.

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/OsTesting.h"
+#include "platform/os/OsTesting.h"
 #include "tests/snapora/SnaporaFixture.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Os.h"
-#include "platform/OsTesting.h"
+#include "platform/os/Os.h"
+#include "platform/os/OsTesting.h"
 #include "platform/Ui.h"
 #include "platform/UiTesting.h"
 #include "platform/WindowSystemTesting.h"

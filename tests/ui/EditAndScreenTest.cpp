@@ -32,7 +32,7 @@ TEST_F(EditAndScreenTest, AnEditFieldReportsEachChangeOfItsTextOnce) {
   ui::Application app;
   EditForm form(app);
   EXPECT_EQ(form.Field.Text(), "first");
-  EXPECT_EQ(form.Field.Color(), ui::clWindow);
+  EXPECT_EQ(form.Field.Color(), clWindow);
   EXPECT_TRUE(form.Field.ReadOnly());
   form.Field.SetText("second");
   form.Field.SetText("second");

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 #include "platform/Ui.h"
 #include "platform/UiTesting.h"
 

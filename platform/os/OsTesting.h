@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "platform/Os.h"
+#include "platform/os/Os.h"
 
 namespace os::testing {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Os.h"
-#include "platform/OsTesting.h"
+#include "platform/os/Os.h"
+#include "platform/os/OsTesting.h"
 
 namespace os {
 

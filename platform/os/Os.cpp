@@ -1,0 +1,42 @@
+// The portable part of the operating-system services: what is the same on every system, built on the
+// per-system parts.
+
+#include "platform/os/Os.h"
+
+namespace os {
+
+namespace {
+// Writes of this size or more go to the file at once; smaller ones are gathered up to it.
+constexpr std::size_t kGatherSize = 1 << 16;
+}  // namespace
+
+bool ReplacingFile::Write(const void* data, std::size_t size) {
+  if (size >= kGatherSize) return FlushBuffer() && WriteThrough(data, size);
+  if (buffer_.size() + size > kGatherSize && !FlushBuffer()) return false;
+  const char* bytes = static_cast<const char*>(data);
+  buffer_.insert(buffer_.end(), bytes, bytes + size);
+  return true;
+}
+
+bool ReplacingFile::FlushBuffer() {
+  if (buffer_.empty()) return true;
+  const bool written = WriteThrough(buffer_.data(), buffer_.size());
+  buffer_.clear();
+  return written;
+}
+
+ReplacingFile::Result ReplacingFile::Commit() {
+  if (!FlushBuffer()) {
+    Discard();
+    return Result::WriteFailed;
+  }
+  return Finish();
+}
+
+bool WriteFileReplacing(const std::string& fileName, std::string_view bytes) {
+  ReplacingFile file;
+  return file.Open(fileName) && file.Write(bytes.data(), bytes.size()) &&
+         file.Commit() == ReplacingFile::Result::Done;
+}
+
+}  // namespace os
