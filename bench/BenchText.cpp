@@ -13,7 +13,7 @@
 #include <string>
 
 #include "imaging/Graphics.h"
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <string_view>
 
 #include "common/class_init.h"
+#include "imaging/Geometry.h"
 #include "imaging/Graphics.h"
-#include "platform/Text.h"
-#include "platform/Ui.h"
+#include "platform/text/Text.h"
 
 // ---- Value encodings --------------------------------------------------------------------------------
 // Colours are stored as the signed decimal of the 32-bit colour value: RGB values as they are, a system

@@ -12,13 +12,13 @@
 #include <string_view>
 
 #include "common/FileNames.h"
-#include "common/FontKerning.h"
 #include "common/PersistedSettings.h"
 #include "common/class_init.h"
+#include "glyphs/FontKerning.h"
+#include "glyphs/RenderingSettings.h"
 #include "imaging/Errors.h"
 #include "platform/os/Os.h"
-#include "platform/Text.h"
-#include "platform/Ui.h"
+#include "platform/text/Text.h"
 
 namespace letrana_export {
 namespace {
@@ -26,10 +26,6 @@ namespace {
 constexpr const char* kProgramName = "letrana-export";
 constexpr const char* kVersion = "1.630";
 
-// What the window uses when its settings file names nothing else.
-constexpr const char* kDefaultFontName = "Arial";
-constexpr int kDefaultFontSize = 12;
-constexpr TColor kDefaultBackground = 12632256;  // silver
 constexpr int kMaxPadding = 4096;
 
 // The values an option takes, by its name.
@@ -96,15 +92,6 @@ bool LooksLikeFontFile(const std::string& value) {
   return extension == ".ttf" || extension == ".otf" || extension == ".ttc" || extension == ".otc";
 }
 
-// The rendering state the program starts from: the window's defaults, or what its settings file
-// holds, read as the window reads it.
-struct TRenderingState {
-  std::string FontName = kDefaultFontName;
-  int FontSize = kDefaultFontSize;
-  TColor FontColor = clBlack;
-  TColor Background = kDefaultBackground;
-};
-
 std::vector<std::uint8_t> FileBytes(const std::string& path) {
   std::ifstream stream(path, std::ios::binary);
   if (!stream.is_open()) throw std::runtime_error("the file '" + path + "' cannot be opened");
@@ -113,22 +100,11 @@ std::vector<std::uint8_t> FileBytes(const std::string& path) {
   return bytes;
 }
 
-bool RenderableFontSize(int points, int pixelsPerInch) {
-  const long long height = ui::MulDiv64(points, pixelsPerInch, 72);
-  return height >= -ui::kMaxFontHeight && height <= ui::kMaxFontHeight;
-}
-
-TRenderingState ReadRenderingState(const std::string& path, int pixelsPerInch) {
+// The rendering state the program starts from, read from a settings file as the window reads it.
+TRenderingState ReadRenderingStateFile(const std::string& path, int pixelsPerInch) {
   class_init settings(1);
   if (!settings.Load(path)) throw EUsageError("--settings: the settings file '" + path + "' cannot be read");
-  TRenderingState state;
-  state.FontName = settings.GetString("FontName", kDefaultFontName);
-  state.FontSize = settings.GetInt("FontSize", kDefaultFontSize);
-  // A size no font can be made in stands for the default, as in the window.
-  if (!RenderableFontSize(state.FontSize, pixelsPerInch)) state.FontSize = kDefaultFontSize;
-  state.FontColor = GetColorSetting(settings, "FontColor", clBlack);
-  state.Background = GetColorSetting(settings, "BackgroundColor", kDefaultBackground);
-  return state;
+  return ReadRenderingState(settings, pixelsPerInch);
 }
 
 // The metrics file's kerning part: the pairs among the exported characters, in pixels at the font's
@@ -349,11 +325,11 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
       return kExitDone;
     }
     if (options.Settings) {
-      state = ReadRenderingState(*options.Settings, options.Resolution);
+      state = ReadRenderingStateFile(*options.Settings, options.Resolution);
     } else if (!options.NoSettings && environment.DefaultSettingsFile &&
                os::FileExists(*environment.DefaultSettingsFile)) {
       try {
-        state = ReadRenderingState(*environment.DefaultSettingsFile, options.Resolution);
+        state = ReadRenderingStateFile(*environment.DefaultSettingsFile, options.Resolution);
       } catch (const EUsageError&) {
         err << kProgramName << ": warning: Letrana's settings file '" << *environment.DefaultSettingsFile
             << "' cannot be read; its defaults are used\n";

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "imaging/Graphics.h"
-#include "letrana/GlyphExport.h"
+#include "glyphs/GlyphExport.h"
 
 namespace letrana_export {
 

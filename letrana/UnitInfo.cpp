@@ -6,7 +6,7 @@
 #include "common/PersistedSettings.h"
 #include "letrana/UnitLetrana.h"
 #include "platform/Shell.h"
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 namespace {
 

@@ -10,11 +10,12 @@
 #include "common/Localisation.h"
 #include "common/PersistedSettings.h"
 #include "common/StorageLocation.h"
-#include "letrana/GlyphExport.h"
+#include "glyphs/GlyphExport.h"
+#include "glyphs/RenderingSettings.h"
 #include "platform/Clipboard.h"
-#include "platform/os/Os.h"
 #include "platform/Shell.h"
-#include "platform/SystemFont.h"
+#include "platform/os/Os.h"
+#include "platform/text/SystemFont.h"
 
 namespace {
 
@@ -53,19 +54,7 @@ void DrawBitmap(TBitmap& target, int x, int y, const TBitmap& source) {
   }
 }
 
-// What the settings file holds when it names nothing else.
 constexpr const char* kSettingsFileName = "Letrana.ini";
-constexpr const char* kDefaultFontName = "Arial";
-constexpr int kDefaultFontSize = 12;
-constexpr TColor kDefaultBackground = 12632256;  // silver
-
-// True when a font of that size can be realised at the resolution: its height stays within what the
-// text renderer accepts (a size of 0 leaves the height to the system, a negative one asks for a cell
-// height).
-bool RenderableFontSize(int points, int pixelsPerInch) {
-  const long long height = ui::MulDiv64(points, pixelsPerInch, 72);
-  return height >= -ui::kMaxFontHeight && height <= ui::kMaxFontHeight;
-}
 
 // "%d (%02x)": decimal, then two lower-case hexadecimal digits in parentheses.
 std::string CodeValueText(int code) {
@@ -417,18 +406,15 @@ void TFrmLetrana::LoadSettings(const std::string& path) {
     SetBounds(placement.Bounds);
   }
 
+  const TRenderingState rendering = ReadRenderingState(settings, PixelsPerInch());
   ui::Font font = LblFont.GetFont();
-  font.name = settings.GetString("FontName", kDefaultFontName);
+  font.name = rendering.FontName;
+  font.size = rendering.FontSize;
+  font.color = rendering.FontColor;
   LblFont.SetFont(font);
-  LblFontNameVal.SetCaption(LblFont.GetFont().name);
-  font.size = settings.GetInt("FontSize", kDefaultFontSize);
-  // A size no font can be made in would make every rendering fail: the default stands in for it.
-  if (!RenderableFontSize(font.size, PixelsPerInch())) font.size = kDefaultFontSize;
-  LblFont.SetFont(font);
-  LblFontSizeVal.SetCaption(std::to_string(LblFont.GetFont().size));
-  font.color = GetColorSetting(settings, "FontColor", clBlack);
-  LblFont.SetFont(font);
-  LblFont.SetColor(GetColorSetting(settings, "BackgroundColor", kDefaultBackground));
+  LblFont.SetColor(rendering.Background);
+  LblFontNameVal.SetCaption(font.name);
+  LblFontSizeVal.SetCaption(std::to_string(font.size));
 
   const TInterfaceFont interfaceFont =
       ReadInterfaceFont(settings, GetFont(), PixelsPerInch(), ui::IconTitleFont());
@@ -451,10 +437,7 @@ void TFrmLetrana::SaveSettings(const std::string& path) {
   // A minimised window is written as it will be restored.
   WriteWindowPos(settings, RestoreState() == ui::WindowState::Maximized, RestoreBounds());
   const ui::Font& font = LblFont.GetFont();
-  settings.SetString("FontName", font.name);
-  settings.SetInt("FontSize", font.size);
-  SetColorSetting(settings, "FontColor", font.color);
-  SetColorSetting(settings, "BackgroundColor", LblFont.Color());
+  WriteRenderingState(settings, {font.name, font.size, font.color, LblFont.Color()});
   WriteInterfaceFont(
       settings,
       {.UseBuildInFont = UseBuildInFont, .UseFontSettings = UseFontSettings, .UseFontHeight = UseFontHeight},

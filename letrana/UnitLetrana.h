@@ -17,7 +17,7 @@
 #include "imaging/Graphics.h"
 #include "letrana/UnitInfo.h"
 #include "letrana/UnitProgress.h"
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 #include "platform/Ui.h"
 
 class TFrmLetrana : public ui::Form {

@@ -19,8 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "imaging/Geometry.h"
 #include "imaging/Graphics.h"
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 #include "platform/WindowSystem.h"
 
 namespace ui {
@@ -28,11 +29,6 @@ namespace ui {
 class Application;
 class Form;
 class PopupMenu;
-
-struct Rect {
-  int left = 0, top = 0, width = 0, height = 0;
-  bool operator==(const Rect&) const = default;
-};
 
 enum class Align { None, Top, Bottom, Left, Right, Client };
 enum class TextAlign { Left, Center, Right };
@@ -905,11 +901,5 @@ TBitmap ProgramIconPicture(int width, int height, TColor background);
 // The frame of a window (outer size minus client size) on the standard Windows theme at 96 pixels per
 // inch: the frame the window layouts are designed against.
 void StandardFrameSize(BorderStyle borderStyle, bool hasMenu, int& extraWidth, int& extraHeight);
-
-// A distance n designed at 96 pixels per inch, for a window of the given pixels per inch: n at 96 or
-// less, else n * pixelsPerInch / 96 truncated.
-constexpr int ScaleForDpi(int n, int pixelsPerInch) {
-  return pixelsPerInch <= 96 ? n : n * pixelsPerInch / 96;
-}
 
 }  // namespace ui

@@ -19,7 +19,7 @@
 #include "imaging/Png.h"
 #include "platform/Clipboard.h"
 #include "platform/os/Os.h"
-#include "platform/SystemFont.h"
+#include "platform/text/SystemFont.h"
 #include "snapora/SnaporaWindows.h"
 
 namespace {

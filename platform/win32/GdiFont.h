@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 namespace ui {
 

@@ -2,7 +2,7 @@
 // goes through a 32-bit top-down DIB section that receives the rows of the bitmap the text touches,
 // is drawn on by ExtTextOutA and is copied back.
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 #include "platform/win32/GdiFont.h"
 
 // After Text.h: <windows.h> defines RGB and GetRValue as macros, which Graphics.h declares as functions.

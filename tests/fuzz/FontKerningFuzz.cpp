@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "common/FontKerning.h"
+#include "glyphs/FontKerning.h"
 
 namespace {
 

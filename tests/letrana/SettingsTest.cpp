@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/SystemFont.h"
+#include "platform/text/SystemFont.h"
 #include "tests/letrana/LetranaFixture.h"
 
 namespace {

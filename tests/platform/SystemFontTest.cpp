@@ -1,6 +1,6 @@
 // The system's icon-title font and the conversion of the system's font descriptions.
 
-#include "platform/SystemFont.h"
+#include "platform/text/SystemFont.h"
 
 #include <gtest/gtest.h>
 

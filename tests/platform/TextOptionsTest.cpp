@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

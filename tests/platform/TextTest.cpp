@@ -2,7 +2,7 @@
 // hold for GDI and for the FreeType backend alike; fonts are the ones a test machine has ("Arial" is
 // Liberation Sans there).
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>

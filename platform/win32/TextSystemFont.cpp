@@ -1,7 +1,7 @@
 // The icon-title font on Windows: SystemParametersInfoA(SPI_GETICONTITLELOGFONT), or the stock system
 // font when the system does not say; sized in points at the screen's pixels per inch.
 
-#include "platform/SystemFont.h"
+#include "platform/text/SystemFont.h"
 
 // After the platform headers: <windows.h> defines RGB and GetRValue as macros, which Graphics.h
 // declares as functions.

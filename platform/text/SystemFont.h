@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 namespace ui {
 

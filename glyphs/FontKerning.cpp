@@ -3,7 +3,9 @@
 // every loop is bounded by a count read from the data and reads advance through it, so no input loops
 // for long.
 
-#include "common/FontKerning.h"
+#include "glyphs/FontKerning.h"
+
+#include "platform/text/FontTables.h"
 
 #include <algorithm>
 #include <bit>
@@ -19,142 +21,13 @@ using Glyph = std::uint16_t;
 using GlyphPair = std::pair<Glyph, Glyph>;
 using PairValues = std::map<GlyphPair, std::int64_t>;
 
-std::string Hex(std::size_t value) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  do {
-    text.insert(text.begin(), kDigits[value % 16]);
-    value /= 16;
-  } while (value != 0);
-  return "0x" + text;
-}
-
-// A bounds-checked, big-endian view of a part of one table; offsets are relative to the view's start.
-class TView {
- public:
-  TView(std::span<const std::uint8_t> bytes, std::string table, std::size_t base = 0)
-      : bytes_(bytes), table_(std::move(table)), base_(base) {}
-
-  std::size_t Size() const { return bytes_.size(); }
-  // Where the view starts in its table: the same place is the same subtable.
-  std::size_t Offset() const { return base_; }
-  const std::string& Table() const { return table_; }
-
-  // The part from offset to the end of the table.
-  TView At(std::size_t offset) const {
-    if (offset > bytes_.size()) Fail(offset, 0);
-    return TView(bytes_.subspan(offset), table_, base_ + offset);
-  }
-  // The part [offset, offset + length).
-  TView Part(std::size_t offset, std::size_t length) const {
-    Need(offset, length);
-    return TView(bytes_.subspan(offset, length), table_, base_ + offset);
-  }
-
-  std::uint8_t U8(std::size_t offset) const {
-    Need(offset, 1);
-    return bytes_[offset];
-  }
-  std::uint16_t U16(std::size_t offset) const {
-    Need(offset, 2);
-    return static_cast<std::uint16_t>(bytes_[offset] << 8 | bytes_[offset + 1]);
-  }
-  std::int16_t S16(std::size_t offset) const { return static_cast<std::int16_t>(U16(offset)); }
-  std::uint32_t U32(std::size_t offset) const {
-    Need(offset, 4);
-    return static_cast<std::uint32_t>(bytes_[offset]) << 24 |
-           static_cast<std::uint32_t>(bytes_[offset + 1]) << 16 |
-           static_cast<std::uint32_t>(bytes_[offset + 2]) << 8 | bytes_[offset + 3];
-  }
-  // Checks that count records of size bytes each start at offset within the view.
-  void NeedArray(std::size_t offset, std::size_t count, std::size_t size) const {
-    if (size != 0 && count > (SIZE_MAX - offset) / size) Fail(offset, SIZE_MAX);
-    Need(offset, count * size);
-  }
-
-  [[noreturn]] void Throw(const std::string& what) const {
-    throw EFontTableError("'" + table_ + "' table: " + what);
-  }
-
- private:
-  void Need(std::size_t offset, std::size_t length) const {
-    if (offset > bytes_.size() || length > bytes_.size() - offset) Fail(offset, length);
-  }
-  [[noreturn]] void Fail(std::size_t offset, std::size_t length) const {
-    Throw("data at " + Hex(base_ + offset) + " (" + std::to_string(length) +
-          " bytes) lies outside the table (" + std::to_string(base_ + bytes_.size()) + " bytes)");
-  }
-
-  std::span<const std::uint8_t> bytes_;
-  std::string table_;
-  std::size_t base_;  // where the view starts in its table, for the messages
-};
-
-constexpr std::uint32_t Tag(const char* text) {
-  return static_cast<std::uint32_t>(static_cast<std::uint8_t>(text[0])) << 24 |
-         static_cast<std::uint32_t>(static_cast<std::uint8_t>(text[1])) << 16 |
-         static_cast<std::uint32_t>(static_cast<std::uint8_t>(text[2])) << 8 |
-         static_cast<std::uint8_t>(text[3]);
-}
-
-// ---- The table directory ----------------------------------------------------------------------------
-
-struct TTables {
-  std::map<std::uint32_t, std::span<const std::uint8_t>> ByTag;
-
-  bool Has(std::uint32_t tag) const { return ByTag.count(tag) != 0; }
-  TView Get(std::uint32_t tag, const std::string& name) const {
-    const auto found = ByTag.find(tag);
-    if (found == ByTag.end()) throw EFontTableError("the font has no '" + name + "' table");
-    return TView(found->second, name);
-  }
-};
-
-TTables ReadTableDirectory(std::span<const std::uint8_t> data, int faceIndex) {
-  const TView file(data, "font file header");
-  if (data.size() < 12)
-    throw EFontTableError("not a font: the data is only " + std::to_string(data.size()) + " bytes");
-  std::size_t directory = 0;
-  if (file.U32(0) == Tag("ttcf")) {
-    const TView collection(data, "ttcf");
-    const std::uint32_t faces = collection.U32(8);
-    if (faceIndex < 0 || static_cast<std::uint32_t>(faceIndex) >= faces)
-      throw EFontTableError("the font collection has " + std::to_string(faces) + " faces, no face " +
-                            std::to_string(faceIndex));
-    directory = collection.U32(12 + 4 * static_cast<std::size_t>(faceIndex));
-  } else if (faceIndex != 0) {
-    throw EFontTableError("face " + std::to_string(faceIndex) +
-                          " asked of a single font (only face 0 exists)");
-  }
-  const TView header = file.At(directory);
-  const std::uint32_t version = header.U32(0);
-  if (version != 0x00010000 && version != Tag("true") && version != Tag("OTTO"))
-    throw EFontTableError("not a TrueType or OpenType font (version " + Hex(version) + ")");
-  const std::size_t count = header.U16(4);
-  header.NeedArray(12, count, 16);
-  TTables tables;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t record = 12 + 16 * i;
-    const std::uint32_t tag = header.U32(record);
-    const std::uint32_t offset = header.U32(record + 8);
-    const std::uint32_t length = header.U32(record + 12);
-    const char name[5] = {static_cast<char>(tag >> 24), static_cast<char>(tag >> 16),
-                          static_cast<char>(tag >> 8), static_cast<char>(tag), '\0'};
-    if (offset > data.size() || length > data.size() - offset)
-      throw EFontTableError("'" + std::string(name) + "' table: it lies outside the font data (offset " +
-                            Hex(offset) + ", " + std::to_string(length) + " bytes of " +
-                            std::to_string(data.size()) + ")");
-    tables.ByTag.emplace(tag, data.subspan(offset, length));  // a repeated tag keeps its first table
-  }
-  return tables;
-}
-
 // ---- cmap ---------------------------------------------------------------------------------------------
 
 // One character-to-glyph subtable of the cmap table.
 class TCharacterMap {
  public:
-  TCharacterMap(TView subtable, bool symbol) : table_(subtable), symbol_(symbol), format_(subtable.U16(0)) {}
+  TCharacterMap(TFontTableView subtable, bool symbol)
+      : table_(subtable), symbol_(symbol), format_(subtable.U16(0)) {}
 
   Glyph Find(std::uint32_t code) const {
     const Glyph glyph = Lookup(code);
@@ -215,13 +88,13 @@ class TCharacterMap {
     return 0;
   }
 
-  TView table_;
+  TFontTableView table_;
   bool symbol_;
   std::uint16_t format_;
 };
 
 // The subtable that maps Unicode best: full-range ones first, then the basic plane, then the symbol map.
-TCharacterMap ChooseCharacterMap(const TView& cmap) {
+TCharacterMap ChooseCharacterMap(const TFontTableView& cmap) {
   const std::size_t count = cmap.U16(2);
   cmap.NeedArray(4, count, 8);
   int bestRank = INT_MAX;
@@ -260,7 +133,7 @@ TCharacterMap ChooseCharacterMap(const TView& cmap) {
 using GlyphSet = std::set<Glyph>;
 
 // The coverage index of every glyph of the set that the coverage table holds.
-std::map<Glyph, std::size_t> ReadCoverage(const TView& coverage, const GlyphSet& glyphs) {
+std::map<Glyph, std::size_t> ReadCoverage(const TFontTableView& coverage, const GlyphSet& glyphs) {
   std::map<Glyph, std::size_t> covered;
   const std::uint16_t format = coverage.U16(0);
   if (format == 1) {
@@ -285,7 +158,7 @@ std::map<Glyph, std::size_t> ReadCoverage(const TView& coverage, const GlyphSet&
 }
 
 // The class of every glyph of the set (0 for those the class table does not list).
-std::map<Glyph, std::size_t> ReadClasses(const TView& classDef, const GlyphSet& glyphs) {
+std::map<Glyph, std::size_t> ReadClasses(const TFontTableView& classDef, const GlyphSet& glyphs) {
   std::map<Glyph, std::size_t> classes;
   for (Glyph glyph : glyphs) classes[glyph] = 0;
   const std::uint16_t format = classDef.U16(0);
@@ -316,14 +189,14 @@ std::size_t ValueRecordSize(std::uint16_t format) {
 }
 
 // The horizontal advance adjustment of a value record (0 when the format has none).
-int XAdvance(const TView& record, std::uint16_t format) {
+int XAdvance(const TFontTableView& record, std::uint16_t format) {
   if ((format & 0x0004) == 0) return 0;
   return record.S16(2 * static_cast<std::size_t>(std::popcount(static_cast<unsigned>(format & 0x0003))));
 }
 
 // One pair adjustment subtable: adds to found the pairs among the glyphs it applies to and that no
 // earlier subtable of the same lookup applied to (a shaper stops at the first subtable that applies).
-void ApplyPairSubtable(const TView& subtable, const GlyphSet& glyphs, PairValues& found,
+void ApplyPairSubtable(const TFontTableView& subtable, const GlyphSet& glyphs, PairValues& found,
                        std::set<GlyphPair>& taken) {
   const std::uint16_t format = subtable.U16(0);
   if (format != 1 && format != 2) return;
@@ -340,7 +213,7 @@ void ApplyPairSubtable(const TView& subtable, const GlyphSet& glyphs, PairValues
     subtable.NeedArray(10, sets, 2);
     for (const auto& [first, index] : covered) {
       if (index >= sets) continue;  // beyond the pair sets: the pair is not there
-      const TView pairSet = subtable.At(subtable.U16(10 + 2 * index));
+      const TFontTableView pairSet = subtable.At(subtable.U16(10 + 2 * index));
       const std::size_t count = pairSet.U16(0);
       const std::size_t stride = 2 + size1 + size2;
       pairSet.NeedArray(2, count, stride);
@@ -372,8 +245,8 @@ void ApplyPairSubtable(const TView& subtable, const GlyphSet& glyphs, PairValues
 }
 
 // The lookup indices of the 'kern' features among the given feature indices of a language system.
-void AddKernLookups(const TView& features, const TView& langSys, std::set<std::size_t>& lookups,
-                    bool& found) {
+void AddKernLookups(const TFontTableView& features, const TFontTableView& langSys,
+                    std::set<std::size_t>& lookups, bool& found) {
   const std::size_t featureCount = features.U16(0);
   std::vector<std::size_t> indices;
   const std::uint16_t required = langSys.U16(2);
@@ -383,9 +256,9 @@ void AddKernLookups(const TView& features, const TView& langSys, std::set<std::s
   for (std::size_t i = 0; i < count; ++i) indices.push_back(langSys.U16(6 + 2 * i));
   features.NeedArray(2, featureCount, 6);
   for (std::size_t index : indices) {
-    if (index >= featureCount || features.U32(2 + 6 * index) != Tag("kern")) continue;
+    if (index >= featureCount || features.U32(2 + 6 * index) != FontTag("kern")) continue;
     found = true;
-    const TView feature = features.At(features.U16(6 + 6 * index));
+    const TFontTableView feature = features.At(features.U16(6 + 6 * index));
     const std::size_t lookupCount = feature.U16(2);
     feature.NeedArray(4, lookupCount, 2);
     for (std::size_t i = 0; i < lookupCount; ++i) lookups.insert(feature.U16(4 + 2 * i));
@@ -395,28 +268,28 @@ void AddKernLookups(const TView& features, const TView& langSys, std::set<std::s
 // The lookups of the 'kern' feature as a layout engine applies them to Latin text: those of the default
 // language system of script 'latn', else of 'DFLT' (a font may keep only other scripts' pairs under
 // 'DFLT'), else of every 'kern' feature. Empty (and hasKern false) when the table has no 'kern' feature.
-std::set<std::size_t> KernLookups(const TView& gpos, bool& hasKern) {
+std::set<std::size_t> KernLookups(const TFontTableView& gpos, bool& hasKern) {
   hasKern = false;
   std::set<std::size_t> lookups;
   const std::uint16_t scriptsOffset = gpos.U16(4);
   const std::uint16_t featuresOffset = gpos.U16(6);
   if (featuresOffset == 0) return lookups;
-  const TView features = gpos.At(featuresOffset);
+  const TFontTableView features = gpos.At(featuresOffset);
   const std::size_t featureCount = features.U16(0);
   features.NeedArray(2, featureCount, 6);
   for (std::size_t i = 0; i < featureCount; ++i)
-    if (features.U32(2 + 6 * i) == Tag("kern")) hasKern = true;
+    if (features.U32(2 + 6 * i) == FontTag("kern")) hasKern = true;
   if (!hasKern) return lookups;
 
   if (scriptsOffset != 0) {
-    const TView scripts = gpos.At(scriptsOffset);
+    const TFontTableView scripts = gpos.At(scriptsOffset);
     const std::size_t scriptCount = scripts.U16(0);
     scripts.NeedArray(2, scriptCount, 6);
     for (const char* tag : {"latn", "DFLT"}) {
-      const std::uint32_t wanted = Tag(tag);
+      const std::uint32_t wanted = FontTag(tag);
       for (std::size_t i = 0; i < scriptCount; ++i) {
         if (scripts.U32(2 + 6 * i) != wanted) continue;
-        const TView script = scripts.At(scripts.U16(6 + 6 * i));
+        const TFontTableView script = scripts.At(scripts.U16(6 + 6 * i));
         const std::uint16_t defaultLangSys = script.U16(0);
         if (defaultLangSys == 0) break;
         bool found = false;
@@ -427,8 +300,8 @@ std::set<std::size_t> KernLookups(const TView& gpos, bool& hasKern) {
     }
   }
   for (std::size_t i = 0; i < featureCount; ++i) {
-    if (features.U32(2 + 6 * i) != Tag("kern")) continue;
-    const TView feature = features.At(features.U16(6 + 6 * i));
+    if (features.U32(2 + 6 * i) != FontTag("kern")) continue;
+    const TFontTableView feature = features.At(features.U16(6 + 6 * i));
     const std::size_t lookupCount = feature.U16(2);
     feature.NeedArray(4, lookupCount, 2);
     for (std::size_t j = 0; j < lookupCount; ++j) lookups.insert(feature.U16(4 + 2 * j));
@@ -438,13 +311,13 @@ std::set<std::size_t> KernLookups(const TView& gpos, bool& hasKern) {
 
 // The sum, over the 'kern' lookups in the order of the lookup list, of each lookup's adjustment of a
 // pair. Nothing when the table has no 'kern' feature (hasKern false).
-PairValues ReadGposKerning(const TView& gpos, const GlyphSet& glyphs, bool& hasKern) {
+PairValues ReadGposKerning(const TFontTableView& gpos, const GlyphSet& glyphs, bool& hasKern) {
   PairValues total;
   hasKern = false;
   if (gpos.U16(0) != 1) return total;  // a major version this reader does not know
   const std::set<std::size_t> lookupIndices = KernLookups(gpos, hasKern);
   if (!hasKern || gpos.U16(8) == 0) return total;
-  const TView lookupList = gpos.At(gpos.U16(8));
+  const TFontTableView lookupList = gpos.At(gpos.U16(8));
   const std::size_t lookupCount = lookupList.U16(0);
   lookupList.NeedArray(2, lookupCount, 2);
   // A lookup or subtable reached again through another offset to the same place gives the same pairs:
@@ -452,7 +325,7 @@ PairValues ReadGposKerning(const TView& gpos, const GlyphSet& glyphs, bool& hasK
   std::map<std::size_t, PairValues> lookupsRead;
   for (std::size_t index : lookupIndices) {
     if (index >= lookupCount) continue;  // a feature naming a lookup that does not exist
-    const TView lookup = lookupList.At(lookupList.U16(2 + 2 * index));
+    const TFontTableView lookup = lookupList.At(lookupList.U16(2 + 2 * index));
     const auto [entry, isNew] = lookupsRead.try_emplace(lookup.Offset());
     PairValues& found = entry->second;
     if (isNew) {
@@ -463,7 +336,7 @@ PairValues ReadGposKerning(const TView& gpos, const GlyphSet& glyphs, bool& hasK
       std::set<GlyphPair> taken;
       std::set<std::size_t> subtablesRead;
       for (std::size_t i = 0; i < subtableCount; ++i) {
-        TView subtable = lookup.At(lookup.U16(6 + 2 * i));
+        TFontTableView subtable = lookup.At(lookup.U16(6 + 2 * i));
         if (type == 9) {
           // An extension: a 32-bit offset to the real subtable, whose type must be pair adjustment.
           if (subtable.U16(0) != 1 || subtable.U16(2) != 2) continue;
@@ -481,7 +354,7 @@ PairValues ReadGposKerning(const TView& gpos, const GlyphSet& glyphs, bool& hasK
 // ---- kern ---------------------------------------------------------------------------------------------
 
 // Adds one format 0 subtable's pairs among the glyphs to total (or puts them in place with override).
-void ApplyKernFormat0(const TView& data, const GlyphSet& glyphs, bool replace, PairValues& total) {
+void ApplyKernFormat0(const TFontTableView& data, const GlyphSet& glyphs, bool replace, PairValues& total) {
   const std::size_t count = data.U16(0);
   data.NeedArray(8, count, 6);
   std::set<GlyphPair> seen;
@@ -498,7 +371,7 @@ void ApplyKernFormat0(const TView& data, const GlyphSet& glyphs, bool replace, P
   }
 }
 
-PairValues ReadKernTable(const TView& kern, const GlyphSet& glyphs) {
+PairValues ReadKernTable(const TFontTableView& kern, const GlyphSet& glyphs) {
   PairValues total;
   const std::uint16_t version = kern.U16(0);
   if (version == 0) {
@@ -506,7 +379,7 @@ PairValues ReadKernTable(const TView& kern, const GlyphSet& glyphs) {
     const std::size_t count = kern.U16(2);
     std::size_t offset = 4;
     for (std::size_t i = 0; i < count; ++i) {
-      const TView subtable = kern.At(offset);
+      const TFontTableView subtable = kern.At(offset);
       const std::size_t length = subtable.U16(2);
       const std::uint16_t coverage = subtable.U16(4);
       const std::uint16_t format = coverage >> 8;
@@ -529,7 +402,7 @@ PairValues ReadKernTable(const TView& kern, const GlyphSet& glyphs) {
     const std::size_t count = kern.U32(4);
     std::size_t offset = 8;
     for (std::size_t i = 0; i < count; ++i) {
-      const TView subtable = kern.At(offset);
+      const TFontTableView subtable = kern.At(offset);
       const std::size_t length = subtable.U32(0);
       if (length < 8) kern.Throw("subtable " + std::to_string(i) + " is shorter than its header");
       subtable.Part(0, length);
@@ -551,14 +424,14 @@ PairValues ReadKernTable(const TView& kern, const GlyphSet& glyphs) {
 
 TFontKerning ReadFontKerning(std::span<const std::uint8_t> fontData,
                              std::span<const std::uint32_t> characters, int faceIndex) {
-  const TTables tables = ReadTableDirectory(fontData, faceIndex);
+  const TFontTables tables = ReadFontTables(fontData, faceIndex);
   TFontKerning result;
-  const TView head = tables.Get(Tag("head"), "head");
+  const TFontTableView head = tables.Get(FontTag("head"), "head");
   result.UnitsPerEm = head.U16(18);
   if (result.UnitsPerEm == 0) head.Throw("units per em is 0");
 
   // The glyph of every character asked about (each character once).
-  const TCharacterMap characterMap = ChooseCharacterMap(tables.Get(Tag("cmap"), "cmap"));
+  const TCharacterMap characterMap = ChooseCharacterMap(tables.Get(FontTag("cmap"), "cmap"));
   std::map<Glyph, std::vector<std::uint32_t>> charactersOf;
   const std::set<std::uint32_t> unique(characters.begin(), characters.end());
   for (std::uint32_t code : unique) {
@@ -571,9 +444,10 @@ TFontKerning ReadFontKerning(std::span<const std::uint8_t> fontData,
 
   PairValues values;
   bool hasGposKern = false;
-  if (tables.Has(Tag("GPOS"))) values = ReadGposKerning(tables.Get(Tag("GPOS"), "GPOS"), glyphs, hasGposKern);
-  if (!hasGposKern && tables.Has(Tag("kern")))
-    values = ReadKernTable(tables.Get(Tag("kern"), "kern"), glyphs);
+  if (tables.Has(FontTag("GPOS")))
+    values = ReadGposKerning(tables.Get(FontTag("GPOS"), "GPOS"), glyphs, hasGposKern);
+  if (!hasGposKern && tables.Has(FontTag("kern")))
+    values = ReadKernTable(tables.Get(FontTag("kern"), "kern"), glyphs);
 
   for (const auto& [pair, value] : values) {
     if (value == 0) continue;

@@ -2,7 +2,7 @@
 // natively, read back with fontTools as well), damaged fonts, and the installed fonts compared with
 // fontTools' reading of the same tables.
 
-#include "common/FontKerning.h"
+#include "glyphs/FontKerning.h"
 
 #include <gtest/gtest.h>
 

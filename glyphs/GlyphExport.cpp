@@ -1,4 +1,4 @@
-#include "letrana/GlyphExport.h"
+#include "glyphs/GlyphExport.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,7 +6,6 @@
 
 #include "imaging/Gifimage.h"
 #include "imaging/Png.h"
-#include "platform/Ui.h"
 
 namespace {
 

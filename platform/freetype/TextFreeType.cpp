@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 #include FT_FREETYPE_H
 #include FT_GASP_H
 #include FT_OUTLINE_H

@@ -1,15 +1,15 @@
 #pragma once
 // One glyph as Letrana exports it: rendered at the cell height in the font, font colour and background
 // colour, and written in one of the export forms under the name base + three-digit code + extension.
-// The main window's export and its clipboard copy use these, so every way out of the program gives
-// the same pixels.
+// The main window's export, its clipboard copy and letrana-export use these, so every way out of the
+// program gives the same pixels.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "imaging/Graphics.h"
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 // The forms of an exported glyph, numbered as the entries of the export dialog's file-type list.
 enum class TExportForm {

@@ -5,7 +5,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
+
+#include "platform/text/FontTables.h"
 
 namespace ui {
 
@@ -55,98 +57,36 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-// Big-endian reads that check the bounds of the font data.
-class FontBytes {
- public:
-  explicit FontBytes(std::span<const std::uint8_t> data) : data_(data) {}
-  std::uint32_t U16(std::size_t at) const {
-    Need(at, 2);
-    return static_cast<std::uint32_t>(data_[at]) << 8 | data_[at + 1];
-  }
-  std::uint32_t U32(std::size_t at) const { return U16(at) << 16 | U16(at + 2); }
-  std::uint8_t Byte(std::size_t at) const {
-    Need(at, 1);
-    return data_[at];
-  }
-  void Need(std::size_t at, std::size_t count) const {
-    if (at > data_.size() || count > data_.size() - at)
-      throw std::runtime_error("The font data is damaged: a table reaches beyond its end");
-  }
-
- private:
-  std::span<const std::uint8_t> data_;
-};
-
-constexpr std::uint32_t Tag(const char (&name)[5]) {
-  return static_cast<std::uint32_t>(static_cast<unsigned char>(name[0])) << 24 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(name[1])) << 16 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(name[2])) << 8 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(name[3]));
-}
-
-struct TableSpan {
-  std::size_t offset = 0;
-  std::size_t length = 0;
-};
-
-// The offset of the face's table directory.
-std::size_t FaceDirectory(const FontBytes& font, int faceIndex) {
-  const std::uint32_t version = font.U32(0);
-  if (version == Tag("ttcf")) {
-    const std::uint32_t count = font.U32(8);
-    if (faceIndex < 0 || static_cast<std::uint32_t>(faceIndex) >= count)
-      throw std::runtime_error("The font collection has no face " + std::to_string(faceIndex));
-    return font.U32(12 + 4 * static_cast<std::size_t>(faceIndex));
-  }
-  if (version != 0x00010000u && version != Tag("OTTO") && version != Tag("true"))
-    throw std::runtime_error("The data is no TrueType or OpenType font");
-  if (faceIndex != 0) throw std::runtime_error("A single font has no face " + std::to_string(faceIndex));
-  return 0;
-}
-
-std::optional<TableSpan> FindTable(const FontBytes& font, std::size_t directory, std::uint32_t tag) {
-  const std::uint32_t tables = font.U16(directory + 4);
-  for (std::uint32_t i = 0; i < tables; ++i) {
-    const std::size_t record = directory + 12 + 16 * static_cast<std::size_t>(i);
-    if (font.U32(record) != tag) continue;
-    TableSpan table{font.U32(record + 8), font.U32(record + 12)};
-    font.Need(table.offset, table.length);
-    return table;
-  }
-  return std::nullopt;
-}
-
 // The family name from the name table: a Windows entry in US English first, then any Windows entry,
 // then a Unicode entry, then a Macintosh Roman one (whose ASCII part is read).
-std::string FamilyName(const FontBytes& font, const TableSpan& name) {
-  const std::size_t count = font.U16(name.offset + 2);
-  const std::size_t strings = name.offset + font.U16(name.offset + 4);
+std::string FamilyName(const TFontTableView& name) {
+  const std::size_t count = name.U16(2);
+  const std::size_t strings = name.U16(4);
   int bestRank = 0;
   std::string best;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t record = name.offset + 6 + 12 * i;
-    const std::uint32_t platform = font.U16(record), encoding = font.U16(record + 2),
-                        language = font.U16(record + 4), nameId = font.U16(record + 6);
+    const std::size_t record = 6 + 12 * i;
+    const std::uint32_t platform = name.U16(record), encoding = name.U16(record + 2),
+                        language = name.U16(record + 4), nameId = name.U16(record + 6);
     if (nameId != 1) continue;
     int rank = 0;
     if (platform == 3 && (encoding == 0 || encoding == 1 || encoding == 10)) rank = language == 0x409 ? 4 : 3;
     if (platform == 0) rank = 2;
     if (platform == 1 && encoding == 0) rank = 1;
     if (rank <= bestRank) continue;
-    const std::size_t length = font.U16(record + 8);
-    const std::size_t at = strings + font.U16(record + 10);
-    font.Need(at, length);
+    const std::size_t length = name.U16(record + 8);
+    const TFontTableView string = name.Part(strings + name.U16(record + 10), length);
     std::string text;
     if (platform == 1) {
       for (std::size_t k = 0; k < length; ++k) {
-        const std::uint8_t byte = font.Byte(at + k);
+        const std::uint8_t byte = string.U8(k);
         text += byte < 0x80 ? static_cast<char>(byte) : '?';
       }
     } else {
       for (std::size_t k = 0; k + 1 < length; k += 2) {
-        char32_t c = font.U16(at + k);
+        char32_t c = string.U16(k);
         if (c >= 0xD800 && c < 0xDC00 && k + 3 < length) {
-          c = 0x10000 + ((c - 0xD800) << 10) + (font.U16(at + k + 2) - 0xDC00);
+          c = 0x10000 + ((c - 0xD800) << 10) + (string.U16(k + 2) - 0xDC00);
           k += 2;
         }
         text += AnsiByteOf(c);
@@ -191,18 +131,18 @@ char32_t AnsiCharacter(unsigned char byte) {
 }
 
 FontFaceInfo ReadFontFaceInfo(std::span<const std::uint8_t> fontData, int faceIndex) {
-  const FontBytes font(fontData);
-  const std::size_t directory = FaceDirectory(font, faceIndex);
+  const TFontTables tables = ReadFontTables(fontData, faceIndex);
   FontFaceInfo info;
-  if (const auto name = FindTable(font, directory, Tag("name"))) info.family = FamilyName(font, *name);
+  if (tables.Has(FontTag("name"))) info.family = FamilyName(tables.Get(FontTag("name"), "name"));
   if (info.family.empty()) throw std::runtime_error("The font names no family");
-  if (const auto os2 = FindTable(font, directory, Tag("OS/2")); os2 && os2->length >= 64) {
-    info.weight = static_cast<int>(std::clamp<std::uint32_t>(font.U16(os2->offset + 4), 100, 900));
-    const std::uint32_t selection = font.U16(os2->offset + 62);
+  if (tables.Has(FontTag("OS/2")) && tables.Get(FontTag("OS/2"), "OS/2").Size() >= 64) {
+    const TFontTableView os2 = tables.Get(FontTag("OS/2"), "OS/2");
+    info.weight = static_cast<int>(std::clamp<std::uint32_t>(os2.U16(4), 100, 900));
+    const std::uint32_t selection = os2.U16(62);
     info.italic = (selection & 1) != 0;
     if ((selection & 0x20) != 0) info.weight = std::max(info.weight, 700);
-  } else if (const auto head = FindTable(font, directory, Tag("head")); head && head->length >= 54) {
-    const std::uint32_t style = font.U16(head->offset + 44);
+  } else if (tables.Has(FontTag("head")) && tables.Get(FontTag("head"), "head").Size() >= 54) {
+    const std::uint32_t style = tables.Get(FontTag("head"), "head").U16(44);
     info.weight = (style & 1) != 0 ? 700 : 400;
     info.italic = (style & 2) != 0;
   }

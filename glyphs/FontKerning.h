@@ -7,15 +7,9 @@
 
 #include <cstdint>
 #include <span>
-#include <stdexcept>
-#include <string>
 #include <vector>
 
-// The font data is not a font, or one of the tables read is damaged (cut short, offsets outside it).
-class EFontTableError : public std::runtime_error {
- public:
-  explicit EFontTableError(const std::string& message) : std::runtime_error(message) {}
-};
+#include "platform/text/FontTables.h"
 
 struct TKerningPair {
   std::uint32_t Left = 0;  // Unicode code points of the first and the second character

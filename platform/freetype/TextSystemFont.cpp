@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/SystemFont.h"
+#include "platform/text/SystemFont.h"
 
 namespace {
 
