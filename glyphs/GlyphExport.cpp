@@ -39,34 +39,12 @@ bool RenderGlyphIn(const ui::TextRenderer& renderer, TColor textColour, TColor p
 }  // namespace
 
 TExportForm ExportFormOfFilterIndex(int filterIndex) {
-  switch (filterIndex) {
-    case 1:
-      return TExportForm::Bmp;
-    case 2:
-      return TExportForm::Jpeg;
-    case 3:
-      return TExportForm::Gif;
-    case 5:
-      return TExportForm::PngWithAlpha;
-    default:
-      return TExportForm::TransparentGif;
-  }
+  const std::vector<TImageFormat> forms = GlyphFormats();
+  if (filterIndex < 1 || filterIndex > static_cast<int>(forms.size())) return TExportForm::TransparentGif;
+  return forms[static_cast<std::size_t>(filterIndex - 1)];
 }
 
-const char* ExportExtension(TExportForm form) {
-  switch (form) {
-    case TExportForm::Bmp:
-      return ".bmp";
-    case TExportForm::Jpeg:
-      return ".jpg";
-    case TExportForm::PngWithAlpha:
-      return ".png";
-    case TExportForm::Gif:
-    case TExportForm::TransparentGif:
-      break;
-  }
-  return ".gif";
-}
+const char* ExportExtension(TExportForm form) { return FormatInfo(form).Extension; }
 
 std::string ExportNumber(int code) {
   char text[16];
@@ -176,20 +154,10 @@ bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHe
   TBitmap glyph;
   if (!RenderGlyph(renderer, background, cellHeight, glyph, code)) return false;
   if (padding > 0) glyph = Padded(glyph, ColorToRGB(background), padding);
-  switch (form) {
-    case TExportForm::Bmp:
-      SaveBitmapAsBmp(glyph, name);
-      break;
-    case TExportForm::Jpeg:
-      SaveBitmapAsJpeg(glyph, name);
-      break;
-    case TExportForm::Gif:
-      SaveBitmapAsGif(glyph, name);
-      break;
-    case TExportForm::TransparentGif:
-    case TExportForm::PngWithAlpha:
-      SaveBitmapAsGif(glyph, name, ColorToRGB(background));
-      break;
+  if (form == TExportForm::TransparentGif) {
+    SaveBitmapAsGif(glyph, name, ColorToRGB(background));
+  } else {
+    FormatInfo(form).Write(glyph, name);
   }
   return true;
 }

@@ -9,20 +9,16 @@
 #include <vector>
 
 #include "imaging/Graphics.h"
+#include "imaging/ImageFormats.h"
 #include "platform/text/Text.h"
 
-// The forms of an exported glyph, numbered as the entries of the export dialog's file-type list.
-enum class TExportForm {
-  Bmp = 1,
-  Jpeg = 2,
-  Gif = 3,
-  TransparentGif = 4,  // the background colour is the GIF's transparent colour
-  PngWithAlpha = 5,    // every pixel in the font colour, the alpha the glyph's coverage
-};
+// The forms of an exported glyph: the glyph formats of the format table, numbered from 1 as the
+// entries of the export dialog's file-type list.
+using TExportForm = TImageFormat;
 
 // The form of a file-type entry (1-based); an index that names no form writes the transparent GIF.
 TExportForm ExportFormOfFilterIndex(int filterIndex);
-// ".bmp", ".jpg", ".gif" or ".png".
+// The form's extension: ".bmp", ".jpg", ".gif" or ".png".
 const char* ExportExtension(TExportForm form);
 // "%03d": the code as three decimal digits, zero-padded.
 std::string ExportNumber(int code);

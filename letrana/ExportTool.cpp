@@ -51,28 +51,8 @@ int NumberArgument(const std::string& option, const std::string& value, int low,
 }
 
 TExportForm FormArgument(const std::string& value) {
-  if (value == "bmp") return TExportForm::Bmp;
-  if (value == "jpg") return TExportForm::Jpeg;
-  if (value == "gif") return TExportForm::Gif;
-  if (value == "gif-transparent") return TExportForm::TransparentGif;
-  if (value == "png-alpha") return TExportForm::PngWithAlpha;
-  throw EUsageError("--form: '" + value + "' is none of bmp, jpg, gif, gif-transparent, png-alpha");
-}
-
-const char* FormName(TExportForm form) {
-  switch (form) {
-    case TExportForm::Bmp:
-      return "bmp";
-    case TExportForm::Jpeg:
-      return "jpg";
-    case TExportForm::Gif:
-      return "gif";
-    case TExportForm::TransparentGif:
-      return "gif-transparent";
-    case TExportForm::PngWithAlpha:
-      break;
-  }
-  return "png-alpha";
+  if (const std::optional<TImageFormat> form = GlyphFormatOfName(value)) return *form;
+  throw EUsageError("--form: '" + value + "' is none of " + GlyphFormatNames());
 }
 
 bool SameFaceName(const std::string& a, const std::string& b) {
@@ -442,7 +422,7 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
        << ",\n  \"pixel_size\": " << pixelSize << ",\n  \"line_height\": " << renderer->LineHeight()
        << ",\n  \"ascent\": " << renderer->Ascent()
        << ",\n  \"descent\": " << renderer->LineHeight() - renderer->Ascent()
-       << ",\n  \"form\": " << JsonString(FormName(options.Form))
+       << ",\n  \"form\": " << JsonString(FormatInfo(options.Form).CommandLineName)
        << ",\n  \"antialias\": " << (options.Antialias ? "true" : "false")
        << ",\n  \"padding\": " << options.Padding << ",\n  \"glyphs\": [" << glyphs.str()
        << (written.empty() ? "]" : "\n  ]") << ",\n  \"skipped\": [";

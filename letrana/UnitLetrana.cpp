@@ -28,11 +28,18 @@ constexpr std::size_t kRendererCacheSize = 3;
 ui::Font WindowFont() { return {.name = "MS Sans Serif", .size = 9}; }
 ui::Font ValueFont() { return {.name = "MS Sans Serif", .size = 9, .bold = true}; }
 
-// The export dialog's file types, in the order of the export forms; the fifth is named in the language
-// in force.
-std::string ExportFilter(const std::string& pngWithAlpha) {
-  return "(*.BMP)|*.bmp|(*.JPG)|*.jpg|(*.GIF)|*.gif|(*-GIF transparent)|*.gif|(*-" +
-         (pngWithAlpha.empty() ? std::string("PNG with alpha") : pngWithAlpha) + ")|*.png";
+// The export dialog's file types, in the order of the export forms; a form with a label of its own is
+// named in the language in force (translate: its label key to the language's text, or the built-in
+// label).
+template <typename Translate>
+std::string ExportFilter(Translate translate) {
+  std::vector<TDialogType> types;
+  for (const TImageFormat form : GlyphFormats()) {
+    const TImageFormatInfo& info = FormatInfo(form);
+    types.push_back(
+        {form, ParenthesisedLabel(form, info.LabelKey != nullptr ? translate(info) : info.Label)});
+  }
+  return DialogFilter(types);
 }
 
 // Copies the source onto the target with its top-left corner at (x, y); what falls outside the
@@ -103,7 +110,10 @@ TFrmLetrana::TFrmLetrana(ui::Application& app)
   // Non-visual parts.
   ImlCharacters.Create(*this, {});
   FodFont.Create(*this, {.name = "MS Sans Serif", .size = 8});
-  SvdSave.Create(*this, {.filter = ExportFilter(""), .defaultExt = "bmp", .overwritePrompt = false});
+  SvdSave.Create(
+      *this, {.filter = ExportFilter([](const TImageFormatInfo& info) { return std::string(info.Label); }),
+              .defaultExt = "bmp",
+              .overwritePrompt = false});
   CldColor.Create(*this);
   ActExport.Create(*this, {.key = 'S', .ctrl = true});
   ActGenerateImages.Create(*this, {.key = 'G', .ctrl = true});
@@ -370,7 +380,8 @@ void TFrmLetrana::ApplyLanguage(std::string path, std::string name) {
     }
   }
   AddShortcutTexts();
-  SvdSave.SetFilter(ExportFilter(m_aMPngWithAlpha));
+  SvdSave.SetFilter(
+      ExportFilter([this](const TImageFormatInfo& info) { return LookupText(info.LabelKey, info.Label); }));
 }
 
 std::string TFrmLetrana::LookupText(const std::string& key, const std::string& builtIn) const {

@@ -6,9 +6,7 @@
 
 #include "common/FileNames.h"
 #include "common/Localisation.h"
-#include "imaging/Bmp.h"
-#include "imaging/Jpeg.h"
-#include "imaging/Png.h"
+#include "imaging/ImageFormats.h"
 #include "snapora/UnitSnapora.h"
 
 void TakeMainWindowFont(ui::Form& form, const ui::Font& mainFont) {
@@ -23,18 +21,18 @@ void TakeMainWindowFont(ui::Form& form, const ui::Font& mainFont) {
 }
 
 bool SavePictureByName(const TBitmap& picture, const std::string& fileName, bool jpegForOtherNames) {
-  std::string extension = FileExtension(fileName);
-  for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (extension == ".BMP") {
-    SaveBitmapAsBmp(picture, fileName);
-  } else if (extension == ".PNG") {
-    SaveBitmapAsPng(picture, fileName);
-  } else if (extension == ".JPG" || jpegForOtherNames) {
-    SaveBitmapAsJpeg(picture, fileName);
-  } else {
-    return false;
-  }
+  std::optional<TImageFormat> format = CaptureFormatOfExtension(FileExtension(fileName));
+  if (!format && jpegForOtherNames) format = TImageFormat::Jpeg;
+  if (!format) return false;
+  FormatInfo(*format).Write(picture, fileName);
   return true;
+}
+
+// The viewer's save dialog lists the capture formats by their labels.
+std::string ViewerFilter() {
+  std::vector<TDialogType> types;
+  for (const TImageFormat format : CaptureFormats()) types.push_back({format, FormatInfo(format).Label});
+  return DialogFilter(types);
 }
 
 TFrmFullscreen::TFrmFullscreen(ui::Application& app)
@@ -50,8 +48,7 @@ TFrmFullscreen::TFrmFullscreen(ui::Application& app)
   PopImage.Create(*this);
   PopSaveAs.Create(PopImage, "Save as...");
   ActSaveAs.Create(*this, {.key = 'S', .ctrl = true});
-  SvdSave.Create(*this,
-                 {.filter = "BMP|*.bmp|JPG|*.jpg|PNG|*.png", .defaultExt = "bmp", .overwritePrompt = true});
+  SvdSave.Create(*this, {.filter = ViewerFilter(), .defaultExt = "bmp", .overwritePrompt = true});
   ImgFullscreen.Create(
       *this, {.bounds = {0, 0, 105, 105}, .showHint = true, .autoSize = true, .popupMenu = &PopImage});
 
@@ -83,10 +80,11 @@ void TFrmFullscreen::MenSaveAsClick() {
 void TFrmFullscreen::SvdSaveTypeChange() {
   // The name in the dialog as a full path, its extension made the chosen type's, and only its last
   // element written back into the name box (which holds no folder).
-  static const char* const kTypeExtensions[] = {".bmp", ".jpg", ".png"};
+  const std::vector<TImageFormat> types = CaptureFormats();
   const int type = SvdSave.FilterIndex();
-  if (type < 1 || type > static_cast<int>(std::size(kTypeExtensions))) return;
-  const std::string name = ChangeFileExtension(SvdSave.DialogFilePath(), kTypeExtensions[type - 1]);
+  if (type < 1 || type > static_cast<int>(types.size())) return;
+  const std::string name = ChangeFileExtension(
+      SvdSave.DialogFilePath(), FormatInfo(types[static_cast<std::size_t>(type - 1)]).Extension);
   SvdSave.SetDialogFileNameText(FileNamePart(name));
 }
 

@@ -14,9 +14,7 @@
 #include "common/FileNames.h"
 #include "common/PersistedSettings.h"
 #include "common/StorageLocation.h"
-#include "imaging/Bmp.h"
-#include "imaging/Jpeg.h"
-#include "imaging/Png.h"
+#include "imaging/ImageFormats.h"
 #include "platform/Clipboard.h"
 #include "platform/os/Os.h"
 #include "platform/text/SystemFont.h"
@@ -90,6 +88,16 @@ TBitmap PlaceholderPicture() {
     }
   }
   return picture;
+}
+
+// The main window's save dialog lists the capture formats in parentheses (JPEG as "(*:JPG)", as the
+// window always named it).
+std::string CaptureFilter() {
+  std::vector<TDialogType> types;
+  for (const TImageFormat format : CaptureFormats())
+    types.push_back(
+        {format, format == TImageFormat::Jpeg ? std::string("(*:JPG)") : ParenthesisedLabel(format)});
+  return DialogFilter(types);
 }
 
 }  // namespace
@@ -237,9 +245,7 @@ TFrmSnapora::TFrmSnapora(ui::Application& app)
   // Non-visual parts.
   TimCapture.Create(*this, {.interval = 5000, .enabled = false});
   TimKeyProc.Create(*this, {.interval = 100, .enabled = true});
-  SvdSave.Create(
-      *this,
-      {.filter = "(*.BMP)|*.bmp|(*:JPG)|*.jpg|(*.PNG)|*.png", .defaultExt = "bmp", .overwritePrompt = false});
+  SvdSave.Create(*this, {.filter = CaptureFilter(), .defaultExt = "bmp", .overwritePrompt = false});
   PopMain.Create(*this);
   PopSaveAs.Create(PopMain, "Save as...");
 
