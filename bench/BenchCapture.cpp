@@ -23,15 +23,15 @@
 #include "bench/BenchTiming.h"
 #include "imaging/Bmp.h"
 #include "imaging/Jpeg.h"
-#include "platform/Clipboard.h"
-#include "platform/ClipboardTesting.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/ClipboardTesting.h"
 #include "platform/os/Os.h"
-#include "platform/Ui.h"
-#include "platform/WindowSystem.h"
+#include "platform/ui/Ui.h"
+#include "platform/ui/WindowSystem.h"
 #include "snapora/SnaporaWindows.h"
 #ifndef _WIN32
-#include "platform/UiTesting.h"
-#include "platform/WindowSystemTesting.h"
+#include "platform/ui/UiTesting.h"
+#include "platform/ui/WindowSystemTesting.h"
 #endif
 
 using bench_timing::Measure;

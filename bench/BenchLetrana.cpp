@@ -11,7 +11,7 @@
 #include <string>
 
 #include "letrana/UnitLetrana.h"
-#include "platform/UiTesting.h"
+#include "platform/ui/UiTesting.h"
 
 namespace {
 

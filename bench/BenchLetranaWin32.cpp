@@ -27,7 +27,7 @@
 #include "imaging/Gifimage.h"
 #include "imaging/Graphics.h"
 #include "letrana/UnitLetrana.h"
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 namespace {
 

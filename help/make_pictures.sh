@@ -58,7 +58,7 @@ if [ "$arch" = i686 ] && [ "$HOST_I686" != yes ]; then
   echo "make_pictures: ${HOST_I686_WHY:-the i686 programs cannot run here}; taking the x86_64 build's programs from $x64_build"
   letrana_exe=$x64_build/letrana/letrana.exe
   snapora_exe=$x64_build/snapora/snapora.exe
-  probe_exe=$x64_build/platform/win32/probe/winprobe.exe
+  probe_exe=$x64_build/tests/probe/winprobe.exe
   for exe in "$letrana_exe" "$snapora_exe" "$probe_exe"; do
     [ -f "$exe" ] || die "this host cannot execute 32-bit code, so the pictures need the x86_64 build's programs, and $exe is missing; build them with: cmake --preset windows64 && cmake --build --preset windows64 (or set LETRANA_HELP_X64_BUILD_DIR to a built x86_64 folder)"
   done

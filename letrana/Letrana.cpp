@@ -1,7 +1,7 @@
 // Letrana's start: the application, its three windows and the message loop.
 
 #include "letrana/UnitLetrana.h"
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 int main() {
   ui::Application app;

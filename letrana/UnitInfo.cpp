@@ -5,7 +5,7 @@
 #include "common/Localisation.h"
 #include "common/PersistedSettings.h"
 #include "letrana/UnitLetrana.h"
-#include "platform/Shell.h"
+#include "platform/ui/Shell.h"
 #include "platform/text/Text.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 class TFrmLetrana;
 

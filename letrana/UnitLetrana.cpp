@@ -12,8 +12,8 @@
 #include "common/StorageLocation.h"
 #include "glyphs/GlyphExport.h"
 #include "glyphs/RenderingSettings.h"
-#include "platform/Clipboard.h"
-#include "platform/Shell.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/Shell.h"
 #include "platform/os/Os.h"
 #include "platform/text/SystemFont.h"
 

@@ -18,7 +18,7 @@
 #include "letrana/UnitInfo.h"
 #include "letrana/UnitProgress.h"
 #include "platform/text/Text.h"
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 class TFrmLetrana : public ui::Form {
  public:

@@ -2,7 +2,7 @@
 // The progress box: a small modeless window that the grid build and the export show while they run.
 // Its callers set the message, show it (which also brings it to the front) and close it.
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 class TFrmProgress : public ui::Form {
  public:

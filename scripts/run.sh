@@ -27,7 +27,7 @@ fi
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j "$(nproc)" --target letrana snapora winprobe
 exe="build/$preset/letrana/letrana.exe"
-probe_exe="$here/build/$preset/platform/win32/probe/winprobe.exe"
+probe_exe="$here/build/$preset/tests/probe/winprobe.exe"
 wine_select "$(pe_arch "$exe")"
 
 out="$here/build/run"

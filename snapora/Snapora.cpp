@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 #include "snapora/UnitSnapora.h"
 
 int main(int argc, char** argv) {

@@ -1,6 +1,6 @@
 #include "snapora/UnitFilename.h"
 
-#include "platform/WindowSystem.h"
+#include "platform/ui/WindowSystem.h"
 #include "snapora/UnitFullscreen.h"
 #include "snapora/UnitSnapora.h"
 

@@ -3,7 +3,7 @@
 // program's application window stays topmost, so that the dialog is not lost behind the window being
 // captured.
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 class TFrmSnapora;
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 class TFrmSnapora;
 

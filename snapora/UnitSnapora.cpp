@@ -15,7 +15,7 @@
 #include "common/PersistedSettings.h"
 #include "common/StorageLocation.h"
 #include "imaging/ImageFormats.h"
-#include "platform/Clipboard.h"
+#include "platform/ui/Clipboard.h"
 #include "platform/os/Os.h"
 #include "platform/text/SystemFont.h"
 #include "snapora/SnaporaWindows.h"

@@ -12,8 +12,8 @@
 #include "common/class_init.h"
 #include "imaging/Graphics.h"
 #include "platform/os/Os.h"
-#include "platform/Ui.h"
-#include "platform/WindowSystem.h"
+#include "platform/ui/Ui.h"
+#include "platform/ui/WindowSystem.h"
 
 class TFrmFullscreen;
 class TFrmFileName;

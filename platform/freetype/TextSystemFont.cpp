@@ -1,4 +1,4 @@
-// The headless backend's icon-title font: the face fontconfig chooses for "sans-serif", at 9 points,
+// The icon-title font natively: the face fontconfig chooses for "sans-serif", at 9 points,
 // regular, default character set.
 
 #include <fontconfig/fontconfig.h>

@@ -1,6 +1,6 @@
 #pragma once
-// The operating-system services of platform/Os.h as tests control them in the headless backend: the
-// local time that os::Now reads. Only the headless backend implements these; ui::testing::Reset()
+// The operating-system services of platform/os/Os.h as tests control them natively (posix/): the
+// local time that os::Now reads. Only the POSIX backend implements these; ui::testing::Reset()
 // returns them to the system's own.
 
 #include <optional>

@@ -1,7 +1,7 @@
-// Paths, folders, special folders and the local time of the headless backend (POSIX). The Windows
+// Paths, folders, special folders and the local time on a POSIX system. The Windows
 // folders map as follows: the local application-data folder is $XDG_DATA_HOME (by default
 // ~/.local/share), the folder common to all users is /var/lib, and the delimiter is '/'. The local time
-// is the system's, unless a test fixed it (platform/OsTesting.h).
+// is the system's, unless a test fixed it (platform/os/OsTesting.h).
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 // The font the system uses for icon titles, which the programs take as the starting point of their
 // interface font. Implemented by each backend: SystemParametersInfoA(SPI_GETICONTITLELOGFONT) on
 // Windows (the stock system font if that fails), fontconfig's default sans-serif face at 9 points in
-// the headless backend.
+// the native backend (freetype/).
 
 #include <algorithm>
 #include <string>

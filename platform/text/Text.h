@@ -1,7 +1,7 @@
 #pragma once
 // Measuring one-line texts in a font and drawing them with an opaque background onto a TBitmap.
 // Implemented by each backend: GDI on Windows (GetTextExtentPoint32A, ExtTextOutA with ETO_OPAQUE),
-// FreeType with fontconfig in the headless backend. Texts are 8-bit strings in the ANSI code page
+// FreeType with fontconfig in the native backend (freetype/). Texts are 8-bit strings in the ANSI code page
 // (Windows-1252); every byte is one character, and a zero byte is a character like any other.
 
 #include <cstdint>

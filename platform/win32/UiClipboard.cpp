@@ -11,8 +11,8 @@
 // put are never pasted. The copy goes when the clipboard is emptied, by this program or another
 // (WM_DESTROYCLIPBOARD), or once it has been rendered.
 
-#include "platform/Clipboard.h"
-#include "platform/ClipboardTesting.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/ClipboardTesting.h"
 
 // After the platform headers: <windows.h> defines RGB and GetRValue as macros, which Graphics.h
 // declares as functions.

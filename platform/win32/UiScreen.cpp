@@ -1,6 +1,6 @@
 // The screen of the Win32 backend: the primary screen's size from the system metrics.
 
-#include "platform/UiNative.h"
+#include "platform/ui/UiNative.h"
 
 // After the portable headers: <windows.h> defines RGB and GetRValue as macros, which Graphics.h
 // declares as functions.

@@ -1,7 +1,7 @@
 // The shell on Windows: ShellExecuteA with the verb "open", inside a COM apartment as shell handlers
 // expect one.
 
-#include "platform/Shell.h"
+#include "platform/ui/Shell.h"
 
 // After the platform headers: <windows.h> defines RGB and GetRValue as macros, which Graphics.h
 // declares as functions.

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/UiNative.h"
+#include "platform/ui/UiNative.h"
 
 // After the portable headers: <windows.h> defines RGB and GetRValue as macros, which Graphics.h declares
 // as functions.

@@ -4,7 +4,7 @@
 // in the 64-bit build too, so the conversion loses nothing (sign-extended on the way back, as the
 // system itself widens them).
 
-#include "platform/WindowSystem.h"
+#include "platform/ui/WindowSystem.h"
 
 #include <algorithm>
 #include <array>

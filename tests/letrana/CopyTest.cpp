@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Clipboard.h"
+#include "platform/ui/Clipboard.h"
 #include "tests/letrana/LetranaFixture.h"
 
 namespace {

@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "letrana/UnitLetrana.h"
-#include "platform/ClipboardTesting.h"
-#include "platform/ShellTesting.h"
-#include "platform/UiTesting.h"
+#include "platform/ui/ClipboardTesting.h"
+#include "platform/ui/ShellTesting.h"
+#include "platform/ui/UiTesting.h"
 #include "tests/support/ProgramDirectory.h"
 #include "tests/support/TestSupport.h"
 

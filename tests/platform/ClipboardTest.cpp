@@ -1,6 +1,6 @@
 // The clipboard of the backend: the real one under Windows (Wine), the virtual one natively.
 
-#include "platform/Clipboard.h"
+#include "platform/ui/Clipboard.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/ClipboardTesting.h"
+#include "platform/ui/ClipboardTesting.h"
 
 #ifdef _WIN32
 // After the platform headers: <windows.h> defines RGB and GetRValue as macros, which Graphics.h

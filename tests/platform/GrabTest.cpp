@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "imaging/Graphics.h"
-#include "platform/WindowSystem.h"
+#include "platform/ui/WindowSystem.h"
 #include "tests/imaging/ImageReaders.h"
 #include "tests/support/TestSupport.h"
 
@@ -19,8 +19,8 @@
 // declares as functions.
 #include <windows.h>
 #else
-#include "platform/UiTesting.h"
-#include "platform/WindowSystemTesting.h"
+#include "platform/ui/UiTesting.h"
+#include "platform/ui/WindowSystemTesting.h"
 #endif
 
 namespace {

@@ -1,6 +1,6 @@
 // Handing targets to the shell: recorded by the headless backend, ShellExecuteA under Windows.
 
-#include "platform/Shell.h"
+#include "platform/ui/Shell.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include "tests/support/TestSupport.h"
 
 #ifndef _WIN32
-#include "platform/ShellTesting.h"
-#include "platform/UiTesting.h"
+#include "platform/ui/ShellTesting.h"
+#include "platform/ui/UiTesting.h"
 #endif
 
 namespace {

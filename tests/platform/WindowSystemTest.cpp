@@ -3,7 +3,7 @@
 // system's own calls. Natively it is the headless backend's virtual screen, whose windows, pixels,
 // keyboard and clock the test controls. What both must do is checked once for both.
 
-#include "platform/WindowSystem.h"
+#include "platform/ui/WindowSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 #ifdef _WIN32
 // After the platform headers: <windows.h> defines RGB and GetRValue as macros, which Graphics.h
@@ -24,8 +24,8 @@
 #include <objbase.h>
 #include <shldisp.h>
 #else
-#include "platform/UiTesting.h"
-#include "platform/WindowSystemTesting.h"
+#include "platform/ui/UiTesting.h"
+#include "platform/ui/WindowSystemTesting.h"
 #endif
 
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <system_error>
 
-#include "platform/ClipboardTesting.h"
-#include "platform/UiTesting.h"
-#include "platform/WindowSystemTesting.h"
+#include "platform/ui/ClipboardTesting.h"
+#include "platform/ui/UiTesting.h"
+#include "platform/ui/WindowSystemTesting.h"
 #include "snapora/SnaporaWindows.h"
 #include "tests/support/ProgramDirectory.h"
 #include "tests/support/TestSupport.h"

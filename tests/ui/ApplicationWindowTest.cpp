@@ -9,9 +9,9 @@
 
 #include "platform/os/Os.h"
 #include "platform/os/OsTesting.h"
-#include "platform/Ui.h"
-#include "platform/UiTesting.h"
-#include "platform/WindowSystemTesting.h"
+#include "platform/ui/Ui.h"
+#include "platform/ui/UiTesting.h"
+#include "platform/ui/WindowSystemTesting.h"
 
 namespace {
 

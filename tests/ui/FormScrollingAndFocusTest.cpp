@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "platform/Ui.h"
-#include "platform/UiTesting.h"
-#include "platform/WindowSystemTesting.h"
+#include "platform/ui/Ui.h"
+#include "platform/ui/UiTesting.h"
+#include "platform/ui/WindowSystemTesting.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Ui.h"
-#include "platform/UiTesting.h"
+#include "platform/ui/Ui.h"
+#include "platform/ui/UiTesting.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/os/Os.h"
-#include "platform/Ui.h"
-#include "platform/UiTesting.h"
+#include "platform/ui/Ui.h"
+#include "platform/ui/UiTesting.h"
 
 namespace {
 

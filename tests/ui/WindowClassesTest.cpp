@@ -4,8 +4,8 @@
 
 #include <stdexcept>
 
-#include "platform/Ui.h"
-#include "platform/UiTesting.h"
+#include "platform/ui/Ui.h"
+#include "platform/ui/UiTesting.h"
 
 namespace {
 

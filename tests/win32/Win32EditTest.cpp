@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 #include "platform/win32/UiWin32.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Ui.h"
-#include "platform/WindowSystem.h"
+#include "platform/ui/Ui.h"
+#include "platform/ui/WindowSystem.h"
 #include "platform/win32/UiWin32.h"
 #include "tests/support/TestSupport.h"
 

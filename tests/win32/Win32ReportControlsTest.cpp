@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 #include "platform/win32/UiWin32.h"
 #include "tests/win32/MenuKeys.h"
 

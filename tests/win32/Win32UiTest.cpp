@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 #include "platform/win32/UiWin32.h"
 #include "tests/support/TestSupport.h"
 #include "tests/win32/MenuKeys.h"

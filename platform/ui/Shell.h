@@ -2,12 +2,12 @@
 // Handing documents, help files and web or mail addresses to the system shell, which opens them with
 // the program registered for them. The programs never learn whether that worked: a file or address
 // that cannot be opened is the shell's matter. Implemented by each backend: ShellExecuteA on Windows,
-// a recorder in the headless backend (see platform/ShellTesting.h).
+// a recorder in the headless backend (see platform/ui/ShellTesting.h).
 
 #include <optional>
 #include <string>
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 namespace os {
 

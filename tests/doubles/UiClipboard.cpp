@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/Clipboard.h"
-#include "platform/ClipboardTesting.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/ClipboardTesting.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "platform/Shell.h"
-#include "platform/ShellTesting.h"
+#include "platform/ui/Shell.h"
+#include "platform/ui/ShellTesting.h"
 
 namespace {
 

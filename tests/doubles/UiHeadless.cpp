@@ -1,5 +1,5 @@
 // The headless backend of the window classes: no real windows (each form is a window of the virtual
-// screen, platform/headless/WindowSystem.cpp). The portable classes already hold every property; this
+// screen, tests/doubles/WindowSystem.cpp). The portable classes already hold every property; this
 // backend keeps the few things a screen would (the clock and its timers, the dialogs' answers, the
 // error boxes shown) and lets tests act as the user.
 
@@ -12,9 +12,9 @@
 
 #include "platform/os/Os.h"
 #include "platform/os/OsTesting.h"
-#include "platform/UiNative.h"
-#include "platform/UiTesting.h"
-#include "platform/headless/VirtualScreen.h"
+#include "platform/ui/UiNative.h"
+#include "platform/ui/UiTesting.h"
+#include "tests/doubles/VirtualScreen.h"
 
 namespace ui {
 
@@ -168,7 +168,7 @@ void FireOverdueTimers() {
 namespace native {
 
 void Created(Component& component) {
-  // Every form is a window of the virtual screen (platform/headless/WindowSystem.cpp).
+  // Every form is a window of the virtual screen (tests/doubles/WindowSystem.cpp).
   if (auto* form = dynamic_cast<Form*>(&component)) form->SetNative(os::headless::MakeFormWindow(*form));
   if (auto* timer = dynamic_cast<Timer*>(&component)) {
     timer->SetNative(std::make_unique<TimerNative>(timer));
@@ -357,7 +357,6 @@ TBitmap ProgramIconPicture(int width, int height, TColor background) {
   }
   return picture;
 }
-
 
 }  // namespace native
 

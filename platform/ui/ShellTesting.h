@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 namespace os::testing {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/win32/probe/ProbeText.h"
+#include "tests/probe/ProbeText.h"
 
 namespace {
 

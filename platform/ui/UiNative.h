@@ -1,6 +1,6 @@
 #pragma once
-// The hooks between the portable window classes of platform/Ui.h and a backend. The classes call these
-// functions whenever their state changes; each backend (win32/, headless/) implements all of them.
+// The hooks between the portable window classes of platform/ui/Ui.h and a backend. The classes call these
+// functions whenever their state changes; each backend (win32/, tests/doubles/) implements all of them.
 // The backend reports what the user did through the Native... members of the classes (for example
 // ListView::NativeSelectionChanged), and only what the user did: a change the classes made themselves
 // (a SetSelected from code) is already known to them and must not be reported back, or its event
@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 namespace ui::native {
 
@@ -111,7 +111,7 @@ void ShowErrorBox(const std::string& caption, const std::string& text);
 void SetApplicationTitle(Application& app, const std::string& title);
 // The window-system handles of a form's window and of the program's application window (0 where there
 // is none). In the headless backend, every form is a window of the virtual screen
-// (platform/WindowSystemTesting.h): shown forms are visible there, with their caption as title and
+// (platform/ui/WindowSystemTesting.h): shown forms are visible there, with their caption as title and
 // their bounds as rectangle, and a form that is shown comes to the front.
 os::WindowHandle FormHandle(const Form& form);
 os::WindowHandle ApplicationHandle(const Application& app);

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "platform/UiNative.h"
-#include "platform/UiTesting.h"
+#include "platform/ui/UiNative.h"
+#include "platform/ui/UiTesting.h"
 
 namespace ui {
 

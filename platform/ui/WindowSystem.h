@@ -4,7 +4,7 @@
 // them, grabbing the display's pixels, and the asynchronous key state. Implemented by each backend:
 // the real window system on Windows (USER32, GDI32, the shell's automation object), a virtual screen in
 // the headless backend whose windows, pixels, keyboard and clock tests control (see
-// platform/WindowSystemTesting.h). The forms of platform/Ui.h are windows of this system too.
+// platform/ui/WindowSystemTesting.h). The forms of platform/ui/Ui.h are windows of this system too.
 
 #include <cstdint>
 #include <optional>

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "imaging/Graphics.h"
-#include "platform/Clipboard.h"
+#include "platform/ui/Clipboard.h"
 
 namespace os::testing {
 

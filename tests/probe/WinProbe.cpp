@@ -52,7 +52,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/win32/probe/ProbeText.h"
+#include "tests/probe/ProbeText.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // The system clipboard: a program puts one text or one picture on it, replacing whatever it held.
 // The clipboard owns what is put on it. Implemented by each backend: the real clipboard on Windows
 // (opened by a hidden window of the program's own for the moment of each copy), a virtual clipboard in
-// the headless backend (see platform/ClipboardTesting.h).
+// the headless backend (see platform/ui/ClipboardTesting.h).
 
 #include <string_view>
 

@@ -3,7 +3,7 @@
 // windows of it that read their title, rectangle and state from the form, and whose show state the
 // window functions change through the form as the system's messages would. The pixels a grab reads,
 // the keyboard and a record of what the program did are the tests' to set and read
-// (platform/WindowSystemTesting.h).
+// (platform/ui/WindowSystemTesting.h).
 
 #include <algorithm>
 #include <array>
@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/UiNative.h"
-#include "platform/WindowSystem.h"
-#include "platform/WindowSystemTesting.h"
-#include "platform/headless/VirtualScreen.h"
+#include "platform/ui/UiNative.h"
+#include "platform/ui/WindowSystem.h"
+#include "platform/ui/WindowSystemTesting.h"
+#include "tests/doubles/VirtualScreen.h"
 
 namespace os {
 

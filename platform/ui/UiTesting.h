@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 namespace ui::testing {
 
 // Forgets every answer, record and timer, sets the clock to 0, the screen to 96 pixels per inch and
 // 1280 x 1024 pixels, and takes the program icon away. The virtual screen of
-// platform/WindowSystemTesting.h is reset too; the forms that live on keep their windows. os::Now reads
-// the system's clock again (platform/OsTesting.h).
+// platform/ui/WindowSystemTesting.h is reset too; the forms that live on keep their windows. os::Now reads
+// the system's clock again (platform/os/OsTesting.h).
 void Reset();
 
 // ---- The screen ---------------------------------------------------------------------------------

@@ -47,7 +47,7 @@
 #include <vector>
 
 #include "imaging/Graphics.h"
-#include "platform/WindowSystem.h"
+#include "platform/ui/WindowSystem.h"
 
 namespace os::testing {
 

@@ -1,0 +1,144 @@
+// The portable half of menus, actions, timers and dialogs.
+
+#include "platform/ui/Menus.h"
+
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
+#include "platform/ui/Dialogs.h"
+
+#include "platform/ui/Shared.h"
+#include "platform/ui/UiNative.h"
+
+namespace ui {
+
+using namespace detail;
+
+// ---- Menus, actions, timers -------------------------------------------------------------------------
+
+void MenuItem::Create(MenuItem& parent, const std::string& caption) {
+  parent_ = &parent;
+  caption_ = caption;
+  parent.items_.push_back(this);
+  native::Created(*this);
+}
+
+void MenuItem::SetCaption(const std::string& caption) {
+  if (caption == caption_) return;
+  caption_ = caption;
+  native::MenuChanged(*this);
+}
+
+void MenuItem::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  visible_ = visible;
+  native::MenuChanged(*this);
+}
+
+void MenuItem::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  native::MenuChanged(*this);
+}
+
+void MenuItem::Click() {
+  if (enabled_ && OnClick) OnClick();
+}
+
+void MainMenu::Create(Form& owner) {
+  owner_ = &owner;
+  owner.menu_ = this;
+  native::Created(*this);
+}
+
+void PopupMenu::Create(Form& owner) {
+  owner_ = &owner;
+  native::Created(*this);
+}
+
+void PopupMenu::Popup(int screenX, int screenY) { native::ShowPopup(*this, screenX, screenY); }
+
+void Action::Create(Form& owner, ShortCut shortCut) {
+  shortCut_ = shortCut;
+  owner.actions_.push_back(this);
+  native::Created(*this);
+}
+
+void Action::Execute() {
+  if (OnExecute) OnExecute();
+}
+
+void Timer::Create(Form& owner, const TimerProps& props) {
+  owner_ = &owner;
+  interval_ = props.interval;
+  enabled_ = props.enabled;
+  owner.timers_.push_back(this);
+  native::Created(*this);
+}
+
+void Timer::SetInterval(int milliseconds) {
+  if (milliseconds == interval_) return;
+  interval_ = milliseconds;
+  native::Changed(*this, native::Change::State);
+}
+
+void Timer::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  native::Changed(*this, native::Change::State);
+}
+
+void Timer::NativeFire() {
+  if (enabled_ && interval_ > 0 && OnTimer) OnTimer();
+}
+
+// ---- Dialogs ----------------------------------------------------------------------------------------
+
+void FontDialog::Create(Form& owner, const Font& initial) {
+  owner_ = &owner;
+  font_ = initial;
+  native::Created(*this);
+}
+
+bool FontDialog::Execute() { return native::ExecuteFontDialog(*this); }
+
+void ColorDialog::Create(Form& owner) {
+  owner_ = &owner;
+  native::Created(*this);
+}
+
+bool ColorDialog::Execute() { return native::ExecuteColorDialog(*this); }
+
+void SaveDialog::Create(Form& owner, const SaveDialogProps& props) {
+  owner_ = &owner;
+  props_ = props;
+  native::Created(*this);
+}
+
+bool SaveDialog::Execute() {
+  const int filterIndex = props_.filterIndex;
+  typeChanging_ = false;
+  const bool chosen = native::ExecuteSaveDialog(*this);
+  typeChanging_ = false;
+  // A type picked in a dialog that was cancelled is no choice.
+  if (!chosen) props_.filterIndex = filterIndex;
+  return chosen;
+}
+
+void SaveDialog::NativeTypeChanged(int filterIndex) {
+  props_.filterIndex = filterIndex;
+  if (!OnTypeChange) return;
+  // DialogFilePath and SetDialogFileNameText reach the dialog while the handler runs.
+  const FlagScope changing(typeChanging_);
+  OnTypeChange();
+}
+
+std::string SaveDialog::DialogFilePath() const {
+  return typeChanging_ ? native::SaveDialogFilePath(*this) : std::string();
+}
+
+void SaveDialog::SetDialogFileNameText(const std::string& text) {
+  if (typeChanging_) native::SetSaveDialogFileNameText(*this, text);
+}
+
+}  // namespace ui
