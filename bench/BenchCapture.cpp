@@ -23,9 +23,9 @@
 #include "bench/BenchTiming.h"
 #include "imaging/Bmp.h"
 #include "imaging/Jpeg.h"
+#include "platform/os/Os.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/ClipboardTesting.h"
-#include "platform/os/Os.h"
 #include "platform/ui/Ui.h"
 #include "platform/ui/WindowSystem.h"
 #include "snapora/SnaporaWindows.h"
@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
   try {
     ui::Application app;
     app.SetTitle("Snapora");
-    TSnaporaWindows windows(app);
+    TProgramShell shell(SnaporaStorage, kSnaporaLanguageList, StartFolders(SnaporaStorage));
+    TSnaporaWindows windows(app, shell);
     TFrmSnapora& frm = windows.FrmSnapora;
     const char delimiter = os::PathDelimiter();
     std::printf("Capture of the whole %d x %d display, %d runs per form:\n", os::DisplayWidth(),

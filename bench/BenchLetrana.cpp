@@ -21,7 +21,12 @@ class Letrana {
   explicit Letrana(int points) {
     ui::testing::Reset();
     app_ = std::make_unique<ui::Application>();
-    windows_ = std::make_unique<TLetranaWindows>(*app_);
+    // The windows are not shown: no settings are read or written, so the system's temporary folder
+    // stands in for both folders.
+    const std::string temporary = std::filesystem::temp_directory_path().string() + "/";
+    shell_ = std::make_unique<TProgramShell>(LetranaStorage, kLetranaLanguageList,
+                                             TProgramFolders{temporary, temporary});
+    windows_ = std::make_unique<TLetranaWindows>(*app_, *shell_);
     Frm().LblFont.SetFont({.name = "Arial", .size = points});
     Frm().BuildCharacterGrid();
   }
@@ -34,6 +39,7 @@ class Letrana {
 
  private:
   std::unique_ptr<ui::Application> app_;
+  std::unique_ptr<TProgramShell> shell_;
   std::unique_ptr<TLetranaWindows> windows_;
 };
 

@@ -70,7 +70,8 @@ class Folder {
 int Run(int runs) {
   ui::Application app;
   app.SetTitle("Letrana");
-  TLetranaWindows windows(app);
+  TProgramShell shell(LetranaStorage, kLetranaLanguageList, StartFolders(LetranaStorage));
+  TLetranaWindows windows(app, shell);
   TFrmLetrana& frm = windows.FrmLetrana;
   // The first show loads the language and the settings, as at a start; the deferred first build is
   // left out, so that no build runs inside a measurement but the measured one.

@@ -6,8 +6,9 @@
 //   language file: a plain-form settings document beside the program with one entry per text, keyed
 //                  section + "." + name ("FrmMain.MenFile"); an entry with an empty value counts as
 //                  missing, and a missing text keeps its built-in English one.
-// The tables below list every key of both programs with its built-in text, in the order the windows
-// set them. Nothing here reports an error: every failure falls back to the built-in texts.
+// Each program lists the keys of its windows with their built-in texts in its own table
+// (letrana/Texts.h, snapora/Texts.h). Nothing here reports an error: every failure falls back to the
+// built-in texts.
 
 #include <array>
 #include <cstddef>
@@ -17,9 +18,6 @@
 #include "common/class_init.h"
 
 // ---- The language list ------------------------------------------------------------------------------
-
-inline constexpr const char* kLetranaLanguageList = "Letrana_Languages.ini";
-inline constexpr const char* kSnaporaLanguageList = "Snapora_Languages.ini";
 
 // One language of the list: its file name as the list gives it (relative to the program directory)
 // or, from FindInLanguageList, the full path; and its name as listed (a leading ampersand kept).
@@ -121,103 +119,8 @@ struct TLanguageText {
 // Section + "." + Name.
 std::string FullKey(const TLanguageText& text);
 
-inline constexpr const char* kLetranaMainSection = "FrmMain";
-inline constexpr const char* kLetranaInfoSection = "FrmInfo";
-inline constexpr const char* kSnaporaMainSection = "FrmSnap";
-inline constexpr const char* kSnaporaViewerSection = "FrmFull";
-inline constexpr const char* kSnaporaFileNameSection = "FrmSave";
-
-// The glyph exporter's main window, in the order its texts are set.
-inline constexpr TLanguageText kLetranaMainTexts[] = {
-    {"FrmMain", "m_aMenScShift", "Shift", {"m_aMenScShift"}},
-    {"FrmMain", "m_aMenScCtrl", "Ctrl", {"m_aMenScCtrl"}},
-    {"FrmMain", "m_aMenScAlt", "Alt", {"m_aMenScAlt"}},
-    {"FrmMain", "m_aMenScDelete", "Del", {"m_aMenScDelete"}},
-    {"FrmMain", "m_aMenScF", "F", {"m_aMenScF"}},
-    {"FrmMain", "MenFile", "File", {"MenFile"}},
-    {"FrmMain", "MenGenerateImages", "Generate images", {"MenGenerateImages"}},
-    {"FrmMain", "MenExport", "Export font...", {"MenExport", "BtnExport"}},
-    {"FrmMain", "MenExit", "Exit", {"MenExit"}},
-    {"FrmMain", "MenEdit", "Edit", {"MenEdit"}},
-    {"FrmMain", "MenSelectFont", "Select font", {"MenSelectFont", "BtnSelectFont"}},
-    {"FrmMain", "MenSelectFontColor", "Select font color", {"MenSelectFontColor", "BtnSelectFontColor"}},
-    {"FrmMain",
-     "MenSelectBackgroundColor",
-     "Select background color",
-     {"MenSelectBackgroundColor", "BtnSelectBackgroundColor"}},
-    {"FrmMain", "MenSelectAll", "Select all", {"MenSelectAll"}},
-    {"FrmMain", "MenInvertSelection", "Invert selection", {"MenInvertSelection"}},
-    {"FrmMain", "MenCopyCharacter", "Copy character", {"MenCopyCharacter", "PopCopyCharacter"}},
-    {"FrmMain", "MenCopyImage", "Copy image", {"MenCopyImage", "PopCopyImage", "BtnCopyImage"}},
-    {"FrmMain", "MenUsage", "Help", {"MenUsage"}},
-    {"FrmMain", "MenInfo", "Info", {"MenInfo"}},
-    {"FrmMain", "MenLicense", "License", {"MenLicense"}},
-    {"FrmMain", "MenReadMe", "Changes", {"MenReadMe"}},
-    {"FrmMain", "MenCheckUpdate", "Check for update", {"MenCheckUpdate"}},
-    {"FrmMain", "LblPreview", "Preview:", {"LblPreview"}},
-    {"FrmMain", "LblFontName", "Font name:", {"LblFontName"}},
-    {"FrmMain", "LblFontSize", "Font size:", {"LblFontSize"}},
-    {"FrmMain", "m_aMGeneratingPreview", "Generating preview...", {"m_aMGeneratingPreview"}},
-    {"FrmMain", "m_aMSaving", "Saving...", {"m_aMSaving"}},
-    {"FrmMain", "m_aMPngWithAlpha", "PNG with alpha", {"m_aMPngWithAlpha"}},
-};
-
-// The glyph exporter's about box: only its OK button takes a language text.
-inline constexpr TLanguageText kLetranaInfoTexts[] = {
-    {"FrmInfo", "BtnOK", "OK", {"BtnOK"}},
-};
-
-// The glyph exporter's menu items that show a shortcut text, in the order the texts are appended.
+// A menu item that shows a shortcut text, by the item's name, and its shortcut.
 struct TMenuShortcutText {
   const char* Item;
   TMenuShortcut Shortcut;
-};
-inline constexpr TMenuShortcutText kLetranaMenuShortcuts[] = {
-    {"MenExport", {.Ctrl = true, .KeyText = "S"}},
-    {"MenGenerateImages", {.Ctrl = true, .KeyText = "G"}},
-    {"MenExit", {.Ctrl = true, .KeyText = "Q"}},
-    {"MenSelectAll", {.Ctrl = true, .KeyText = "A"}},
-    {"MenInvertSelection", {.Ctrl = true, .KeyText = "I"}},
-    {"MenCopyCharacter", {.Ctrl = true, .Shift = true, .KeyText = "C"}},
-    {"MenCopyImage", {.Ctrl = true, .KeyText = "C"}},
-    {"MenUsage", {.Kind = TShortcutKeyKind::FunctionKey, .KeyText = "1"}},
-};
-
-// The capture tool's main window, in the order its texts are set.
-inline constexpr TLanguageText kSnaporaMainTexts[] = {
-    {"FrmSnap", "LblSelect", "Select window to be captured:", {"LblSelect"}},
-    {"FrmSnap", "LblPreview", "Preview:", {"LblPreview"}},
-    {"FrmSnap", "m_aMDesktop", "Desktop", {"DesktopLabel"}},
-    {"FrmSnap", "m_aMScreen", "Screen", {"ScreenLabel"}},
-    {"FrmSnap", "m_aMEnlarge", "Doubleclick to enlarge", {"EnlargeHint"}},
-    {"FrmSnap", "m_aMNotAvailable", "No image available", {"NoImageHint"}},
-    {"FrmSnap", "BtnRefresh", "Refresh", {"BtnRefresh"}},
-    {"FrmSnap", "BtnCapture", "Capture", {"BtnCapture"}},
-    {"FrmSnap", "ChbDefineRect", "Define rect to capture [pixel]", {"ChbDefineRect"}},
-    {"FrmSnap", "LblLeft", "Left:", {"LblLeft"}},
-    {"FrmSnap", "LblTop", "Top:", {"LblTop"}},
-    {"FrmSnap", "LblWidth", "Width:", {"LblWidth"}},
-    {"FrmSnap", "LblHeight", "Height:", {"LblHeight"}},
-    {"FrmSnap", "ChbClient", "Capture client area only", {"ChbClient"}},
-    {"FrmSnap", "ChbToFile", "Capture to file", {"ChbToFile"}},
-    {"FrmSnap", "ChbAutoCapture", "Auto capture each [sec]", {"ChbAutoCapture"}},
-    {"FrmSnap", "ChbKeyboard", "Use keyboard to capture", {"ChbKeyboard"}},
-    {"FrmSnap", "ChbAskName", "Ask for filename before saving", {"ChbAskName"}},
-    {"FrmSnap", "PopSaveAs", "Save as...", {"PopSaveAs"}},
-    {"FrmSnap", "BtnOk", "OK", {"BtnOk"}},
-};
-
-// The capture tool's viewer, at each show: MenFile, then MenSaveAs (whose caption PopSaveAs takes
-// over), then the Ctrl word, after which MenSaveAs gets tab + Ctrl word + "+S".
-inline constexpr TLanguageText kSnaporaViewerTexts[] = {
-    {"FrmFull", "MenFile", "File", {"MenFile"}},
-    {"FrmFull", "MenSaveAs", "Save as...", {"MenSaveAs", "PopSaveAs"}},
-    {"FrmFull", "m_aMenScCtrl", "Ctrl", {"m_aMenScCtrl"}},
-};
-
-// The capture tool's file-name dialog, at each show.
-inline constexpr TLanguageText kSnaporaFileNameTexts[] = {
-    {"FrmSave", "BtnCancel", "Cancel", {"BtnCancel"}},
-    {"FrmSave", "BtnOk", "OK", {"BtnOk"}},
-    {"FrmSave", "LblFileName", "Select a filename", {"LblFileName"}},
 };

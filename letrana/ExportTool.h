@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "imaging/Graphics.h"
 #include "glyphs/GlyphExport.h"
+#include "imaging/Graphics.h"
 
 namespace letrana_export {
 

@@ -5,5 +5,5 @@
 
 int main() {
   ui::Application app;
-  return RunLetrana(app);
+  return RunLetrana(app, StartFolders(LetranaStorage));
 }

@@ -5,8 +5,8 @@
 #include "common/Localisation.h"
 #include "common/PersistedSettings.h"
 #include "letrana/UnitLetrana.h"
-#include "platform/ui/Shell.h"
 #include "platform/text/Text.h"
+#include "platform/ui/Shell.h"
 
 namespace {
 
@@ -165,7 +165,7 @@ TFrmInfo::TFrmInfo(ui::Application& app)
 void TFrmInfo::FormShow() {
   LblVersion.SetCaption(kVersionText);
   if (FrmLetrana != nullptr) {
-    FrmLetrana->CurrentLanguageSection = kLetranaInfoSection;
+    FrmLetrana->Shell.Language.Section = kLetranaInfoSection;
     for (const TLanguageText& text : kLetranaInfoTexts)
       BtnOK.SetCaption(FrmLetrana->LookupText(text.Name, text.BuiltIn));
   }

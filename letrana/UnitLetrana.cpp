@@ -9,13 +9,11 @@
 #include "common/FileNames.h"
 #include "common/Localisation.h"
 #include "common/PersistedSettings.h"
-#include "common/StorageLocation.h"
 #include "glyphs/GlyphExport.h"
 #include "glyphs/RenderingSettings.h"
+#include "platform/os/Os.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/Shell.h"
-#include "platform/os/Os.h"
-#include "platform/text/SystemFont.h"
 
 namespace {
 
@@ -72,13 +70,14 @@ std::string CodeValueText(int code) {
 
 }  // namespace
 
-TFrmLetrana::TFrmLetrana(ui::Application& app)
+TFrmLetrana::TFrmLetrana(ui::Application& app, TProgramShell& shell)
     : Form(app, {.caption = "Letrana",
                  .bounds = {208, 129, 708, 462},
                  .minWidth = 690,
                  .minHeight = 400,
                  .font = WindowFont(),
-                 .color = clBtnFace}) {
+                 .color = clBtnFace}),
+      Shell(shell) {
   // Menus.
   MenMain.Create(*this);
   MenFile.Create(MenMain, "File");
@@ -196,34 +195,25 @@ TFrmLetrana::~TFrmLetrana() = default;
 
 void TFrmLetrana::FormCreate() {
   SetDoubleBuffered(true);
-  LanguageDocument = std::make_unique<class_init>(0);
   PreviewFont = std::make_unique<ui::Font>();
 }
 
 void TFrmLetrana::FormShow() {
-  // The start-up steps belong to the first show only: the directories are fixed for the run.
+  // The start-up steps belong to the first show only.
   if (shown_) return;
   shown_ = true;
 
-  ProgramDirectory = DetermineProgramDirectory(LetranaStorage);
-
   // Documents that are missing take their commands out of the menu.
-  LicensePath = ProgramDirectory + "Letrana_License.txt";
+  LicensePath = Shell.ProgramDirectory() + "Letrana_License.txt";
   if (!os::FileExists(LicensePath)) MenLicense.SetVisible(false);
-  ReadMePath = ProgramDirectory + "Letrana_ReadMe.txt";
+  ReadMePath = Shell.ProgramDirectory() + "Letrana_ReadMe.txt";
   if (!os::FileExists(ReadMePath)) {
     MenReadMe.SetVisible(false);
     MenCheckUpdate.SetVisible(false);
   }
 
-  void* const owner = Native() != nullptr ? Native()->WindowHandle() : nullptr;
-  const TStorageLocation location =
-      DetermineStorageDirectory(LetranaStorage, ProgramDirectory, SystemStorageFolders(owner));
-  StorageDirectory = location.StorageDirectory;
-  StorageRedirected = location.StorageRedirected;
-
   SelectLanguage("");
-  LoadSettings(StorageDirectory + kSettingsFileName);
+  LoadSettings(Shell.SettingsPath());
 }
 
 void TFrmLetrana::FormResize() {
@@ -237,9 +227,9 @@ void TFrmLetrana::FormResize() {
 }
 
 void TFrmLetrana::FormClose() {
-  // A window that was never shown has no storage directory, and nothing of its own to keep.
-  if (!StorageDirectory.empty()) SaveSettings(StorageDirectory + kSettingsFileName);
-  LanguageDocument.reset();
+  // A window that was never shown read no settings, and has nothing of its own to keep.
+  if (shown_) SaveSettings(Shell.SettingsPath());
+  Shell.Language.Document.Clear();
 }
 
 void TFrmLetrana::TimInitTimer() {
@@ -344,8 +334,9 @@ void TFrmLetrana::MenCopyImageClick() {
 
 // The help file of the language in force, else the English one (which the shell may not find either).
 void TFrmLetrana::MenUsageClick() {
-  std::string help = ProgramDirectory + "Letrana_" + HelpLanguagePart(LanguageFile) + ".chm";
-  if (!os::FileExists(help)) help = ProgramDirectory + "Letrana_English.chm";
+  std::string help =
+      Shell.ProgramDirectory() + "Letrana_" + HelpLanguagePart(Shell.Language.FilePath) + ".chm";
+  if (!os::FileExists(help)) help = Shell.ProgramDirectory() + "Letrana_English.chm";
   os::ShellOpen(this, help);
 }
 
@@ -362,18 +353,17 @@ void TFrmLetrana::MenInfoClick() {
 // ---- Language ---------------------------------------------------------------------------------------
 
 void TFrmLetrana::SelectLanguage(const std::string& wanted) {
-  if (auto found = FindInLanguageList(ProgramDirectory, kLetranaLanguageList, wanted)) {
-    LanguageFile = found->File;
-    LanguageName = found->Name;
+  // A language the list does not name leaves the one in force, applied anew.
+  std::string path = Shell.Language.FilePath, name = Shell.Language.Name;
+  if (auto found = Shell.FindLanguage(wanted)) {
+    path = found->File;
+    name = found->Name;
   }
-  ApplyLanguage(LanguageFile, LanguageName);
+  ApplyLanguage(path, name);
 }
 
 void TFrmLetrana::ApplyLanguage(std::string path, std::string name) {
-  LanguageName = LanguageNameWithoutAmpersand(std::move(name));
-  CurrentLanguageSection = kLetranaMainSection;
-  if (LanguageDocument == nullptr) LanguageDocument = std::make_unique<class_init>(0);
-  LoadLanguageFile(*LanguageDocument, LanguageFile, path);
+  Shell.Language.Apply(path, name, kLetranaMainSection);
   for (const TLanguageText& text : kLetranaMainTexts) {
     for (const char* target : text.Targets) {
       if (target != nullptr) SetLanguageTarget(target, LookupText(text.Name, text.BuiltIn));
@@ -385,8 +375,7 @@ void TFrmLetrana::ApplyLanguage(std::string path, std::string name) {
 }
 
 std::string TFrmLetrana::LookupText(const std::string& key, const std::string& builtIn) const {
-  if (LanguageDocument == nullptr) return builtIn;
-  return LanguageDocument->GetString(CurrentLanguageSection + "." + key, builtIn);
+  return Shell.Language.LookupText(key, builtIn);
 }
 
 void TFrmLetrana::AddShortcutTexts() {
@@ -407,15 +396,7 @@ void TFrmLetrana::LoadSettings(const std::string& path) {
   class_init settings(1);
   settings.Load(path);  // a missing or unreadable file leaves every key at its default
 
-  // The window was scaled for the screen when it was created: its size now is the designed size at
-  // this resolution, and is not scaled a second time.
-  const TWindowPos placement =
-      ReadWindowPos(settings, ui::ScreenWidth(), ui::ScreenHeight(), Width(), Height(), 96);
-  if (placement.Maximized) {
-    SetWindowState(ui::WindowState::Maximized);
-  } else {
-    SetBounds(placement.Bounds);
-  }
+  TProgramShell::LoadPlacement(*this, settings);
 
   const TRenderingState rendering = ReadRenderingState(settings, PixelsPerInch());
   ui::Font font = LblFont.GetFont();
@@ -427,13 +408,7 @@ void TFrmLetrana::LoadSettings(const std::string& path) {
   LblFontNameVal.SetCaption(font.name);
   LblFontSizeVal.SetCaption(std::to_string(font.size));
 
-  const TInterfaceFont interfaceFont =
-      ReadInterfaceFont(settings, GetFont(), PixelsPerInch(), ui::IconTitleFont());
-  UseBuildInFont = interfaceFont.Switches.UseBuildInFont;
-  UseFontSettings = interfaceFont.Switches.UseFontSettings;
-  UseFontHeight = interfaceFont.Switches.UseFontHeight;
-  DesignFontHeight = interfaceFont.DesignFontHeight;
-  ApplyInterfaceFont(interfaceFont.Font);
+  ApplyInterfaceFont(Shell.LoadInterfaceFont(*this, settings));
 
   NoStoredLanguage = true;
   const std::string language = settings.GetString("LanguageName", "");
@@ -445,15 +420,11 @@ void TFrmLetrana::LoadSettings(const std::string& path) {
 
 void TFrmLetrana::SaveSettings(const std::string& path) {
   class_init settings(1);
-  // A minimised window is written as it will be restored.
-  WriteWindowPos(settings, RestoreState() == ui::WindowState::Maximized, RestoreBounds());
+  TProgramShell::SavePlacement(*this, settings);
   const ui::Font& font = LblFont.GetFont();
   WriteRenderingState(settings, {font.name, font.size, font.color, LblFont.Color()});
-  WriteInterfaceFont(
-      settings,
-      {.UseBuildInFont = UseBuildInFont, .UseFontSettings = UseFontSettings, .UseFontHeight = UseFontHeight},
-      GetFont(), PixelsPerInch());
-  settings.SetString("LanguageName", NoStoredLanguage ? std::string() : LanguageName);
+  Shell.SaveInterfaceFont(*this, settings);
+  settings.SetString("LanguageName", NoStoredLanguage ? std::string() : Shell.Language.Name);
   settings.Save(path);  // a file that cannot be written is skipped
 }
 
@@ -650,15 +621,17 @@ std::string UpdatePageAddress() {
          "/pages/c_letrana.php?lang=ENG&progvers=" + kProgramVersion;
 }
 
-TLetranaWindows::TLetranaWindows(ui::Application& app) : FrmLetrana(app), FrmInfo(app), FrmProgress(app) {
+TLetranaWindows::TLetranaWindows(ui::Application& app, TProgramShell& shell)
+    : FrmLetrana(app, shell), FrmInfo(app), FrmProgress(app) {
   FrmLetrana.FrmInfo = &FrmInfo;
   FrmLetrana.FrmProgress = &FrmProgress;
   FrmInfo.FrmLetrana = &FrmLetrana;
 }
 
-int RunLetrana(ui::Application& app) {
+int RunLetrana(ui::Application& app, const TProgramFolders& folders) {
   return ui::RunProgram(app, "Letrana", [&] {
-    TLetranaWindows windows(app);
+    TProgramShell shell(LetranaStorage, kLetranaLanguageList, folders);
+    TLetranaWindows windows(app, shell);
     app.Run();
   });
 }

@@ -15,14 +15,16 @@
 
 #include "common/class_init.h"
 #include "imaging/Graphics.h"
+#include "letrana/Texts.h"
 #include "letrana/UnitInfo.h"
 #include "letrana/UnitProgress.h"
 #include "platform/text/Text.h"
 #include "platform/ui/Ui.h"
+#include "shell/ProgramShell.h"
 
 class TFrmLetrana : public ui::Form {
  public:
-  explicit TFrmLetrana(ui::Application& app);
+  TFrmLetrana(ui::Application& app, TProgramShell& shell);
   ~TFrmLetrana() override;
 
   // ---- Menus, dialogs and the other non-visual parts ----
@@ -57,14 +59,10 @@ class TFrmLetrana : public ui::Form {
   TFrmProgress* FrmProgress = nullptr;
 
   // ---- Window state ----
-  std::string ProgramDirectory;  // ends with the path delimiter
+  // The program's folders, its language in force (the section LookupText reads is "FrmMain" after
+  // each ApplyLanguage) and the interface-font switches of its settings.
+  TProgramShell& Shell;
   std::string LicensePath, ReadMePath;
-  std::string StorageDirectory;  // ends with the path delimiter
-  bool StorageRedirected = false;
-  // The language in force: its file's full path and its name without a leading ampersand (both empty
-  // when none), and the section LookupText reads ("FrmMain" after each ApplyLanguage).
-  std::string LanguageFile, LanguageName;
-  std::string CurrentLanguageSection;
   // The localised names of the keys in the menus' shortcut texts.
   std::string m_aMenScShift, m_aMenScCtrl, m_aMenScAlt, m_aMenScDelete, m_aMenScF;
   // Progress box texts of the grid build and the export; empty until a language sets them.
@@ -72,15 +70,8 @@ class TFrmLetrana : public ui::Form {
   // The name of the fifth export form in the save dialog's file-type list; empty until a language sets
   // it (the list then shows the built-in name).
   std::string m_aMPngWithAlpha;
-  std::unique_ptr<class_init> LanguageDocument;  // owned for the run, discarded at close
-  std::unique_ptr<ui::Font> PreviewFont;         // owned; a 30-point copy of the rendering font
+  std::unique_ptr<ui::Font> PreviewFont;  // owned; a 30-point copy of the rendering font
 
-  // The interface-font switches of the settings file, kept from load to save (only an edit of the
-  // file changes them), and the height of the window's own font when the settings were read.
-  bool UseBuildInFont = false;
-  bool UseFontSettings = true;
-  bool UseFontHeight = false;
-  std::int32_t DesignFontHeight = 0;
   // True when the settings named no language: the language name is then not written back.
   bool NoStoredLanguage = true;
 
@@ -178,7 +169,7 @@ std::string UpdatePageAddress();
 
 // The three windows of the program, created in this order; they live until the program ends.
 struct TLetranaWindows {
-  explicit TLetranaWindows(ui::Application& app);
+  TLetranaWindows(ui::Application& app, TProgramShell& shell);
   TFrmLetrana FrmLetrana;
   TFrmInfo FrmInfo;
   TFrmProgress FrmProgress;
@@ -186,4 +177,4 @@ struct TLetranaWindows {
 
 // The program: sets the application title, creates the windows and runs the message loop until the
 // main window closes. An error that escapes is shown in the error box; the result (the exit code) is 0.
-int RunLetrana(ui::Application& app);
+int RunLetrana(ui::Application& app, const TProgramFolders& folders);

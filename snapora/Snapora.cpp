@@ -10,5 +10,5 @@ int main(int argc, char** argv) {
   ui::Application app;
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
-  return RunSnapora(app, arguments);
+  return RunSnapora(app, StartFolders(SnaporaStorage), arguments);
 }

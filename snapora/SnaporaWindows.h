@@ -7,7 +7,7 @@
 #include "snapora/UnitSnapora.h"
 
 struct TSnaporaWindows {
-  explicit TSnaporaWindows(ui::Application& app);
+  TSnaporaWindows(ui::Application& app, TProgramShell& shell);
   TFrmSnapora FrmSnapora;
   TFrmFullscreen FrmFullscreen;
   TFrmFileName FrmFileName;

@@ -1,6 +1,7 @@
 #include "snapora/UnitFilename.h"
 
 #include "platform/ui/WindowSystem.h"
+#include "snapora/Texts.h"
 #include "snapora/UnitFullscreen.h"
 #include "snapora/UnitSnapora.h"
 
@@ -56,9 +57,16 @@ void TFrmFileName::FormShow() {
   KeepApplicationOnTop(true);
   if (FrmSnapora == nullptr) return;
   SetCaption(FrmSnapora->Caption());
-  BtnCancel.SetCaption(FrmSnapora->LookupText("FrmSave.BtnCancel", "Cancel"));
-  BtnOk.SetCaption(FrmSnapora->LookupText("FrmSave.BtnOk", "OK"));
-  LblFileName.SetCaption(FrmSnapora->LookupText("FrmSave.LblFileName", "Select a filename"));
+  for (const TLanguageText& text : kSnaporaFileNameTexts) {
+    const std::string value = FrmSnapora->LookupText(FullKey(text), text.BuiltIn);
+    for (const char* target : text.Targets) {
+      if (target == nullptr) continue;
+      const std::string_view name = target;
+      if (name == "BtnCancel") BtnCancel.SetCaption(value);
+      if (name == "BtnOk") BtnOk.SetCaption(value);
+      if (name == "LblFileName") LblFileName.SetCaption(value);
+    }
+  }
 }
 
 void TFrmFileName::FormClose() {

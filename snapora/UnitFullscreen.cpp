@@ -5,8 +5,8 @@
 #include <string>
 
 #include "common/FileNames.h"
-#include "common/Localisation.h"
 #include "imaging/ImageFormats.h"
+#include "snapora/Texts.h"
 #include "snapora/UnitSnapora.h"
 
 void TakeMainWindowFont(ui::Form& form, const ui::Font& mainFont) {
@@ -65,10 +65,18 @@ void TFrmFullscreen::FormShow() {
   if (FrmSnapora == nullptr) return;
   SetCaption(FrmSnapora->Caption());
   TakeMainWindowFont(*this, FrmSnapora->GetFont());
-  MenFile.SetCaption(FrmSnapora->LookupText("FrmFull.MenFile", "File"));
-  MenSaveAs.SetCaption(FrmSnapora->LookupText("FrmFull.MenSaveAs", "Save as..."));
-  m_aMenScCtrl = FrmSnapora->LookupText("FrmFull.m_aMenScCtrl", "Ctrl");
-  PopSaveAs.SetCaption(MenSaveAs.Caption());
+  // Every text of the viewer's table, into its targets in order; then the shortcut text after Save as.
+  for (const TLanguageText& text : kSnaporaViewerTexts) {
+    const std::string value = FrmSnapora->LookupText(FullKey(text), text.BuiltIn);
+    for (const char* target : text.Targets) {
+      if (target == nullptr) continue;
+      const std::string_view name = target;
+      if (name == "MenFile") MenFile.SetCaption(value);
+      if (name == "MenSaveAs") MenSaveAs.SetCaption(value);
+      if (name == "PopSaveAs") PopSaveAs.SetCaption(value);
+      if (name == "m_aMenScCtrl") m_aMenScCtrl = value;
+    }
+  }
   MenSaveAs.SetCaption(MenSaveAs.Caption() + "\t" + m_aMenScCtrl + "+S");
 }
 

@@ -15,9 +15,9 @@
 #include "common/PersistedSettings.h"
 #include "common/StorageLocation.h"
 #include "imaging/ImageFormats.h"
-#include "platform/ui/Clipboard.h"
 #include "platform/os/Os.h"
 #include "platform/text/SystemFont.h"
+#include "platform/ui/Clipboard.h"
 #include "snapora/SnaporaWindows.h"
 
 namespace {
@@ -235,13 +235,14 @@ bool class_picture::DrawThumbnail(TBitmap& target) const {
 
 // ---- The window -----------------------------------------------------------------------------------------
 
-TFrmSnapora::TFrmSnapora(ui::Application& app)
+TFrmSnapora::TFrmSnapora(ui::Application& app, TProgramShell& shell)
     : Form(app, {.caption = "Snapora",
                  .bounds = {352, 156, 708, 426},
                  .minWidth = 600,
                  .minHeight = 425,
                  .font = WindowFont(),
-                 .color = clWhite}) {
+                 .color = clWhite}),
+      Shell(shell) {
   // Non-visual parts.
   TimCapture.Create(*this, {.interval = 5000, .enabled = false});
   TimKeyProc.Create(*this, {.interval = 100, .enabled = true});
@@ -367,18 +368,11 @@ TFrmSnapora::~TFrmSnapora() = default;
 // ---- Window events ------------------------------------------------------------------------------------
 
 void TFrmSnapora::FormCreate() {
-  Language = std::make_unique<TLanguage>();
   CbbFKey.SetItemIndex(0);
   SetDoubleBuffered(true);
   SetCaption(kCaption);
 
-  ProgramDirectory = DetermineProgramDirectory(SnaporaStorage);
   SelectLanguage("");
-  void* const owner = Native() != nullptr ? Native()->WindowHandle() : nullptr;
-  const TStorageLocation location =
-      DetermineStorageDirectory(SnaporaStorage, ProgramDirectory, SystemStorageFolders(owner));
-  StorageDirectory = location.StorageDirectory;
-  StorageRedirected = location.StorageRedirected;
 
   ImgBlank.SetPicture(PlaceholderPicture());
   ShowNoImage();
@@ -394,7 +388,7 @@ void TFrmSnapora::FormShow() {
 
 void TFrmSnapora::FormClose() {
   TimCapture.SetEnabled(false);
-  Language.reset();
+  Shell.Language.Document.Clear();
   SaveSettings();
 }
 
@@ -814,12 +808,11 @@ void TFrmSnapora::PopSaveAsClick() {
 // ---- Language ---------------------------------------------------------------------------------------------
 
 std::string TFrmSnapora::LookupText(const std::string& fullKey, const std::string& builtIn) const {
-  return Language ? Language->LookupFullKey(fullKey, builtIn) : builtIn;
+  return Shell.Language.LookupFullKey(fullKey, builtIn);
 }
 
 void TFrmSnapora::ApplyLanguage(const std::string& path) {
-  if (!Language) Language = std::make_unique<TLanguage>();
-  Language->Apply(path, "", kSnaporaMainSection);
+  Shell.Language.Apply(path, "", kSnaporaMainSection);
   for (const TLanguageText& text : kSnaporaMainTexts) {
     for (const char* target : text.Targets) {
       if (target != nullptr) SetLanguageTarget(target, LookupText(FullKey(text), text.BuiltIn));
@@ -829,10 +822,7 @@ void TFrmSnapora::ApplyLanguage(const std::string& path) {
 
 void TFrmSnapora::SelectLanguage(const std::string& wanted) {
   ApplyLanguage("");
-  const std::string list = ProgramDirectory + kSnaporaLanguageList;
-  if (!os::FileExists(list)) return;
-  if (const auto found = FindInLanguageList(ProgramDirectory, kSnaporaLanguageList, wanted))
-    ApplyLanguage(found->File);
+  if (const auto found = Shell.FindLanguage(wanted)) ApplyLanguage(found->File);
 }
 
 void TFrmSnapora::SetLanguageTarget(const std::string& target, const std::string& text) {
@@ -865,22 +855,14 @@ void TFrmSnapora::SetLanguageTarget(const std::string& target, const std::string
 
 // ---- Settings ---------------------------------------------------------------------------------------------
 
-std::string TFrmSnapora::SettingsPath() const { return StorageDirectory + kSettingsFileName; }
+std::string TFrmSnapora::SettingsPath() const { return Shell.SettingsPath(); }
 
 void TFrmSnapora::LoadSettings() {
   if (SettingsLoaded) return;
   class_init settings(1);
   settings.Load(SettingsPath());  // a missing or unreadable file leaves every key at its default
 
-  // The window was scaled for the screen when it was created: its size now is the designed size at
-  // this resolution, and is not scaled a second time.
-  const TWindowPos placement =
-      ReadWindowPos(settings, ui::ScreenWidth(), ui::ScreenHeight(), Width(), Height(), 96);
-  if (placement.Maximized) {
-    SetWindowState(ui::WindowState::Maximized);
-  } else {
-    SetBounds(placement.Bounds);
-  }
+  TProgramShell::LoadPlacement(*this, settings);
 
   ChbClient.SetChecked(settings.GetBool("ChbClient", false));
   EdtFile.SetText(settings.GetString("EdtFile", ""));
@@ -896,13 +878,7 @@ void TFrmSnapora::LoadSettings() {
   ChbShift.SetChecked(settings.GetBool("ChbShift", false));
   ChbCtrl.SetChecked(settings.GetBool("ChbCtrl", false));
 
-  const TInterfaceFont interfaceFont =
-      ReadInterfaceFont(settings, GetFont(), PixelsPerInch(), ui::IconTitleFont());
-  UseBuildInFont = interfaceFont.Switches.UseBuildInFont;
-  UseFontSettings = interfaceFont.Switches.UseFontSettings;
-  UseFontHeight = interfaceFont.Switches.UseFontHeight;
-  DesignFontHeight = interfaceFont.DesignFontHeight;
-  ApplyInterfaceFont(interfaceFont.Font);
+  ApplyInterfaceFont(Shell.LoadInterfaceFont(*this, settings));
 
   StoredLanguageName = settings.GetString("LanguageName", "");
   if (!StoredLanguageName.empty()) SelectLanguage(StoredLanguageName);
@@ -913,8 +889,7 @@ void TFrmSnapora::SaveSettings() {
   // A window that never loaded its settings has nothing of the user's to keep.
   if (!SettingsLoaded) return;
   class_init settings(1);
-  // A minimised window is written as it will be restored.
-  WriteWindowPos(settings, RestoreState() == ui::WindowState::Maximized, RestoreBounds());
+  TProgramShell::SavePlacement(*this, settings);
   settings.SetBool("ChbClient", ChbClient.Checked());
   settings.SetString("CbbSeconds", CbbSeconds.Text());
   settings.SetString("EdtFile", EdtFile.Text());
@@ -925,10 +900,7 @@ void TFrmSnapora::SaveSettings() {
   settings.SetBool("ChbAlt", ChbAlt.Checked());
   settings.SetBool("ChbShift", ChbShift.Checked());
   settings.SetBool("ChbCtrl", ChbCtrl.Checked());
-  WriteInterfaceFont(
-      settings,
-      {.UseBuildInFont = UseBuildInFont, .UseFontSettings = UseFontSettings, .UseFontHeight = UseFontHeight},
-      GetFont(), PixelsPerInch());
+  Shell.SaveInterfaceFont(*this, settings);
   settings.SetString("LanguageName", StoredLanguageName);
   settings.Save(SettingsPath());  // a file that cannot be written is skipped
 }
@@ -944,18 +916,20 @@ void TFrmSnapora::ApplyInterfaceFont(const ui::Font& font) {
 
 // ---- The program ------------------------------------------------------------------------------------------
 
-TSnaporaWindows::TSnaporaWindows(ui::Application& app)
-    : FrmSnapora(app), FrmFullscreen(app), FrmFileName(app) {
+TSnaporaWindows::TSnaporaWindows(ui::Application& app, TProgramShell& shell)
+    : FrmSnapora(app, shell), FrmFullscreen(app), FrmFileName(app) {
   FrmSnapora.FrmFullscreen = &FrmFullscreen;
   FrmSnapora.FrmFileName = &FrmFileName;
   FrmFullscreen.FrmSnapora = &FrmSnapora;
   FrmFileName.FrmSnapora = &FrmSnapora;
 }
 
-int RunSnapora(ui::Application& app, const std::vector<std::string>& arguments) {
+int RunSnapora(ui::Application& app, const TProgramFolders& folders,
+               const std::vector<std::string>& arguments) {
   int exitCode = 0;
   const int result = ui::RunProgram(app, "Snapora", [&] {
-    TSnaporaWindows windows(app);
+    TProgramShell shell(SnaporaStorage, kSnaporaLanguageList, folders);
+    TSnaporaWindows windows(app, shell);
     windows.FrmSnapora.CommandLine = arguments;
     // Read before the windows go, also when an error ends the run.
     struct KeepExitCode {

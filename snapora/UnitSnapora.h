@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "common/FileNames.h"
-#include "common/Localisation.h"
 #include "common/class_init.h"
 #include "imaging/Graphics.h"
 #include "platform/os/Os.h"
 #include "platform/ui/Ui.h"
 #include "platform/ui/WindowSystem.h"
+#include "shell/ProgramShell.h"
+#include "snapora/Texts.h"
 
 class TFrmFullscreen;
 class TFrmFileName;
@@ -87,7 +88,7 @@ int TextToIntDef(const std::string& text, int fallback);
 
 class TFrmSnapora : public ui::Form {
  public:
-  explicit TFrmSnapora(ui::Application& app);
+  TFrmSnapora(ui::Application& app, TProgramShell& shell);
   ~TFrmSnapora() override;
 
   // ---- Non-visual parts ----
@@ -140,16 +141,8 @@ class TFrmSnapora : public ui::Form {
   // The file the last capture wrote (empty when it wrote none).
   std::string LastFileWritten;
 
-  std::string ProgramDirectory;  // ends with the path delimiter
-  std::string StorageDirectory;  // ends with the path delimiter
-  bool StorageRedirected = false;
-  std::unique_ptr<TLanguage> Language;  // owned for the run, discarded at close
-  // The interface-font switches of the settings file, kept from load to save, and the height of the
-  // window's font when the settings were read.
-  bool UseBuildInFont = false;
-  bool UseFontSettings = true;
-  bool UseFontHeight = false;
-  std::int32_t DesignFontHeight = 0;
+  // The program's folders, its language in force and the interface-font switches of its settings.
+  TProgramShell& Shell;
   std::string StoredLanguageName;
   bool SettingsLoaded = false;
 
@@ -236,4 +229,5 @@ class TFrmSnapora : public ui::Form {
 // (without the program's name) and runs the message loop until the main window closes. An error that
 // escapes is shown in the error box titled "Snapora". The result, the exit code, is 0 but after a
 // command-line capture, whose outcome it gives (capture_exit).
-int RunSnapora(ui::Application& app, const std::vector<std::string>& arguments = {});
+int RunSnapora(ui::Application& app, const TProgramFolders& folders,
+               const std::vector<std::string>& arguments = {});

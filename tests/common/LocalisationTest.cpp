@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "letrana/Texts.h"
 #include "platform/os/Os.h"
+#include "snapora/Texts.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

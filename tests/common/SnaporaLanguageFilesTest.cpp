@@ -12,7 +12,9 @@
 
 #include "common/Localisation.h"
 #include "common/class_init.h"
+#include "letrana/Texts.h"
 #include "platform/os/Os.h"
+#include "snapora/Texts.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -34,9 +34,9 @@ TEST_F(HelpTest, TheLanguagePartOfTheHelpFileComesFromTheLanguageFilesName) {
 TEST_F(HelpTest, HelpOpensTheLanguagesFileElseTheEnglishOne) {
   TFrmLetrana& frm = Open();
   frm.Show();
-  const std::string dir = frm.ProgramDirectory;
+  const std::string dir = frm.Shell.ProgramDirectory();
   const auto help = [&](const std::string& languageFile) {
-    frm.LanguageFile = languageFile;
+    frm.Shell.Language.FilePath = languageFile;
     os::testing::ClearShellCalls();
     frm.MenUsage.Click();
     EXPECT_EQ(ShellCalls().size(), 1u);
@@ -71,8 +71,8 @@ TEST_F(HelpTest, DocumentsAndTheUpdatePageAreHandedToTheShell) {
   EXPECT_EQ(
       ShellCalls(),
       (std::vector<ShellCall>{
-          {&frm, "open", frm.ProgramDirectory + "Letrana_License.txt", std::nullopt},
-          {&frm, "open", frm.ProgramDirectory + "Letrana_ReadMe.txt", std::nullopt},
+          {&frm, "open", frm.Shell.ProgramDirectory() + "Letrana_License.txt", std::nullopt},
+          {&frm, "open", frm.Shell.ProgramDirectory() + "Letrana_ReadMe.txt", std::nullopt},
           {&frm, "open", "http://www.norvane.example/pages/c_letrana.php?lang=ENG&progvers=1.630", ""}}));
 }
 

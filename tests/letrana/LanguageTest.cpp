@@ -84,9 +84,9 @@ TEST_F(LanguageTest, WithoutAListEveryTextIsBuiltInAndAppliedOnceAtFirstShow) {
   EXPECT_TRUE(frm.m_aMSaving.empty());
   frm.Show();
   EXPECT_EQ(Captions(frm), kBuiltIn);
-  EXPECT_EQ(frm.LanguageName, "");
-  EXPECT_EQ(frm.LanguageFile, "");
-  EXPECT_EQ(frm.CurrentLanguageSection, "FrmMain");
+  EXPECT_EQ(frm.Shell.Language.Name, "");
+  EXPECT_EQ(frm.Shell.Language.FilePath, "");
+  EXPECT_EQ(frm.Shell.Language.Section, "FrmMain");
   // Applying again sets every caption first, so the shortcut texts are never doubled.
   frm.SelectLanguage("");
   frm.ApplyLanguage("", "");
@@ -126,8 +126,8 @@ TEST_F(LanguageTest, TheListIsSearchedInOrderUpToTheFirstIncompletePair) {
     Place("Letrana_Languages.ini", c.list);
     TFrmLetrana& frm = Open();
     frm.Show();
-    EXPECT_EQ(frm.LanguageName, c.wantedName);
-    EXPECT_EQ(frm.LanguageFile, c.file.empty() ? "" : dir + c.file);
+    EXPECT_EQ(frm.Shell.Language.Name, c.wantedName);
+    EXPECT_EQ(frm.Shell.Language.FilePath, c.file.empty() ? "" : dir + c.file);
     EXPECT_EQ(frm.MenFile.Caption(), c.menFile);
     windows.reset();
   }
@@ -156,25 +156,23 @@ TEST_F(LanguageTest, MissingKeysKeepTheBuiltInTextsAndTheWordsBuildTheShortcuts)
   testing_support::WriteFileBytes(folder.Path() / "empty.lng", "");
   frm.ApplyLanguage(folder.File("empty.lng"), "Empty");
   EXPECT_EQ(frm.MenExport.Caption(), "Export\tStrg+S");
-  EXPECT_EQ(frm.LanguageFile, folder.File("empty.lng"));
+  EXPECT_EQ(frm.Shell.Language.FilePath, folder.File("empty.lng"));
   frm.ApplyLanguage(folder.File("missing.lng"), "Missing");
   EXPECT_EQ(Captions(frm), kBuiltIn);
-  EXPECT_EQ(frm.LanguageFile, "");
-  EXPECT_EQ(frm.LanguageName, "Missing");
+  EXPECT_EQ(frm.Shell.Language.FilePath, "");
+  EXPECT_EQ(frm.Shell.Language.Name, "Missing");
 }
 
 TEST_F(LanguageTest, TheShippedListGivesEnglishByDefaultAndGermanMenusWhenAsked) {
-  TFrmLetrana& frm = Open();
-  testing_support::TempDir folder;  // a program directory of its own, with the files that ship
   for (const char* name : {"Letrana_Languages.ini", "Letrana_English.lng", "Letrana_Deutsch.lng"})
-    PlaceShippedIn(folder.Path(), name);
-  frm.ProgramDirectory = folder.Path().string() + "/";
+    PlaceShipped(name);
+  TFrmLetrana& frm = Open();
   frm.SelectLanguage("");
-  EXPECT_EQ(frm.LanguageName, "English");
+  EXPECT_EQ(frm.Shell.Language.Name, "English");
   EXPECT_EQ(Captions(frm), kBuiltIn) << "the English file holds the built-in texts";
 
   frm.SelectLanguage("Deutsch");
-  EXPECT_EQ(frm.LanguageFile, frm.ProgramDirectory + "Letrana_Deutsch.lng");
+  EXPECT_EQ(frm.Shell.Language.FilePath, frm.Shell.ProgramDirectory() + "Letrana_Deutsch.lng");
   EXPECT_EQ(frm.MenFile.Caption(), "Datei");
   EXPECT_EQ(frm.MenExport.Caption(), "Schriftart exportieren...\tStrg+S");
   EXPECT_EQ(frm.MenCopyCharacter.Caption(), "Zeichen kopieren\tStrg+Umschalt+C");
@@ -194,7 +192,7 @@ TEST_F(LanguageTest, TheShippedListGivesEnglishByDefaultAndGermanMenusWhenAsked)
   frm.SelectLanguage("Deutsch");
   // A language the list does not name keeps the one in force.
   frm.SelectLanguage("deutsch");
-  EXPECT_EQ(frm.LanguageName, "Deutsch");
+  EXPECT_EQ(frm.Shell.Language.Name, "Deutsch");
   EXPECT_EQ(frm.MenFile.Caption(), "Datei");
 }
 
@@ -212,7 +210,7 @@ TEST_F(LanguageTest, TheAboutBoxTakesItsButtonTextFromItsOwnSection) {
   EXPECT_EQ(info.BtnOK.Caption(), "Schliessen");
   EXPECT_EQ(info.LblVersion.Caption(), "Version 1.630 (21.07.2017)");
   // The section stays the about box's until the language is applied again.
-  EXPECT_EQ(frm.CurrentLanguageSection, "FrmInfo");
+  EXPECT_EQ(frm.Shell.Language.Section, "FrmInfo");
   EXPECT_EQ(frm.LookupText("MenFile", "File"), "Info file");
   frm.ApplyLanguage(folder.File("info.lng"), "Info");
   EXPECT_EQ(frm.LookupText("MenFile", "File"), "File");

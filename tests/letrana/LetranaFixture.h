@@ -2,17 +2,12 @@
 // Letrana's windows on the headless backend, wired as the program start wires them, with a clean test
 // state for each test and a few helpers for what the windows show and write.
 //
-// The first show of the main window looks beside the running executable (the program directory) for
-// SavePath.ini, the language list and files, and the documents. All of Letrana's test executables lie
-// in one folder, and CTest may run them side by side: each test therefore holds a lock on that folder
-// for its whole run, starts with none of those files there, and puts a SavePath.ini there that sends
-// the storage directory to a temporary folder of its own (so no per-user or common folder is ever
-// touched). The files it placed are removed when it ends.
+// Each test gives the windows a sandbox: a program folder of its own (where the windows look for
+// SavePath.ini, the language list and files, and the documents), with a SavePath.ini that sends the
+// storage directory to a temporary folder of its own, so that no per-user or common folder is ever
+// touched and tests can run side by side.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -25,16 +20,11 @@
 #include "platform/ui/ClipboardTesting.h"
 #include "platform/ui/ShellTesting.h"
 #include "platform/ui/UiTesting.h"
-#include "tests/support/ProgramDirectory.h"
 #include "tests/support/TestSupport.h"
 
 namespace letrana_testing {
 
 constexpr TColor kRed = RGB(255, 0, 0), kGreen = RGB(0, 160, 0);
-
-// The folder of the running test executable is the program directory of every window a test shows.
-using testing_support::ExecutableFolder;
-using testing_support::ProgramDirectoryLock;
 
 // The files shipped beside the program, in the source tree.
 inline std::filesystem::path DistFolder() {
@@ -47,14 +37,15 @@ class LetranaTest : public ::testing::Test {
     ui::testing::Reset();
     os::testing::ClearShellCalls();
     os::testing::ClearClipboard();
-    RemoveProgramFiles();
     Place("SavePath.ini", "ApplicationStorage=\"" + storage.Path().string() + "\"\r\n");
     app->SetTitle("Letrana");
   }
   ~LetranaTest() override {
     windows.reset();
+    shell.reset();
     ui::testing::Reset();
-    RemoveProgramFiles();
+    // A SavePath.ini makes the program folder the current directory: the test's own goes back.
+    std::filesystem::current_path(startDirectory);
   }
 
   // Puts a file beside the program for this test.
@@ -74,20 +65,15 @@ class LetranaTest : public ::testing::Test {
   // The settings file of the storage directory.
   std::filesystem::path SettingsFile() const { return storage.Path() / "Letrana.ini"; }
 
-  // Removes every file a test may have put beside the program: SavePath.ini and Letrana's own files.
-  void RemoveProgramFiles() {
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(programDirectory, ignored)) {
-      const std::string name = entry.path().filename().string();
-      if (name == "SavePath.ini" || (name.rfind("Letrana_", 0) == 0 && entry.is_regular_file()))
-        std::filesystem::remove(entry.path(), ignored);
-    }
-  }
-  // Creates the windows, after the test has set the screen's resolution if it wants another.
+  // The folders of the test's program, found as a start finds them.
+  TProgramFolders Folders() const { return StartFolders(LetranaStorage, programDirectory.string() + "/"); }
+  // Creates the windows, after the test has set the screen's resolution if it wants another, on a shell
+  // whose folders are found as a start finds them.
   TFrmLetrana& Open() {
     // The old windows go first, so that the new main window is the application's main form.
     windows.reset();
-    windows = std::make_unique<TLetranaWindows>(*app);
+    shell = std::make_unique<TProgramShell>(LetranaStorage, kLetranaLanguageList, Folders());
+    windows = std::make_unique<TLetranaWindows>(*app, *shell);
     return windows->FrmLetrana;
   }
   TFrmLetrana& Frm() { return windows->FrmLetrana; }
@@ -104,11 +90,12 @@ class LetranaTest : public ::testing::Test {
   ui::TextRenderer Measured() { return {Frm().LblFont.GetFont(), Frm().PixelsPerInch()}; }
   static std::string Byte(int code) { return std::string(1, static_cast<char>(code)); }
 
-  const std::filesystem::path programDirectory = ExecutableFolder();
-  // Held from before the first file is placed until after the last one is removed.
-  ProgramDirectoryLock lock{programDirectory};
+  const std::filesystem::path startDirectory = std::filesystem::current_path();
+  testing_support::TempDir program;
+  const std::filesystem::path programDirectory = program.Path();
   testing_support::TempDir storage;
   std::unique_ptr<ui::Application> app = std::make_unique<ui::Application>();
+  std::unique_ptr<TProgramShell> shell;
   std::unique_ptr<TLetranaWindows> windows;
 };
 

@@ -50,7 +50,7 @@ TEST_F(SettingsTest, FirstStartCentresTheWindowAtItsDesignedSizeWithArialBlackOn
   EXPECT_EQ(frm.LblFontNameVal.Caption(), "Arial");
   EXPECT_EQ(frm.LblFontSizeVal.Caption(), "12");
   // The interface font: the icon-title face at the window's design height (12 pixels, 9 points).
-  EXPECT_EQ(frm.DesignFontHeight, -12);
+  EXPECT_EQ(frm.Shell.DesignFontHeight(), -12);
   EXPECT_EQ(frm.GetFont().name, ui::IconTitleFont().name);
   EXPECT_EQ(frm.GetFont().size, 9);
   EXPECT_EQ(frm.LblFontNameVal.GetFont().name, ui::IconTitleFont().name);
@@ -117,7 +117,7 @@ TEST_F(SettingsTest, AKnownStateIsWrittenByteForByteWithTheKeysInTheirOrder) {
   EXPECT_FALSE(frm.NoStoredLanguage);
   EXPECT_EQ(Written(),
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<InitFile>\r\n" + entries + "</InitFile>\r\n");
-  EXPECT_EQ(frm.LanguageDocument, nullptr);
+  EXPECT_EQ(frm.Shell.Language.Document.Body, "") << "the language is given up at close";
 }
 
 TEST_F(SettingsTest, TheFontKeysCountOnlyWithTheirSwitches) {
@@ -145,10 +145,10 @@ TEST_F(SettingsTest, TheFontKeysCountOnlyWithTheirSwitches) {
 TEST_F(SettingsTest, AStoredLanguageIsAppliedAndOnlyAStoredNameIsWrittenBack) {
   for (const char* name : {"Letrana_Languages.ini", "Letrana_English.lng", "Letrana_Deutsch.lng"})
     PlaceShipped(name);
-  EXPECT_EQ(Start("  <LanguageName></LanguageName>\r\n").LanguageName, "English");
+  EXPECT_EQ(Start("  <LanguageName></LanguageName>\r\n").Shell.Language.Name, "English");
   EXPECT_EQ(WrittenValue("LanguageName"), "");
   // A name the list lacks leaves the default in force, and that is what is written.
-  EXPECT_EQ(Start("  <LanguageName>Klingon</LanguageName>\r\n").LanguageName, "English");
+  EXPECT_EQ(Start("  <LanguageName>Klingon</LanguageName>\r\n").Shell.Language.Name, "English");
   EXPECT_EQ(Frm().MenFile.Caption(), "File");
   EXPECT_EQ(WrittenValue("LanguageName"), "English");
 }

@@ -71,13 +71,12 @@ TEST_F(WindowTest, KeysRunTheirCommands) {
   EXPECT_TRUE(frm.ExecuteShortCut({.key = 'Q', .ctrl = true}));
   EXPECT_FALSE(frm.Showing());
   EXPECT_TRUE(app->Terminated());
-  EXPECT_EQ(frm.LanguageDocument, nullptr) << "close discards the language document";
+  EXPECT_EQ(frm.Shell.Language.Document.Body, "") << "close discards the language's texts";
 }
 
 TEST_F(WindowTest, InfoShowsTheAboutBoxModally) {
   TFrmLetrana& frm = Open();
   EXPECT_TRUE(frm.DoubleBuffered());
-  EXPECT_NE(frm.LanguageDocument, nullptr);
   ui::Form* modal = nullptr;
   ui::testing::OnModal([&](ui::Form& form) {
     if (form.Showing()) modal = &form;
@@ -98,12 +97,12 @@ TEST_F(StartTest, FirstShowFindsTheDirectoriesAndHidesTheCommandsOfMissingDocume
     readMe ? Place("Letrana_ReadMe.txt", "r") : Unplace("Letrana_ReadMe.txt");
     TFrmLetrana& frm = Open();
     frm.Show();
-    EXPECT_EQ(frm.ProgramDirectory, programDirectory.string() + "/");
-    EXPECT_EQ(frm.LicensePath, frm.ProgramDirectory + "Letrana_License.txt");
+    EXPECT_EQ(frm.Shell.ProgramDirectory(), programDirectory.string() + "/");
+    EXPECT_EQ(frm.LicensePath, frm.Shell.ProgramDirectory() + "Letrana_License.txt");
     EXPECT_EQ(frm.MenLicense.Visible(), license);
     EXPECT_EQ(frm.MenReadMe.Visible(), readMe);
     EXPECT_EQ(frm.MenCheckUpdate.Visible(), readMe);
-    EXPECT_EQ(frm.StorageDirectory, storage.Path().string() + "/");
+    EXPECT_EQ(frm.Shell.StorageDirectory(), storage.Path().string() + "/");
     // Only the first show looks: documents that come or go later change nothing.
     license ? Unplace("Letrana_License.txt") : Place("Letrana_License.txt", "l");
     frm.Hide();
@@ -127,14 +126,14 @@ TEST_F(StartTest, ProgramCreatesItsThreeWindowsInOrderAndRunsUntilTheMainWindowC
              ? " progress"
              : "");
   });
-  EXPECT_EQ(RunLetrana(program), 0);
+  EXPECT_EQ(RunLetrana(program, Folders()), 0);
   EXPECT_EQ(seen, "Letrana main info progress");
   EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
   EXPECT_TRUE(program.Forms().empty());
 
   // An error during start-up is shown and still ends with 0: no font can be made at this resolution.
   ui::testing::SetScreenPixelsPerInch(20000);
-  EXPECT_EQ(RunLetrana(program), 0);
+  EXPECT_EQ(RunLetrana(program, Folders()), 0);
   ASSERT_EQ(ui::testing::ErrorBoxes().size(), 1u);
   EXPECT_EQ(ui::testing::ErrorBoxes()[0].caption, "Letrana");
   EXPECT_TRUE(program.Forms().empty());

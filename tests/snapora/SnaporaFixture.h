@@ -1,8 +1,8 @@
 #pragma once
 // Snapora's windows on the headless backend's virtual screen, wired as the program start wires them,
 // with a clean state for each test: the screen 1280 x 1024 at 96 pixels per inch, no other windows, an
-// empty clipboard, and a SavePath.ini beside the test executable that sends the storage directory to
-// a temporary folder of the test's own (under the program directory's lock, see ProgramDirectory.h).
+// empty clipboard, and a program folder of the test's own whose SavePath.ini sends the storage directory
+// to a temporary folder of its own.
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,6 @@
 #include "platform/ui/UiTesting.h"
 #include "platform/ui/WindowSystemTesting.h"
 #include "snapora/SnaporaWindows.h"
-#include "tests/support/ProgramDirectory.h"
 #include "tests/support/TestSupport.h"
 
 namespace snapora_testing {
@@ -30,14 +29,15 @@ class SnaporaTest : public ::testing::Test {
   SnaporaTest() {
     ui::testing::Reset();
     os::testing::ClearClipboard();
-    RemoveProgramFiles();
     Place("SavePath.ini", "ApplicationStorage=\"" + storage.Path().string() + "\"\r\n");
     app->SetTitle("Snapora");
   }
   ~SnaporaTest() override {
     windows.reset();
+    shell.reset();
     ui::testing::Reset();
-    RemoveProgramFiles();
+    // A SavePath.ini makes the program folder the current directory: the test's own goes back.
+    std::filesystem::current_path(startDirectory);
   }
 
   void Place(const std::string& name, const std::string& bytes) {
@@ -47,20 +47,15 @@ class SnaporaTest : public ::testing::Test {
     std::filesystem::copy_file(DistFolder() / name, programDirectory / name,
                                std::filesystem::copy_options::overwrite_existing);
   }
-  void RemoveProgramFiles() {
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(programDirectory, ignored)) {
-      const std::string name = entry.path().filename().string();
-      if (name == "SavePath.ini" || (name.rfind("Snapora_", 0) == 0 && entry.is_regular_file()))
-        std::filesystem::remove(entry.path(), ignored);
-    }
-  }
   std::filesystem::path SettingsFile() const { return storage.Path() / "Snapora.ini"; }
 
+  // The folders of the test's program, found as a start finds them.
+  TProgramFolders Folders() const { return StartFolders(SnaporaStorage, programDirectory.string() + "/"); }
   // Creates the windows (after the test has set the screen it wants).
   TFrmSnapora& Open() {
     windows.reset();
-    windows = std::make_unique<TSnaporaWindows>(*app);
+    shell = std::make_unique<TProgramShell>(SnaporaStorage, kSnaporaLanguageList, Folders());
+    windows = std::make_unique<TSnaporaWindows>(*app, *shell);
     return windows->FrmSnapora;
   }
   // Creates and shows the main window, as the program start does.
@@ -106,10 +101,12 @@ class SnaporaTest : public ::testing::Test {
         display.SetPixel(x, y, RGB(x & 0xFF, y & 0xFF, (x / 256 + y / 256 * 5) & 0xFF));
   }
 
-  const std::filesystem::path programDirectory = testing_support::ExecutableFolder();
-  testing_support::ProgramDirectoryLock lock{programDirectory};
+  const std::filesystem::path startDirectory = std::filesystem::current_path();
+  testing_support::TempDir program;
+  const std::filesystem::path programDirectory = program.Path();
   testing_support::TempDir storage;
   std::unique_ptr<ui::Application> app = std::make_unique<ui::Application>();
+  std::unique_ptr<TProgramShell> shell;
   std::unique_ptr<TSnaporaWindows> windows;
 };
 

@@ -430,7 +430,7 @@ TEST_F(SnaporaTest, TheCommandLineCapturesOnceClosesAndSaysHowItWent) {
     ui::testing::Reset();
     PaintDisplay();
     os::testing::ClearWindowCalls();
-    return RunSnapora(*app, arguments);
+    return RunSnapora(*app, Folders(), arguments);
   };
 
   EXPECT_EQ(run({(out / "s.jpg").string(), "DESKTOP"}), capture_exit::Written);
@@ -461,7 +461,8 @@ TEST_F(SnaporaTest, TheCommandLineCapturesOnceClosesAndSaysHowItWent) {
     windows.reset();
     ui::testing::Reset();
     os::testing::ClearWindowCalls();
-    TSnaporaWindows program(*app);
+    TProgramShell programShell(SnaporaStorage, kSnaporaLanguageList, Folders());
+    TSnaporaWindows program(*app, programShell);
     program.FrmSnapora.CommandLine = arguments;
     program.FrmSnapora.Show();
     EXPECT_TRUE(program.FrmSnapora.Showing());
@@ -490,13 +491,13 @@ TEST_F(SnaporaTest, TheCommandLineAsksForTheNameWhenTheStoredOptionsSaySo) {
     dialog->EdtFileName.SetText(chosen);
     dialog->BtnOk.Click();
   });
-  EXPECT_EQ(RunSnapora(*app, {(storage.Path() / "given.bmp").string(), "screen"}), capture_exit::Written);
+  EXPECT_EQ(RunSnapora(*app, Folders(), {(storage.Path() / "given.bmp").string(), "screen"}), capture_exit::Written);
   EXPECT_TRUE(fs::exists(chosen));
   EXPECT_FALSE(fs::exists(storage.Path() / "given.bmp"));
 
   // Cancelled: nothing written, and the exit code says so.
   ui::testing::OnModal([&](ui::Form& form) { dynamic_cast<TFrmFileName&>(form).BtnCancel.Click(); });
-  EXPECT_EQ(RunSnapora(*app, {(storage.Path() / "given.bmp").string(), "screen"}), capture_exit::NotWritten);
+  EXPECT_EQ(RunSnapora(*app, Folders(), {(storage.Path() / "given.bmp").string(), "screen"}), capture_exit::NotWritten);
   EXPECT_FALSE(fs::exists(storage.Path() / "given.bmp"));
 }
 
