@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
            }));
     report("preview", Measure(runs, [&] { frm.ImgCapture.SetPicture(grabbed); }));
     report("thumbnail", Measure(runs, [&] {
-             class_picture picture;
+             TCapture picture;
              picture.ReplaceWith(grabbed);
              TBitmap thumbnail;
              picture.DrawThumbnail(thumbnail);

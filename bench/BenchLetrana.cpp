@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "letrana/UnitLetrana.h"
+#include "letrana/MainWindow.h"
 #include "platform/ui/UiTesting.h"
 
 namespace {

@@ -26,7 +26,7 @@
 #include "bench/BenchTiming.h"
 #include "imaging/Gifimage.h"
 #include "imaging/Graphics.h"
-#include "letrana/UnitLetrana.h"
+#include "letrana/MainWindow.h"
 #include "platform/ui/Ui.h"
 
 namespace {

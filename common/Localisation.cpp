@@ -4,7 +4,7 @@
 
 #include "platform/os/Os.h"
 
-std::optional<TListedLanguage> FindListedLanguage(class_init& list, std::string wanted) {
+std::optional<TListedLanguage> FindListedLanguage(TSettingsDocument& list, std::string wanted) {
   if (wanted.empty()) wanted = list.GetString("LanguageDefault", "");
   // The second read leaves the cursor just past the first LanguageFile value, so the pairs are then
   // walked forward from there.
@@ -21,14 +21,14 @@ std::optional<TListedLanguage> FindListedLanguage(class_init& list, std::string 
 std::optional<TListedLanguage> FindInLanguageList(const std::string& programDirectory,
                                                   const std::string& listFileName,
                                                   const std::string& wanted) {
-  class_init list(0);
+  TSettingsDocument list(kPlainSettingsForm);
   if (!list.Load(programDirectory + listFileName)) return std::nullopt;
   auto found = FindListedLanguage(list, wanted);
   if (found) found->File = programDirectory + found->File;
   return found;
 }
 
-void LoadLanguageFile(class_init& document, std::string& filePath, const std::string& path) {
+void LoadLanguageFile(TSettingsDocument& document, std::string& filePath, const std::string& path) {
   if (path.empty() || !os::FileExists(path)) {
     document.Clear();
     filePath.clear();

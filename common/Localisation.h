@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 
 // ---- The language list ------------------------------------------------------------------------------
 
@@ -31,7 +31,7 @@ struct TListedLanguage {
 // LanguageDefault. The pairs are read in file order (GetString of the first LanguageName and
 // LanguageFile, then GetNext of each) and compared exactly, case included; the search ends at the
 // first pair whose name or file is empty, so later pairs are then never reached.
-std::optional<TListedLanguage> FindListedLanguage(class_init& list, std::string wanted);
+std::optional<TListedLanguage> FindListedLanguage(TSettingsDocument& list, std::string wanted);
 
 // Loads programDirectory + listFileName as a plain-form document and searches it as above; a found
 // language's File is programDirectory + its file name. Nothing when the list cannot be loaded or does
@@ -47,13 +47,13 @@ std::string LanguageNameWithoutAmpersand(std::string name);
 // Makes the file at path the language file in force in the document: a path that is empty or names no
 // existing file clears the document and the file path; otherwise the file is loaded and becomes the
 // file path (a load that fails, for example of an empty file, leaves the texts of the previous file).
-void LoadLanguageFile(class_init& document, std::string& filePath, const std::string& path);
+void LoadLanguageFile(TSettingsDocument& document, std::string& filePath, const std::string& path);
 
 // What a main window holds of its language for the whole run.
 class TLanguage {
  public:
   // The language file in force (plain form); empty until a file is applied.
-  class_init Document{0};
+  TSettingsDocument Document{kPlainSettingsForm};
   // Full path of the language file in force; empty when none.
   std::string FilePath;
   // Name of the language in force, without a leading ampersand; empty when none.

@@ -50,11 +50,11 @@ std::optional<int> ReadDecimalInt(std::string_view field) {
   return static_cast<int>(value);
 }
 
-void SetColorSetting(class_init& settings, const std::string& key, TColor color) {
+void SetColorSetting(TSettingsDocument& settings, const std::string& key, TColor color) {
   settings.SetInt(key, ColorToSetting(color));
 }
 
-TColor GetColorSetting(class_init& settings, const std::string& key, TColor defaultColor) {
+TColor GetColorSetting(TSettingsDocument& settings, const std::string& key, TColor defaultColor) {
   return ColorFromSetting(settings.GetInt(key, ColorToSetting(defaultColor)));
 }
 
@@ -90,18 +90,18 @@ std::string FormatWindowPos(bool maximized, const ui::Rect& bounds) {
   return text;
 }
 
-TWindowPos ReadWindowPos(class_init& settings, int screenWidth, int screenHeight, int designWidth,
+TWindowPos ReadWindowPos(TSettingsDocument& settings, int screenWidth, int screenHeight, int designWidth,
                          int designHeight, int pixelsPerInch) {
   const ui::Rect defaults =
       DefaultWindowBounds(screenWidth, screenHeight, designWidth, designHeight, pixelsPerInch);
   return ParseWindowPos(settings.GetString("WindowPos", FormatWindowPos(false, defaults)), defaults);
 }
 
-void WriteWindowPos(class_init& settings, bool maximized, const ui::Rect& bounds) {
+void WriteWindowPos(TSettingsDocument& settings, bool maximized, const ui::Rect& bounds) {
   settings.SetString("WindowPos", FormatWindowPos(maximized, bounds));
 }
 
-TInterfaceFont ReadInterfaceFont(class_init& settings, const ui::Font& windowFont, int pixelsPerInch,
+TInterfaceFont ReadInterfaceFont(TSettingsDocument& settings, const ui::Font& windowFont, int pixelsPerInch,
                                  const ui::Font& systemFont) {
   TInterfaceFont result;
   TInterfaceFontSwitches& switches = result.Switches;
@@ -127,7 +127,7 @@ TInterfaceFont ReadInterfaceFont(class_init& settings, const ui::Font& windowFon
   return result;
 }
 
-void WriteInterfaceFont(class_init& settings, const TInterfaceFontSwitches& switches,
+void WriteInterfaceFont(TSettingsDocument& settings, const TInterfaceFontSwitches& switches,
                         const ui::Font& windowFont, int pixelsPerInch) {
   settings.SetBool("UseBuildInFont", switches.UseBuildInFont);
   settings.SetBool("UseFontSettings", switches.UseFontSettings);

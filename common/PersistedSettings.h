@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 #include "imaging/Geometry.h"
 #include "imaging/Graphics.h"
 #include "platform/text/Text.h"
@@ -30,8 +30,8 @@
 constexpr std::int32_t ColorToSetting(TColor color) { return static_cast<std::int32_t>(color); }
 constexpr TColor ColorFromSetting(std::int32_t value) { return static_cast<TColor>(value); }
 
-void SetColorSetting(class_init& settings, const std::string& key, TColor color);
-TColor GetColorSetting(class_init& settings, const std::string& key, TColor defaultColor);
+void SetColorSetting(TSettingsDocument& settings, const std::string& key, TColor color);
+TColor GetColorSetting(TSettingsDocument& settings, const std::string& key, TColor defaultColor);
 
 // A whole text as a decimal integer: optional blanks, an optional sign, at least one digit, optional
 // blanks. Nothing for anything else, and for numbers beyond the 32-bit range.
@@ -69,10 +69,10 @@ TWindowPos ParseWindowPos(const std::string& value, const ui::Rect& defaults);
 std::string FormatWindowPos(bool maximized, const ui::Rect& bounds);
 
 // GetString of WindowPos with the default placement's text as default, read as ParseWindowPos does.
-TWindowPos ReadWindowPos(class_init& settings, int screenWidth, int screenHeight, int designWidth,
+TWindowPos ReadWindowPos(TSettingsDocument& settings, int screenWidth, int screenHeight, int designWidth,
                          int designHeight, int pixelsPerInch);
 // SetString of WindowPos.
-void WriteWindowPos(class_init& settings, bool maximized, const ui::Rect& bounds);
+void WriteWindowPos(TSettingsDocument& settings, bool maximized, const ui::Rect& bounds);
 
 // ---- Interface font ---------------------------------------------------------------------------------
 
@@ -100,12 +100,12 @@ inline constexpr int kMaxInterfaceFontHeight = ui::kMaxFontHeight;
 // with UseFontSettings, FontDefName, FontDefColor (default 0), FontDefHeight (only with UseFontHeight),
 // FontDefPitch and FontDefCharset, each defaulting to the font's current value. A pitch other than 0,
 // 1 or 2 reads as the default pitch, a character set outside 0 to 255 as the default character set.
-TInterfaceFont ReadInterfaceFont(class_init& settings, const ui::Font& windowFont, int pixelsPerInch,
+TInterfaceFont ReadInterfaceFont(TSettingsDocument& settings, const ui::Font& windowFont, int pixelsPerInch,
                                  const ui::Font& systemFont);
 
 // Writes UseBuildInFont, UseFontSettings and UseFontHeight, then FontDefName, FontDefColor,
 // FontDefHeight, FontDefSize, FontDefPitch and FontDefCharset of windowFont.
-void WriteInterfaceFont(class_init& settings, const TInterfaceFontSwitches& switches,
+void WriteInterfaceFont(TSettingsDocument& settings, const TInterfaceFontSwitches& switches,
                         const ui::Font& windowFont, int pixelsPerInch);
 
 // Gives a font the face of another: name, character set and pitch (its size, style and colour stay).

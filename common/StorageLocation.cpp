@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 #include "platform/os/Os.h"
 
 namespace {
@@ -62,7 +62,7 @@ TStorageLocation DetermineStorageDirectory(const TStorageConstants& program,
                                            const TStorageFolders& folders) {
   TStorageLocation location;
 
-  class_init redirection(0);
+  TSettingsDocument redirection(kPlainSettingsForm);
   if (redirection.Load(programDirectory + kRedirectionFileName)) {
     const std::string value = redirection.GetString(kRedirectionKey, "");
     // From here on a relative value, and every relative path of the run, is relative to the program.
@@ -93,7 +93,7 @@ TStorageLocation DetermineStorageDirectory(const TStorageConstants& program,
 std::optional<std::string> FindStorageDirectory(const TStorageConstants& program,
                                                 const std::string& programDirectory,
                                                 const TStorageFolders& folders) {
-  class_init redirection(0);
+  TSettingsDocument redirection(kPlainSettingsForm);
   if (redirection.Load(programDirectory + kRedirectionFileName)) {
     const std::string value = redirection.GetString(kRedirectionKey, "");
     // Absolute: from the root, a drive ("C:") or a share; anything else is relative to the program.
@@ -121,7 +121,7 @@ void WriteFirstRunRecord(const std::string& programDirectory, const TStorageFold
   const std::string directory = AppendAndCreate(maker, LetranaStorage.ProgramFolder);
   const std::string record = directory + kRecordFileName;
 
-  class_init document(0);
+  TSettingsDocument document(kPlainSettingsForm);
   if (os::FileExists(record) && document.Load(record) &&
       document.GetString("Version", "") == kRecordVersion) {
     return;

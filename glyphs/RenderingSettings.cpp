@@ -8,7 +8,7 @@ bool RenderableFontSize(int points, int pixelsPerInch) {
   return height >= -ui::kMaxFontHeight && height <= ui::kMaxFontHeight;
 }
 
-TRenderingState ReadRenderingState(class_init& settings, int pixelsPerInch) {
+TRenderingState ReadRenderingState(TSettingsDocument& settings, int pixelsPerInch) {
   TRenderingState state;
   state.FontName = settings.GetString("FontName", kDefaultGlyphFontName);
   state.FontSize = settings.GetInt("FontSize", kDefaultGlyphFontSize);
@@ -18,7 +18,7 @@ TRenderingState ReadRenderingState(class_init& settings, int pixelsPerInch) {
   return state;
 }
 
-void WriteRenderingState(class_init& settings, const TRenderingState& state) {
+void WriteRenderingState(TSettingsDocument& settings, const TRenderingState& state) {
   settings.SetString("FontName", state.FontName);
   settings.SetInt("FontSize", state.FontSize);
   SetColorSetting(settings, "FontColor", state.FontColor);

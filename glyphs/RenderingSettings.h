@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 #include "imaging/Graphics.h"
 
 // What the settings file holds when it names nothing else.
@@ -28,5 +28,5 @@ bool RenderableFontSize(int points, int pixelsPerInch);
 
 // The four keys, each defaulting as above; a size no font can be made in at the resolution reads as
 // the default size, so that no rendering fails.
-TRenderingState ReadRenderingState(class_init& settings, int pixelsPerInch);
-void WriteRenderingState(class_init& settings, const TRenderingState& state);
+TRenderingState ReadRenderingState(TSettingsDocument& settings, int pixelsPerInch);
+void WriteRenderingState(TSettingsDocument& settings, const TRenderingState& state);

@@ -13,7 +13,7 @@
 
 #include "common/FileNames.h"
 #include "common/PersistedSettings.h"
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 #include "glyphs/FontKerning.h"
 #include "glyphs/RenderingSettings.h"
 #include "imaging/Errors.h"
@@ -82,7 +82,7 @@ std::vector<std::uint8_t> FileBytes(const std::string& path) {
 
 // The rendering state the program starts from, read from a settings file as the window reads it.
 TRenderingState ReadRenderingStateFile(const std::string& path, int pixelsPerInch) {
-  class_init settings(1);
+  TSettingsDocument settings(kXmlSettingsForm);
   if (!settings.Load(path)) throw EUsageError("--settings: the settings file '" + path + "' cannot be read");
   return ReadRenderingState(settings, pixelsPerInch);
 }

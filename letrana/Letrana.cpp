@@ -1,6 +1,6 @@
 // Letrana's start: the application, its three windows and the message loop.
 
-#include "letrana/UnitLetrana.h"
+#include "letrana/MainWindow.h"
 #include "platform/ui/Ui.h"
 
 int main() {

@@ -24,7 +24,7 @@ std::optional<TListedLanguage> TProgramShell::FindLanguage(const std::string& wa
   return FindInLanguageList(folders_.Program, languageList_, wanted);
 }
 
-void TProgramShell::LoadPlacement(ui::Form& form, class_init& settings) {
+void TProgramShell::LoadPlacement(ui::Form& form, TSettingsDocument& settings) {
   // The window was scaled for the screen when it was created: its size now is the designed size at
   // this resolution, and is not scaled a second time.
   const TWindowPos placement =
@@ -36,11 +36,11 @@ void TProgramShell::LoadPlacement(ui::Form& form, class_init& settings) {
   }
 }
 
-void TProgramShell::SavePlacement(const ui::Form& form, class_init& settings) {
+void TProgramShell::SavePlacement(const ui::Form& form, TSettingsDocument& settings) {
   WriteWindowPos(settings, form.RestoreState() == ui::WindowState::Maximized, form.RestoreBounds());
 }
 
-ui::Font TProgramShell::LoadInterfaceFont(const ui::Form& form, class_init& settings) {
+ui::Font TProgramShell::LoadInterfaceFont(const ui::Form& form, TSettingsDocument& settings) {
   const TInterfaceFont font =
       ReadInterfaceFont(settings, form.GetFont(), form.PixelsPerInch(), ui::IconTitleFont());
   fontSwitches_ = font.Switches;
@@ -48,6 +48,6 @@ ui::Font TProgramShell::LoadInterfaceFont(const ui::Form& form, class_init& sett
   return font.Font;
 }
 
-void TProgramShell::SaveInterfaceFont(const ui::Form& form, class_init& settings) const {
+void TProgramShell::SaveInterfaceFont(const ui::Form& form, TSettingsDocument& settings) const {
   WriteInterfaceFont(settings, fontSwitches_, form.GetFont(), form.PixelsPerInch());
 }

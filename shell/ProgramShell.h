@@ -11,7 +11,7 @@
 #include "common/Localisation.h"
 #include "common/PersistedSettings.h"
 #include "common/StorageLocation.h"
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 #include "platform/ui/Forms.h"
 
 // The folders of a run. Each ends with the path delimiter.
@@ -47,13 +47,13 @@ class TProgramShell {
   // The window's placement as the settings give it: maximised, or the bounds read (the designed size
   // of the window as created is the default, centred on the screen). A minimised window is written as
   // it will be restored.
-  static void LoadPlacement(ui::Form& form, class_init& settings);
-  static void SavePlacement(const ui::Form& form, class_init& settings);
+  static void LoadPlacement(ui::Form& form, TSettingsDocument& settings);
+  static void SavePlacement(const ui::Form& form, TSettingsDocument& settings);
 
   // Reads the interface-font switches (kept for SaveInterfaceFont) and the interface font the window
   // takes (ReadInterfaceFont of the window's font and the system's icon-title font).
-  ui::Font LoadInterfaceFont(const ui::Form& form, class_init& settings);
-  void SaveInterfaceFont(const ui::Form& form, class_init& settings) const;
+  ui::Font LoadInterfaceFont(const ui::Form& form, TSettingsDocument& settings);
+  void SaveInterfaceFont(const ui::Form& form, TSettingsDocument& settings) const;
   const TInterfaceFontSwitches& FontSwitches() const { return fontSwitches_; }
   std::int32_t DesignFontHeight() const { return designFontHeight_; }
 

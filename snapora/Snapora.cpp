@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/ui/Ui.h"
-#include "snapora/UnitSnapora.h"
+#include "snapora/MainWindow.h"
 
 int main(int argc, char** argv) {
   ui::Application app;

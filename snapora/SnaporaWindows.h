@@ -2,9 +2,9 @@
 // The three windows of Snapora, created in this order and wired to each other; they live until the
 // program ends.
 
-#include "snapora/UnitFilename.h"
-#include "snapora/UnitFullscreen.h"
-#include "snapora/UnitSnapora.h"
+#include "snapora/FileNameDialog.h"
+#include "snapora/MainWindow.h"
+#include "snapora/Viewer.h"
 
 struct TSnaporaWindows {
   TSnaporaWindows(ui::Application& app, TProgramShell& shell);

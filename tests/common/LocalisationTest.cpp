@@ -98,7 +98,7 @@ TEST_F(LocalisationTest, ListedDefaultAndWantedNamesAreFoundExactly) {
   EXPECT_FALSE(FindInLanguageList(programDirectory, kLetranaLanguageList, "Klingon"));
 
   // A default that the list does not name finds nothing; so does a list without a default.
-  class_init list(0);
+  TSettingsDocument list(0);
   list.Body = Plain({{"LanguageDefault", "Klingon"}, {"LanguageName", "English"}, {"LanguageFile", "e.lng"}});
   EXPECT_FALSE(FindListedLanguage(list, ""));
   list.Body = Plain({{"LanguageName", "English"}, {"LanguageFile", "e.lng"}});
@@ -107,7 +107,7 @@ TEST_F(LocalisationTest, ListedDefaultAndWantedNamesAreFoundExactly) {
 }
 
 TEST_F(LocalisationTest, AnEmptyNameOrFileEndsTheSearch) {
-  class_init list(0);
+  TSettingsDocument list(0);
   list.Body = Plain({{"LanguageDefault", "Deutsch"},
                      {"LanguageName", "English"},
                      {"LanguageFile", ""},
@@ -294,7 +294,7 @@ std::vector<std::pair<std::string, std::string>> EntriesOf(const std::string& te
 // stands once.
 void ExpectEveryEntryReadsBack(const std::string& fileName) {
   const std::string text = ReadFileText(DistDirectory() + fileName);
-  class_init document(0);
+  TSettingsDocument document(0);
   ASSERT_TRUE(document.Load(DistDirectory() + fileName)) << fileName;
   std::set<std::string> seen;
   for (const auto& [key, value] : EntriesOf(text)) {
@@ -328,7 +328,7 @@ TEST(ShippedFiles, TheEnglishFileRepeatsTheBuiltInTexts) {
   const auto english = FindInLanguageList(DistDirectory(), kLetranaLanguageList, "English");
   ASSERT_TRUE(english);
   ExpectEveryEntryReadsBack(english->File.substr(DistDirectory().size()));
-  class_init document(0);
+  TSettingsDocument document(0);
   ASSERT_TRUE(document.Load(english->File));
   for (const TLanguageText& text : kLetranaMainTexts)
     EXPECT_EQ(document.GetString(FullKey(text), "<missing>"), text.BuiltIn) << FullKey(text);
@@ -342,7 +342,7 @@ TEST(ShippedFiles, TheGermanFileTranslatesEveryKeyInTheAnsiCodePage) {
   const auto german = FindInLanguageList(DistDirectory(), kLetranaLanguageList, "Deutsch");
   ASSERT_TRUE(german);
   ExpectEveryEntryReadsBack(german->File.substr(DistDirectory().size()));
-  class_init document(0);
+  TSettingsDocument document(0);
   ASSERT_TRUE(document.Load(german->File));
   int translated = 0;
   for (const TLanguageText& text : kLetranaMainTexts) {

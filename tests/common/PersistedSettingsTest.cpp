@@ -11,8 +11,8 @@
 namespace {
 
 // An XML-form document holding the entries given as "<Key>value</Key>" lines.
-class_init Settings(const std::string& entries) {
-  class_init settings(1);
+TSettingsDocument Settings(const std::string& entries) {
+  TSettingsDocument settings(1);
   settings.Body = entries;
   return settings;
 }
@@ -22,7 +22,7 @@ std::string Entry(const std::string& key, const std::string& value) {
 }
 
 TEST(PersistedSettings, ColoursAreSignedDecimalsOfTheirBits) {
-  class_init settings(1);
+  TSettingsDocument settings(1);
   SetColorSetting(settings, "FontDefColor", 0x80000008);
   SetColorSetting(settings, "FontColor", clSilver);
   SetColorSetting(settings, "White", 0xFFFFFF);
@@ -35,7 +35,8 @@ TEST(PersistedSettings, ColoursAreSignedDecimalsOfTheirBits) {
   static_assert(ColorFromSetting(-1) == 0xFFFFFFFFu);
 
   // Numbers beyond 32 bits are cut to the range, as every integer read is; nothing worse happens.
-  class_init odd = Settings(Entry("Big", "4294967295") + Entry("Low", "-99999999999") + Entry("Text", "red"));
+  TSettingsDocument odd =
+      Settings(Entry("Big", "4294967295") + Entry("Low", "-99999999999") + Entry("Text", "red"));
   EXPECT_EQ(GetColorSetting(odd, "Big", 0), 0x7FFFFFFFu);
   EXPECT_EQ(GetColorSetting(odd, "Low", 0), 0x80000000u);
   EXPECT_EQ(GetColorSetting(odd, "Text", clWhite), 0u);
@@ -91,16 +92,16 @@ TEST(PersistedSettings, WindowPosIsWrittenAndReadBackThroughTheDocument) {
   EXPECT_EQ(FormatWindowPos(false, {-5, 7, 708, 462}), "-5;7;708;462");
   EXPECT_EQ(FormatWindowPos(true, {-5, 7, 708, 462}), "MAX");
 
-  class_init empty(1);
+  TSettingsDocument empty(1);
   EXPECT_EQ(ReadWindowPos(empty, 1280, 1024, 708, 462, 96), (TWindowPos{false, {286, 281, 708, 462}}));
-  class_init blank = Settings(Entry("WindowPos", ""));
+  TSettingsDocument blank = Settings(Entry("WindowPos", ""));
   EXPECT_EQ(ReadWindowPos(blank, 1280, 1024, 708, 462, 144), (TWindowPos{false, {109, 165, 1062, 693}}));
 
-  class_init written(1);
+  TSettingsDocument written(1);
   WriteWindowPos(written, false, {-1200, 30, 700, 400});
   EXPECT_EQ(written.Body, Entry("WindowPos", "-1200;30;700;400"));
   EXPECT_EQ(ReadWindowPos(written, 1280, 1024, 708, 462, 96), (TWindowPos{false, {-1200, 30, 700, 400}}));
-  class_init maximised(1);
+  TSettingsDocument maximised(1);
   WriteWindowPos(maximised, true, {1, 2, 3, 4});
   EXPECT_TRUE(ReadWindowPos(maximised, 1280, 1024, 708, 462, 96).Maximized);
 }
@@ -113,7 +114,7 @@ const ui::Font kIconTitleFont{.name = "Tahoma",
                               .color = 0x123456};
 
 TEST(InterfaceFont, StartsFromTheIconTitleFaceAtTheDesignHeight) {
-  class_init settings(1);
+  TSettingsDocument settings(1);
   const TInterfaceFont result = ReadInterfaceFont(settings, kWindowFont, 96, kIconTitleFont);
   EXPECT_EQ(result.Switches, (TInterfaceFontSwitches{false, true, false}));
   EXPECT_EQ(result.DesignFontHeight, -12);
@@ -125,7 +126,7 @@ TEST(InterfaceFont, StartsFromTheIconTitleFaceAtTheDesignHeight) {
   EXPECT_EQ(result.Font.color, 0u);  // FontDefColor defaults to black, not to the font's colour
 
   // With UseBuildInFont the window's own face stays.
-  class_init buildIn = Settings(Entry("UseBuildInFont", "1"));
+  TSettingsDocument buildIn = Settings(Entry("UseBuildInFont", "1"));
   const TInterfaceFont own = ReadInterfaceFont(buildIn, kWindowFont, 120, kIconTitleFont);
   EXPECT_TRUE(own.Switches.UseBuildInFont);
   EXPECT_EQ(own.DesignFontHeight, -15);
@@ -139,7 +140,7 @@ TEST(InterfaceFont, FontDefKeysApplyOnlyWithTheirSwitches) {
                               Entry("FontDefHeight", "-16") + Entry("FontDefSize", "30") +
                               Entry("FontDefPitch", "2") + Entry("FontDefCharset", "238");
 
-  class_init withoutHeight = Settings(Entry("UseFontSettings", "1") + fontDef);
+  TSettingsDocument withoutHeight = Settings(Entry("UseFontSettings", "1") + fontDef);
   const ui::Font a = ReadInterfaceFont(withoutHeight, kWindowFont, 96, kIconTitleFont).Font;
   EXPECT_EQ(a.name, "Verdana");
   EXPECT_EQ(a.color, 0x80000008u);
@@ -147,13 +148,13 @@ TEST(InterfaceFont, FontDefKeysApplyOnlyWithTheirSwitches) {
   EXPECT_EQ(a.pitch, ui::FontPitch::Fixed);
   EXPECT_EQ(a.charset, 238);
 
-  class_init withHeight = Settings(Entry("UseFontHeight", "1") + fontDef);
+  TSettingsDocument withHeight = Settings(Entry("UseFontHeight", "1") + fontDef);
   const TInterfaceFont b = ReadInterfaceFont(withHeight, kWindowFont, 96, kIconTitleFont);
   EXPECT_EQ(b.Switches, (TInterfaceFontSwitches{false, true, true}));
   EXPECT_EQ(b.Font.size, 12);
   EXPECT_EQ(b.DesignFontHeight, -12);
 
-  class_init ignored = Settings(Entry("UseFontSettings", "0") + Entry("UseFontHeight", "1") + fontDef);
+  TSettingsDocument ignored = Settings(Entry("UseFontSettings", "0") + Entry("UseFontHeight", "1") + fontDef);
   const TInterfaceFont c = ReadInterfaceFont(ignored, kWindowFont, 96, kIconTitleFont);
   EXPECT_FALSE(c.Switches.UseFontSettings);
   EXPECT_EQ(c.Font.name, "Tahoma");
@@ -163,7 +164,7 @@ TEST(InterfaceFont, FontDefKeysApplyOnlyWithTheirSwitches) {
   EXPECT_EQ(c.Font.color, 0x123456u);
 
   // Present but empty keys read as missing: the current values stay.
-  class_init empty =
+  TSettingsDocument empty =
       Settings(Entry("UseFontHeight", "1") + Entry("FontDefName", "") + Entry("FontDefHeight", "") +
                Entry("FontDefPitch", "") + Entry("FontDefCharset", ""));
   const ui::Font e = ReadInterfaceFont(empty, kWindowFont, 96, kIconTitleFont).Font;
@@ -189,8 +190,9 @@ TEST(InterfaceFont, BrokenFontDefValuesGiveAUsableFont) {
       {"-2147483648", "2", "2", 6144, ui::FontPitch::Fixed, ui::kSymbolCharset},
   };
   for (const Case& c : cases) {
-    class_init settings = Settings(Entry("UseFontHeight", "1") + Entry("FontDefHeight", c.height) +
-                                   Entry("FontDefPitch", c.pitch) + Entry("FontDefCharset", c.charset));
+    TSettingsDocument settings =
+        Settings(Entry("UseFontHeight", "1") + Entry("FontDefHeight", c.height) +
+                 Entry("FontDefPitch", c.pitch) + Entry("FontDefCharset", c.charset));
     const ui::Font font = ReadInterfaceFont(settings, kWindowFont, 96, kIconTitleFont).Font;
     EXPECT_EQ(font.size, c.size) << c.height;
     EXPECT_EQ(font.pitch, c.expectedPitch) << c.pitch;
@@ -199,14 +201,14 @@ TEST(InterfaceFont, BrokenFontDefValuesGiveAUsableFont) {
     EXPECT_LE(std::abs(ui::FontHeightForSize(font.size, 96)), ui::kMaxFontHeight) << c.height;
   }
   // A window font of size 0 or a negative size carries through without harm.
-  class_init settings(1);
+  TSettingsDocument settings(1);
   EXPECT_EQ(ReadInterfaceFont(settings, {.size = 0}, 96, kIconTitleFont).Font.size, 0);
   EXPECT_EQ(ReadInterfaceFont(settings, {.size = -5}, 96, kIconTitleFont).Font.size, -5);
   EXPECT_EQ(ReadInterfaceFont(settings, {.size = -5}, 96, kIconTitleFont).DesignFontHeight, 7);
 }
 
 TEST(InterfaceFont, TheWindowFontIsWrittenInPixelsAndPoints) {
-  class_init settings(1);
+  TSettingsDocument settings(1);
   const ui::Font font{.name = "MS Sans Serif",
                       .size = 9,
                       .charset = 0,
@@ -223,7 +225,7 @@ TEST(InterfaceFont, TheWindowFontIsWrittenInPixelsAndPoints) {
   // What is written reads back as the same font, at the usual resolutions.
   for (const int pixelsPerInch : {96, 120, 144, 192}) {
     for (const int size : {6, 8, 9, 10, 11, 12, 14, 20, 36}) {
-      class_init saved(1);
+      TSettingsDocument saved(1);
       const ui::Font written{
           .name = "Arial", .size = size, .charset = 204, .pitch = ui::FontPitch::Fixed, .color = 0x00FF8040};
       WriteInterfaceFont(saved, {.UseFontHeight = true}, written, pixelsPerInch);

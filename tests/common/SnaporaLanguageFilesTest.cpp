@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/Localisation.h"
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 #include "letrana/Texts.h"
 #include "platform/os/Os.h"
 #include "snapora/Texts.h"
@@ -64,7 +64,7 @@ std::map<std::string, std::string> SnaporaKeys() {
 
 // The languages of the list as the program reads them: the first LanguageName and LanguageFile, then
 // the next of each, up to the first pair with an empty name or file.
-std::vector<std::pair<std::string, std::string>> ListedLanguages(class_init& list) {
+std::vector<std::pair<std::string, std::string>> ListedLanguages(TSettingsDocument& list) {
   std::vector<std::pair<std::string, std::string>> languages;
   std::string name = list.GetString("LanguageName", "");
   std::string file = list.GetString("LanguageFile", "");
@@ -81,7 +81,7 @@ std::vector<std::pair<std::string, std::string>> ListedLanguages(class_init& lis
 std::map<std::string, std::string> ExpectCompleteLanguageFile(const std::string& path) {
   const std::map<std::string, std::string> expected = SnaporaKeys();
   std::map<std::string, std::string> values;
-  class_init document(0);
+  TSettingsDocument document(0);
   EXPECT_TRUE(document.Load(path)) << path;
   for (const auto& [key, value] : LinesOf(ReadFileText(path), path)) {
     EXPECT_TRUE(expected.contains(key)) << path << ": " << key << " is no key of the capture tool";
@@ -106,7 +106,7 @@ TEST(SnaporaLanguageFiles, TheListNamesEnglishAsDefaultAndEveryListedFileExists)
   }
 
   // The program's own reading reaches every pair of the file, and each file is there.
-  class_init list(0);
+  TSettingsDocument list(0);
   ASSERT_TRUE(list.Load(listPath));
   const auto languages = ListedLanguages(list);
   ASSERT_EQ(languages.size(), 2u);

@@ -11,8 +11,8 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$here"
 
 # harness name, seed corpus; the time is shared equally (at least a second each).
-harnesses=(ClassInitFuzz FontKerningFuzz)
-declare -A seeds=([ClassInitFuzz]=tests/fuzz/corpus [FontKerningFuzz]=tests/fuzz/corpus-fonts)
+harnesses=(SettingsDocumentFuzz FontKerningFuzz)
+declare -A seeds=([SettingsDocumentFuzz]=tests/fuzz/corpus [FontKerningFuzz]=tests/fuzz/corpus-fonts)
 share=$((seconds / ${#harnesses[@]}))
 if [ "$share" -lt 1 ]; then
   share=1

@@ -16,7 +16,7 @@
 #include <system_error>
 #include <vector>
 
-#include "letrana/UnitLetrana.h"
+#include "letrana/MainWindow.h"
 #include "platform/ui/ClipboardTesting.h"
 #include "platform/ui/ShellTesting.h"
 #include "platform/ui/UiTesting.h"

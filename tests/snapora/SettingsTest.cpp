@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 #include "tests/snapora/SnaporaFixture.h"
 
 namespace {
@@ -24,7 +24,7 @@ std::string KeysInOrder(const std::string& text) {
 }
 
 TEST_F(SnaporaTest, SettingsAreReadAtTheFirstShowAndWrittenAtClose) {
-  class_init stored(1);
+  TSettingsDocument stored(1);
   stored.SetString("WindowPos", "10;20;640;480");
   stored.SetBool("ChbClient", true);
   stored.SetString("CbbSeconds", "250");
@@ -66,7 +66,7 @@ TEST_F(SnaporaTest, SettingsAreReadAtTheFirstShowAndWrittenAtClose) {
             "ChbCtrl "
             "UseBuildInFont UseFontSettings UseFontHeight FontDefName FontDefColor FontDefHeight FontDefSize "
             "FontDefPitch FontDefCharset LanguageName ");
-  class_init written(1);
+  TSettingsDocument written(1);
   ASSERT_TRUE(written.Load(SettingsFile().string()));
   EXPECT_EQ(written.GetString("WindowPos", ""), "10;20;640;480");
   EXPECT_EQ(written.GetString("CbbSeconds", ""), "1000");
@@ -75,7 +75,7 @@ TEST_F(SnaporaTest, SettingsAreReadAtTheFirstShowAndWrittenAtClose) {
 }
 
 TEST_F(SnaporaTest, StoredValuesOutOfRangeAreSurvived) {
-  class_init stored(1);
+  TSettingsDocument stored(1);
   stored.SetInt("CbbFKey", 99);
   stored.SetString("WindowPos", "MAX");
   stored.SetString("LanguageName", "Klingon");
@@ -90,7 +90,7 @@ TEST_F(SnaporaTest, StoredValuesOutOfRangeAreSurvived) {
   EXPECT_EQ(frm.GetWindowState(), ui::WindowState::Maximized);
   EXPECT_EQ(frm.BtnCapture.Caption(), "Capture");
   frm.Close();
-  class_init written(1);
+  TSettingsDocument written(1);
   ASSERT_TRUE(written.Load(SettingsFile().string()));
   EXPECT_EQ(written.GetString("LanguageName", ""), "Klingon");
   EXPECT_EQ(written.GetString("WindowPos", ""), "MAX");
@@ -101,7 +101,7 @@ TEST_F(SnaporaTest, TheListsDefaultLanguageAndAStoredOneSetEveryText) {
   PlaceShipped("Snapora_Languages.ini");
   PlaceShipped("Snapora_English.lng");
   PlaceShipped("Snapora_Deutsch.lng");
-  class_init stored(1);
+  TSettingsDocument stored(1);
   stored.SetString("LanguageName", "Deutsch");
   ASSERT_TRUE(stored.Save(SettingsFile().string()));
 

@@ -1,9 +1,9 @@
-#include "snapora/UnitFilename.h"
+#include "snapora/FileNameDialog.h"
 
 #include "platform/ui/WindowSystem.h"
+#include "snapora/MainWindow.h"
 #include "snapora/Texts.h"
-#include "snapora/UnitFullscreen.h"
-#include "snapora/UnitSnapora.h"
+#include "snapora/Viewer.h"
 
 TFrmFileName::TFrmFileName(ui::Application& app)
     : Form(app, {.caption = "FrmFileName",

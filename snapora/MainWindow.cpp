@@ -1,4 +1,4 @@
-#include "snapora/UnitSnapora.h"
+#include "snapora/MainWindow.h"
 
 #include <algorithm>
 #include <cctype>
@@ -24,9 +24,6 @@ namespace {
 
 constexpr const char* kSettingsFileName = "Snapora.ini";
 constexpr const char* kCaption = "Snapora Version 1.460 (06.06.2017)";
-// The largest side of a user rectangle: far beyond any display, and small enough that the picture can
-// always be made and written.
-constexpr int kMaxCaptureSide = 32767;
 // The walk through the top-level windows stops after this many: a z-order that keeps changing while it
 // is walked can never make the list grow without end.
 constexpr int kMaxListedWindows = 100000;
@@ -103,135 +100,6 @@ std::string CaptureFilter() {
 }  // namespace
 
 // ---- Helpers ------------------------------------------------------------------------------------------
-
-int TextToIntDef(const std::string& text, int fallback) { return ReadDecimalInt(text).value_or(fallback); }
-
-TThumbnailPlace ThumbnailPlace(int imageWidth, int imageHeight) {
-  constexpr int W = class_picture::ThumbnailWidth, H = class_picture::ThumbnailHeight;
-  int dw = imageWidth, dh = imageHeight;
-  if (!(imageHeight <= H - 2 && imageWidth <= W - 2)) {
-    // Shrunk to the inner width with the proportions kept; when that is too high, to the inner height.
-    dw = W - 2;
-    dh = static_cast<int>(imageHeight / (static_cast<double>(imageWidth) / (W - 2)));
-    if (dh > H - 2) {
-      dh = H - 2;
-      dw = static_cast<int>(imageWidth / (static_cast<double>(imageHeight) / (H - 2)));
-    }
-  }
-  return {(W - dw - 2) / 2 + 1, (H - dh - 2) / 2 + 1, dw, dh};
-}
-
-std::string StampedFileName(const std::string& base, const os::LocalTime& moment) {
-  const std::string extension = FileExtension(base);
-  char stamp[64];
-  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d_%03d", moment.year, moment.day, moment.month,
-                moment.hour, moment.minute, moment.second, moment.milliseconds);
-  return base.substr(0, base.size() - extension.size()) + stamp + extension;
-}
-
-std::string UnusedStampedFileName(const std::string& base, const os::LocalTime& moment) {
-  const std::string stamped = StampedFileName(base, moment);
-  auto taken = [](const std::string& name) { return os::FileExists(name) || os::DirectoryExists(name); };
-  if (!taken(stamped)) return stamped;
-  const std::string extension = FileExtension(stamped);
-  const std::string stem = stamped.substr(0, stamped.size() - extension.size());
-  // A folder cannot hold that many files with one stamp; the bound only keeps a system that answers
-  // "exists" to every name from holding the program here for ever.
-  for (int number = 2; number < 1000000; ++number) {
-    std::string candidate = stem + "-" + std::to_string(number) + extension;
-    if (!taken(candidate)) return candidate;
-  }
-  return stamped;
-}
-
-// ---- class_picture -------------------------------------------------------------------------------------
-
-bool class_picture::GrabRect(const os::ScreenRect& rect) {
-  if (rect.Empty()) return false;
-  const int left = std::max(rect.left, 0);
-  const int top = std::max(rect.top, 0);
-  const int right = std::min(rect.right, os::DisplayWidth());
-  const int bottom = std::min(rect.bottom, os::DisplayHeight());
-  image_ = os::GrabDisplay(left, top, right - left, bottom - top);
-  width_ = image_.Width();
-  height_ = image_.Height();
-  return true;
-}
-
-bool class_picture::GrabTarget(os::WindowHandle window, bool clientOnly, const os::ScreenRect& userRect,
-                               bool useUserRect) {
-  std::optional<os::ScreenRect> windowRect, clientRect;
-  if (window != 0) {
-    windowRect = os::WindowRect(window);
-    clientRect = os::ClientRectOnScreen(window);
-  } else {
-    windowRect = os::WindowRect(os::DesktopWindow());
-    clientRect = os::WindowRect(os::DesktopWindow());
-  }
-  if (!clientRect || !windowRect) return false;
-
-  const bool ok = GrabRect(*windowRect);
-  if (ok && clientOnly) GrabRect(*clientRect);
-
-  if (useUserRect) {
-    // The user rectangle counts from the grabbed image's top-left corner; what it reaches beyond the
-    // image stays black.
-    TBitmap cropped;
-    CopyTo(cropped);
-    const int width = userRect.right - userRect.left, height = userRect.bottom - userRect.top;
-    if (width > kMaxCaptureSide || height > kMaxCaptureSide) {
-      throw std::length_error("The rectangle to capture (" + std::to_string(width) + " x " +
-                              std::to_string(height) + " pixels) is too large: at most " +
-                              std::to_string(kMaxCaptureSide) + " x " + std::to_string(kMaxCaptureSide));
-    }
-    TBitmap area;
-    area.SetSize(width, height);
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        const int sx = userRect.left + x, sy = userRect.top + y;
-        area.SetPixel(x, y, sx < cropped.Width() && sy < cropped.Height() ? cropped.Pixel(sx, sy) : clBlack);
-      }
-    }
-    ReplaceWith(area);
-  }
-  return ok;
-}
-
-void class_picture::CopyToClipboard() const { os::PutClipboardBitmap(image_); }
-
-void class_picture::CopyTo(TBitmap& bitmap) const { bitmap = image_; }
-
-void class_picture::ReplaceWith(const TBitmap& bitmap) {
-  image_ = bitmap;
-  width_ = image_.Width();
-  height_ = image_.Height();
-}
-
-bool class_picture::DrawThumbnail(TBitmap& target) const {
-  constexpr int W = ThumbnailWidth, H = ThumbnailHeight;
-  target.SetSize(W, H);
-  const TColor frame = ColorToRGB(FrameColor), fill = ColorToRGB(FillColor);
-  for (int y = 0; y < H; ++y) {
-    for (int x = 0; x < W; ++x) {
-      const bool inner = x >= 1 && x < W - 1 && y >= 1 && y < H - 1;
-      target.SetPixel(x, y, inner ? fill : frame);
-    }
-  }
-  if (image_.Width() <= 0 || image_.Height() <= 0) return false;
-  const TThumbnailPlace place = ThumbnailPlace(image_.Width(), image_.Height());
-  if (place.width <= 0 || place.height <= 0) return true;
-  // Each target pixel takes the image pixel at the centre of the area it stands for.
-  for (int y = 0; y < place.height; ++y) {
-    const int sy =
-        static_cast<int>((static_cast<long long>(y) * 2 + 1) * image_.Height() / (2LL * place.height));
-    for (int x = 0; x < place.width; ++x) {
-      const int sx =
-          static_cast<int>((static_cast<long long>(x) * 2 + 1) * image_.Width() / (2LL * place.width));
-      target.SetPixel(place.x + x, place.y + y, image_.Pixel(sx, sy));
-    }
-  }
-  return true;
-}
 
 // ---- The window -----------------------------------------------------------------------------------------
 
@@ -521,29 +389,12 @@ void TFrmSnapora::ShowNoImage() {
 
 bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle window,
                                 const std::string& fileName) {
-  class_picture picture;
+  TCapture picture;
   LastFileWritten.clear();
 
-  std::optional<os::WindowPlacement> placement;
-  if (window != 0 && PrepareTarget) {
-    placement = os::GetPlacement(window);
-    os::BringToTop(window);
-    os::ShowWindowAs(window, os::show::Restore);
-    os::ShowWindowAs(window, placement && placement->showCmd == os::show::ShowMaximized
-                                 ? os::show::ShowMaximized
-                                 : os::show::Show);
-  }
-  // The placement is written back only when it was taken: a target that is already gone has none.
-  // It is written back whatever way the capture ends, also when an error ends it.
-  auto restoreTarget = [&] {
-    if (window != 0 && PrepareTarget && placement) os::SetPlacement(window, *placement);
-  };
-  struct RestoreOnError {
-    decltype(restoreTarget)& restore;
-    ~RestoreOnError() {
-      if (std::uncaught_exceptions() > 0) restore();
-    }
-  } restoreOnError{restoreTarget};
+  // The target is put back whatever way the capture ends, also when an error ends it.
+  TTargetPreparation target(window, PrepareTarget);
+  auto restoreTarget = [&] { target.Restore(); };
 
   if (caption == DesktopLabel) os::MinimizeAllWindows();  // the capture goes on when that fails
 
@@ -552,16 +403,8 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
     PrepareTarget = !TimCapture.Enabled();
   }
 
-  int left = TextToIntDef(EdtLeft.Text(), 0);
-  if (left < 0) left = 0;
-  int top = TextToIntDef(EdtTop.Text(), 0);
-  if (top < 0) top = 0;
-  // Sums in 64 bits: a width of 2147483647 must not wrap around to a rectangle left of its start.
-  long long right = static_cast<long long>(left) + TextToIntDef(EdtWidth.Text(), 300);
-  if (right <= left || right > INT_MAX) right = left + 300LL;
-  long long bottom = static_cast<long long>(top) + TextToIntDef(EdtHeight.Text(), 200);
-  if (bottom <= top || bottom > INT_MAX) bottom = top + 200LL;
-  const os::ScreenRect userRect{left, top, static_cast<int>(right), static_cast<int>(bottom)};
+  const os::ScreenRect userRect =
+      UserRectangle(EdtLeft.Text(), EdtTop.Text(), EdtWidth.Text(), EdtHeight.Text());
 
   if (!picture.GrabTarget(window, ChbClient.Checked(), userRect, ChbDefineRect.Checked())) {
     restoreTarget();
@@ -859,7 +702,7 @@ std::string TFrmSnapora::SettingsPath() const { return Shell.SettingsPath(); }
 
 void TFrmSnapora::LoadSettings() {
   if (SettingsLoaded) return;
-  class_init settings(1);
+  TSettingsDocument settings(kXmlSettingsForm);
   settings.Load(SettingsPath());  // a missing or unreadable file leaves every key at its default
 
   TProgramShell::LoadPlacement(*this, settings);
@@ -888,7 +731,7 @@ void TFrmSnapora::LoadSettings() {
 void TFrmSnapora::SaveSettings() {
   // A window that never loaded its settings has nothing of the user's to keep.
   if (!SettingsLoaded) return;
-  class_init settings(1);
+  TSettingsDocument settings(kXmlSettingsForm);
   TProgramShell::SavePlacement(*this, settings);
   settings.SetBool("ChbClient", ChbClient.Checked());
   settings.SetString("CbbSeconds", CbbSeconds.Text());

@@ -1,4 +1,4 @@
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 
 #include <cstdio>
 #include <limits>
@@ -73,22 +73,23 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
 
 }  // namespace
 
-class_init::class_init(std::uint8_t isXml) : IsXml(isXml), RootName(kDefaultRootName), Cursor(0) {
+TSettingsDocument::TSettingsDocument(std::uint8_t isXml)
+    : IsXml(isXml), RootName(kDefaultRootName), Cursor(0) {
   RebuildHeaderAndFooter();
 }
 
-void class_init::RebuildHeaderAndFooter() {
+void TSettingsDocument::RebuildHeaderAndFooter() {
   if (IsXml != 1) return;
   Header = std::string(kDeclaration) + kLineEnd + "<" + RootName + ">" + kLineEnd;
   Footer = "</" + RootName + ">" + kLineEnd;
 }
 
-void class_init::SetRootName(std::string name) {
+void TSettingsDocument::SetRootName(std::string name) {
   RootName = std::move(name);
   RebuildHeaderAndFooter();
 }
 
-bool class_init::Load(std::string path) {
+bool TSettingsDocument::Load(std::string path) {
   try {
     std::string text;
     if (!ReadWholeFile(path, text)) return false;
@@ -101,7 +102,7 @@ bool class_init::Load(std::string path) {
   }
 }
 
-bool class_init::Parse(std::string text) {
+bool TSettingsDocument::Parse(std::string text) {
   if (IsXml != 1) {
     Body = std::move(text);
     return true;
@@ -125,7 +126,7 @@ bool class_init::Parse(std::string text) {
   return true;
 }
 
-bool class_init::Save(std::string path) {
+bool TSettingsDocument::Save(std::string path) {
   const bool xml = IsXml == 1;
   std::string text;
   if (xml) text += Header;
@@ -134,12 +135,12 @@ bool class_init::Save(std::string path) {
   return os::WriteFileReplacing(path, text);
 }
 
-void class_init::Clear() {
+void TSettingsDocument::Clear() {
   Body.clear();
   Cursor = 0;
 }
 
-std::string class_init::Find(std::int32_t start, const std::string& key) {
+std::string TSettingsDocument::Find(std::int32_t start, const std::string& key) {
   // An offset outside the body (negative or past its end) finds nothing.
   if (start < 0 || static_cast<std::uint64_t>(start) > Body.size()) return {};
   const bool xml = IsXml == 1;
@@ -158,24 +159,24 @@ std::string class_init::Find(std::int32_t start, const std::string& key) {
   return Body.substr(valueStart, valueEnd - valueStart);
 }
 
-std::string class_init::GetString(std::string key, std::string defaultValue) {
+std::string TSettingsDocument::GetString(std::string key, std::string defaultValue) {
   std::string value = Find(0, key);
   return value.empty() ? defaultValue : value;
 }
 
-std::int32_t class_init::GetInt(std::string key, std::int32_t defaultValue) {
+std::int32_t TSettingsDocument::GetInt(std::string key, std::int32_t defaultValue) {
   const std::string value = Find(0, key);
   return value.empty() ? defaultValue : TextToInt32(value);
 }
 
-bool class_init::GetBool(std::string key, bool defaultValue) {
+bool TSettingsDocument::GetBool(std::string key, bool defaultValue) {
   const std::string value = Find(0, key);
   return value.empty() ? defaultValue : TextToInt32(value) == 1;
 }
 
-std::string class_init::GetNext(std::string key) { return Find(Cursor, key); }
+std::string TSettingsDocument::GetNext(std::string key) { return Find(Cursor, key); }
 
-void class_init::SetString(std::string key, std::string value) {
+void TSettingsDocument::SetString(std::string key, std::string value) {
   if (IsXml == 1) {
     Body += "  <" + key + ">" + value + "</" + key + ">" + kLineEnd;
   } else {
@@ -183,8 +184,8 @@ void class_init::SetString(std::string key, std::string value) {
   }
 }
 
-void class_init::SetInt(std::string key, std::int32_t value) {
+void TSettingsDocument::SetInt(std::string key, std::int32_t value) {
   SetString(std::move(key), std::to_string(value));
 }
 
-void class_init::SetBool(std::string key, bool value) { SetString(std::move(key), value ? "1" : "0"); }
+void TSettingsDocument::SetBool(std::string key, bool value) { SetString(std::move(key), value ? "1" : "0"); }

@@ -13,11 +13,11 @@
 #include <string_view>
 #include <vector>
 
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 #include "imaging/Graphics.h"
+#include "letrana/AboutBox.h"
+#include "letrana/ProgressBox.h"
 #include "letrana/Texts.h"
-#include "letrana/UnitInfo.h"
-#include "letrana/UnitProgress.h"
 #include "platform/text/Text.h"
 #include "platform/ui/Ui.h"
 #include "shell/ProgramShell.h"

@@ -16,7 +16,7 @@
 #include <system_error>
 #include <vector>
 
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 
 namespace {
 
@@ -141,7 +141,7 @@ std::optional<Parsed> ReferenceParseXml(const std::string& text) {
   return parsed;
 }
 
-void CheckHeaderAndFooter(const class_init& doc) {
+void CheckHeaderAndFooter(const TSettingsDocument& doc) {
   if (doc.IsXml != 1) {
     Check(doc.Header.empty() && doc.Footer.empty(), "plain form has no header or footer");
     return;
@@ -152,7 +152,7 @@ void CheckHeaderAndFooter(const class_init& doc) {
 
 // ---- The reads --------------------------------------------------------------------------------------
 
-void CheckReads(class_init& doc, const std::string& key) {
+void CheckReads(TSettingsDocument& doc, const std::string& key) {
   const bool xml = doc.IsXml == 1;
   const std::string body = doc.Body;
 
@@ -216,7 +216,7 @@ std::vector<std::string> KeysOf(const std::string& text) {
 
 // ---- Load, set, save ----------------------------------------------------------------------------------
 
-void CheckLoad(class_init& doc, const std::string& path, const std::string& bytes) {
+void CheckLoad(TSettingsDocument& doc, const std::string& path, const std::string& bytes) {
   const std::string text = bytes.substr(0, bytes.find('\0'));
   doc.Body = kSentinel;
   doc.Cursor = 3;
@@ -243,7 +243,7 @@ void CheckSetOnFreshDocument(std::uint8_t form, const std::string& key, const st
                              std::int32_t number) {
   const bool xml = form == 1;
   const std::string closing = xml ? "</" + key + ">" : "\"";
-  class_init doc(form);
+  TSettingsDocument doc(form);
   doc.SetString(key, value);
   Check(doc.Body ==
             (xml ? "  <" + key + ">" + value + closing + "\r\n" : key + "=\"" + value + closing + "\r\n"),
@@ -261,7 +261,7 @@ void CheckSetOnFreshDocument(std::uint8_t form, const std::string& key, const st
   Check(doc.GetBool(key, !(number & 1)) == bool(number & 1), "SetBool reads back");
 }
 
-void CheckSaveAndLoadBack(class_init& doc) {
+void CheckSaveAndLoadBack(TSettingsDocument& doc) {
   const std::string path = Scratch().File("saved.ini");
   Check(doc.Save(path), "Save into an existing folder succeeds");
   const bool xml = doc.IsXml == 1;
@@ -269,7 +269,7 @@ void CheckSaveAndLoadBack(class_init& doc) {
   Check(written == (xml ? doc.Header + doc.Body + doc.Footer : doc.Body),
         "Save writes header, body and footer");
 
-  class_init back(doc.IsXml);
+  TSettingsDocument back(doc.IsXml);
   const bool loaded = back.Load(path);
   const bool hasNul =
       Contains(doc.Body, std::string(1, '\0')) || Contains(doc.RootName, std::string(1, '\0'));
@@ -295,7 +295,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The plain form is any value but 1; take one from the input now and then.
   const std::uint8_t otherForm = size > 0 && data[0] != 1 && data[0] % 3 == 0 ? data[0] : 0;
   for (std::uint8_t form : {std::uint8_t{1}, otherForm}) {
-    class_init doc(form);
+    TSettingsDocument doc(form);
     CheckHeaderAndFooter(doc);
     CheckLoad(doc, input, bytes);
     CheckLoad(doc, input, bytes);  // a second load into the same document

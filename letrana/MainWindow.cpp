@@ -1,4 +1,4 @@
-#include "letrana/UnitLetrana.h"
+#include "letrana/MainWindow.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -393,7 +393,7 @@ void TFrmLetrana::AddShortcutTexts() {
 // ---- Settings ---------------------------------------------------------------------------------------
 
 void TFrmLetrana::LoadSettings(const std::string& path) {
-  class_init settings(1);
+  TSettingsDocument settings(kXmlSettingsForm);
   settings.Load(path);  // a missing or unreadable file leaves every key at its default
 
   TProgramShell::LoadPlacement(*this, settings);
@@ -419,7 +419,7 @@ void TFrmLetrana::LoadSettings(const std::string& path) {
 }
 
 void TFrmLetrana::SaveSettings(const std::string& path) {
-  class_init settings(1);
+  TSettingsDocument settings(kXmlSettingsForm);
   TProgramShell::SavePlacement(*this, settings);
   const ui::Font& font = LblFont.GetFont();
   WriteRenderingState(settings, {font.name, font.size, font.color, LblFont.Color()});

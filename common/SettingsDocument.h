@@ -9,10 +9,14 @@
 #include <cstdint>
 #include <string>
 
-class class_init {
+// The form a document is made in.
+inline constexpr std::uint8_t kXmlSettingsForm = 1;
+inline constexpr std::uint8_t kPlainSettingsForm = 0;
+
+class TSettingsDocument {
  public:
   // isXml == 1: XML form; any other value: plain form.
-  explicit class_init(std::uint8_t isXml);
+  explicit TSettingsDocument(std::uint8_t isXml);
 
   bool Load(std::string path);
   // Writes header, body and footer, replacing the file atomically; false when the file could not be

@@ -1,4 +1,4 @@
-#include "snapora/UnitFullscreen.h"
+#include "snapora/Viewer.h"
 
 #include <cctype>
 #include <iterator>
@@ -6,8 +6,8 @@
 
 #include "common/FileNames.h"
 #include "imaging/ImageFormats.h"
+#include "snapora/MainWindow.h"
 #include "snapora/Texts.h"
-#include "snapora/UnitSnapora.h"
 
 void TakeMainWindowFont(ui::Form& form, const ui::Font& mainFont) {
   const ui::Font& own = form.GetFont();

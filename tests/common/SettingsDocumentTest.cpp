@@ -1,4 +1,4 @@
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +26,10 @@ constexpr std::uint8_t kPlain = 0;
 const std::string kDecl = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n";
 
 // A document loaded from the given file content.
-class_init Loaded(std::uint8_t form, const std::string& content, bool expectLoaded = true) {
+TSettingsDocument Loaded(std::uint8_t form, const std::string& content, bool expectLoaded = true) {
   TempDir dir;
   WriteFileBytes(dir.File("in.ini"), content);
-  class_init doc(form);
+  TSettingsDocument doc(form);
   EXPECT_EQ(doc.Load(dir.File("in.ini")), expectLoaded);
   return doc;
 }
@@ -40,9 +40,9 @@ std::size_t EntriesIn(const std::filesystem::path& folder) {
   return count;
 }
 
-TEST(ClassInit, WritesTheTwoFormsByteForByte) {
+TEST(SettingsDocument, WritesTheTwoFormsByteForByte) {
   TempDir dir;
-  class_init xml(kXml);
+  TSettingsDocument xml(kXml);
   EXPECT_EQ(xml.Cursor, 0);
   ASSERT_TRUE(xml.Save(dir.File("empty.ini")));
   EXPECT_EQ(ReadFileText(dir.File("empty.ini")), kDecl + "<InitFile>\r\n</InitFile>\r\n");
@@ -58,7 +58,7 @@ TEST(ClassInit, WritesTheTwoFormsByteForByte) {
                                                        "  <FontSize>12</FontSize>\r\n"
                                                        "</InitFile>\r\n");
 
-  class_init plain(kPlain);
+  TSettingsDocument plain(kPlain);
   EXPECT_EQ(plain.Header, "");
   EXPECT_EQ(plain.Footer, "");
   plain.SetString("LanguageFile", "Letrana_Languages.ini");
@@ -78,10 +78,10 @@ TEST(ClassInit, WritesTheTwoFormsByteForByte) {
   EXPECT_EQ(ReadFileText(dir.File("list.ini")), "");
 }
 
-TEST(ClassInit, ReadsFirstEntryAndDefaults) {
+TEST(SettingsDocument, ReadsFirstEntryAndDefaults) {
   for (std::uint8_t form : {kXml, kPlain}) {
     SCOPED_TRACE(form);
-    class_init doc(form);
+    TSettingsDocument doc(form);
     doc.SetString("Empty", "");
     doc.SetString("A", "1");
     doc.SetString("A", "2");
@@ -96,7 +96,7 @@ TEST(ClassInit, ReadsFirstEntryAndDefaults) {
   }
 }
 
-TEST(ClassInit, ConvertsNumbersLikeStrtolWithin32Bits) {
+TEST(SettingsDocument, ConvertsNumbersLikeStrtolWithin32Bits) {
   const std::pair<const char*, std::int32_t> cases[] = {
       {"12abc", 12},
       {"abc", 0},
@@ -116,7 +116,7 @@ TEST(ClassInit, ConvertsNumbersLikeStrtolWithin32Bits) {
       {"0000000000000000000042", 42},
   };
   for (const auto& [text, expected] : cases) {
-    class_init doc(kPlain);
+    TSettingsDocument doc(kPlain);
     doc.SetString("N", text);
     EXPECT_EQ(doc.GetInt("N", -99), expected) << text;
   }
@@ -124,14 +124,14 @@ TEST(ClassInit, ConvertsNumbersLikeStrtolWithin32Bits) {
                                                 {" 1", true},    {"1x", true}, {"2", false},
                                                 {"-1", false},   {"0", false}, {"4294967297", false}};
   for (const auto& [text, expected] : bools) {
-    class_init doc(kXml);
+    TSettingsDocument doc(kXml);
     doc.SetString("B", text);
     EXPECT_EQ(doc.GetBool("B", !expected), expected) << text;
   }
 }
 
-TEST(ClassInit, FindsBySubstringAndCutsAtTheEndDelimiter) {
-  class_init plain(kPlain);
+TEST(SettingsDocument, FindsBySubstringAndCutsAtTheEndDelimiter) {
+  TSettingsDocument plain(kPlain);
   plain.SetString("LanguageName", "X");
   plain.SetString("Name", "Y");
   plain.SetString("Q", "a\"b");
@@ -140,7 +140,7 @@ TEST(ClassInit, FindsBySubstringAndCutsAtTheEndDelimiter) {
   EXPECT_EQ(plain.GetString("Q", ""), "a");
   EXPECT_EQ(plain.GetString("Lines", ""), "one\r\ntwo\nthree");
 
-  class_init xml(kXml);
+  TSettingsDocument xml(kXml);
   xml.SetString("LanguageName", "X");
   xml.SetString("Name", "Y");
   xml.SetString("V", "a</V>b");
@@ -150,8 +150,8 @@ TEST(ClassInit, FindsBySubstringAndCutsAtTheEndDelimiter) {
   EXPECT_EQ(xml.GetString("W", ""), "a\"<b>");
 }
 
-TEST(ClassInit, GetNextWalksEntriesAndStopsWithoutMovingCursor) {
-  class_init doc(kPlain);
+TEST(SettingsDocument, GetNextWalksEntriesAndStopsWithoutMovingCursor) {
+  TSettingsDocument doc(kPlain);
   doc.SetString("K", "a");
   doc.SetString("Other", "z");
   doc.SetString("K", "b");
@@ -178,10 +178,10 @@ TEST(ClassInit, GetNextWalksEntriesAndStopsWithoutMovingCursor) {
   }
 }
 
-TEST(ClassInit, ReadsNeverLeaveTheBody) {
+TEST(SettingsDocument, ReadsNeverLeaveTheBody) {
   // Opening delimiters at the very end, or without their closing one.
   for (const char* body : {"A=\"", "A=\"1", "A", "x=\"1\"\r\nA=\"", "\""}) {
-    class_init doc(kPlain);
+    TSettingsDocument doc(kPlain);
     doc.Body = body;
     doc.Cursor = 0;
     EXPECT_EQ(doc.GetString("A", "d"), "d") << body;
@@ -190,12 +190,12 @@ TEST(ClassInit, ReadsNeverLeaveTheBody) {
     EXPECT_EQ(doc.Cursor, 0);
   }
   for (const char* body : {"<A>", "<A>1</A", "<A>1</", "<A", "  <A>1</B>\r\n"}) {
-    class_init doc(kXml);
+    TSettingsDocument doc(kXml);
     doc.Body = body;
     EXPECT_EQ(doc.GetString("A", "d"), "d") << body;
     EXPECT_EQ(doc.Cursor, 0);
   }
-  class_init doc(kXml);
+  TSettingsDocument doc(kXml);
   doc.Body = "<A>x</A>";
   EXPECT_EQ(doc.GetString("A", ""), "x");
   EXPECT_EQ(doc.Cursor, 8);
@@ -203,24 +203,24 @@ TEST(ClassInit, ReadsNeverLeaveTheBody) {
   EXPECT_EQ(doc.Cursor, 8);
 }
 
-TEST(ClassInit, LoadsXmlFiles) {
+TEST(SettingsDocument, LoadsXmlFiles) {
   const std::string sample =
       kDecl + "<InitFile>\r\n  <FontName>Arial</FontName>\r\n  <Empty></Empty>\r\n</InitFile>\r\n";
-  class_init doc = Loaded(kXml, sample);
+  TSettingsDocument doc = Loaded(kXml, sample);
   EXPECT_EQ(doc.Body, "  <FontName>Arial</FontName>\r\n  <Empty></Empty>\r\n");
   EXPECT_EQ(doc.GetString("FontName", ""), "Arial");
   EXPECT_EQ(doc.GetString("Empty", "d"), "d");
 
   // Another root name: found, kept and written back; text after the end tag is ignored.
   TempDir dir;
-  class_init other =
+  TSettingsDocument other =
       Loaded(kXml, "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<Settings>\n  <A>7</A>\n</Settings>\nrest");
   EXPECT_EQ(other.RootName, "Settings");
   EXPECT_EQ(other.Body, "  <A>7</A>\n");
   EXPECT_EQ(other.GetInt("A", 0), 7);
   ASSERT_TRUE(other.Save(dir.File("out.ini")));
   EXPECT_EQ(ReadFileText(dir.File("out.ini")), kDecl + "<Settings>\r\n  <A>7</A>\n</Settings>\r\n");
-  class_init again(kXml);
+  TSettingsDocument again(kXml);
   ASSERT_TRUE(again.Load(dir.File("out.ini")));
   EXPECT_EQ(again.Body, other.Body);
   EXPECT_EQ(again.RootName, "Settings");
@@ -235,7 +235,7 @@ TEST(ClassInit, LoadsXmlFiles) {
   EXPECT_EQ(Loaded(kPlain, "x").Body, "x");
 }
 
-TEST(ClassInit, FailedLoadsLeaveBodyAndCursor) {
+TEST(SettingsDocument, FailedLoadsLeaveBodyAndCursor) {
   struct Case {
     std::uint8_t form;
     std::string content;
@@ -257,7 +257,7 @@ TEST(ClassInit, FailedLoadsLeaveBodyAndCursor) {
     SCOPED_TRACE(c.content);
     TempDir dir;
     WriteFileBytes(dir.File("in.ini"), c.content);
-    class_init doc(c.form);
+    TSettingsDocument doc(c.form);
     doc.SetString("Kept", "yes");
     const std::string before = doc.Body;
     doc.GetString("Kept", "");
@@ -275,7 +275,7 @@ TEST(ClassInit, FailedLoadsLeaveBodyAndCursor) {
   // A file that is missing or a folder.
   TempDir dir;
   for (std::uint8_t form : {kXml, kPlain}) {
-    class_init doc(form);
+    TSettingsDocument doc(form);
     doc.SetString("Kept", "yes");
     const std::string before = doc.Body;
     EXPECT_FALSE(doc.Load(dir.File("missing.ini")));
@@ -285,10 +285,10 @@ TEST(ClassInit, FailedLoadsLeaveBodyAndCursor) {
   }
 }
 
-TEST(ClassInit, LoadKeepsCursorAndReplacesBody) {
+TEST(SettingsDocument, LoadKeepsCursorAndReplacesBody) {
   TempDir dir;
   WriteFileBytes(dir.File("a.ini"), "K=\"1\"\r\nK=\"2\"\r\n");
-  class_init doc(kPlain);
+  TSettingsDocument doc(kPlain);
   ASSERT_TRUE(doc.Load(dir.File("a.ini")));
   EXPECT_EQ(doc.GetString("K", ""), "1");
   ASSERT_TRUE(doc.Load(dir.File("a.ini")));
@@ -296,14 +296,14 @@ TEST(ClassInit, LoadKeepsCursorAndReplacesBody) {
   EXPECT_EQ(doc.GetNext("K"), "2");
 }
 
-TEST(ClassInit, RoundTripsAndScalesToLargeFiles) {
+TEST(SettingsDocument, RoundTripsAndScalesToLargeFiles) {
   TempDir dir;
-  class_init doc(kXml);
+  TSettingsDocument doc(kXml);
   for (int i = 0; i < 200000; ++i) doc.SetInt("Entry" + std::to_string(i), i);
   doc.SetString("Lines", "a\r\nb\rc\nd");
   doc.SetString("Long", "123456789012345678901234567890");
   ASSERT_TRUE(doc.Save(dir.File("big.ini")));
-  class_init loaded(kXml);
+  TSettingsDocument loaded(kXml);
   ASSERT_TRUE(loaded.Load(dir.File("big.ini")));
   EXPECT_EQ(loaded.Body, doc.Body);
   EXPECT_GT(loaded.Body.size(), std::size_t{5} << 20);
@@ -314,9 +314,9 @@ TEST(ClassInit, RoundTripsAndScalesToLargeFiles) {
   EXPECT_EQ(loaded.Cursor, static_cast<std::int32_t>(loaded.Body.size()) - 2);
 }
 
-TEST(ClassInit, SaveFailsWithoutTouchingAnything) {
+TEST(SettingsDocument, SaveFailsWithoutTouchingAnything) {
   TempDir dir;
-  class_init doc(kXml);
+  TSettingsDocument doc(kXml);
   doc.SetString("A", "1");
   EXPECT_FALSE(doc.Save(dir.File("missing") + "/x.ini"));
   EXPECT_FALSE(doc.Save(dir.Path().string()));
@@ -325,11 +325,11 @@ TEST(ClassInit, SaveFailsWithoutTouchingAnything) {
 }
 
 #ifndef _WIN32
-TEST(ClassInit, SaveOnAFullDeviceFails) {
+TEST(SettingsDocument, SaveOnAFullDeviceFails) {
   struct stat device {};
   if (stat("/dev/full", &device) != 0 || !S_ISCHR(device.st_mode))
     SKIP_OR_FAIL_WHERE_PROMISED("no /dev/full");
-  class_init doc(kPlain);
+  TSettingsDocument doc(kPlain);
   doc.SetString("A", "1");
   EXPECT_FALSE(doc.Save("/dev/full"));
   ASSERT_EQ(stat("/dev/full", &device), 0);
@@ -338,12 +338,12 @@ TEST(ClassInit, SaveOnAFullDeviceFails) {
 
 // A write that runs out of space: the file size limit of the process makes the write fail the way a
 // full disk does, in a real folder and without root.
-TEST(ClassInit, SaveThatCannotWriteWholeKeepsTheOldFile) {
+TEST(SettingsDocument, SaveThatCannotWriteWholeKeepsTheOldFile) {
   TempDir dir;
   const std::string path = dir.File("Letrana.ini");
   const std::string old = kDecl + "<InitFile>\r\n  <A>old</A>\r\n</InitFile>\r\n";
   WriteFileBytes(path, old);
-  class_init doc(kXml);
+  TSettingsDocument doc(kXml);
   doc.SetString("A", std::string(4096, 'x'));
 
   rlimit saved{};

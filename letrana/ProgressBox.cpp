@@ -1,4 +1,4 @@
-#include "letrana/UnitProgress.h"
+#include "letrana/ProgressBox.h"
 
 #include "common/PersistedSettings.h"
 

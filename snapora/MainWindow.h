@@ -8,71 +8,20 @@
 #include <vector>
 
 #include "common/FileNames.h"
-#include "common/class_init.h"
+#include "common/SettingsDocument.h"
 #include "imaging/Graphics.h"
 #include "platform/os/Os.h"
 #include "platform/ui/Ui.h"
 #include "platform/ui/WindowSystem.h"
 #include "shell/ProgramShell.h"
+#include "snapora/Capture.h"
 #include "snapora/Texts.h"
 
 class TFrmFullscreen;
 class TFrmFileName;
 
-// Holds the pixels of one capture while it is taken: grabbed from the display, cropped to the user's
-// rectangle, then copied to the clipboard, the preview, the thumbnail and the file. Lives for one
-// capture.
-class class_picture {
- public:
-  // The thumbnail's size and the system colours of its frame and its background.
-  static constexpr int ThumbnailWidth = 100;
-  static constexpr int ThumbnailHeight = 80;
-  static constexpr TColor FrameColor = clBtnFace;
-  static constexpr TColor FillColor = clWindow;
-
-  // Takes the part of the display inside the rectangle (screen coordinates), cut to the primary
-  // screen; false for an empty rectangle.
-  bool GrabRect(const os::ScreenRect& rect);
-  // Grabs the window (0: the whole screen) or its client area, then crops to the user rectangle when
-  // asked; the user rectangle is measured from the grabbed image's top-left corner. False when the
-  // window's rectangles cannot be read or the first grab fails.
-  bool GrabTarget(os::WindowHandle window, bool clientOnly, const os::ScreenRect& userRect, bool useUserRect);
-  // Empties the clipboard and puts the image on it as a bitmap.
-  void CopyToClipboard() const;
-  // The bitmap receives the image's size and pixels.
-  void CopyTo(TBitmap& bitmap) const;
-  // The image becomes a copy of the bitmap.
-  void ReplaceWith(const TBitmap& bitmap);
-  // Draws the 100 x 80 thumbnail into the bitmap: a one-pixel frame, the background, and the image
-  // shrunk to fit with its proportions kept (never enlarged), centred. False when there is no image.
-  bool DrawThumbnail(TBitmap& target) const;
-
-  const TBitmap& Image() const { return image_; }
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-
- private:
-  TBitmap image_;
-  int width_ = 0, height_ = 0;
-};
-
-// Where the thumbnail draws an image of width x height: its size and top-left corner.
-struct TThumbnailPlace {
-  int x = 0, y = 0, width = 0, height = 0;
-  bool operator==(const TThumbnailPlace&) const = default;
-};
-TThumbnailPlace ThumbnailPlace(int imageWidth, int imageHeight);
-
 // What started a capture: the Capture button, the automatic-capture timer or the hot-key poll.
 enum class TCaptureTrigger { Button, CaptureTimer, KeyProcTimer };
-
-// base with the moment stamped in before its extension: stem + "yyyyddmm-hhnnss_zzz" + extension (the
-// extension as FileExtension finds it; none for a base without one).
-std::string StampedFileName(const std::string& base, const os::LocalTime& moment);
-// The stamped name when nothing exists under it yet; otherwise the first of stem + stamp + "-2" +
-// extension, "-3", ... under which nothing exists (file or folder), so that automatic capture never
-// writes over an earlier file.
-std::string UnusedStampedFileName(const std::string& base, const os::LocalTime& moment);
 
 // The exit codes of the command-line capture.
 namespace capture_exit {
@@ -81,10 +30,6 @@ constexpr int NotGrabbed = 1;  // nothing could be grabbed
 constexpr int NotWritten = 2;  // the name's extension writes no file, or the file-name question was cancelled
 constexpr int Failed = 3;      // an error ended the capture, a failed write for one (the error box said why)
 }  // namespace capture_exit
-
-// The text converted to an integer as the option fields are read: decimal digits with an optional sign
-// (and blanks around them); anything else, or a number beyond 32 bits, gives the fallback.
-int TextToIntDef(const std::string& text, int fallback);
 
 class TFrmSnapora : public ui::Form {
  public:

@@ -1,10 +1,10 @@
-#include "letrana/UnitInfo.h"
+#include "letrana/AboutBox.h"
 
 #include <algorithm>
 
 #include "common/Localisation.h"
 #include "common/PersistedSettings.h"
-#include "letrana/UnitLetrana.h"
+#include "letrana/MainWindow.h"
 #include "platform/text/Text.h"
 #include "platform/ui/Shell.h"
 
