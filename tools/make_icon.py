@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""Draws Snapora's program icon and writes it as Snapora.ico beside this script.
+"""Draws the programs' icons and writes them as .ico files: Letrana's (a blue rounded tile with a white
+capital letter on an orange baseline bar) and Snapora's (a dark slate rounded tile with four light crop
+corners framing a viewfinder, and a small red capture dot in its middle). Each icon holds three
+images: 48 x 48 and 16 x 16 in 256 colours, 32 x 32 in true colour with an alpha channel. Only the
+Python standard library is used; the output is the same on every run.
 
-The picture: a dark slate rounded tile with four light crop corners framing a viewfinder, and a small
-red capture dot in its middle. The icon holds three images: 48 x 48 and 16 x 16 in 256 colours,
-32 x 32 in true colour with an alpha channel. Only the Python standard library is used; the output is
-the same on every run.
-
-    python3 snapora/res/make_icon.py [output.ico]
+    python3 tools/make_icon.py letrana|snapora [output.ico]
+      (default: letrana/res/Letrana.ico, snapora/res/Snapora.ico)
 """
 
 import os
@@ -14,19 +14,6 @@ import struct
 import sys
 
 SAMPLES = 8  # supersamples per pixel along each axis
-
-TILE_TOP = (0x4A, 0x55, 0x68)
-TILE_BOTTOM = (0x1F, 0x25, 0x30)
-CORNERS = (0xF2, 0xF5, 0xF8)
-DOT = (0xE8, 0x4A, 0x3C)
-
-# The viewfinder, in units of the icon's side. Its measures are whole sixteenths, so that at 16 x 16
-# (and at 32 and 48) the corner arms cover whole pixels and stay sharp.
-FRAME_BOX = (2 / 16, 2 / 16, 14 / 16, 14 / 16)  # left, top, right, bottom of the corners' outer edges
-CORNER_ARM = 4 / 16  # length of each arm of a corner, from the frame's outer edge
-CORNER_THICKNESS = 2 / 16
-DOT_CENTRE = (0.5, 0.5)
-DOT_RADIUS = 2 / 16
 
 
 def inside_tile(x, y):
@@ -38,39 +25,105 @@ def inside_tile(x, y):
     return (x - cx) ** 2 + (y - cy) ** 2 <= radius ** 2
 
 
+# ---- Letrana ----------------------------------------------------------------------------------------
+
+LETRANA_TILE_TOP = (0x3A, 0x6F, 0xC4)
+LETRANA_TILE_BOTTOM = (0x1B, 0x3F, 0x86)
+LETRANA_LETTER = (0xFF, 0xFF, 0xFF)
+LETRANA_BAR = (0xF5, 0x9A, 0x23)
+
+# The letter as one even-odd polygon set, in units of the icon's side: the outline and its counter.
+LETRANA_LETTER_OUTLINE = [(0.20, 0.76), (0.42, 0.14), (0.58, 0.14), (0.80, 0.76), (0.65, 0.76), (0.605, 0.62),
+                  (0.395, 0.62), (0.35, 0.76)]
+LETRANA_LETTER_COUNTER = [(0.435, 0.50), (0.565, 0.50), (0.50, 0.30)]
+LETRANA_BAR_BOX = (0.18, 0.80, 0.82, 0.88)  # left, top, right, bottom
+
+
+def inside_polygon(x, y, polygon):
+    inside = False
+    count = len(polygon)
+    for i in range(count):
+        x1, y1 = polygon[i]
+        x2, y2 = polygon[(i + 1) % count]
+        if (y1 > y) != (y2 > y):
+            cross = x1 + (y - y1) * (x2 - x1) / (y2 - y1)
+            if x < cross:
+                inside = not inside
+    return inside
+
+
+def inside_letter(x, y):
+    return inside_polygon(x, y, LETRANA_LETTER_OUTLINE) != inside_polygon(x, y, LETRANA_LETTER_COUNTER)
+
+
+def inside_bar(x, y):
+    left, top, right, bottom = LETRANA_BAR_BOX
+    return left <= x <= right and top <= y <= bottom
+
+
+def letrana_sample(x, y):
+    """The colour and opacity (0 or 1) at a point of the unit square."""
+    if not inside_tile(x, y):
+        return (0, 0, 0), 0.0
+    if inside_letter(x, y):
+        return LETRANA_LETTER, 1.0
+    if inside_bar(x, y):
+        return LETRANA_BAR, 1.0
+    mix = y
+    return tuple(round(a + (b - a) * mix) for a, b in zip(LETRANA_TILE_TOP, LETRANA_TILE_BOTTOM)), 1.0
+
+
+# ---- Snapora ----------------------------------------------------------------------------------------
+
+SNAPORA_TILE_TOP = (0x4A, 0x55, 0x68)
+SNAPORA_TILE_BOTTOM = (0x1F, 0x25, 0x30)
+SNAPORA_CORNERS = (0xF2, 0xF5, 0xF8)
+SNAPORA_DOT = (0xE8, 0x4A, 0x3C)
+
+# The viewfinder, in units of the icon's side. Its measures are whole sixteenths, so that at 16 x 16
+# (and at 32 and 48) the corner arms cover whole pixels and stay sharp.
+SNAPORA_FRAME_BOX = (2 / 16, 2 / 16, 14 / 16, 14 / 16)  # left, top, right, bottom of the corners' outer edges
+SNAPORA_CORNER_ARM = 4 / 16  # length of each arm of a corner, from the frame's outer edge
+SNAPORA_CORNER_THICKNESS = 2 / 16
+SNAPORA_DOT_CENTRE = (0.5, 0.5)
+SNAPORA_DOT_RADIUS = 2 / 16
+
+
 def inside_corners(x, y):
     """On one of the four L-shaped crop corners: within an arm's length of a corner of the frame and
     within the line thickness of one of the frame's edges."""
-    left, top, right, bottom = FRAME_BOX
+    left, top, right, bottom = SNAPORA_FRAME_BOX
     if not (left <= x < right and top <= y < bottom):
         return False
-    near_left, near_right = x < left + CORNER_ARM, x >= right - CORNER_ARM
-    near_top, near_bottom = y < top + CORNER_ARM, y >= bottom - CORNER_ARM
+    near_left, near_right = x < left + SNAPORA_CORNER_ARM, x >= right - SNAPORA_CORNER_ARM
+    near_top, near_bottom = y < top + SNAPORA_CORNER_ARM, y >= bottom - SNAPORA_CORNER_ARM
     if not ((near_left or near_right) and (near_top or near_bottom)):
         return False
-    on_vertical = x < left + CORNER_THICKNESS or x >= right - CORNER_THICKNESS
-    on_horizontal = y < top + CORNER_THICKNESS or y >= bottom - CORNER_THICKNESS
+    on_vertical = x < left + SNAPORA_CORNER_THICKNESS or x >= right - SNAPORA_CORNER_THICKNESS
+    on_horizontal = y < top + SNAPORA_CORNER_THICKNESS or y >= bottom - SNAPORA_CORNER_THICKNESS
     return on_vertical or on_horizontal
 
 
 def inside_dot(x, y):
-    cx, cy = DOT_CENTRE
-    return (x - cx) ** 2 + (y - cy) ** 2 <= DOT_RADIUS ** 2
+    cx, cy = SNAPORA_DOT_CENTRE
+    return (x - cx) ** 2 + (y - cy) ** 2 <= SNAPORA_DOT_RADIUS ** 2
 
 
-def sample(x, y):
+def snapora_sample(x, y):
     """The colour and opacity (0 or 1) at a point of the unit square."""
     if not inside_tile(x, y):
         return (0, 0, 0), 0.0
     if inside_corners(x, y):
-        return CORNERS, 1.0
+        return SNAPORA_CORNERS, 1.0
     if inside_dot(x, y):
-        return DOT, 1.0
+        return SNAPORA_DOT, 1.0
     mix = y
-    return tuple(round(a + (b - a) * mix) for a, b in zip(TILE_TOP, TILE_BOTTOM)), 1.0
+    return tuple(round(a + (b - a) * mix) for a, b in zip(SNAPORA_TILE_TOP, SNAPORA_TILE_BOTTOM)), 1.0
 
 
-def render(size):
+# ---- Drawing and the icon file ------------------------------------------------------------------------
+
+def render(size, sample):
     """Rows of (r, g, b, a) pixels, top row first, each averaged over SAMPLES x SAMPLES points."""
     rows = []
     for py in range(size):
@@ -147,8 +200,8 @@ def info_header(size, bits, image_size, colours_used):
     return struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, image_size, 0, 0, colours_used, 0)
 
 
-def image_8bit(size):
-    rows = render(size)
+def image_8bit(size, sample):
+    rows = render(size, sample)
     colours = palette_of(rows)
     stride = (size + 3) // 4 * 4
     pixels = bytearray()
@@ -162,8 +215,8 @@ def image_8bit(size):
     return info_header(size, 8, len(pixels) + len(mask), 256) + palette + bytes(pixels) + mask
 
 
-def image_32bit(size):
-    rows = render(size)
+def image_32bit(size, sample):
+    rows = render(size, sample)
     pixels = bytearray()
     for row in reversed(rows):
         for r, g, b, a in row:
@@ -185,10 +238,19 @@ def icon_file(images):
     return header + directory + body
 
 
+PROGRAMS = {
+    "letrana": (letrana_sample, os.path.join("letrana", "res", "Letrana.ico")),
+    "snapora": (snapora_sample, os.path.join("snapora", "res", "Snapora.ico")),
+}
+
+
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    target = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "Snapora.ico")
-    images = [(48, 8, image_8bit(48)), (32, 32, image_32bit(32)), (16, 8, image_8bit(16))]
+    if len(sys.argv) not in (2, 3) or sys.argv[1] not in PROGRAMS:
+        sys.exit("usage: make_icon.py letrana|snapora [output.ico]")
+    sample, default = PROGRAMS[sys.argv[1]]
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    target = sys.argv[2] if len(sys.argv) == 3 else os.path.join(root, default)
+    images = [(48, 8, image_8bit(48, sample)), (32, 32, image_32bit(32, sample)), (16, 8, image_8bit(16, sample))]
     with open(target, "wb") as out:
         out.write(icon_file(images))
 
