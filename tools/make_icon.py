@@ -25,6 +25,19 @@ def inside_tile(x, y):
     return (x - cx) ** 2 + (y - cy) ** 2 <= radius ** 2
 
 
+def tile_sample(x, y, marks, top, bottom):
+    """The colour and opacity (0 or 1) at a point of the unit square: outside the tile nothing; on the
+    first mark (an inside test and its colour) that holds the point, its colour; else the tile's
+    gradient from its top colour to its bottom colour."""
+    if not inside_tile(x, y):
+        return (0, 0, 0), 0.0
+    for inside, colour in marks:
+        if inside(x, y):
+            return colour, 1.0
+    mix = y
+    return tuple(round(a + (b - a) * mix) for a, b in zip(top, bottom)), 1.0
+
+
 # ---- Letrana ----------------------------------------------------------------------------------------
 
 LETRANA_TILE_TOP = (0x3A, 0x6F, 0xC4)
@@ -62,15 +75,8 @@ def inside_bar(x, y):
 
 
 def letrana_sample(x, y):
-    """The colour and opacity (0 or 1) at a point of the unit square."""
-    if not inside_tile(x, y):
-        return (0, 0, 0), 0.0
-    if inside_letter(x, y):
-        return LETRANA_LETTER, 1.0
-    if inside_bar(x, y):
-        return LETRANA_BAR, 1.0
-    mix = y
-    return tuple(round(a + (b - a) * mix) for a, b in zip(LETRANA_TILE_TOP, LETRANA_TILE_BOTTOM)), 1.0
+    return tile_sample(x, y, [(inside_letter, LETRANA_LETTER), (inside_bar, LETRANA_BAR)], LETRANA_TILE_TOP,
+                       LETRANA_TILE_BOTTOM)
 
 
 # ---- Snapora ----------------------------------------------------------------------------------------
@@ -110,15 +116,8 @@ def inside_dot(x, y):
 
 
 def snapora_sample(x, y):
-    """The colour and opacity (0 or 1) at a point of the unit square."""
-    if not inside_tile(x, y):
-        return (0, 0, 0), 0.0
-    if inside_corners(x, y):
-        return SNAPORA_CORNERS, 1.0
-    if inside_dot(x, y):
-        return SNAPORA_DOT, 1.0
-    mix = y
-    return tuple(round(a + (b - a) * mix) for a, b in zip(SNAPORA_TILE_TOP, SNAPORA_TILE_BOTTOM)), 1.0
+    return tile_sample(x, y, [(inside_corners, SNAPORA_CORNERS), (inside_dot, SNAPORA_DOT)], SNAPORA_TILE_TOP,
+                       SNAPORA_TILE_BOTTOM)
 
 
 # ---- Drawing and the icon file ------------------------------------------------------------------------

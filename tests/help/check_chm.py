@@ -63,13 +63,15 @@ def check_language(build_dir, source_dir, language, failures):
             if not relative.startswith(("#", "$")) and relative != "_#_README_#_":
                 extracted.add(relative)
 
-    # What the help of this language is made of: its folder (without the project file, which the
-    # compiler reads but does not store), the shared style sheet and the pictures taken by the build.
+    # What the help of this language is made of: its staged folder (its pages framed, without the
+    # project file, which the compiler reads but does not store), the shared style sheet and the
+    # pictures taken by the build.
     source = os.path.join(source_dir, "help", language)
+    stage = os.path.join(build_dir, "help", "stage", language)
     expected = {}
     for name in os.listdir(source):
         if not name.lower().endswith(".hhp"):
-            expected[name] = os.path.join(source, name)
+            expected[name] = os.path.join(stage, name)
     expected["style.css"] = os.path.join(source_dir, "help", "style.css")
     pictures = os.path.join(build_dir, "help", "pictures", language)
     for name in os.listdir(pictures):

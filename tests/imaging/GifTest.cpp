@@ -19,14 +19,7 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-TBitmap Picture(int width, int height, const std::vector<TColor>& pixels) {
-  TBitmap bitmap;
-  bitmap.SetSize(width, height);
-  for (int i = 0; i < width * height; ++i)
-    bitmap.SetPixel(i % width, i / width, pixels[static_cast<std::size_t>(i)]);
-  return bitmap;
-}
+using writer_faults::Picture;
 
 // The 4 x 2 picture of the worked example: white, white, black, black / white, black, black, white.
 TBitmap WorkedExample() {

@@ -17,6 +17,7 @@
 
 #include "imaging/ColorQuantizer.h"
 #include "imaging/Gifimage.h"
+#include "tests/imaging/WriterFaults.h"
 #include "tests/support/TestSupport.h"
 
 // Allocations from this size on fail while a test asks for it, so that running out of memory can be
@@ -37,13 +38,7 @@ void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
-TBitmap Picture(int width, int height, const std::vector<TColor>& pixels) {
-  TBitmap bitmap;
-  bitmap.SetSize(width, height);
-  for (int i = 0; i < width * height; ++i)
-    bitmap.SetPixel(i % width, i / width, pixels[static_cast<std::size_t>(i)]);
-  return bitmap;
-}
+using writer_faults::Picture;
 
 TGIFColor Entry(int red, int green, int blue) {
   return {static_cast<std::uint8_t>(red), static_cast<std::uint8_t>(green), static_cast<std::uint8_t>(blue)};

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -22,6 +23,15 @@
 namespace writer_faults {
 
 using Writer = void (*)(const TBitmap&, const std::string&);
+
+// A width x height picture of the colours, row by row from the top.
+inline TBitmap Picture(int width, int height, const std::vector<TColor>& pixels) {
+  TBitmap bitmap;
+  bitmap.SetSize(width, height);
+  for (int i = 0; i < width * height; ++i)
+    bitmap.SetPixel(i % width, i / width, pixels[static_cast<std::size_t>(i)]);
+  return bitmap;
+}
 
 // A picture big enough that its file does not fit a stdio buffer, so that a failing write shows in
 // the write itself and not only when the file is closed.

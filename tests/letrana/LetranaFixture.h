@@ -20,60 +20,31 @@
 #include "platform/ui/ClipboardTesting.h"
 #include "platform/ui/ShellTesting.h"
 #include "platform/ui/UiTesting.h"
+#include "tests/support/ProgramSandbox.h"
 #include "tests/support/TestSupport.h"
 
 namespace letrana_testing {
 
 constexpr TColor kRed = RGB(255, 0, 0), kGreen = RGB(0, 160, 0);
 
-// The files shipped beside the program, in the source tree.
-inline std::filesystem::path DistFolder() {
-  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "letrana" / "dist";
-}
-
-class LetranaTest : public ::testing::Test {
+class LetranaTest : public ::testing::Test, public testing_support::ProgramSandbox {
  protected:
-  LetranaTest() {
-    ui::testing::Reset();
+  LetranaTest() : ProgramSandbox(LetranaStorage, kLetranaLanguageList, "Letrana", "letrana/dist") {
     os::testing::ClearShellCalls();
     os::testing::ClearClipboard();
-    Place("SavePath.ini", "ApplicationStorage=\"" + storage.Path().string() + "\"\r\n");
-    app->SetTitle("Letrana");
   }
   ~LetranaTest() override {
     windows.reset();
     shell.reset();
     ui::testing::Reset();
-    // A SavePath.ini makes the program folder the current directory: the test's own goes back.
-    std::filesystem::current_path(startDirectory);
   }
 
-  // Puts a file beside the program for this test.
-  void Place(const std::string& name, const std::string& bytes) {
-    testing_support::WriteFileBytes(programDirectory / name, bytes);
-  }
-  void Unplace(const std::string& name) {
-    std::error_code ignored;
-    std::filesystem::remove(programDirectory / name, ignored);
-  }
-  // Copies a file of the shipped ones beside the program (or into another folder).
-  void PlaceShipped(const std::string& name) { PlaceShippedIn(programDirectory, name); }
-  static void PlaceShippedIn(const std::filesystem::path& folder, const std::string& name) {
-    std::filesystem::copy_file(DistFolder() / name, folder / name,
-                               std::filesystem::copy_options::overwrite_existing);
-  }
-  // The settings file of the storage directory.
-  std::filesystem::path SettingsFile() const { return storage.Path() / "Letrana.ini"; }
-
-  // The folders of the test's program, found as a start finds them.
-  TProgramFolders Folders() const { return StartFolders(LetranaStorage, programDirectory.string() + "/"); }
   // Creates the windows, after the test has set the screen's resolution if it wants another, on a shell
   // whose folders are found as a start finds them.
   TFrmLetrana& Open() {
     // The old windows go first, so that the new main window is the application's main form.
     windows.reset();
-    shell = std::make_unique<TProgramShell>(LetranaStorage, kLetranaLanguageList, Folders());
-    windows = std::make_unique<TLetranaWindows>(*app, *shell);
+    windows = std::make_unique<TLetranaWindows>(*app, NewShell());
     return windows->FrmLetrana;
   }
   TFrmLetrana& Frm() { return windows->FrmLetrana; }
@@ -90,12 +61,6 @@ class LetranaTest : public ::testing::Test {
   ui::TextRenderer Measured() { return {Frm().LblFont.GetFont(), Frm().PixelsPerInch()}; }
   static std::string Byte(int code) { return std::string(1, static_cast<char>(code)); }
 
-  const std::filesystem::path startDirectory = std::filesystem::current_path();
-  testing_support::TempDir program;
-  const std::filesystem::path programDirectory = program.Path();
-  testing_support::TempDir storage;
-  std::unique_ptr<ui::Application> app = std::make_unique<ui::Application>();
-  std::unique_ptr<TProgramShell> shell;
   std::unique_ptr<TLetranaWindows> windows;
 };
 

@@ -16,46 +16,26 @@
 #include "platform/ui/UiTesting.h"
 #include "platform/ui/WindowSystemTesting.h"
 #include "snapora/SnaporaWindows.h"
+#include "tests/support/ProgramSandbox.h"
 #include "tests/support/TestSupport.h"
 
 namespace snapora_testing {
 
-inline std::filesystem::path DistFolder() {
-  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "snapora" / "dist";
-}
-
-class SnaporaTest : public ::testing::Test {
+class SnaporaTest : public ::testing::Test, public testing_support::ProgramSandbox {
  protected:
-  SnaporaTest() {
-    ui::testing::Reset();
+  SnaporaTest() : ProgramSandbox(SnaporaStorage, kSnaporaLanguageList, "Snapora", "snapora/dist") {
     os::testing::ClearClipboard();
-    Place("SavePath.ini", "ApplicationStorage=\"" + storage.Path().string() + "\"\r\n");
-    app->SetTitle("Snapora");
   }
   ~SnaporaTest() override {
     windows.reset();
     shell.reset();
     ui::testing::Reset();
-    // A SavePath.ini makes the program folder the current directory: the test's own goes back.
-    std::filesystem::current_path(startDirectory);
   }
 
-  void Place(const std::string& name, const std::string& bytes) {
-    testing_support::WriteFileBytes(programDirectory / name, bytes);
-  }
-  void PlaceShipped(const std::string& name) {
-    std::filesystem::copy_file(DistFolder() / name, programDirectory / name,
-                               std::filesystem::copy_options::overwrite_existing);
-  }
-  std::filesystem::path SettingsFile() const { return storage.Path() / "Snapora.ini"; }
-
-  // The folders of the test's program, found as a start finds them.
-  TProgramFolders Folders() const { return StartFolders(SnaporaStorage, programDirectory.string() + "/"); }
   // Creates the windows (after the test has set the screen it wants).
   TFrmSnapora& Open() {
     windows.reset();
-    shell = std::make_unique<TProgramShell>(SnaporaStorage, kSnaporaLanguageList, Folders());
-    windows = std::make_unique<TSnaporaWindows>(*app, *shell);
+    windows = std::make_unique<TSnaporaWindows>(*app, NewShell());
     return windows->FrmSnapora;
   }
   // Creates and shows the main window, as the program start does.
@@ -101,12 +81,6 @@ class SnaporaTest : public ::testing::Test {
         display.SetPixel(x, y, RGB(x & 0xFF, y & 0xFF, (x / 256 + y / 256 * 5) & 0xFF));
   }
 
-  const std::filesystem::path startDirectory = std::filesystem::current_path();
-  testing_support::TempDir program;
-  const std::filesystem::path programDirectory = program.Path();
-  testing_support::TempDir storage;
-  std::unique_ptr<ui::Application> app = std::make_unique<ui::Application>();
-  std::unique_ptr<TProgramShell> shell;
   std::unique_ptr<TSnaporaWindows> windows;
 };
 
