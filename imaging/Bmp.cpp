@@ -100,8 +100,8 @@ TBmpLayout BmpLayout(int width, int height, int bitsPerPixel) {
   const std::uint64_t imageSize = stride <= kFieldMax ? stride * static_cast<std::uint64_t>(height) : 0;
   if (width > kSignedFieldMax || height > kSignedFieldMax || stride > kFieldMax ||
       imageSize > kFieldMax - kBmpHeadersSize) {
-    throw EImageError("Bitmap " + std::to_string(width) + " x " + std::to_string(height) + " mit " +
-                      std::to_string(bitsPerPixel) + " Bit pro Pixel passt nicht in eine BMP-Datei");
+    throw EImageError(TErrorKind::PictureTooLarge,
+                      {std::to_string(width), std::to_string(height), std::to_string(bitsPerPixel), "BMP"});
   }
   return {static_cast<std::uint32_t>(stride), static_cast<std::uint32_t>(imageSize),
           static_cast<std::uint32_t>(imageSize + kBmpHeadersSize)};

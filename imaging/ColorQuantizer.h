@@ -11,10 +11,12 @@
 #include "imaging/Errors.h"
 #include "imaging/Graphics.h"
 
-// The error type of the GIF writer and its colour reduction; what() is the message text.
+// The error type of the GIF writer and its colour reduction: a picture too large for the format, or
+// what the writer found wrong in what it was given (its message as it is).
 class GIFException : public EImageError {
  public:
   using EImageError::EImageError;
+  explicit GIFException(const std::string& message) : EImageError(TErrorKind::GifFailed, {message}) {}
 };
 
 // How the palette is built: from the picture's own colours by the octree quantiser.

@@ -403,8 +403,8 @@ void TGIFSubImage::Assign(const TBitmap& bitmap) {
   if (bitmap.Empty()) return;
   // Checked before any work is done, so a picture too large for the 16-bit fields fails at once.
   if (bitmap.Width() > GIFMaxDimension || bitmap.Height() > GIFMaxDimension) {
-    throw GIFException("Bitmap too large for GIF: " + std::to_string(bitmap.Width()) + " x " +
-                       std::to_string(bitmap.Height()) + " pixels (at most 65535 x 65535)");
+    throw GIFException(TErrorKind::GifTooLarge,
+                       {std::to_string(bitmap.Width()), std::to_string(bitmap.Height())});
   }
   TPaletteBitmap reduced =
       ReduceColors(bitmap, image_.ColorReduction(), image_.DitherMode(), image_.ReductionBits());

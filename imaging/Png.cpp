@@ -146,8 +146,8 @@ void CheckPngSize(std::int64_t width, std::int64_t height, int bytesPerPixel) {
   constexpr std::int64_t kHeightMax = 0x7FFFFFFF;
   constexpr std::int64_t kWidthMax = (0xFFFFFFFFLL >> 3) - 48 - 1 - 7 * 8 - 8;
   if (width > kWidthMax || height > kHeightMax) {
-    throw EImageError("Bitmap " + std::to_string(width) + " x " + std::to_string(height) + " mit " +
-                      std::to_string(8 * bytesPerPixel) + " Bit pro Pixel passt nicht in eine PNG-Datei");
+    throw EImageError(TErrorKind::PictureTooLarge, {std::to_string(width), std::to_string(height),
+                                                    std::to_string(8 * bytesPerPixel), "PNG"});
   }
 }
 

@@ -11,7 +11,8 @@
 // The PNG library reported an error; the text names the library's message.
 class EPNGError : public EImageError {
  public:
-  explicit EPNGError(const std::string& libraryMessage) : EImageError("PNG-Fehler: " + libraryMessage) {}
+  explicit EPNGError(const std::string& libraryMessage)
+      : EImageError(TErrorKind::PngFailed, {libraryMessage}) {}
 };
 
 // Checks that a width x height picture at the given bytes per pixel (3 or 4) fits a PNG file: at

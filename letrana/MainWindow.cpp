@@ -78,6 +78,7 @@ TFrmLetrana::TFrmLetrana(ui::Application& app, TProgramShell& shell)
                  .font = WindowFont(),
                  .color = clBtnFace}),
       Shell(shell) {
+  Shell.WordErrorsIn(app);
   // Menus.
   MenMain.Create(*this);
   MenFile.Create(MenMain, "File");
@@ -229,7 +230,6 @@ void TFrmLetrana::FormResize() {
 void TFrmLetrana::FormClose() {
   // A window that was never shown read no settings, and has nothing of its own to keep.
   if (shown_) SaveSettings(Shell.SettingsPath());
-  Shell.Language.Document.Clear();
 }
 
 void TFrmLetrana::TimInitTimer() {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "imaging/Errors.h"
 #include "platform/text/SystemFont.h"
 
 TProgramFolders StartFolders(const TStorageConstants& program) {
@@ -22,6 +23,16 @@ std::string TProgramShell::SettingsPath() const { return folders_.Storage + prog
 
 std::optional<TListedLanguage> TProgramShell::FindLanguage(const std::string& wanted) const {
   return FindInLanguageList(folders_.Program, languageList_, wanted);
+}
+
+void TProgramShell::WordErrorsIn(ui::Application& app) {
+  app.SetErrorText([this](const std::exception& error) {
+    const auto* localised = dynamic_cast<const ELocalisedError*>(&error);
+    if (localised == nullptr) return std::string(error.what());
+    return localised->TextIn([this](const std::string& key, const std::string& english) {
+      return Language.LookupFullKey(key, english);
+    });
+  });
 }
 
 void TProgramShell::LoadPlacement(ui::Form& form, TSettingsDocument& settings) {

@@ -10,8 +10,8 @@
 
 #include "common/Localisation.h"
 #include "common/PersistedSettings.h"
-#include "common/StorageLocation.h"
 #include "common/SettingsDocument.h"
+#include "common/StorageLocation.h"
 #include "platform/ui/Forms.h"
 
 // The folders of a run. Each ends with the path delimiter.
@@ -43,6 +43,10 @@ class TProgramShell {
   // The wanted language in the program's language list ("" asks for the list's default), its file
   // with the full path; nothing when the list cannot be read or does not name it.
   std::optional<TListedLanguage> FindLanguage(const std::string& wanted) const;
+
+  // Makes the application's error box word the errors users meet (imaging/Errors.h) in the language
+  // in force, from the section "Errors" of its language file.
+  void WordErrorsIn(ui::Application& app);
 
   // The window's placement as the settings give it: maximised, or the bounds read (the designed size
   // of the window as created is the default, centred on the screen). A minimised window is written as

@@ -7,6 +7,7 @@
 
 #include "common/FileNames.h"
 #include "common/PersistedSettings.h"
+#include "imaging/Errors.h"
 #include "platform/ui/Clipboard.h"
 
 namespace {
@@ -122,9 +123,8 @@ bool TCapture::GrabTarget(os::WindowHandle window, bool clientOnly, const os::Sc
     CopyTo(cropped);
     const int width = userRect.right - userRect.left, height = userRect.bottom - userRect.top;
     if (width > kMaxCaptureSide || height > kMaxCaptureSide) {
-      throw std::length_error("The rectangle to capture (" + std::to_string(width) + " x " +
-                              std::to_string(height) + " pixels) is too large: at most " +
-                              std::to_string(kMaxCaptureSide) + " x " + std::to_string(kMaxCaptureSide));
+      throw ELocalisedError(TErrorKind::CaptureTooLarge,
+                            {std::to_string(width), std::to_string(height), std::to_string(kMaxCaptureSide)});
     }
     TBitmap area;
     area.SetSize(width, height);

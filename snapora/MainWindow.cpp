@@ -111,6 +111,7 @@ TFrmSnapora::TFrmSnapora(ui::Application& app, TProgramShell& shell)
                  .font = WindowFont(),
                  .color = clWhite}),
       Shell(shell) {
+  Shell.WordErrorsIn(app);
   // Non-visual parts.
   TimCapture.Create(*this, {.interval = 5000, .enabled = false});
   TimKeyProc.Create(*this, {.interval = 100, .enabled = true});
@@ -256,7 +257,6 @@ void TFrmSnapora::FormShow() {
 
 void TFrmSnapora::FormClose() {
   TimCapture.SetEnabled(false);
-  Shell.Language.Document.Clear();
   SaveSettings();
 }
 

@@ -6,6 +6,7 @@
 
 #include <string_view>
 
+#include "imaging/Errors.h"
 #include "imaging/Graphics.h"
 
 namespace os {
@@ -14,15 +15,12 @@ namespace os {
 enum class ClipboardFormat { Text = 1, Bitmap = 2, Palette = 9 };
 
 // The error raised when the clipboard cannot be opened because another program holds it (or the system
-// refuses to take the data). In the system's ANSI code page: the byte 0xF6 is the o with diaeresis.
-inline constexpr const char* kClipboardOpenError =
-    "Zwischenablage kann nicht ge\xF6"
-    "ffnet werden";
+// refuses to take the data): ELocalisedError of kind ClipboardBusy (imaging/Errors.h).
 
 // Puts the text as a zero-terminated string in the plain-text format: the bytes up to the first zero
 // byte of text (all of it when it has none) and one zero byte, in a movable shared memory block. One
 // character gives a block of 2 bytes; the text "\0" or "" gives the block of the zero byte alone,
-// which reads as empty text. Throws std::runtime_error(kClipboardOpenError) when the clipboard cannot
+// which reads as empty text. Throws ELocalisedError (ClipboardBusy) when the clipboard cannot
 // be opened (its contents then stay as they were), std::bad_alloc when the memory block cannot be had.
 void PutClipboardText(std::string_view text);
 

@@ -262,7 +262,9 @@ void Application::ShowError(const std::string& message) {
   native::ShowErrorBox(title_, ErrorBoxText(message));
 }
 
-void Application::HandleException(const std::exception& error) { ShowError(error.what()); }
+void Application::HandleException(const std::exception& error) {
+  ShowError(errorText_ ? errorText_(error) : std::string(error.what()));
+}
 
 void StandardFrameSize(BorderStyle borderStyle, bool hasMenu, int& extraWidth, int& extraHeight) {
   if (borderStyle == BorderStyle::Dialog) {

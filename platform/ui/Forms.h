@@ -193,8 +193,12 @@ class Application {
   // Shows an error in the error box: the title as caption, the message (with a full stop appended
   // when its last character sorts after ".") as text, a stop icon and an OK button.
   void ShowError(const std::string& message);
-  // What the message loop does with an exception that escaped a handler.
+  // What the message loop does with an exception that escaped a handler: the error box shows its text.
   void HandleException(const std::exception& error);
+  // How an error is worded: by default as what() says it; a program gives the texts of its language.
+  void SetErrorText(std::function<std::string(const std::exception&)> errorText) {
+    errorText_ = std::move(errorText);
+  }
   // The text the error box shows for a message.
   static std::string ErrorBoxText(const std::string& message);
 
@@ -208,6 +212,7 @@ class Application {
 
  private:
   std::string title_;
+  std::function<std::string(const std::exception&)> errorText_;
   Form* mainForm_ = nullptr;
   std::vector<Form*> forms_;
   bool terminated_ = false;

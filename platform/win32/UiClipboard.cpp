@@ -33,7 +33,7 @@ constexpr const char* kOwnerClass = "ClipboardOwnerWindow";
 class OpenClipboardScope {
  public:
   explicit OpenClipboardScope(HWND owner) {
-    if (!::OpenClipboard(owner)) throw std::runtime_error(os::kClipboardOpenError);
+    if (!::OpenClipboard(owner)) throw ELocalisedError(TErrorKind::ClipboardBusy, {});
   }
   ~OpenClipboardScope() { ::CloseClipboard(); }
   OpenClipboardScope(const OpenClipboardScope&) = delete;
@@ -153,7 +153,7 @@ HPALETTE DisplayPalette(HDC screen) {
 void SetData(UINT format, HANDLE data) {
   ::SetLastError(ERROR_SUCCESS);
   if (::SetClipboardData(format, data) == nullptr && (data != nullptr || ::GetLastError() != ERROR_SUCCESS))
-    throw std::runtime_error(os::kClipboardOpenError);
+    throw ELocalisedError(TErrorKind::ClipboardBusy, {});
 }
 
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/Errors.h"
 #include "letrana/Texts.h"
 #include "platform/os/Os.h"
 #include "snapora/Texts.h"
@@ -334,8 +335,68 @@ TEST(ShippedFiles, TheEnglishFileRepeatsTheBuiltInTexts) {
     EXPECT_EQ(document.GetString(FullKey(text), "<missing>"), text.BuiltIn) << FullKey(text);
   for (const TLanguageText& text : kLetranaInfoTexts)
     EXPECT_EQ(document.GetString(FullKey(text), "<missing>"), text.BuiltIn) << FullKey(text);
+  for (const TErrorText& text : kErrorTexts)
+    EXPECT_EQ(document.GetString(std::string(kErrorSection) + "." + text.Key, "<missing>"), text.English);
   EXPECT_EQ(EntriesOf(ReadFileText(english->File)).size(),
-            std::size(kLetranaMainTexts) + std::size(kLetranaInfoTexts));
+            std::size(kLetranaMainTexts) + std::size(kLetranaInfoTexts) + std::size(kErrorTexts));
+}
+
+// Every error users meet, as the language files of both programs word it: in English the built-in
+// text, in German the texts the programs always showed (the first six word for word).
+TEST(ShippedFiles, EveryErrorReadsInTheLanguageOfBothPrograms) {
+  struct Case {
+    TErrorKind kind;
+    std::vector<std::string> details;
+    std::string english, german;
+  };
+  const Case cases[] = {
+      {TErrorKind::FileCannotBeCreated,
+       {"C:\\x.bmp"},
+       "The file C:\\x.bmp cannot be created",
+       "Datei C:\\x.bmp kann nicht erstellt werden"},
+      {TErrorKind::WriteFailed, {}, "Writing the file failed", "Stream-Write-Fehler"},
+      {TErrorKind::JpegFailed, {"12"}, "JPEG error #12", "JPEG-Fehler #12"},
+      {TErrorKind::PngFailed, {"bad"}, "PNG error: bad", "PNG-Fehler: bad"},
+      {TErrorKind::PictureTooLarge,
+       {"9", "8", "32", "BMP"},
+       "A picture of 9 x 8 pixels at 32 bits per pixel does not fit a BMP file",
+       "Bitmap 9 x 8 mit 32 Bit pro Pixel passt nicht in eine BMP-Datei"},
+      {TErrorKind::ClipboardBusy,
+       {},
+       "The clipboard cannot be opened",
+       "Zwischenablage kann nicht ge\xF6"
+       "ffnet werden"},
+      {TErrorKind::GifTooLarge,
+       {"70000", "1"},
+       "Bitmap too large for GIF: 70000 x 1 pixels (at most 65535 x 65535)",
+       "Bild zu gro\xDF f\xFCr GIF: 70000 x 1 Pixel (h\xF6"
+       "chstens 65535 x 65535)"},
+      {TErrorKind::GifFailed, {"Color table overflow"}, "Color table overflow", "Color table overflow"},
+      {TErrorKind::CaptureTooLarge,
+       {"40000", "2", "32767"},
+       "The rectangle to capture (40000 x 2 pixels) is too large: at most 32767 x 32767",
+       "Das aufzunehmende Rechteck (40000 x 2 Pixel) ist zu gro\xDF: h\xF6"
+       "chstens 32767 x 32767"},
+  };
+  ASSERT_EQ(std::size(cases), std::size(kErrorTexts)) << "a case for every kind";
+  const std::filesystem::path root =
+      std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+  for (const std::string program : {"Letrana", "Snapora"}) {
+    const std::string dist = (root / (program == "Letrana" ? "letrana" : "snapora") / "dist").string() + d;
+    for (const auto& [file, german] : {std::pair{"_English.lng", false}, std::pair{"_Deutsch.lng", true}}) {
+      TLanguage language;
+      language.Apply(dist + program + file, "", "");
+      for (const Case& c : cases) {
+        const ELocalisedError error(c.kind, c.details);
+        EXPECT_EQ(error.what(), c.english);
+        EXPECT_EQ(error.TextIn([&](const std::string& key, const std::string& english) {
+          return language.LookupFullKey(key, english);
+        }),
+                  german ? c.german : c.english)
+            << program << file << ": " << ErrorTextOf(c.kind).Key;
+      }
+    }
+  }
 }
 
 TEST(ShippedFiles, TheGermanFileTranslatesEveryKeyInTheAnsiCodePage) {

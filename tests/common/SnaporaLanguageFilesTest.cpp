@@ -12,6 +12,7 @@
 
 #include "common/Localisation.h"
 #include "common/SettingsDocument.h"
+#include "imaging/Errors.h"
 #include "letrana/Texts.h"
 #include "platform/os/Os.h"
 #include "snapora/Texts.h"
@@ -59,6 +60,8 @@ std::map<std::string, std::string> SnaporaKeys() {
   add(kSnaporaMainTexts);
   add(kSnaporaViewerTexts);
   add(kSnaporaFileNameTexts);
+  for (const TErrorText& text : kErrorTexts)
+    keys.emplace(std::string(kErrorSection) + "." + text.Key, text.English);
   return keys;
 }
 
@@ -139,8 +142,9 @@ TEST(SnaporaLanguageFiles, TheGermanFileTranslatesEveryKeyInTheAnsiCodePage) {
       EXPECT_TRUE(value.ends_with("]")) << key << ": " << value;
     }
   }
-  // Only the two OK buttons and Desktop are the same words in both languages.
-  EXPECT_EQ(translated, static_cast<int>(builtIn.size()) - 3);
+  // Only the two OK buttons, Desktop and the GIF writer's own messages (%1) are the same in both
+  // languages.
+  EXPECT_EQ(translated, static_cast<int>(builtIn.size()) - 4);
   EXPECT_EQ(values.at("FrmFull.m_aMenScCtrl"), "Strg");
   EXPECT_EQ(values.at("FrmFull.MenSaveAs"), "Speichern unter...");
   EXPECT_EQ(values.at("FrmSnap.PopSaveAs"), values.at("FrmFull.MenSaveAs"));

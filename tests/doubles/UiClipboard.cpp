@@ -25,7 +25,7 @@ VirtualClipboard& Board() {
 // Opening: fails while another "program" holds the clipboard; emptying drops every format.
 VirtualClipboard& OpenAndEmpty() {
   VirtualClipboard& board = Board();
-  if (board.held) throw std::runtime_error(os::kClipboardOpenError);
+  if (board.held) throw ELocalisedError(TErrorKind::ClipboardBusy, {});
   board.text.reset();
   board.bitmap.reset();
   return board;

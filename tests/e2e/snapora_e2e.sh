@@ -358,9 +358,14 @@ scenario_cmdline() {
   expect_eq "no file under it" "$([ -e "$dir/out/p.gif" ] && echo yes)" ""
   rc=$(run_snapora_args "$dir/prog" "$(winpath "$dir/missing/s.bmp")" screen)
   expect_eq "exit code for a file in a missing folder" "$rc" 3
-  expect_eq "the error box's text" "$(cat "$work/box.txt")" \
-    "Datei $(escaped "$(winpath "$dir/missing/s.bmp")") kann nicht erstellt werden."
+  expect_eq "the error box's text (English)" "$(cat "$work/box.txt")" \
+    "The file $(escaped "$(winpath "$dir/missing/s.bmp")") cannot be created."
   expect_eq "the settings were saved by the close" "$([ -s "$dir/store/Snapora.ini" ] && echo yes)" yes
+  # With the German language file, the German text.
+  write_settings "$dir/store" LanguageName Deutsch
+  rc=$(run_snapora_args "$dir/prog" "$(winpath "$dir/missing/s.bmp")" screen)
+  expect_eq "the error box's text (German)" "$(cat "$work/box.txt")" \
+    "Datei $(escaped "$(winpath "$dir/missing/s.bmp")") kann nicht erstellt werden."
   # One argument: the program starts as usual (its start over when its list is filled) and takes no
   # capture.
   start_snapora "$dir/prog" "$(winpath "$dir/out/one.bmp")" && ok "one argument: the window shows"

@@ -184,7 +184,7 @@ TEST(BmpLayout, RefusesSizesTheHeaderFieldsCannotHold) {
     BmpLayout(1, 1073741811, 32);
     ADD_FAILURE() << "a file size beyond 32 bits was accepted";
   } catch (const EImageError& error) {
-    EXPECT_STREQ(error.what(), "Bitmap 1 x 1073741811 mit 32 Bit pro Pixel passt nicht in eine BMP-Datei");
+    EXPECT_STREQ(error.what(), "A picture of 1 x 1073741811 pixels at 32 bits per pixel does not fit a BMP file");
   }
   EXPECT_THROW(BmpLayout(65536, 65536, 16), EImageError);  // pixel data of 8 GiB
   EXPECT_THROW(BmpLayout(INT_MAX, 1, 32), EImageError);    // a stride beyond 32 bits

@@ -633,5 +633,5 @@ TEST(GifTest, FileFaults) {
   // A transparent export of a small picture fails the same way.
   writer_faults::ExpectError<EWriteError>(
       [](const TBitmap& bitmap, const std::string& fileName) { SaveBitmapAsGif(bitmap, fileName, clWhite); },
-      WorkedExample(), device, "Stream-Write-Fehler");
+      WorkedExample(), device, "Writing the file failed");
 }

@@ -183,7 +183,7 @@ TEST(SaveBitmapAsJpeg, LibraryErrorRaisesJpegErrorAndKeepsTheOldFile) {
     ADD_FAILURE() << "no error";
   } catch (const EJPEGError& error) {
     EXPECT_EQ(error.MessageCode(), JERR_IMAGE_TOO_BIG);
-    EXPECT_EQ(error.what(), "JPEG-Fehler #" + std::to_string(JERR_IMAGE_TOO_BIG));
+    EXPECT_EQ(error.what(), "JPEG error #" + std::to_string(JERR_IMAGE_TOO_BIG));
   }
   EXPECT_EQ(testing_support::ReadFileText(fileName), "old content");
 

@@ -247,13 +247,13 @@ TEST(CheckPngSize, RefusesSizesTheFormatCannotHold) {
     CheckPngSize(536870799, 1, 3);
     ADD_FAILURE() << "no error";
   } catch (const EImageError& error) {
-    EXPECT_STREQ(error.what(), "Bitmap 536870799 x 1 mit 24 Bit pro Pixel passt nicht in eine PNG-Datei");
+    EXPECT_STREQ(error.what(), "A picture of 536870799 x 1 pixels at 24 bits per pixel does not fit a PNG file");
   }
   try {
     CheckPngSize(2, 0x80000000LL, 4);
     ADD_FAILURE() << "no error";
   } catch (const EImageError& error) {
-    EXPECT_STREQ(error.what(), "Bitmap 2 x 2147483648 mit 32 Bit pro Pixel passt nicht in eine PNG-Datei");
+    EXPECT_STREQ(error.what(), "A picture of 2 x 2147483648 pixels at 32 bits per pixel does not fit a PNG file");
   }
   EXPECT_THROW(CheckPngSize(-1, 1, 3), std::invalid_argument);
   EXPECT_THROW(CheckPngSize(1, 1, 2), std::invalid_argument);

@@ -73,10 +73,10 @@ inline void ExpectMissingFolderFails(Writer write) {
   testing_support::TempDir dir;
   const std::string fileName = (dir.Path() / "no-such-folder" / "picture.out").string();
   ExpectError<EFCreateError>(write, OnePixel(), fileName,
-                             "Datei " + fileName + " kann nicht erstellt werden");
+                             "The file " + fileName + " cannot be created");
   EXPECT_FALSE(std::filesystem::exists(dir.Path() / "no-such-folder"));
   // A bitmap without pixels still creates its (empty) file first, so it fails the same way.
-  ExpectError<EFCreateError>(write, TBitmap(), fileName, "Datei " + fileName + " kann nicht erstellt werden");
+  ExpectError<EFCreateError>(write, TBitmap(), fileName, "The file " + fileName + " cannot be created");
 }
 
 // A target that cannot be replaced: an existing folder of the target's name, a file this process
@@ -89,7 +89,7 @@ inline void ExpectUnwritableTargetFails(Writer write) {
   const std::string folder = dir.File("folder.out");
   fs::create_directory(folder);
   ExpectError<EFCreateError>(write, NoisyPicture(7, 5), folder,
-                             "Datei " + folder + " kann nicht erstellt werden");
+                             "The file " + folder + " cannot be created");
   EXPECT_TRUE(fs::is_directory(folder));
 
 #ifdef _WIN32
@@ -104,7 +104,7 @@ inline void ExpectUnwritableTargetFails(Writer write) {
   } lock{_sopen(locked.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYRW)};
   ASSERT_GE(lock.fd, 0);
   ExpectError<EFCreateError>(write, NoisyPicture(7, 5), locked,
-                             "Datei " + locked + " kann nicht erstellt werden");
+                             "The file " + locked + " cannot be created");
   _close(lock.fd);
   lock.fd = -1;
   EXPECT_EQ(testing_support::ReadFileText(locked), "keep");
@@ -115,7 +115,7 @@ inline void ExpectUnwritableTargetFails(Writer write) {
   if (unwritable.Path().empty())
     SKIP_OR_FAIL_WHERE_PROMISED("no file this process cannot write: " + unwritable.Why());
   ExpectError<EFCreateError>(write, NoisyPicture(7, 5), unwritable.Path(),
-                             "Datei " + unwritable.Path() + " kann nicht erstellt werden");
+                             "The file " + unwritable.Path() + " cannot be created");
   EXPECT_EQ(testing_support::ReadFileText(unwritable.Path()), "keep");
 }
 
@@ -136,8 +136,8 @@ inline std::string FullDevice() {
 // A full disk: a small file fails when it is closed, a bigger one in the write itself; both raise the
 // short-write error.
 inline void ExpectFullDiskFails(Writer write, const std::string& device) {
-  ExpectError<EWriteError>(write, OnePixel(), device, "Stream-Write-Fehler");
-  ExpectError<EWriteError>(write, NoisyPicture(300, 200), device, "Stream-Write-Fehler");
+  ExpectError<EWriteError>(write, OnePixel(), device, "Writing the file failed");
+  ExpectError<EWriteError>(write, NoisyPicture(300, 200), device, "Writing the file failed");
 }
 
 }  // namespace writer_faults

@@ -109,9 +109,7 @@ TEST_F(CopyTest, AHeldClipboardShowsTheErrorAndStaysUnchanged) {
   ASSERT_EQ(ui::testing::ErrorBoxes().size(), 2u);
   for (const auto& box : ui::testing::ErrorBoxes()) {
     EXPECT_EQ(box.caption, "Letrana");
-    EXPECT_EQ(box.text,
-              "Zwischenablage kann nicht ge\xF6"
-              "ffnet werden.");
+    EXPECT_EQ(box.text, "The clipboard cannot be opened.");
   }
   EXPECT_EQ(Text(), std::string("kept\0", 5));
   frm.MenCopyCharacter.Click();

@@ -338,7 +338,7 @@ TEST_F(ExportTest, MessagesAreProcessedAfterEachSelectedCellUnderTheSavingMessag
 
 TEST_F(ExportTest, FailingCellEndsTheExportThereAndKeepsTheFilesBefore) {
   fs::create_directory(temp.Path() / "g066.bmp");  // that file cannot be created
-  const std::string message = "Datei " + temp.File("g066.bmp") + " kann nicht erstellt werden";
+  const std::string message = "The file " + temp.File("g066.bmp") + " cannot be created";
   try {
     Export(temp.Path() / "g.bmp", 1, {65, 66, 67});
     ADD_FAILURE() << "no error";

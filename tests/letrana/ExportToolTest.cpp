@@ -161,7 +161,7 @@ TEST_F(ExportToolTest, AFailedWriteStopsAtThatFileAndKeepsTheFilesBeforeIt) {
   fs::create_directory(temp.Path() / "g066.bmp");
   const ToolRun run = Export({"--output", Base(), "--font", kSans, "--codes", "65-67", "--no-settings"});
   EXPECT_EQ(run.code, letrana_export::kExitWriteFailed);
-  EXPECT_NE(run.err.find("Datei " + Base() + "066.bmp kann nicht erstellt werden"), std::string::npos)
+  EXPECT_NE(run.err.find("The file " + Base() + "066.bmp cannot be created"), std::string::npos)
       << run.err;
   EXPECT_EQ(FileNames(temp.Path()), (std::vector<std::string>{"g065.bmp", "g066.bmp"}))
       << "the first stays; neither the third picture nor the metrics file is written";

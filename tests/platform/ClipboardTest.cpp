@@ -22,7 +22,7 @@ using os::ClipboardFormat;
 using os::testing::ClipboardHasFormat;
 using os::testing::ClipboardTextBlock;
 
-const std::string kOpenError = std::string("Zwischenablage kann nicht ge") + '\xF6' + "ffnet werden";
+const std::string kOpenError = "The clipboard cannot be opened";
 
 TEST(Clipboard, TextIsAZeroTerminatedBlockOfTheBytesGiven) {
   os::PutClipboardText("A");

@@ -261,7 +261,14 @@ TEST_F(SnaporaTest, AFailedGrabOrWriteLeavesTheWindowUsable) {
   Run([&] { frm.BtnCapture.Click(); });
   ASSERT_EQ(ui::testing::ErrorBoxes().size(), 1u);
   EXPECT_EQ(ui::testing::ErrorBoxes()[0].caption, "Snapora");
-  EXPECT_EQ(ui::testing::ErrorBoxes()[0].text, "Datei " + missing + " kann nicht erstellt werden.");
+  EXPECT_EQ(ui::testing::ErrorBoxes()[0].text, "The file " + missing + " cannot be created.");
+  // In German, the German text.
+  for (const char* name : {"Snapora_Languages.ini", "Snapora_English.lng", "Snapora_Deutsch.lng"})
+    PlaceShipped(name);
+  frm.SelectLanguage("Deutsch");
+  Run([&] { frm.BtnCapture.Click(); });
+  ASSERT_EQ(ui::testing::ErrorBoxes().size(), 2u);
+  EXPECT_EQ(ui::testing::ErrorBoxes()[1].text, "Datei " + missing + " kann nicht erstellt werden.");
   EXPECT_TRUE(frm.Showing());
   EXPECT_EQ(frm.EdtFile.Text(), missing);
   EXPECT_TRUE(frm.ChbToFile.Checked());
@@ -271,7 +278,7 @@ TEST_F(SnaporaTest, AFailedGrabOrWriteLeavesTheWindowUsable) {
   os::testing::ClearWindowCalls();
   frm.BtnCapture.Click();
   EXPECT_TRUE(os::testing::WindowCalls().empty());
-  EXPECT_EQ(ui::testing::ErrorBoxes().size(), 1u);
+  EXPECT_EQ(ui::testing::ErrorBoxes().size(), 2u);
 }
 
 TEST_F(SnaporaTest, TheFileNameQuestionCanNameCancelOrEmptyTheFile) {
