@@ -28,6 +28,23 @@ constexpr const char* kCaption = "Snapora Version 1.460 (06.06.2017)";
 // is walked can never make the list grow without end.
 constexpr int kMaxListedWindows = 100000;
 constexpr int kEscapeKey = 0x1B;  // VK_ESCAPE
+constexpr int kF1Key = 0x70;      // VK_F1; the hot key is the function key the list selects
+// The left and right Shift, Control and Alt keys (VK_LSHIFT to VK_RMENU), which the hot key may require.
+constexpr int kLeftShift = 0xA0, kRightShift = 0xA1, kLeftControl = 0xA2, kRightControl = 0xA3,
+              kLeftAlt = 0xA4, kRightAlt = 0xA5;
+constexpr int kKeyIsDown = 0x8000;  // of os::AsyncKeyState
+
+// Sets a flag for as long as it lives, also when what runs meanwhile throws.
+class FlagWhile {
+ public:
+  explicit FlagWhile(bool& flag) : flag_(flag) { flag_ = true; }
+  ~FlagWhile() { flag_ = false; }
+  FlagWhile(const FlagWhile&) = delete;
+  FlagWhile& operator=(const FlagWhile&) = delete;
+
+ private:
+  bool& flag_;
+};
 
 // "MS Sans Serif" 12 pixels high at 96 pixels per inch.
 ui::Font WindowFont() { return {.name = "MS Sans Serif", .size = 9}; }
@@ -112,6 +129,7 @@ TFrmSnapora::TFrmSnapora(ui::Application& app, TProgramShell& shell)
                  .color = clWhite}),
       Shell(shell) {
   Shell.WordErrorsIn(app);
+  app.OnBoxesClosed = [this] { BoxesClosed(); };
   // Non-visual parts.
   TimCapture.Create(*this, {.interval = 5000, .enabled = false});
   TimKeyProc.Create(*this, {.interval = 100, .enabled = true});
@@ -232,7 +250,7 @@ TFrmSnapora::TFrmSnapora(ui::Application& app, TProgramShell& shell)
   FormResize();
 }
 
-TFrmSnapora::~TFrmSnapora() = default;
+TFrmSnapora::~TFrmSnapora() { App().OnBoxesClosed = nullptr; }
 
 // ---- Window events ------------------------------------------------------------------------------------
 
@@ -456,18 +474,18 @@ std::string TFrmSnapora::FindSelectedTarget() {
   return LisWindows.ItemCaption(selected);
 }
 
+bool TFrmSnapora::CaptureMayStart() const { return !capturing_ && !AskingName && !App().BoxOpen(); }
+
 void TFrmSnapora::BtnCaptureClick(TCaptureTrigger trigger) {
   // A timer that fires while a capture processes its messages must not start a second capture inside
   // the first: with captures slower than the interval that would nest without end. A hot-key poll is
   // simply skipped (the key is polled again 100 ms later); an automatic-capture tick is kept
-  // (TimCaptureTimer) and taken as soon as the running capture has finished, as one late tick.
-  if (capturing_) return;
+  // (TimCaptureTimer) and taken as soon as the running capture has finished, as one late tick. Behind
+  // an error box nothing starts: the box's message loop runs the timers, and every capture that failed
+  // as the first did would stack another box on it.
+  if (!CaptureMayStart()) return;
   {
-    capturing_ = true;
-    struct CapturingDone {
-      bool& capturing;
-      ~CapturingDone() { capturing = false; }
-    } capturingDone{capturing_};
+    const FlagWhile capturing(capturing_);
     CaptureSelected(trigger);
   }
   if (trigger != TCaptureTrigger::CaptureTimer && captureTickPending_ && TimCapture.Enabled())
@@ -579,26 +597,32 @@ void TFrmSnapora::TimCaptureTimer() {
     captureTickPending_ = true;
     return;
   }
-  do {
+  // A tick while the file-name question or an error box is open is dropped: not even stamped.
+  while (CaptureMayStart()) {
     captureTickPending_ = false;
     if (os::AsyncKeyState(kEscapeKey) != 0) BtnStopClick();
     StampFileField();
     BtnCaptureClick(TCaptureTrigger::CaptureTimer);
     // A tick that fell due during that capture is taken now, once, while automatic capture still runs.
-  } while (captureTickPending_ && TimCapture.Enabled());
+    if (!captureTickPending_ || !TimCapture.Enabled()) break;
+  }
   captureTickPending_ = false;
 }
 
 void TFrmSnapora::TimKeyProcTimer() {
-  constexpr int kF1 = 0x70;
-  constexpr int kLeftShift = 0xA0, kRightShift = 0xA1, kLeftControl = 0xA2, kRightControl = 0xA3,
-                kLeftAlt = 0xA4, kRightAlt = 0xA5;
-  const int key = kF1 + CbbFKey.ItemIndex();
-  if (!ChbKeyboard.Checked() || AskingName) return;
+  if (!ChbKeyboard.Checked() || !CaptureMayStart()) return;
   if (os::AsyncKeyState(kLeftAlt) != 0 || os::AsyncKeyState(kRightAlt) != 0) AltLatched = true;
   if (os::AsyncKeyState(kLeftControl) != 0 || os::AsyncKeyState(kRightControl) != 0) CtrlLatched = true;
   if (os::AsyncKeyState(kLeftShift) != 0 || os::AsyncKeyState(kRightShift) != 0) ShiftLatched = true;
-  if (os::AsyncKeyState(key) == 0) return;
+  const int state = os::AsyncKeyState(kF1Key + CbbFKey.ItemIndex());
+  if (hotKeyHeldThroughBox_) {
+    if ((state & kKeyIsDown) != 0) return;
+    // Released now. The "pressed since" bit may come from the key's auto-repeat while it was held, so
+    // this poll takes nothing; the next press captures.
+    hotKeyHeldThroughBox_ = false;
+    return;
+  }
+  if (state == 0) return;
   if (ChbAlt.Checked() && !AltLatched) return;
   if (ChbCtrl.Checked() && !CtrlLatched) return;
   if (ChbShift.Checked() && !ShiftLatched) return;
@@ -606,8 +630,22 @@ void TFrmSnapora::TimKeyProcTimer() {
   AltLatched = CtrlLatched = ShiftLatched = false;
 }
 
+void TFrmSnapora::BoxesClosed() {
+  // Every key the poll reads is asked once, which clears what the key state remembers of presses during
+  // the box; only the hot key still down is waited for.
+  for (const int modifier : {kLeftShift, kRightShift, kLeftControl, kRightControl, kLeftAlt, kRightAlt})
+    os::AsyncKeyState(modifier);
+  hotKeyHeldThroughBox_ = (os::AsyncKeyState(kF1Key + CbbFKey.ItemIndex()) & kKeyIsDown) != 0;
+  AltLatched = CtrlLatched = ShiftLatched = false;
+}
+
 void TFrmSnapora::CommandLineCapture() {
   if (CommandLine.size() != 2) return;
+  if (!CaptureMayStart()) {
+    ExitCode = capture_exit::NotGrabbed;
+    Close();
+    return;
+  }
   const std::string file = CommandLine[0];
   std::string mode = CommandLine[1];
   for (char& c : mode) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -620,6 +658,7 @@ void TFrmSnapora::CommandLineCapture() {
   // the file was written. An error (a failed write) still reaches the error box, after the close.
   bool grabbed = false;
   try {
+    const FlagWhile capturing(capturing_);
     grabbed = CaptureTarget(caption, 0, file);
   } catch (...) {
     ExitCode = capture_exit::Failed;

@@ -115,6 +115,10 @@ class TFrmSnapora : public ui::Form {
   void BtnOkClick();
 
   // ---- Capturing ----
+  // Whether a capture may start now: not while one runs, not while the file-name question is open and
+  // not while an error box is open. Every trigger asks it; what it refuses is dropped, not kept for later
+  // (but for an automatic-capture tick during a capture, see BtnCaptureClick).
+  bool CaptureMayStart() const;
   // Takes one capture of the target (0: the whole screen; a caption equal to DesktopLabel minimises
   // every window first) and writes it to fileName when that names a .bmp, .jpg or .png file (any other
   // name writes nothing). True when an image was grabbed.
@@ -123,7 +127,8 @@ class TFrmSnapora : public ui::Form {
   // needs it, captures to EdtFile's name when ChbToFile is ticked, starts automatic capture when it is
   // ticked, shows the main window again and rebuilds the list. A capture started while another one runs
   // (a timer that fires while a capture processes messages) is not nested: an automatic-capture tick
-  // is taken right after the running capture, a hot-key poll is skipped.
+  // is taken right after the running capture, a hot-key poll is skipped. Nothing starts while
+  // CaptureMayStart says no.
   void BtnCaptureClick(TCaptureTrigger trigger);
   // The caption of the first selected entry (empty when none); sets TargetWindow to its handle.
   std::string FindSelectedTarget();
@@ -133,8 +138,13 @@ class TFrmSnapora : public ui::Form {
   void BtnStopClick();
   void TimCaptureTimer();
   void TimKeyProcTimer();
+  // The last open error box closed: the modifiers latched so far and what the hot key and its
+  // modifiers did while the box was open are dropped, and a hot key still held must be released and
+  // pressed again before it captures.
+  void BoxesClosed();
   // With exactly two arguments (file, mode): one capture of the screen, or of the desktop for the mode
-  // "desktop", to the file; then the main window closes and ExitCode says how it went.
+  // "desktop", to the file (none when CaptureMayStart says no); then the main window closes and
+  // ExitCode says how it went.
   void CommandLineCapture();
   // Double-click on the preview or the thumbnail: the viewer shows the last capture at full size.
   void ImgCaptureDblClick();
@@ -166,6 +176,7 @@ class TFrmSnapora : public ui::Form {
   void StampFileField();
   bool capturing_ = false;
   bool captureTickPending_ = false;
+  bool hotKeyHeldThroughBox_ = false;
   void SetLanguageTarget(const std::string& target, const std::string& text);
   std::string SettingsPath() const;
 };

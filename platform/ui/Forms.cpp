@@ -259,7 +259,16 @@ std::string Application::ErrorBoxText(const std::string& message) {
 }
 
 void Application::ShowError(const std::string& message) {
-  native::ShowErrorBox(title_, ErrorBoxText(message));
+  {
+    // Counted as open until the box returns, also when it ends by an error.
+    struct OpenBox {
+      int& open;
+      explicit OpenBox(int& count) : open(count) { ++open; }
+      ~OpenBox() { --open; }
+    } openBox(boxesOpen_);
+    native::ShowErrorBox(title_, ErrorBoxText(message));
+  }
+  if (boxesOpen_ == 0 && OnBoxesClosed) OnBoxesClosed();
 }
 
 void Application::HandleException(const std::exception& error) {

@@ -201,6 +201,11 @@ class Application {
   }
   // The text the error box shows for a message.
   static std::string ErrorBoxText(const std::string& message);
+  // Whether a box of the program (the error box) is open now. The box's own message loop keeps the
+  // program's timers running behind it: a handler that must not act while the user is being told
+  // something asks this. OnBoxesClosed runs each time the last open box has closed.
+  bool BoxOpen() const { return boxesOpen_ > 0; }
+  std::function<void()> OnBoxesClosed;
 
   // The screen's pixels per inch.
   int ScreenPixelsPerInch() const;
@@ -216,6 +221,7 @@ class Application {
   Form* mainForm_ = nullptr;
   std::vector<Form*> forms_;
   bool terminated_ = false;
+  int boxesOpen_ = 0;
 };
 
 // A program's whole run: sets the application's title, then runs body (which creates the windows and

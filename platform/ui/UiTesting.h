@@ -73,6 +73,10 @@ struct ErrorBox {
   std::string text;
 };
 const std::vector<ErrorBox>& ErrorBoxes();
+// Runs while an error box is open (after it is recorded); the box closes when the function returns.
+// A box opened while the function runs is recorded and closes at once. Without one, every box closes
+// at once, as if the user pressed OK.
+void OnErrorBox(std::function<void()> handler);
 
 struct PopupShown {
   const PopupMenu* menu = nullptr;

@@ -58,6 +58,8 @@ struct State {
   std::function<void()> onProcessMessages;
   int processMessagesCount = 0;
   std::vector<testing::ErrorBox> errorBoxes;
+  std::function<void()> onErrorBox;
+  bool inErrorBoxHandler = false;
   std::vector<testing::PopupShown> popups;
   std::map<const Timer*, TimerState> timers;     // the enabled timers
   std::map<const Timer*, long long> timerOrder;  // every timer, by creation
@@ -316,6 +318,13 @@ void SetSaveDialogFileNameText(SaveDialog& dialog, const std::string& text) {
 void ShowErrorBox(const std::string& caption, const std::string& text) {
   S().errorBoxes.push_back({caption, text});
   std::cerr << "[error box] " << caption << ": " << text << '\n';
+  if (!S().onErrorBox || S().inErrorBoxHandler) return;
+  S().inErrorBoxHandler = true;
+  struct HandlerDone {
+    ~HandlerDone() { S().inErrorBoxHandler = false; }
+  } handlerDone;
+  const std::function<void()> handler = S().onErrorBox;  // the handler may replace itself
+  handler();
 }
 
 void SetApplicationTitle(Application&, const std::string& title) {
@@ -420,6 +429,7 @@ void OnProcessMessages(std::function<void()> handler) { S().onProcessMessages = 
 int ProcessMessagesCount() { return S().processMessagesCount; }
 
 const std::vector<ErrorBox>& ErrorBoxes() { return S().errorBoxes; }
+void OnErrorBox(std::function<void()> handler) { S().onErrorBox = std::move(handler); }
 const std::vector<PopupShown>& PopupsShown() { return S().popups; }
 std::vector<Form*> ShowingForms() { return os::headless::ShowingFormsFrontFirst(); }
 

@@ -410,8 +410,17 @@ scenario_auto() {
   stop_snapora
 }
 
+# True when at least the number of error boxes titled "Snapora" are open.
+error_boxes_at_least() {  # count
+  local count
+  count=$(box_count Snapora)
+  echo "${count:-no} error boxes"
+  [ "${count:-0}" -ge "$1" ]
+}
+
 # The hot key (F9, stored) captures to the file from anywhere in the program; with Ctrl required, F9
-# alone does nothing until Ctrl was pressed.
+# alone does nothing until Ctrl was pressed. To a file in a missing folder, F9 held for two seconds
+# shows one error box, not one per poll of the key; after it is closed, the next press shows one more.
 scenario_hotkey() {
   local dir="$work/hotkey" info
   make_program "$dir"
@@ -434,6 +443,24 @@ scenario_hotkey() {
   keys_to "$(value window.xid "$info")" ctrl+F9
   await_file "$dir/out/hot.bmp" "the capture Ctrl+F9 writes" && ok "Ctrl+F9 wrote the capture"
   expect_no_error_box
+  stop_snapora
+  write_settings "$dir/store" ChbToFile 1 EdtFile "$(winpath "$dir/missing/hot.bmp")" ChbKeyboard 1 CbbFKey 8
+  start_snapora "$dir/prog" || return
+  info=$(probe info "$caption")
+  xdotool windowfocus --sync "$(value window.xid "$info")" 2>/dev/null
+  xdotool keydown F9
+  await_eq "error boxes once F9 is down" 1 box_count Snapora
+  expect_never "a second error box while F9 is held" 2 error_boxes_at_least 2
+  xdotool keyup F9
+  expect_eq "error boxes after F9 is released" "$(box_count Snapora)" 1
+  probe close Snapora 0 >/dev/null
+  await_eq "error boxes after the box is closed" 0 box_count Snapora
+  expect_never "an error box without a new press" 1 error_boxes_at_least 1
+  keys_to "$(value window.xid "$info")" F9
+  await_eq "error boxes after one more press" 1 box_count Snapora
+  expect_never "a second error box after that press" 1 error_boxes_at_least 2
+  probe close Snapora 0 >/dev/null
+  await_eq "error boxes after it is closed" 0 box_count Snapora
   stop_snapora
 }
 

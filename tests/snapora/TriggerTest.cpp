@@ -1,7 +1,7 @@
 // What starts a capture and what it does to the main window: the Capture button, automatic capture with
 // its stamped file names, interval, stop and Escape, the hot key with its latches, the command line and
-// its exit codes, and the failures on the way (a write that fails during automatic capture, a target
-// that closes, a stamped name that is taken).
+// its exit codes, the failures on the way (a write that fails during automatic capture, a target
+// that closes, a stamped name that is taken), and that no trigger captures behind an error box.
 
 #include <gtest/gtest.h>
 
@@ -422,6 +422,82 @@ TEST_F(SnaporaTest, TheHotKeyPutsTheMainWindowBackBehindAfterAWindowlessCapture)
   EXPECT_EQ(CountStartingWith("SetWindowZOrder " + main), 0);
 }
 
+TEST_F(SnaporaTest, NoTriggerCapturesBehindAnErrorBoxNorLateAfterIt) {
+  // Each trigger is armed, then works at the program while an error box is open (nothing may be
+  // captured), then once more after it closed: exactly one capture, from that last action only, so that
+  // nothing done behind the box was kept for later.
+  using Step = void (*)(TFrmSnapora&);
+  const struct {
+    const char* trigger;
+    Step arm, behindTheBox, afterIt;
+  } cases[] = {
+      {"button", [](TFrmSnapora&) {},
+       [](TFrmSnapora& frm) {
+         frm.BtnCapture.Click();
+         ui::testing::AdvanceTime(500);
+       },
+       [](TFrmSnapora& frm) { frm.BtnCapture.Click(); }},
+      {"automatic capture",
+       [](TFrmSnapora& frm) {
+         frm.CbbSeconds.SetText("100");
+         frm.ChbAutoCapture.SetChecked(true);
+         frm.BtnCapture.Click();
+       },
+       [](TFrmSnapora&) { ui::testing::AdvanceTime(1000); },
+       [](TFrmSnapora&) { ui::testing::AdvanceTime(100); }},
+      {"hot key held through the box", [](TFrmSnapora& frm) { frm.ChbKeyboard.SetChecked(true); },
+       [](TFrmSnapora&) {
+         os::testing::SetKeyDown(kF1, true);
+         ui::testing::AdvanceTime(2000);
+       },
+       [](TFrmSnapora&) {
+         ui::testing::AdvanceTime(1000);
+         os::testing::SetKeyDown(kF1, false);
+         ui::testing::AdvanceTime(100);
+         os::testing::TapKey(kF1);
+         ui::testing::AdvanceTime(100);
+       }},
+      {"hot key with its modifier, Ctrl latched before the box and both tapped behind it",
+       [](TFrmSnapora& frm) {
+         frm.ChbKeyboard.SetChecked(true);
+         frm.ChbCtrl.SetChecked(true);
+         os::testing::TapKey(kLeftControl);
+       },
+       [](TFrmSnapora&) {
+         os::testing::TapKey(kLeftControl);
+         os::testing::TapKey(kF1);
+       },
+       [](TFrmSnapora&) {
+         ui::testing::AdvanceTime(300);
+         os::testing::TapKey(kF1);  // Ctrl, pressed before and behind the box, no longer counts
+         ui::testing::AdvanceTime(100);
+         os::testing::TapKey(kLeftControl);
+         os::testing::TapKey(kF1);
+         ui::testing::AdvanceTime(100);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.trigger);
+    windows.reset();
+    ui::testing::Reset();
+    TFrmSnapora& frm = OpenShown();
+    c.arm(frm);
+    ui::testing::AdvanceTime(1000);
+    const int before = Grabs();
+    ui::testing::OnErrorBox([&] {
+      EXPECT_FALSE(frm.CaptureMayStart());
+      c.behindTheBox(frm);
+      EXPECT_EQ(Grabs(), before);
+    });
+    app->ShowError("Something went wrong");
+    ui::testing::OnErrorBox(nullptr);
+    EXPECT_TRUE(frm.CaptureMayStart());
+    c.afterIt(frm);
+    EXPECT_EQ(Grabs(), before + 1);
+    EXPECT_EQ(ui::testing::ErrorBoxes().size(), 1u);
+  }
+}
+
 TEST_F(SnaporaTest, TheCommandLineCapturesOnceClosesAndSaysHowItWent) {
   PaintDisplay();
   const fs::path out = storage.Path();
@@ -491,13 +567,15 @@ TEST_F(SnaporaTest, TheCommandLineAsksForTheNameWhenTheStoredOptionsSaySo) {
     dialog->EdtFileName.SetText(chosen);
     dialog->BtnOk.Click();
   });
-  EXPECT_EQ(RunSnapora(*app, Folders(), {(storage.Path() / "given.bmp").string(), "screen"}), capture_exit::Written);
+  EXPECT_EQ(RunSnapora(*app, Folders(), {(storage.Path() / "given.bmp").string(), "screen"}),
+            capture_exit::Written);
   EXPECT_TRUE(fs::exists(chosen));
   EXPECT_FALSE(fs::exists(storage.Path() / "given.bmp"));
 
   // Cancelled: nothing written, and the exit code says so.
   ui::testing::OnModal([&](ui::Form& form) { dynamic_cast<TFrmFileName&>(form).BtnCancel.Click(); });
-  EXPECT_EQ(RunSnapora(*app, Folders(), {(storage.Path() / "given.bmp").string(), "screen"}), capture_exit::NotWritten);
+  EXPECT_EQ(RunSnapora(*app, Folders(), {(storage.Path() / "given.bmp").string(), "screen"}),
+            capture_exit::NotWritten);
   EXPECT_FALSE(fs::exists(storage.Path() / "given.bmp"));
 }
 
