@@ -21,112 +21,6 @@ using Glyph = std::uint16_t;
 using GlyphPair = std::pair<Glyph, Glyph>;
 using PairValues = std::map<GlyphPair, std::int64_t>;
 
-// ---- cmap ---------------------------------------------------------------------------------------------
-
-// One character-to-glyph subtable of the cmap table.
-class TCharacterMap {
- public:
-  TCharacterMap(TFontTableView subtable, bool symbol)
-      : table_(subtable), symbol_(symbol), format_(subtable.U16(0)) {}
-
-  Glyph Find(std::uint32_t code) const {
-    const Glyph glyph = Lookup(code);
-    // Symbol fonts place their characters at U+F000 + code.
-    if (glyph == 0 && symbol_ && code < 0x100) return Lookup(0xF000 + code);
-    return glyph;
-  }
-
- private:
-  Glyph Lookup(std::uint32_t code) const {
-    switch (format_) {
-      case 0:
-        return code < 256 ? table_.U8(6 + code) : 0;
-      case 4:
-        return LookupFormat4(code);
-      case 6: {
-        const std::uint32_t first = table_.U16(6);
-        const std::uint32_t count = table_.U16(8);
-        return code >= first && code - first < count ? table_.U16(10 + 2 * (code - first)) : 0;
-      }
-      case 12: {
-        const std::uint32_t groups = table_.U32(12);
-        table_.NeedArray(16, groups, 12);
-        for (std::size_t i = 0; i < groups; ++i) {
-          const std::size_t group = 16 + 12 * static_cast<std::size_t>(i);
-          const std::uint32_t start = table_.U32(group);
-          const std::uint32_t end = table_.U32(group + 4);
-          if (code >= start && code <= end) {
-            const std::uint64_t glyph = std::uint64_t{table_.U32(group + 8)} + (code - start);
-            return glyph <= 0xFFFF ? static_cast<Glyph>(glyph) : 0;
-          }
-        }
-        return 0;
-      }
-      default:
-        return 0;
-    }
-  }
-
-  Glyph LookupFormat4(std::uint32_t code) const {
-    if (code > 0xFFFF) return 0;
-    const std::size_t segments = table_.U16(6) / 2;
-    const std::size_t ends = 14;
-    const std::size_t starts = ends + 2 * segments + 2;
-    const std::size_t deltas = starts + 2 * segments;
-    const std::size_t rangeOffsets = deltas + 2 * segments;
-    table_.NeedArray(ends, segments * 4 + 1, 2);
-    for (std::size_t i = 0; i < segments; ++i) {
-      if (code > table_.U16(ends + 2 * i)) continue;
-      const std::uint32_t start = table_.U16(starts + 2 * i);
-      if (code < start) return 0;
-      const std::uint16_t delta = table_.U16(deltas + 2 * i);
-      const std::uint16_t rangeOffset = table_.U16(rangeOffsets + 2 * i);
-      if (rangeOffset == 0) return static_cast<Glyph>(code + delta);
-      const Glyph glyph = table_.U16(rangeOffsets + 2 * i + rangeOffset + 2 * (code - start));
-      return glyph == 0 ? 0 : static_cast<Glyph>(glyph + delta);
-    }
-    return 0;
-  }
-
-  TFontTableView table_;
-  bool symbol_;
-  std::uint16_t format_;
-};
-
-// The subtable that maps Unicode best: full-range ones first, then the basic plane, then the symbol map.
-TCharacterMap ChooseCharacterMap(const TFontTableView& cmap) {
-  const std::size_t count = cmap.U16(2);
-  cmap.NeedArray(4, count, 8);
-  int bestRank = INT_MAX;
-  std::size_t bestOffset = 0;
-  bool bestSymbol = false;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint16_t platform = cmap.U16(4 + 8 * i);
-    const std::uint16_t encoding = cmap.U16(6 + 8 * i);
-    const std::uint32_t offset = cmap.U32(8 + 8 * i);
-    const std::uint16_t format = cmap.U16(offset);
-    const bool unicodeFull = (platform == 3 && encoding == 10) || platform == 0;
-    const bool unicodeBasic = (platform == 3 && encoding == 1) || platform == 0;
-    const bool symbol = platform == 3 && encoding == 0;
-    int rank = INT_MAX;
-    if (format == 12 && unicodeFull)
-      rank = platform == 3 ? 0 : 1;
-    else if (format == 4 && unicodeBasic)
-      rank = platform == 3 ? 2 : 3;
-    else if ((format == 6 || format == 0) && unicodeBasic)
-      rank = platform == 3 ? 4 : 5;
-    else if (symbol && (format == 4 || format == 12 || format == 6 || format == 0))
-      rank = 6;
-    if (rank < bestRank) {
-      bestRank = rank;
-      bestOffset = offset;
-      bestSymbol = symbol;
-    }
-  }
-  if (bestRank == INT_MAX) cmap.Throw("no Unicode or symbol subtable of a supported format (0, 4, 6, 12)");
-  return TCharacterMap(cmap.At(bestOffset), bestSymbol);
-}
-
 // ---- GPOS ---------------------------------------------------------------------------------------------
 
 // The glyphs asked about, in order; coverage and class tables are read once for all of them.
@@ -431,7 +325,7 @@ TFontKerning ReadFontKerning(std::span<const std::uint8_t> fontData,
   if (result.UnitsPerEm == 0) head.Throw("units per em is 0");
 
   // The glyph of every character asked about (each character once).
-  const TCharacterMap characterMap = ChooseCharacterMap(tables.Get(FontTag("cmap"), "cmap"));
+  const TFontCharacterMap characterMap = ReadCharacterMap(tables);
   std::map<Glyph, std::vector<std::uint32_t>> charactersOf;
   const std::set<std::uint32_t> unique(characters.begin(), characters.end());
   for (std::uint32_t code : unique) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "glyphs/FontKerning.h"
 #include "imaging/Gifimage.h"
 #include "imaging/Png.h"
 
@@ -18,19 +19,25 @@ TColor ContrastColor(TColor background) { return background == clWhite ? clBlack
 
 // The glyph in textColour on paper, the uncovered rows of the drawing area in `contrast`.
 bool RenderGlyphIn(const ui::TextRenderer& renderer, TColor textColour, TColor paper, TColor contrast,
-                   int height, TBitmap& bitmap, int code) {
+                   int height, TBitmap& bitmap, const TGlyphCharacter& character) {
   const int points = renderer.GetFont().size;
-  const std::string text = CodeText(code);
+  const std::string byte = CodeText(static_cast<int>(character.Code));
+  const std::u32string unicode(1, static_cast<char32_t>(character.Code));
+  const auto measure = [&] { return character.Unicode ? renderer.Measure(unicode) : renderer.Measure(byte); };
   // The glyph is drawn at the top-left of an area 6 x point size wide and 4 x point size high in the
   // contrast colour; the bitmap is then cut or extended (in the background colour) to the asked
   // height, then to the advance width. Only the part of that area that both cuts keep can show, so
   // the area is made no larger than that part: the result is the same, the work far smaller.
-  const int advance = renderer.Measure(text).width;
+  const int advance = measure().width;
   bitmap.SetFillColor(contrast);
   bitmap.SetSize(0, 0);
   bitmap.SetSize(std::min(6 * points, advance), std::min(4 * points, height));
   bitmap.SetFillColor(paper);
-  renderer.DrawOpaque(bitmap, 0, 0, text, textColour, paper);
+  if (character.Unicode) {
+    renderer.DrawOpaque(bitmap, 0, 0, unicode, textColour, paper);
+  } else {
+    renderer.DrawOpaque(bitmap, 0, 0, byte, textColour, paper);
+  }
   bitmap.SetHeight(height);
   bitmap.SetWidth(advance);
   return bitmap.Width() > 0 && bitmap.Height() > 0;
@@ -46,21 +53,53 @@ TExportForm ExportFormOfFilterIndex(int filterIndex) {
 
 const char* ExportExtension(TExportForm form) { return FormatInfo(form).Extension; }
 
-std::string ExportNumber(int code) {
+std::string ExportNumber(std::uint32_t code) {
   char text[16];
-  std::snprintf(text, sizeof text, "%03d", code);
+  std::snprintf(text, sizeof text, "%03lu", static_cast<unsigned long>(code));
   return text;
+}
+
+std::string CharacterUtf8(const TGlyphCharacter& character) {
+  if (!character.Unicode) return ui::AnsiToUtf8(CodeText(static_cast<int>(character.Code)));
+  std::string out;
+  const char32_t c = character.Code;
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return out;
+}
+
+bool FontHasCharacter(const ui::TextRenderer& renderer, const TGlyphCharacter& character) {
+  return !character.Unicode || renderer.HasCharacter(character.Code);
+}
+
+ui::CharMetrics CharacterMetricsOf(const ui::TextRenderer& renderer, const TGlyphCharacter& character) {
+  return character.Unicode ? renderer.CharacterMetrics(character.Code)
+                           : renderer.Metrics(static_cast<unsigned char>(character.Code));
 }
 
 std::string CodeText(int code) { return std::string(1, static_cast<char>(static_cast<unsigned char>(code))); }
 
-bool RenderGlyph(const ui::TextRenderer& renderer, TColor background, int height, TBitmap& bitmap, int code) {
+bool RenderGlyph(const ui::TextRenderer& renderer, TColor background, int height, TBitmap& bitmap,
+                 TGlyphCharacter character) {
   return RenderGlyphIn(renderer, ColorToRGB(renderer.GetFont().color), ColorToRGB(background),
-                       ContrastColor(background), height, bitmap, code);
+                       ContrastColor(background), height, bitmap, character);
 }
 
 TGlyphCoverage RenderGlyphCoverage(const ui::TextRenderer& renderer, TColor background, int height,
-                                   int code) {
+                                   TGlyphCharacter code) {
   // The glyph is drawn in the font colour on a paper colour (the uncovered rows of the drawing area in
   // the paper colour too), and each pixel's coverage is where it lies between the two: its distance
   // from the paper along the line from the paper to the font colour. Text drawing blends each pixel
@@ -137,10 +176,10 @@ TGlyphCoverage Padded(const TGlyphCoverage& coverage, int padding) {
 
 }  // namespace
 
-bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHeight, int code,
+bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHeight, TGlyphCharacter code,
                  TExportForm form, const std::string& base, int padding) {
   if (padding < 0) throw std::invalid_argument("A padding cannot be negative");
-  const std::string name = base + ExportNumber(code) + ExportExtension(form);
+  const std::string name = base + ExportNumber(code.Code) + ExportExtension(form);
   if (form == TExportForm::PngWithAlpha) {
     TGlyphCoverage coverage = RenderGlyphCoverage(renderer, background, cellHeight, code);
     if (coverage.Alpha.empty()) return false;
@@ -160,4 +199,30 @@ bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHe
     FormatInfo(form).Write(glyph, name);
   }
   return true;
+}
+
+TCharactersKerning KerningAmong(const ui::TextRenderer& renderer, const ui::FontFileData& file,
+                                const std::vector<TGlyphCharacter>& characters, int pixelSize) {
+  // The characters the font is asked for: code points, the code page's characters, or a symbol font's
+  // own byte values.
+  std::vector<std::uint32_t> points;
+  for (const TGlyphCharacter& c : characters) {
+    points.push_back(c.Unicode || renderer.IsSymbolFont()
+                         ? c.Code
+                         : ui::AnsiCharacter(static_cast<unsigned char>(c.Code)));
+  }
+  const TFontKerning kerning = ReadFontKerning(file.bytes, points, file.faceIndex);
+  const auto codeOf = [&](std::uint32_t point) -> long long {
+    const auto found = std::find(points.begin(), points.end(), point);
+    return found == points.end() ? -1 : characters[static_cast<std::size_t>(found - points.begin())].Code;
+  };
+  TCharactersKerning result;
+  result.UnitsPerEm = kerning.UnitsPerEm;
+  for (const TKerningPair& pair : kerning.Pairs) {
+    const long long left = codeOf(pair.Left), right = codeOf(pair.Right);
+    if (left < 0 || right < 0 || kerning.UnitsPerEm <= 0) continue;
+    result.Pairs.push_back({static_cast<std::uint32_t>(left), static_cast<std::uint32_t>(right),
+                            pair.Adjustment, ui::MulDiv64(pair.Adjustment, pixelSize, kerning.UnitsPerEm)});
+  }
+  return result;
 }

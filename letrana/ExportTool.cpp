@@ -14,9 +14,14 @@
 #include "common/FileNames.h"
 #include "common/PersistedSettings.h"
 #include "common/SettingsDocument.h"
+#include "glyphs/Atlas.h"
+#include "glyphs/CharacterSet.h"
+#include "glyphs/DistanceField.h"
 #include "glyphs/FontKerning.h"
 #include "glyphs/RenderingSettings.h"
 #include "imaging/Errors.h"
+#include "imaging/Gifimage.h"
+#include "imaging/Png.h"
 #include "platform/os/Os.h"
 #include "platform/text/Text.h"
 
@@ -27,12 +32,14 @@ constexpr const char* kProgramName = "letrana-export";
 constexpr const char* kVersion = "1.630";
 
 constexpr int kMaxPadding = 4096;
+constexpr int kMaxPageSide = 8192;
 
 // The values an option takes, by its name.
 bool TakesValue(std::string_view name) {
-  static constexpr std::string_view kWithValue[] = {"--font",    "--size",      "--color",  "--background",
-                                                    "--form",    "--codes",     "--output", "--settings",
-                                                    "--padding", "--resolution"};
+  static constexpr std::string_view kWithValue[] = {
+      "--font",      "--size",     "--color",      "--background", "--form", "--codes",
+      "--output",    "--settings", "--padding",    "--resolution", "--text", "--charset-file",
+      "--page-size", "--spacing",  "--descriptor", "--sdf"};
   return std::find(std::begin(kWithValue), std::end(kWithValue), name) != std::end(kWithValue);
 }
 
@@ -80,6 +87,16 @@ std::vector<std::uint8_t> FileBytes(const std::string& path) {
   return bytes;
 }
 
+// The whole of a text file named by an option.
+std::string TextFileArgument(const std::string& option, const std::string& path) {
+  try {
+    const std::vector<std::uint8_t> bytes = FileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+  } catch (const std::runtime_error& error) {
+    throw EUsageError(option + ": " + error.what());
+  }
+}
+
 // The rendering state the program starts from, read from a settings file as the window reads it.
 TRenderingState ReadRenderingStateFile(const std::string& path, int pixelsPerInch) {
   TSettingsDocument settings(kXmlSettingsForm);
@@ -90,32 +107,75 @@ TRenderingState ReadRenderingStateFile(const std::string& path, int pixelsPerInc
 // The metrics file's kerning part: the pairs among the exported characters, in pixels at the font's
 // pixel size and in font units.
 std::string KerningJson(const ui::TextRenderer& renderer, const ui::FontFileData& file,
-                        const std::vector<int>& codes, int pixelSize) {
-  // The characters the font is asked for: the code page's, or a symbol font's own byte values.
-  std::vector<std::uint32_t> characters;
-  for (const int code : codes) {
-    characters.push_back(renderer.IsSymbolFont() ? static_cast<std::uint32_t>(code)
-                                                 : ui::AnsiCharacter(static_cast<unsigned char>(code)));
-  }
-  const TFontKerning kerning = ReadFontKerning(file.bytes, characters, file.faceIndex);
-  const auto codeOf = [&](std::uint32_t character) {
-    const auto found = std::find(characters.begin(), characters.end(), character);
-    return found == characters.end() ? -1 : codes[static_cast<std::size_t>(found - characters.begin())];
-  };
+                        const std::vector<TGlyphCharacter>& characters, int pixelSize) {
+  const TCharactersKerning kerning = KerningAmong(renderer, file, characters, pixelSize);
   std::string json = "{\n    \"units_per_em\": " + std::to_string(kerning.UnitsPerEm) + ",\n    \"pairs\": [";
   bool first = true;
-  for (const TKerningPair& pair : kerning.Pairs) {
-    const int left = codeOf(pair.Left), right = codeOf(pair.Right);
-    if (left < 0 || right < 0 || kerning.UnitsPerEm <= 0) continue;
-    const long long pixels = ui::MulDiv64(pair.Adjustment, pixelSize, kerning.UnitsPerEm);
+  for (const TCharacterKerning& pair : kerning.Pairs) {
     json += first ? "\n" : ",\n";
     first = false;
-    json += "      {\"left\": " + std::to_string(left) + ", \"right\": " + std::to_string(right) +
-            ", \"pixels\": " + std::to_string(pixels) +
-            ", \"font_units\": " + std::to_string(pair.Adjustment) + "}";
+    json += "      {\"left\": " + std::to_string(pair.Left) + ", \"right\": " + std::to_string(pair.Right) +
+            ", \"pixels\": " + std::to_string(pair.Pixels) +
+            ", \"font_units\": " + std::to_string(pair.FontUnits) + "}";
   }
   json += first ? "]\n  }" : "\n    ]\n  }";
   return json;
+}
+
+// The code a descriptor names a character by: its code point (a byte through the code page, a symbol
+// font's byte as it is).
+std::uint32_t DescriptorId(const ui::TextRenderer& renderer, const TGlyphCharacter& character) {
+  return character.Unicode || renderer.IsSymbolFont()
+             ? character.Code
+             : ui::AnsiCharacter(static_cast<unsigned char>(character.Code));
+}
+
+// A single glyph's distance field, over its cell (the advance a line high, the padding around it) as a
+// PNG in the font colour with the field in its alpha, named as the single pictures are; false for a
+// glyph whose cell is empty.
+bool ExportDistanceField(const ui::TextRenderer& renderer, const ui::TextRenderer& fine,
+                         const TGlyphCharacter& character, int cellHeight, const TExportToolOptions& options,
+                         TColor ink) {
+  const int advance = CharacterMetricsOf(renderer, character).advance;
+  if (advance <= 0 || cellHeight <= 0) return false;
+  const int padding = options.Padding;
+  const int width = advance + 2 * padding, height = cellHeight + 2 * padding;
+  const std::vector<std::uint8_t> field = DistanceField(renderer, fine, character, -padding, -padding, width,
+                                                        height, options.DistanceFieldSpread);
+  SaveBitmapAsPngWithAlpha(AtlasPageInk(width, height, ink), field,
+                           options.Output + ExportNumber(character.Code) + ".png");
+  return true;
+}
+
+// The atlas's pages (PNG: the glyphs white, or in the font colour with --form png-alpha, over a transparent
+// background; with another --form the glyphs in the font colour over the background, in that form) and
+// its descriptor, base + ".fnt".
+void WriteAtlasFiles(const TAtlas& atlas, const TExportToolOptions& options, TColor ink, TColor background) {
+  const std::string folder =
+      options.Output.substr(0, options.Output.size() - FileNamePart(options.Output).size());
+  const int width = atlas.Font.ScaleW, height = atlas.Font.ScaleH;
+  for (std::size_t page = 0; page < atlas.PageAlpha.size(); ++page) {
+    const std::string name = folder + atlas.Font.Pages[page];
+    if (!options.FormGiven || options.Form == TExportForm::PngWithAlpha) {
+      SaveBitmapAsPngWithAlpha(AtlasPageInk(width, height, options.FormGiven ? ColorToRGB(ink) : clWhite),
+                               atlas.PageAlpha[page], name);
+    } else {
+      const TBitmap picture =
+          AtlasPageOver(atlas.PageAlpha[page], width, height, ColorToRGB(ink), ColorToRGB(background));
+      const TImageFormatInfo& format = FormatInfo(options.Form);
+      const std::string named = name.substr(0, name.size() - 4) + format.Extension;
+      if (options.Form == TExportForm::TransparentGif) {
+        SaveBitmapAsGif(picture, named, ColorToRGB(background));
+      } else {
+        format.Write(picture, named);
+      }
+    }
+  }
+  const std::string descriptor = options.Descriptor == "xml"      ? BitmapFontXml(atlas.Font)
+                                 : options.Descriptor == "binary" ? BitmapFontBinary(atlas.Font)
+                                                                  : BitmapFontText(atlas.Font);
+  const std::string fnt = options.Output + ".fnt";
+  if (!os::WriteFileReplacing(fnt, descriptor)) throw EFCreateError(fnt);
 }
 
 }  // namespace
@@ -158,37 +218,11 @@ std::optional<TColor> ParseColorArgument(const std::string& text) {
   return ColorFromSetting(*value);
 }
 
-std::vector<int> ParseCodeList(const std::string& text) {
-  std::set<int> codes;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t end = std::min(text.find(',', start), text.size());
-    const std::string item = text.substr(start, end - start);
-    const std::size_t dash = item.find('-');
-    const auto code = [&](const std::string& part) {
-      if (part.empty() ||
-          !std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); }))
-        throw EUsageError("--codes: '" + item + "' is no code or range of codes (such as 65 or 32-126)");
-      if (part.size() > 3 || std::stoi(part) > 255)
-        throw EUsageError("--codes: " + part + " is outside 0 to 255");
-      return std::stoi(part);
-    };
-    if (dash == std::string::npos) {
-      codes.insert(code(item));
-    } else {
-      const int from = code(item.substr(0, dash)), to = code(item.substr(dash + 1));
-      if (from > to) throw EUsageError("--codes: the range " + item + " is not ascending");
-      for (int c = from; c <= to; ++c) codes.insert(c);
-    }
-    if (end == text.size()) break;
-    start = end + 1;
-  }
-  return {codes.begin(), codes.end()};
-}
-
-TExportToolOptions ParseExportToolArguments(const std::vector<std::string>& arguments) {
+TExportToolOptions ParseExportToolArguments(const std::vector<std::string>& arguments,
+                                            const std::vector<std::string>& utf8Arguments) {
   TExportToolOptions options;
-  bool codesGiven = false;
+  std::vector<std::uint32_t> codes, points;
+  bool codesGiven = false, unicode = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string name = arguments[i];
     std::optional<std::string> value;
@@ -201,6 +235,7 @@ TExportToolOptions ParseExportToolArguments(const std::vector<std::string>& argu
       if (!value) {
         if (i + 1 >= arguments.size()) throw EUsageError(name + ": a value is missing");
         value = arguments[++i];
+        if (name == "--text" && utf8Arguments.size() == arguments.size()) value = utf8Arguments[i];
       }
     } else if (value) {
       throw EUsageError(name + ": takes no value");
@@ -221,9 +256,44 @@ TExportToolOptions ParseExportToolArguments(const std::vector<std::string>& argu
       (name == "--color" ? options.Color : options.Background) = *color;
     } else if (name == "--form") {
       options.Form = FormArgument(*value);
+      options.FormGiven = true;
     } else if (name == "--codes") {
-      options.Codes = ParseCodeList(*value);
+      try {
+        const TCodeList list = ParseCodeList(*value);
+        codes.insert(codes.end(), list.Codes.begin(), list.Codes.end());
+        unicode = unicode || list.Unicode;
+      } catch (const std::invalid_argument& error) {
+        throw EUsageError(std::string("--codes: ") + error.what());
+      }
       codesGiven = true;
+    } else if (name == "--text" || name == "--charset-file") {
+      try {
+        const std::vector<std::uint32_t> found =
+            CodePointsOfUtf8(name == "--text" ? *value : TextFileArgument(name, *value));
+        points.insert(points.end(), found.begin(), found.end());
+      } catch (const std::invalid_argument& error) {
+        throw EUsageError(name + ": " + error.what());
+      }
+      codesGiven = unicode = true;
+    } else if (name == "--atlas") {
+      options.Atlas = true;
+    } else if (name == "--page-size") {
+      const std::size_t x = value->find_first_of("xX");
+      if (x == std::string::npos)
+        throw EUsageError("--page-size: '" + *value + "' is no size such as 512x512");
+      options.PageWidth = NumberArgument(name, value->substr(0, x), 16, kMaxPageSide);
+      options.PageHeight = NumberArgument(name, value->substr(x + 1), 16, kMaxPageSide);
+    } else if (name == "--pot") {
+      options.PowerOfTwo = true;
+    } else if (name == "--spacing") {
+      options.Spacing = NumberArgument(name, *value, 0, kMaxPadding);
+      options.SpacingGiven = true;
+    } else if (name == "--descriptor") {
+      if (*value != "text" && *value != "xml" && *value != "binary")
+        throw EUsageError("--descriptor: '" + *value + "' is none of text, xml, binary");
+      options.Descriptor = *value;
+    } else if (name == "--sdf") {
+      options.DistanceFieldSpread = NumberArgument(name, *value, 1, kMaxPadding);
     } else if (name == "--output") {
       if (value->empty()) throw EUsageError("--output: the base of the names is empty");
       options.Output = *value;
@@ -251,8 +321,19 @@ TExportToolOptions ParseExportToolArguments(const std::vector<std::string>& argu
     throw EUsageError("--settings: cannot be given together with --no-settings");
   if (options.Output.empty()) throw EUsageError("--output: missing (the base of the file names)");
   if (!codesGiven) {
-    for (int code = 0; code < 256; ++code) options.Codes.push_back(code);
+    options.Characters = CodePageCharacters();
+  } else {
+    codes.insert(codes.end(), points.begin(), points.end());
+    std::sort(codes.begin(), codes.end());
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    options.Characters = CharactersOf(codes, unicode);
   }
+  if (options.PowerOfTwo) {
+    while ((options.PageWidth & (options.PageWidth - 1)) != 0) options.PageWidth &= options.PageWidth - 1;
+    while ((options.PageHeight & (options.PageHeight - 1)) != 0) options.PageHeight &= options.PageHeight - 1;
+  }
+  if (!options.Atlas && (options.PowerOfTwo || options.SpacingGiven))
+    throw EUsageError(std::string(options.PowerOfTwo ? "--pot" : "--spacing") + ": only with --atlas");
   if (options.Size) {
     const long long height = ui::MulDiv64(*options.Size, options.Resolution, 72);
     if (height > ui::kMaxFontHeight)
@@ -295,7 +376,7 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
   TExportToolOptions options;
   TRenderingState state;
   try {
-    options = ParseExportToolArguments(arguments);
+    options = ParseExportToolArguments(arguments, environment.Utf8Arguments);
     if (options.Help) {
       out << ExportToolHelp();
       return kExitDone;
@@ -370,38 +451,95 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
         << "' instead\n";
   }
 
-  // The window's cell height: the height of a one-line text in the font.
-  const int cellHeight = renderer->Measure("a").height;
   const int pixelSize = ui::MulDivRounded(font.size, options.Resolution, 72);
   const std::string folderless = FileNamePart(options.Output);
   std::ostringstream glyphs;
-  std::vector<int> written, skipped;
-  const std::size_t total = options.Codes.size();
-  std::size_t done = 0;
-  try {
-    for (const int code : options.Codes) {
-      if (environment.ShowProgress)
-        err << '\r' << kProgramName << ": " << ++done << '/' << total << std::flush;
-      if (!ExportGlyph(*renderer, background, cellHeight, code, options.Form, options.Output,
-                       options.Padding)) {
-        skipped.push_back(code);
-        continue;
-      }
-      written.push_back(code);
-      const ui::CharMetrics metrics = renderer->Metrics(static_cast<unsigned char>(code));
-      glyphs << (written.size() == 1 ? "\n" : ",\n") << "    {\"code\": " << code
-             << ", \"character\": " << JsonString(ui::AnsiToUtf8(CodeText(code))) << ", \"file\": "
-             << JsonString(ui::AnsiToUtf8(folderless + ExportNumber(code) + ExportExtension(options.Form)))
-             << ", \"width\": " << metrics.advance + 2 * options.Padding
-             << ", \"height\": " << cellHeight + 2 * options.Padding << ", \"advance\": " << metrics.advance
-             << ", \"left_bearing\": " << metrics.leftBearing << ", \"padding\": " << options.Padding << '}';
+  std::vector<TGlyphCharacter> written, skipped;
+  const auto characterJson = [&](const TGlyphCharacter& c) {
+    return "{\"code\": " + std::to_string(c.Code) + ", \"character\": " + JsonString(CharacterUtf8(c));
+  };
+  // The same font eight times as large, for distance fields.
+  std::optional<ui::TextRenderer> fine;
+  if (options.DistanceFieldSpread > 0) {
+    ui::Font large = font;
+    large.size *= kDistanceFieldScale;
+    try {
+      fine.emplace(large, options.Resolution, renderOptions);
+    } catch (const std::invalid_argument&) {
+      err << kProgramName << ": --sdf: the font cannot be drawn " << kDistanceFieldScale
+          << " times as large as its size\n";
+      return kExitBadArguments;
     }
-  } catch (const std::exception& error) {
-    if (environment.ShowProgress) err << '\n';
-    err << kProgramName << ": " << error.what() << '\n';
-    return kExitWriteFailed;
   }
-  if (environment.ShowProgress) err << '\n';
+  if (options.Atlas) {
+    TAtlasOptions atlasOptions{.PageWidth = options.PageWidth,
+                               .PageHeight = options.PageHeight,
+                               .PowerOfTwo = options.PowerOfTwo,
+                               .Padding = options.Padding,
+                               .Spacing = options.Spacing,
+                               .DistanceFieldSpread = options.DistanceFieldSpread,
+                               .Fine = fine ? &*fine : nullptr};
+    TAtlas atlas;
+    try {
+      atlas = BuildAtlas(*renderer, options.Characters, atlasOptions, folderless);
+    } catch (const std::invalid_argument& error) {
+      err << kProgramName << ": --page-size: " << error.what() << '\n';
+      return kExitBadArguments;
+    }
+    skipped = atlas.Skipped;
+    try {
+      WriteAtlasFiles(atlas, options, font.color, background);
+    } catch (const std::exception& error) {
+      err << kProgramName << ": " << error.what() << '\n';
+      return kExitWriteFailed;
+    }
+    for (const TBitmapFontChar& c : atlas.Font.Chars) {
+      const auto character =
+          std::find_if(options.Characters.begin(), options.Characters.end(),
+                       [&](const TGlyphCharacter& g) { return DescriptorId(*renderer, g) == c.Id; });
+      if (character == options.Characters.end()) continue;
+      written.push_back(*character);
+      glyphs << (written.size() == 1 ? "\n" : ",\n") << "    " << characterJson(*character) << ", \"file\": "
+             << JsonString(ui::AnsiToUtf8(atlas.Font.Pages[static_cast<std::size_t>(c.Page)]))
+             << ", \"x\": " << c.X << ", \"y\": " << c.Y << ", \"width\": " << c.Width
+             << ", \"height\": " << c.Height << ", \"xoffset\": " << c.XOffset
+             << ", \"yoffset\": " << c.YOffset << ", \"advance\": " << c.XAdvance << '}';
+    }
+  } else {
+    // The window's cell height: the height of a one-line text in the font.
+    const int cellHeight = renderer->Measure("a").height;
+    const std::size_t total = options.Characters.size();
+    std::size_t done = 0;
+    try {
+      for (const TGlyphCharacter& character : options.Characters) {
+        if (environment.ShowProgress)
+          err << '\r' << kProgramName << ": " << ++done << '/' << total << std::flush;
+        if (!FontHasCharacter(*renderer, character) ||
+            !(options.DistanceFieldSpread > 0 ? ExportDistanceField(*renderer, *fine, character, cellHeight,
+                                                                    options, ColorToRGB(font.color))
+                                              : ExportGlyph(*renderer, background, cellHeight, character,
+                                                            options.Form, options.Output, options.Padding))) {
+          skipped.push_back(character);
+          continue;
+        }
+        written.push_back(character);
+        const ui::CharMetrics metrics = CharacterMetricsOf(*renderer, character);
+        glyphs << (written.size() == 1 ? "\n" : ",\n") << "    " << characterJson(character) << ", \"file\": "
+               << JsonString(ui::AnsiToUtf8(
+                      folderless + ExportNumber(character.Code) +
+                      (options.DistanceFieldSpread > 0 ? ".png" : ExportExtension(options.Form))))
+               << ", \"width\": " << metrics.advance + 2 * options.Padding
+               << ", \"height\": " << cellHeight + 2 * options.Padding << ", \"advance\": " << metrics.advance
+               << ", \"left_bearing\": " << metrics.leftBearing << ", \"padding\": " << options.Padding
+               << '}';
+      }
+    } catch (const std::exception& error) {
+      if (environment.ShowProgress) err << '\n';
+      err << kProgramName << ": " << error.what() << '\n';
+      return kExitWriteFailed;
+    }
+    if (environment.ShowProgress) err << '\n';
+  }
 
   std::string kerning;
   try {
@@ -421,12 +559,12 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
        << "  \"size\": " << font.size << ",\n  \"resolution\": " << options.Resolution
        << ",\n  \"pixel_size\": " << pixelSize << ",\n  \"line_height\": " << renderer->LineHeight()
        << ",\n  \"ascent\": " << renderer->Ascent()
-       << ",\n  \"descent\": " << renderer->LineHeight() - renderer->Ascent()
-       << ",\n  \"form\": " << JsonString(FormatInfo(options.Form).CommandLineName)
+       << ",\n  \"descent\": " << renderer->LineHeight() - renderer->Ascent() << ",\n  \"form\": "
+       << JsonString(options.Atlas && !options.FormGiven ? "atlas" : FormatInfo(options.Form).CommandLineName)
        << ",\n  \"antialias\": " << (options.Antialias ? "true" : "false")
        << ",\n  \"padding\": " << options.Padding << ",\n  \"glyphs\": [" << glyphs.str()
        << (written.empty() ? "]" : "\n  ]") << ",\n  \"skipped\": [";
-  for (std::size_t i = 0; i < skipped.size(); ++i) json << (i == 0 ? "" : ", ") << skipped[i];
+  for (std::size_t i = 0; i < skipped.size(); ++i) json << (i == 0 ? "" : ", ") << skipped[i].Code;
   json << "],\n  \"kerning\": " << kerning << "\n}\n";
   const std::string metricsFile = options.Output + ".json";
   if (!os::WriteFileReplacing(metricsFile, json.str())) {

@@ -41,26 +41,38 @@ struct TExportToolOptions {
   std::optional<TColor> Color;
   std::optional<TColor> Background;
   TExportForm Form = TExportForm::Bmp;
-  std::vector<int> Codes;  // ascending, each once; all 256 when the option is not given
-  std::string Output;      // the base of the file names
+  bool FormGiven = false;
+  // The characters: the 256 bytes of the code page unless --codes, --text or --charset-file name
+  // others (then, with a code list of bytes alone, bytes; else Unicode code points), ascending, each
+  // once.
+  std::vector<TGlyphCharacter> Characters;
+  std::string Output;  // the base of the file names
   std::optional<std::string> Settings;
   bool NoSettings = false;
   bool Antialias = true;
   int Padding = 0;
   bool ExactFont = false;
   int Resolution = 96;
+  // An atlas: pages of PageWidth x PageHeight (rounded down to powers of two with --pot), Spacing pixels
+  // between glyphs, a descriptor in the form text, xml or binary, and a distance field of this spread.
+  bool Atlas = false;
+  int PageWidth = 512, PageHeight = 512;
+  bool PowerOfTwo = false;
+  int Spacing = 1;
+  bool SpacingGiven = false;
+  std::string Descriptor = "text";
+  int DistanceFieldSpread = 0;
 };
 
-// Reads the arguments (without the program name). Throws EUsageError.
-TExportToolOptions ParseExportToolArguments(const std::vector<std::string>& arguments);
+// Reads the arguments (without the program name). utf8Arguments, where given, are the same arguments as
+// UTF-8 (Windows hands a program its arguments in the ANSI code page, which holds few characters): the
+// value of --text is taken from them. A --charset-file is read here. Throws EUsageError.
+TExportToolOptions ParseExportToolArguments(const std::vector<std::string>& arguments,
+                                            const std::vector<std::string>& utf8Arguments = {});
 
 // A colour as the settings file stores it (the signed decimal of the colour value, for example
 // 12632256 for silver or -2147483640 for a system colour) or as "#RRGGBB". Nothing for anything else.
 std::optional<TColor> ParseColorArgument(const std::string& text);
-
-// A list of codes such as "32-126,160-255": single codes and ascending ranges, each 0 to 255,
-// separated by commas. The result is ascending, each code once. Throws EUsageError.
-std::vector<int> ParseCodeList(const std::string& text);
 
 // A text as a JSON string literal (quotes included): the text is UTF-8; quotes, backslashes and
 // control characters are escaped.
@@ -72,6 +84,8 @@ struct TExportToolEnvironment {
   std::optional<std::string> DefaultSettingsFile;
   // Whether a progress line goes to the error stream.
   bool ShowProgress = false;
+  // The arguments as UTF-8, where the system hands them over otherwise (see ParseExportToolArguments).
+  std::vector<std::string> Utf8Arguments;
 };
 
 // Runs the program: parses the arguments, writes the pictures and the metrics file, prints the font

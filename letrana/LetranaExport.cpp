@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     letrana_export::TExportToolEnvironment environment;
     environment.ShowProgress = os::StandardErrorIsTerminal();
+    environment.Utf8Arguments = os::Utf8Arguments(argc, argv);
     // Letrana's own settings file, where the window keeps it; nothing is created to find it.
     const std::string programDirectory = DetermineProgramDirectory(LetranaStorage);
     if (const auto storage = FindStorageDirectory(LetranaStorage, programDirectory, SystemStorageFolders()))

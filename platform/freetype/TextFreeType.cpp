@@ -265,7 +265,10 @@ struct TextRenderer::Impl {
   int strikeOutTop = 0;
   int strikeOutHeight = 1;
   std::array<FT_UInt, 256> glyphIndex{};
-  std::array<Glyph, 256> glyphs;
+  std::array<Glyph*, 256> glyphs{};  // the glyph of each byte, once rendered
+  std::map<FT_UInt, Glyph> byIndex;  // every glyph rendered, by its index in the face
+  // The character map of the font file, for characters by code point; read at the first of them.
+  std::unique_ptr<FontFileCharacters> characters;
 
   Impl() = default;
   Impl(const Impl&) = delete;
@@ -282,7 +285,15 @@ struct TextRenderer::Impl {
   void ReadLineMetrics();
   void MapCharacters();
   const Glyph& GlyphOf(unsigned char byte);
-  long long Advances(std::string_view text);
+  const Glyph& GlyphAt(FT_UInt index);
+  // The glyph of a code point; null for a character the font lacks.
+  const Glyph* CharacterGlyph(char32_t character);
+  // The glyphs of a text (null entries draw and measure nothing) and their advance widths' sum.
+  std::vector<const Glyph*> GlyphsOf(std::string_view text);
+  std::vector<const Glyph*> GlyphsOf(std::u32string_view text);
+  static long long Advances(const std::vector<const Glyph*>& glyphs);
+  void Draw(TBitmap& bitmap, int x, int y, const std::vector<const Glyph*>& glyphs, TColor textColor,
+            TColor backgroundColor);
 };
 
 void TextRenderer::Impl::SetPixelSize(long long height) {
@@ -390,7 +401,33 @@ void TextRenderer::Impl::MapCharacters() {
 }
 
 const Glyph& TextRenderer::Impl::GlyphOf(unsigned char byte) {
-  Glyph& glyph = glyphs[byte];
+  if (glyphs[byte] == nullptr) glyphs[byte] = const_cast<Glyph*>(&GlyphAt(glyphIndex[byte]));
+  return *glyphs[byte];
+}
+
+const Glyph* TextRenderer::Impl::CharacterGlyph(char32_t character) {
+  if (!characters)
+    characters = std::make_unique<FontFileCharacters>(ReadFontFile(match.file, match.index & 0xFFFF));
+  const FT_UInt index = characters->GlyphOf(character);
+  return index == 0 ? nullptr : &GlyphAt(index);
+}
+
+std::vector<const Glyph*> TextRenderer::Impl::GlyphsOf(std::string_view text) {
+  std::vector<const Glyph*> glyphs;
+  glyphs.reserve(text.size());
+  for (const char c : text) glyphs.push_back(&GlyphOf(static_cast<unsigned char>(c)));
+  return glyphs;
+}
+
+std::vector<const Glyph*> TextRenderer::Impl::GlyphsOf(std::u32string_view text) {
+  std::vector<const Glyph*> glyphs;
+  glyphs.reserve(text.size());
+  for (const char32_t c : text) glyphs.push_back(CharacterGlyph(c));
+  return glyphs;
+}
+
+const Glyph& TextRenderer::Impl::GlyphAt(FT_UInt index) {
+  Glyph& glyph = byIndex[index];
   if (glyph.ready) return glyph;
   glyph.ready = true;
   FT_Face f = face->handle;
@@ -404,12 +441,11 @@ const Glyph& TextRenderer::Impl::GlyphOf(unsigned char byte) {
   // Advances come from the normally hinted glyph, also where the font asks for unsmoothed drawing,
   // so that a text measures the same at every rendering; a glyph the font cannot load measures 0
   // and draws nothing, as GDI treats a broken glyph.
-  if (FT_Load_Glyph(f, glyphIndex[byte], FT_LOAD_DEFAULT) != 0) return glyph;
+  if (FT_Load_Glyph(f, index, FT_LOAD_DEFAULT) != 0) return glyph;
   FT_Pos advance = slot->advance.x;
   if (match.embolden && slot->format == FT_GLYPH_FORMAT_OUTLINE) advance += 64;
   glyph.advance = static_cast<int>(std::max(0L, RoundPixels(advance)));
-  if (monochrome && FT_Load_Glyph(f, glyphIndex[byte], FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) != 0)
-    return glyph;
+  if (monochrome && FT_Load_Glyph(f, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) != 0) return glyph;
   synthesize();
   if (FT_Render_Glyph(slot, monochrome ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return glyph;
   glyph.left = slot->bitmap_left;
@@ -418,9 +454,9 @@ const Glyph& TextRenderer::Impl::GlyphOf(unsigned char byte) {
   return glyph;
 }
 
-long long TextRenderer::Impl::Advances(std::string_view text) {
+long long TextRenderer::Impl::Advances(const std::vector<const Glyph*>& glyphs) {
   long long width = 0;
-  for (const char c : text) width += GlyphOf(static_cast<unsigned char>(c)).advance;
+  for (const Glyph* glyph : glyphs) width += glyph != nullptr ? glyph->advance : 0;
   return std::min<long long>(width, INT_MAX);
 }
 
@@ -498,22 +534,62 @@ TextExtent TextRenderer::Measure(std::string_view text) const {
   if (text.empty()) return {};
   std::lock_guard lock(impl.face->library->mutex);
   FT_Activate_Size(impl.size);
-  return {static_cast<int>(impl.Advances(text)), impl.lineHeight};
+  return {static_cast<int>(Impl::Advances(impl.GlyphsOf(text))), impl.lineHeight};
+}
+
+bool TextRenderer::HasCharacter(char32_t character) const {
+  Impl& impl = const_cast<Impl&>(Get());
+  std::lock_guard lock(impl.face->library->mutex);
+  FT_Activate_Size(impl.size);
+  return impl.CharacterGlyph(character) != nullptr;
+}
+
+CharMetrics TextRenderer::CharacterMetrics(char32_t character) const {
+  Impl& impl = const_cast<Impl&>(Get());
+  std::lock_guard lock(impl.face->library->mutex);
+  FT_Activate_Size(impl.size);
+  const Glyph* glyph = impl.CharacterGlyph(character);
+  if (glyph == nullptr) return {};
+  return {glyph->advance, glyph->coverage.empty() ? 0 : glyph->left};
+}
+
+TextExtent TextRenderer::Measure(std::u32string_view text) const {
+  Impl& impl = const_cast<Impl&>(Get());
+  if (text.empty()) return {};
+  std::lock_guard lock(impl.face->library->mutex);
+  FT_Activate_Size(impl.size);
+  return {static_cast<int>(Impl::Advances(impl.GlyphsOf(text))), impl.lineHeight};
+}
+
+void TextRenderer::DrawOpaque(TBitmap& bitmap, int x, int y, std::u32string_view text, TColor textColor,
+                              TColor backgroundColor) const {
+  Impl& impl = const_cast<Impl&>(Get());
+  if (bitmap.Empty() || text.empty()) return;
+  std::lock_guard lock(impl.face->library->mutex);
+  FT_Activate_Size(impl.size);
+  impl.Draw(bitmap, x, y, impl.GlyphsOf(text), textColor, backgroundColor);
 }
 
 void TextRenderer::DrawOpaque(TBitmap& bitmap, int x, int y, std::string_view text, TColor textColor,
                               TColor backgroundColor) const {
   Impl& impl = const_cast<Impl&>(Get());
   if (bitmap.Empty() || text.empty()) return;
+  std::lock_guard lock(impl.face->library->mutex);
+  FT_Activate_Size(impl.size);
+  impl.Draw(bitmap, x, y, impl.GlyphsOf(text), textColor, backgroundColor);
+}
+
+// Called with the library's mutex held and this renderer's size active.
+void TextRenderer::Impl::Draw(TBitmap& bitmap, int x, int y, const std::vector<const Glyph*>& glyphs,
+                              TColor textColor, TColor backgroundColor) {
+  Impl& impl = *this;
   const long long width = bitmap.Width();
   // Glyphs are clipped to the line, as GDI clips them to the font's ascent and descent.
   const long long top = std::max<long long>(y, 0);
   const long long bottom = std::min<long long>(static_cast<long long>(y) + impl.lineHeight, bitmap.Height());
   if (top >= bottom) return;
 
-  std::lock_guard lock(impl.face->library->mutex);
-  FT_Activate_Size(impl.size);
-  const long long extent = impl.Advances(text);
+  const long long extent = Advances(glyphs);
   const long long reach = 2LL * impl.lineHeight + 2;
   if (x >= width + reach || x + extent + reach <= 0) return;
 
@@ -536,8 +612,9 @@ void TextRenderer::DrawOpaque(TBitmap& bitmap, int x, int y, std::string_view te
   const unsigned inkRed = (ink >> 16) & 0xFF, inkGreen = (ink >> 8) & 0xFF, inkBlue = ink & 0xFF;
   long long pen = x;
   const long long baseline = static_cast<long long>(y) + impl.ascent;
-  for (const char c : text) {
-    const Glyph& glyph = impl.GlyphOf(static_cast<unsigned char>(c));
+  for (const Glyph* drawn : glyphs) {
+    if (drawn == nullptr) continue;
+    const Glyph& glyph = *drawn;
     const long long glyphLeft = pen + glyph.left, glyphTop = baseline - glyph.top;
     pen += glyph.advance;
     if (glyph.coverage.empty()) continue;

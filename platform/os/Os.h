@@ -66,6 +66,10 @@ class ReplacingFile {
 // no permission, disk full); the old file, if any, then stays exactly as it was.
 bool WriteFileReplacing(const std::string& fileName, std::string_view bytes);
 
+// The program's command-line arguments (without its name) in UTF-8: on Windows, where a program's argv is
+// in the ANSI code page, read again from the system's own Unicode command line; elsewhere argv as it is.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+
 // True when the process's standard error stream is an interactive terminal (a console), not a file
 // or a pipe: progress shown there goes over one line again and again, which is noise in a log.
 bool StandardErrorIsTerminal();

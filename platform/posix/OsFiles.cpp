@@ -142,6 +142,10 @@ void ReplacingFile::Discard() noexcept {
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
+}
+
 std::uint32_t SystemColor(int index) {
   // The colours of the standard Windows scheme, by system colour index.
   static constexpr std::uint32_t kColors[] = {

@@ -1,5 +1,7 @@
 #include "platform/text/FontTables.h"
 
+#include <climits>
+
 std::string FontTableHex(std::size_t value) {
   static const char kDigits[] = "0123456789abcdef";
   std::string text;
@@ -47,4 +49,45 @@ TFontTables ReadFontTables(std::span<const std::uint8_t> data, int faceIndex) {
     tables.ByTag.emplace(tag, data.subspan(offset, length));  // a repeated tag keeps its first table
   }
   return tables;
+}
+
+namespace {
+
+TFontCharacterMap ChooseCharacterMap(const TFontTableView& cmap) {
+  const std::size_t count = cmap.U16(2);
+  cmap.NeedArray(4, count, 8);
+  int bestRank = INT_MAX;
+  std::size_t bestOffset = 0;
+  bool bestSymbol = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint16_t platform = cmap.U16(4 + 8 * i);
+    const std::uint16_t encoding = cmap.U16(6 + 8 * i);
+    const std::uint32_t offset = cmap.U32(8 + 8 * i);
+    const std::uint16_t format = cmap.U16(offset);
+    const bool unicodeFull = (platform == 3 && encoding == 10) || platform == 0;
+    const bool unicodeBasic = (platform == 3 && encoding == 1) || platform == 0;
+    const bool symbol = platform == 3 && encoding == 0;
+    int rank = INT_MAX;
+    if (format == 12 && unicodeFull)
+      rank = platform == 3 ? 0 : 1;
+    else if (format == 4 && unicodeBasic)
+      rank = platform == 3 ? 2 : 3;
+    else if ((format == 6 || format == 0) && unicodeBasic)
+      rank = platform == 3 ? 4 : 5;
+    else if (symbol && (format == 4 || format == 12 || format == 6 || format == 0))
+      rank = 6;
+    if (rank < bestRank) {
+      bestRank = rank;
+      bestOffset = offset;
+      bestSymbol = symbol;
+    }
+  }
+  if (bestRank == INT_MAX) cmap.Throw("no Unicode or symbol subtable of a supported format (0, 4, 6, 12)");
+  return TFontCharacterMap(cmap.At(bestOffset), bestSymbol);
+}
+
+}  // namespace
+
+TFontCharacterMap ReadCharacterMap(const TFontTables& tables) {
+  return ChooseCharacterMap(tables.Get(FontTag("cmap"), "cmap"));
 }

@@ -100,6 +100,81 @@ struct TFontTables {
   }
 };
 
+// One character-to-glyph subtable of the cmap table: the glyph of a Unicode code point, 0 when the font
+// has none (a symbol font's characters also at U+F000 + code).
+class TFontCharacterMap {
+ public:
+  TFontCharacterMap(TFontTableView subtable, bool symbol)
+      : table_(subtable), symbol_(symbol), format_(subtable.U16(0)) {}
+
+  std::uint16_t Find(std::uint32_t code) const {
+    const std::uint16_t glyph = Lookup(code);
+    // Symbol fonts place their characters at U+F000 + code.
+    if (glyph == 0 && symbol_ && code < 0x100) return Lookup(0xF000 + code);
+    return glyph;
+  }
+
+ private:
+  std::uint16_t Lookup(std::uint32_t code) const {
+    switch (format_) {
+      case 0:
+        return code < 256 ? table_.U8(6 + code) : 0;
+      case 4:
+        return LookupFormat4(code);
+      case 6: {
+        const std::uint32_t first = table_.U16(6);
+        const std::uint32_t count = table_.U16(8);
+        return code >= first && code - first < count ? table_.U16(10 + 2 * (code - first)) : 0;
+      }
+      case 12: {
+        const std::uint32_t groups = table_.U32(12);
+        table_.NeedArray(16, groups, 12);
+        for (std::size_t i = 0; i < groups; ++i) {
+          const std::size_t group = 16 + 12 * static_cast<std::size_t>(i);
+          const std::uint32_t start = table_.U32(group);
+          const std::uint32_t end = table_.U32(group + 4);
+          if (code >= start && code <= end) {
+            const std::uint64_t glyph = std::uint64_t{table_.U32(group + 8)} + (code - start);
+            return glyph <= 0xFFFF ? static_cast<std::uint16_t>(glyph) : 0;
+          }
+        }
+        return 0;
+      }
+      default:
+        return 0;
+    }
+  }
+
+  std::uint16_t LookupFormat4(std::uint32_t code) const {
+    if (code > 0xFFFF) return 0;
+    const std::size_t segments = table_.U16(6) / 2;
+    const std::size_t ends = 14;
+    const std::size_t starts = ends + 2 * segments + 2;
+    const std::size_t deltas = starts + 2 * segments;
+    const std::size_t rangeOffsets = deltas + 2 * segments;
+    table_.NeedArray(ends, segments * 4 + 1, 2);
+    for (std::size_t i = 0; i < segments; ++i) {
+      if (code > table_.U16(ends + 2 * i)) continue;
+      const std::uint32_t start = table_.U16(starts + 2 * i);
+      if (code < start) return 0;
+      const std::uint16_t delta = table_.U16(deltas + 2 * i);
+      const std::uint16_t rangeOffset = table_.U16(rangeOffsets + 2 * i);
+      if (rangeOffset == 0) return static_cast<std::uint16_t>(code + delta);
+      const std::uint16_t glyph = table_.U16(rangeOffsets + 2 * i + rangeOffset + 2 * (code - start));
+      return glyph == 0 ? 0 : static_cast<std::uint16_t>(glyph + delta);
+    }
+    return 0;
+  }
+
+  TFontTableView table_;
+  bool symbol_;
+  std::uint16_t format_;
+};
+
+// The face's best Unicode subtable: full-range ones first, then the basic plane, then the symbol map.
+// Throws EFontTableError when the face has none of a supported format (0, 4, 6, 12).
+TFontCharacterMap ReadCharacterMap(const TFontTables& tables);
+
 // The table directory of a face (faceIndex must be 0 for a single font). Throws EFontTableError when the
 // data is no font, the face does not exist, or a table lies outside the data.
 TFontTables ReadFontTables(std::span<const std::uint8_t> data, int faceIndex = 0);

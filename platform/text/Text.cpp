@@ -150,3 +150,26 @@ FontFaceInfo ReadFontFaceInfo(std::span<const std::uint8_t> fontData, int faceIn
 }
 
 }  // namespace ui
+
+// ---- Characters by code point -----------------------------------------------------------------------
+
+namespace ui {
+
+struct FontFileCharactersMap {
+  TFontTables tables;
+  TFontCharacterMap map;
+};
+
+FontFileCharacters::FontFileCharacters(FontFileData file) : file_(std::move(file)) {
+  TFontTables tables = ReadFontTables(file_.bytes, file_.faceIndex);
+  TFontCharacterMap map = ReadCharacterMap(tables);
+  map_ = std::make_unique<FontFileCharactersMap>(FontFileCharactersMap{std::move(tables), std::move(map)});
+}
+
+FontFileCharacters::~FontFileCharacters() = default;
+
+std::uint16_t FontFileCharacters::GlyphOf(char32_t character) const {
+  return character > 0x10FFFF ? 0 : map_->map.Find(static_cast<std::uint32_t>(character));
+}
+
+}  // namespace ui

@@ -119,6 +119,24 @@ struct FontFileData {
   std::string path;
 };
 
+// The character map of a font file's face (its 'cmap' table), with the bytes it reads: the glyph of a
+// Unicode code point, 0 when the face has none. The one lookup of characters by code point on every
+// system, so that the same font file has the same characters everywhere. Throws EFontTableError when the
+// file has no character map of a supported form (a raster font).
+struct FontFileCharactersMap;
+class FontFileCharacters {
+ public:
+  explicit FontFileCharacters(FontFileData file);
+  ~FontFileCharacters();
+  FontFileCharacters(const FontFileCharacters&) = delete;
+  FontFileCharacters& operator=(const FontFileCharacters&) = delete;
+  std::uint16_t GlyphOf(char32_t character) const;
+
+ private:
+  FontFileData file_;
+  std::unique_ptr<FontFileCharactersMap> map_;
+};
+
 struct TextExtent {
   int width = 0;   // the sum of the characters' advance widths
   int height = 0;  // the font's line height (ascent + descent); 0 for the empty text
@@ -164,6 +182,18 @@ class TextRenderer {
 
   // Width and height of the text on one line, as GetTextExtentPoint32A gives them.
   TextExtent Measure(std::string_view text) const;
+
+  // ---- Characters by their Unicode code points (U+0000 to U+10FFFF) ----
+  // Looked up in the character map of the font file drawn with (FontFileCharacters), never in another
+  // face: a character the font lacks has no glyph, measures 0 and draws nothing. Throws
+  // std::runtime_error when the font gives no file or no character map (a raster font).
+  bool HasCharacter(char32_t character) const;
+  // The advance width and left bearing of the character (zeros for one the font lacks).
+  CharMetrics CharacterMetrics(char32_t character) const;
+  TextExtent Measure(std::u32string_view text) const;
+  // As the DrawOpaque of one-byte texts below, for characters by code point.
+  void DrawOpaque(TBitmap& bitmap, int x, int y, std::u32string_view text, TColor textColor,
+                  TColor backgroundColor) const;
 
   // Draws the text with its top-left corner at (x, y): the rectangle from (x, y), Measure(text).width
   // wide and LineHeight() high, becomes the background colour, and the glyphs are drawn on it in the

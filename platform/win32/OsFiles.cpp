@@ -2,6 +2,8 @@
 // MoveFileExA; the system's colours.
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <algorithm>
 #include <string>
@@ -121,6 +123,25 @@ std::uint32_t SystemColor(int index) { return static_cast<std::uint32_t>(::GetSy
 }  // namespace os
 
 namespace os {
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr || count != argc) {
+    if (wide != nullptr) LocalFree(wide);
+    return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
+  }
+  std::vector<std::string> arguments;
+  for (int i = 1; i < count; ++i) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string text(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), size, nullptr, nullptr);
+    text.resize(text.size() - 1);
+    arguments.push_back(std::move(text));
+  }
+  LocalFree(wide);
+  return arguments;
+}
 
 bool StandardErrorIsTerminal() {
   // Only a console has a console mode; a redirected handle (file or pipe) has none.

@@ -140,6 +140,8 @@ struct TextRenderer::Impl {
   int dibHeight = 0;
   Selection fontSelection;
   Selection dibSelection;
+  // The character map of the font file, for characters by code point; read at the first of them.
+  std::unique_ptr<FontFileCharacters> characters;
 
   // Makes the DIB section at least width x height pixels; its contents are undefined afterwards.
   void ReserveDib(int width, int height) {
@@ -169,6 +171,33 @@ struct TextRenderer::Impl {
     dibWidth = newWidth;
     dibHeight = newHeight;
   }
+
+  // The glyph indices of the characters the font has (the others are left out: they draw nothing).
+  std::vector<WORD> GlyphIndices(std::u32string_view text, const TextRenderer& renderer) {
+    if (!characters) characters = std::make_unique<FontFileCharacters>(renderer.FontFile());
+    std::vector<WORD> indices;
+    indices.reserve(text.size());
+    for (const char32_t c : text) {
+      if (const std::uint16_t glyph = characters->GlyphOf(c)) indices.push_back(glyph);
+    }
+    return indices;
+  }
+
+  SIZE Extent(const std::vector<WORD>& indices) const {
+    SIZE size{0, 0};
+    if (indices.empty()) return size;
+    if (!GetTextExtentPointI(dc.get(), const_cast<WORD*>(indices.data()), static_cast<int>(indices.size()),
+                             &size)) {
+      throw std::runtime_error("The text cannot be measured in the font \"" + font.name + "\"");
+    }
+    return size;
+  }
+
+  // Draws with the rectangle from (x, y), extent wide and a line high, opaque (see DrawOpaque):
+  // draw(dc, x, y, cell) does the drawing on the memory context.
+  template <typename Draw>
+  void DrawOpaqueCell(TBitmap& bitmap, int x, int y, const SIZE& extent, TColor textColor,
+                      TColor backgroundColor, Draw draw);
 
   SIZE Extent(std::string_view text) const {
     SIZE size{0, 0};
@@ -327,17 +356,16 @@ TextExtent TextRenderer::Measure(std::string_view text) const {
   return {static_cast<int>(size.cx), static_cast<int>(size.cy)};
 }
 
-void TextRenderer::DrawOpaque(TBitmap& bitmap, int x, int y, std::string_view text, TColor textColor,
-                              TColor backgroundColor) const {
-  Impl& impl = const_cast<Impl&>(Get());
-  if (bitmap.Empty() || text.empty()) return;
+template <typename Draw>
+void TextRenderer::Impl::DrawOpaqueCell(TBitmap& bitmap, int x, int y, const SIZE& extent, TColor textColor,
+                                        TColor backgroundColor, Draw draw) {
+  Impl& impl = *this;
   const int lineHeight = impl.metrics.tmHeight;
   // GDI clips glyphs to the line (the font's ascent and descent), so only these rows can change, and
   // only the columns of the cell and of the glyphs' overhang on either side.
   const long long top = std::max<long long>(y, 0);
   const long long bottom = std::min<long long>(static_cast<long long>(y) + lineHeight, bitmap.Height());
   if (top >= bottom) return;
-  const SIZE extent = impl.Extent(text);
   const long long left = std::max<long long>(static_cast<long long>(x) - impl.leftOverhang, 0);
   const long long right =
       std::min<long long>(static_cast<long long>(x) + extent.cx + impl.rightOverhang, bitmap.Width());
@@ -359,7 +387,7 @@ void TextRenderer::DrawOpaque(TBitmap& bitmap, int x, int y, std::string_view te
   const int dibX = static_cast<int>(x - left);
   const int dibY = static_cast<int>(y - top);
   const RECT cell{dibX, dibY, static_cast<LONG>(dibX + extent.cx), dibY + lineHeight};
-  if (!ExtTextOutA(dc, dibX, dibY, ETO_OPAQUE, &cell, text.data(), static_cast<UINT>(text.size()), nullptr)) {
+  if (!draw(dc, dibX, dibY, cell)) {
     throw std::runtime_error("The text cannot be drawn in the font \"" + impl.font.name + "\"");
   }
   GdiFlush();
@@ -371,6 +399,59 @@ void TextRenderer::DrawOpaque(TBitmap& bitmap, int x, int y, std::string_view te
     TBitmap::Pixel32* target = bitmap.ScanLine(static_cast<int>(top) + row) + left;
     for (int column = 0; column < columns; ++column) target[column] = source[column] & mask;
   }
+}
+
+void TextRenderer::DrawOpaque(TBitmap& bitmap, int x, int y, std::string_view text, TColor textColor,
+                              TColor backgroundColor) const {
+  Impl& impl = const_cast<Impl&>(Get());
+  if (bitmap.Empty() || text.empty()) return;
+  impl.DrawOpaqueCell(bitmap, x, y, impl.Extent(text), textColor, backgroundColor,
+                      [&](HDC dc, int dibX, int dibY, const RECT& cell) {
+                        return ExtTextOutA(dc, dibX, dibY, ETO_OPAQUE, &cell, text.data(),
+                                           static_cast<UINT>(text.size()), nullptr) != 0;
+                      });
+}
+
+bool TextRenderer::HasCharacter(char32_t character) const {
+  Impl& impl = const_cast<Impl&>(Get());
+  return !impl.GlyphIndices(std::u32string_view(&character, 1), *this).empty();
+}
+
+CharMetrics TextRenderer::CharacterMetrics(char32_t character) const {
+  Impl& impl = const_cast<Impl&>(Get());
+  const std::vector<WORD> index = impl.GlyphIndices(std::u32string_view(&character, 1), *this);
+  if (index.empty()) return {};
+  CharMetrics metrics;
+  metrics.advance = static_cast<int>(impl.Extent(index).cx);
+  // A glyph without pixels (an empty outline) has no left edge: its bearing is 0.
+  GLYPHMETRICS glyph{};
+  const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+  const DWORD size = GetGlyphOutlineW(impl.dc.get(), index[0], GGO_GRAY8_BITMAP | GGO_GLYPH_INDEX, &glyph, 0,
+                                      nullptr, &identity);
+  ABC abc{};
+  if (size != GDI_ERROR && size != 0 && GetCharABCWidthsI(impl.dc.get(), index[0], 1, nullptr, &abc))
+    metrics.leftBearing = abc.abcA;
+  return metrics;
+}
+
+TextExtent TextRenderer::Measure(std::u32string_view text) const {
+  Impl& impl = const_cast<Impl&>(Get());
+  if (text.empty()) return {};
+  return {static_cast<int>(impl.Extent(impl.GlyphIndices(text, *this)).cx),
+          static_cast<int>(impl.metrics.tmHeight)};
+}
+
+void TextRenderer::DrawOpaque(TBitmap& bitmap, int x, int y, std::u32string_view text, TColor textColor,
+                              TColor backgroundColor) const {
+  Impl& impl = const_cast<Impl&>(Get());
+  if (bitmap.Empty() || text.empty()) return;
+  const std::vector<WORD> indices = impl.GlyphIndices(text, *this);
+  impl.DrawOpaqueCell(bitmap, x, y, impl.Extent(indices), textColor, backgroundColor,
+                      [&](HDC dc, int dibX, int dibY, const RECT& cell) {
+                        return ExtTextOutW(dc, dibX, dibY, ETO_OPAQUE | ETO_GLYPH_INDEX, &cell,
+                                           reinterpret_cast<LPCWSTR>(indices.data()),
+                                           static_cast<UINT>(indices.size()), nullptr) != 0;
+                      });
 }
 
 }  // namespace ui

@@ -1,0 +1,179 @@
+#include "glyphs/Atlas.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "glyphs/AtlasPacker.h"
+#include "glyphs/DistanceField.h"
+
+namespace {
+
+// One character's image: its covered pixels (with the padding) and where it lies from the pen.
+struct TGlyphImage {
+  int Width = 0, Height = 0;
+  std::vector<std::uint8_t> Alpha;
+  int XOffset = 0, YOffset = 0, Advance = 0;
+};
+
+// Draws the character in white on black on a canvas a line high and its advance plus a line height to
+// either side wide, pen at that margin, and takes the green channel as its coverage.
+std::vector<std::uint8_t> DrawCoverage(const ui::TextRenderer& renderer, const TGlyphCharacter& character,
+                                       int margin, int canvasWidth, int lineHeight) {
+  TBitmap canvas;
+  canvas.SetFillColor(clBlack);
+  canvas.SetSize(canvasWidth, lineHeight);
+  if (character.Unicode) {
+    const std::u32string text(1, static_cast<char32_t>(character.Code));
+    renderer.DrawOpaque(canvas, margin, 0, text, clWhite, clBlack);
+  } else {
+    renderer.DrawOpaque(canvas, margin, 0, CodeText(static_cast<int>(character.Code)), clWhite, clBlack);
+  }
+  std::vector<std::uint8_t> coverage(static_cast<std::size_t>(canvasWidth) * lineHeight);
+  for (int y = 0; y < lineHeight; ++y) {
+    const TBitmap::Pixel32* row = canvas.ScanLine(y);
+    for (int x = 0; x < canvasWidth; ++x)
+      coverage[static_cast<std::size_t>(y) * canvasWidth + x] = static_cast<std::uint8_t>(row[x] >> 8 & 0xFF);
+  }
+  return coverage;
+}
+
+TGlyphImage RenderImage(const ui::TextRenderer& renderer, const ui::TextRenderer* fine,
+                        const TGlyphCharacter& character, int padding, int spread) {
+  TGlyphImage image;
+  const int lineHeight = renderer.LineHeight();
+  image.Advance = CharacterMetricsOf(renderer, character).advance;
+  const int margin = lineHeight + 1;
+  const int canvasWidth = std::max(0, image.Advance) + 2 * margin;
+  if (lineHeight <= 0) return image;
+  const std::vector<std::uint8_t> coverage =
+      DrawCoverage(renderer, character, margin, canvasWidth, lineHeight);
+  int left = canvasWidth, right = -1, top = lineHeight, bottom = -1;
+  for (int y = 0; y < lineHeight; ++y)
+    for (int x = 0; x < canvasWidth; ++x)
+      if (coverage[static_cast<std::size_t>(y) * canvasWidth + x] != 0) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+  if (right < 0) return image;  // nothing covered: no picture, only the advance
+  // A distance field needs its spread around the outline.
+  const int border = padding + spread;
+  image.Width = right - left + 1 + 2 * border;
+  image.Height = bottom - top + 1 + 2 * border;
+  image.XOffset = left - margin - border;
+  image.YOffset = top - border;
+  image.Alpha.assign(static_cast<std::size_t>(image.Width) * image.Height, 0);
+  if (spread > 0 && fine != nullptr) {
+    image.Alpha = DistanceField(renderer, *fine, character, image.XOffset, image.YOffset, image.Width,
+                                image.Height, spread);
+    return image;
+  }
+  for (int y = top; y <= bottom; ++y)
+    std::copy_n(coverage.begin() + static_cast<std::ptrdiff_t>(y) * canvasWidth + left, right - left + 1,
+                image.Alpha.begin() + static_cast<std::ptrdiff_t>(y - top + border) * image.Width + border);
+  return image;
+}
+
+}  // namespace
+
+TAtlas BuildAtlas(const ui::TextRenderer& renderer, const std::vector<TGlyphCharacter>& characters,
+                  const TAtlasOptions& options, const std::string& pageNameBase) {
+  TAtlas atlas;
+  std::vector<TGlyphImage> images;
+  std::vector<TGlyphCharacter> drawn;
+  for (const TGlyphCharacter& character : characters) {
+    if (!FontHasCharacter(renderer, character)) {
+      atlas.Skipped.push_back(character);
+      continue;
+    }
+    TGlyphImage image =
+        RenderImage(renderer, options.Fine, character, options.Padding, options.DistanceFieldSpread);
+    if (image.Width == 0 && image.Advance <= 0) {
+      atlas.Skipped.push_back(character);
+      continue;
+    }
+    images.push_back(std::move(image));
+    drawn.push_back(character);
+  }
+  std::vector<TPackSize> sizes;
+  for (const TGlyphImage& image : images) sizes.push_back({image.Width, image.Height});
+  const TPacking packing =
+      PackRectangles(sizes, options.PageWidth, options.PageHeight, options.Spacing, options.PowerOfTwo);
+
+  TBitmapFont& font = atlas.Font;
+  font.Face = ui::AnsiToUtf8(renderer.FaceName());
+  font.Size = ui::MulDivRounded(renderer.GetFont().size, renderer.PixelsPerInch(), 72);
+  font.Bold = renderer.GetFont().bold;
+  font.Italic = renderer.GetFont().italic;
+  font.Unicode = true;
+  font.PaddingUp = font.PaddingRight = font.PaddingDown = font.PaddingLeft = options.Padding;
+  font.SpacingHorizontal = font.SpacingVertical = options.Spacing;
+  font.LineHeight = renderer.LineHeight();
+  font.Base = renderer.Ascent();
+  font.ScaleW = packing.PageWidth;
+  font.ScaleH = packing.PageHeight;
+  font.DistanceFieldSpread = options.DistanceFieldSpread;
+  for (int page = 0; page < packing.Pages; ++page)
+    font.Pages.push_back(pageNameBase + "_" + std::to_string(page) + ".png");
+  atlas.PageAlpha.assign(static_cast<std::size_t>(packing.Pages),
+                         std::vector<std::uint8_t>(static_cast<std::size_t>(font.ScaleW) * font.ScaleH, 0));
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const TGlyphImage& image = images[i];
+    const TPackPlace& place = packing.Places[i];
+    // The code a descriptor names a character by: its code point (a byte through the code page).
+    const TGlyphCharacter& c = drawn[i];
+    const std::uint32_t id =
+        c.Unicode || renderer.IsSymbolFont() ? c.Code : ui::AnsiCharacter(static_cast<unsigned char>(c.Code));
+    font.Chars.push_back({id, place.X, place.Y, image.Width, image.Height, image.XOffset, image.YOffset,
+                          image.Advance, place.Page, 15});
+    std::vector<std::uint8_t>& page = atlas.PageAlpha[static_cast<std::size_t>(place.Page)];
+    for (int y = 0; y < image.Height; ++y)
+      std::copy_n(image.Alpha.begin() + static_cast<std::ptrdiff_t>(y) * image.Width, image.Width,
+                  page.begin() + static_cast<std::ptrdiff_t>(place.Y + y) * font.ScaleW + place.X);
+  }
+  std::sort(font.Chars.begin(), font.Chars.end(),
+            [](const TBitmapFontChar& a, const TBitmapFontChar& b) { return a.Id < b.Id; });
+  // The kerning among the characters drawn, at the pixel size; none where the font's tables cannot tell.
+  try {
+    const TCharactersKerning kerning = KerningAmong(renderer, renderer.FontFile(), drawn, font.Size);
+    const bool unicode = !drawn.empty() && drawn.front().Unicode;
+    const auto idOf = [&](std::uint32_t code) {
+      return unicode || renderer.IsSymbolFont()
+                 ? code
+                 : static_cast<std::uint32_t>(ui::AnsiCharacter(static_cast<unsigned char>(code)));
+    };
+    for (const TCharacterKerning& pair : kerning.Pairs)
+      if (pair.Pixels != 0)
+        font.Kernings.push_back({idOf(pair.Left), idOf(pair.Right), static_cast<int>(pair.Pixels)});
+  } catch (const std::exception&) {
+    font.Kernings.clear();
+  }
+  return atlas;
+}
+
+TBitmap AtlasPageInk(int width, int height, TColor ink) {
+  TBitmap page;
+  page.SetFillColor(ink);
+  page.SetSize(width, height);
+  return page;
+}
+
+TBitmap AtlasPageOver(const std::vector<std::uint8_t>& alpha, int width, int height, TColor ink,
+                      TColor background) {
+  TBitmap page;
+  page.SetSize(width, height);
+  for (int y = 0; y < height; ++y) {
+    TBitmap::Pixel32* row = page.ScanLine(y);
+    for (int x = 0; x < width; ++x) {
+      const unsigned a = alpha[static_cast<std::size_t>(y) * width + x];
+      const auto mix = [&](unsigned over, unsigned under) {
+        return (over * a + under * (255 - a) + 127) / 255;
+      };
+      row[x] = TBitmap::ToPixel32(RGB(mix(GetRValue(ink), GetRValue(background)),
+                                      mix(GetGValue(ink), GetGValue(background)),
+                                      mix(GetBValue(ink), GetBValue(background))));
+    }
+  }
+  return page;
+}

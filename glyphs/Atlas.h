@@ -1,0 +1,42 @@
+#pragma once
+// A packed glyph atlas with its bitmap-font descriptor: every character drawn on its own (not cut to
+// its cell: what reaches beyond the advance, such as an italic's overhang, stays), cut to the pixels it
+// covers, given the padding around it, packed onto pages (AtlasPacker) and described for the engines
+// that read the bitmap-font format (BitmapFont). The same characters and options give the same bytes.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "glyphs/BitmapFont.h"
+#include "glyphs/GlyphExport.h"
+#include "imaging/Graphics.h"
+
+struct TAtlasOptions {
+  int PageWidth = 512, PageHeight = 512;
+  bool PowerOfTwo = false;
+  int Padding = 0;  // pixels around each glyph inside its rectangle
+  int Spacing = 0;  // pixels between two rectangles
+  // 0: coverage; else a signed distance field of this spread in pixels (0.5 is the outline), from the
+  // glyphs drawn by Fine: the same font at kDistanceFieldScale times the size (DistanceField.h).
+  int DistanceFieldSpread = 0;
+  const ui::TextRenderer* Fine = nullptr;
+};
+
+struct TAtlas {
+  TBitmapFont Font;  // Pages holds the page files' names as passed to BuildAtlas
+  // Each page's alpha, one byte a pixel, rows top first: the coverage (or the distance field).
+  std::vector<std::vector<std::uint8_t>> PageAlpha;
+  std::vector<TGlyphCharacter> Skipped;  // characters the font lacks, or that draw nothing and advance 0
+};
+
+// Draws, cuts and packs the characters. pageName(i) names page i's file. Throws std::invalid_argument
+// when a glyph does not fit a page.
+TAtlas BuildAtlas(const ui::TextRenderer& renderer, const std::vector<TGlyphCharacter>& characters,
+                  const TAtlasOptions& options, const std::string& pageNameBase);
+
+// A page in colours: the ink colour with the page's alpha (transparent background), or the ink laid
+// over an opaque background.
+TBitmap AtlasPageInk(int width, int height, TColor ink);
+TBitmap AtlasPageOver(const std::vector<std::uint8_t>& alpha, int width, int height, TColor ink,
+                      TColor background);
