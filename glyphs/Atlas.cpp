@@ -3,8 +3,13 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "common/FileNames.h"
 #include "glyphs/AtlasPacker.h"
 #include "glyphs/DistanceField.h"
+#include "imaging/Errors.h"
+#include "imaging/Gifimage.h"
+#include "imaging/Png.h"
+#include "platform/os/Os.h"
 
 namespace {
 
@@ -121,10 +126,7 @@ TAtlas BuildAtlas(const ui::TextRenderer& renderer, const std::vector<TGlyphChar
   for (std::size_t i = 0; i < images.size(); ++i) {
     const TGlyphImage& image = images[i];
     const TPackPlace& place = packing.Places[i];
-    // The code a descriptor names a character by: its code point (a byte through the code page).
-    const TGlyphCharacter& c = drawn[i];
-    const std::uint32_t id =
-        c.Unicode || renderer.IsSymbolFont() ? c.Code : ui::AnsiCharacter(static_cast<unsigned char>(c.Code));
+    const std::uint32_t id = DescriptorId(renderer, drawn[i]);
     font.Chars.push_back({id, place.X, place.Y, image.Width, image.Height, image.XOffset, image.YOffset,
                           image.Advance, place.Page, 15});
     std::vector<std::uint8_t>& page = atlas.PageAlpha[static_cast<std::size_t>(place.Page)];
@@ -139,9 +141,7 @@ TAtlas BuildAtlas(const ui::TextRenderer& renderer, const std::vector<TGlyphChar
     const TCharactersKerning kerning = KerningAmong(renderer, renderer.FontFile(), drawn, font.Size);
     const bool unicode = !drawn.empty() && drawn.front().Unicode;
     const auto idOf = [&](std::uint32_t code) {
-      return unicode || renderer.IsSymbolFont()
-                 ? code
-                 : static_cast<std::uint32_t>(ui::AnsiCharacter(static_cast<unsigned char>(code)));
+      return DescriptorId(renderer, unicode ? TGlyphCharacter::CodePoint(code) : TGlyphCharacter(int(code)));
     };
     for (const TCharacterKerning& pair : kerning.Pairs)
       if (pair.Pixels != 0)
@@ -176,4 +176,50 @@ TBitmap AtlasPageOver(const std::vector<std::uint8_t>& alpha, int width, int hei
     }
   }
   return page;
+}
+
+std::uint32_t DescriptorId(const ui::TextRenderer& renderer, const TGlyphCharacter& character) {
+  return character.Unicode || renderer.IsSymbolFont()
+             ? character.Code
+             : ui::AnsiCharacter(static_cast<unsigned char>(character.Code));
+}
+
+namespace {
+constexpr const char* kDescriptorFormNames[] = {"text", "xml", "binary"};
+}
+
+std::optional<TDescriptorForm> DescriptorFormOfName(std::string_view name) {
+  for (int i = 0; i < 3; ++i)
+    if (name == kDescriptorFormNames[i]) return static_cast<TDescriptorForm>(i);
+  return std::nullopt;
+}
+
+const char* DescriptorFormName(TDescriptorForm form) { return kDescriptorFormNames[static_cast<int>(form)]; }
+
+void WriteAtlasFiles(const TAtlas& atlas, const std::string& base, TDescriptorForm descriptor,
+                     std::optional<TImageFormat> pictureForm, TColor ink, TColor background) {
+  const std::string folder = base.substr(0, base.size() - FileNamePart(base).size());
+  const int width = atlas.Font.ScaleW, height = atlas.Font.ScaleH;
+  for (std::size_t page = 0; page < atlas.PageAlpha.size(); ++page) {
+    const std::string name = folder + atlas.Font.Pages[page];
+    if (!pictureForm || *pictureForm == TImageFormat::PngWithAlpha) {
+      SaveBitmapAsPngWithAlpha(AtlasPageInk(width, height, pictureForm ? ColorToRGB(ink) : clWhite),
+                               atlas.PageAlpha[page], name);
+      continue;
+    }
+    const TBitmap picture =
+        AtlasPageOver(atlas.PageAlpha[page], width, height, ColorToRGB(ink), ColorToRGB(background));
+    const TImageFormatInfo& format = FormatInfo(*pictureForm);
+    const std::string named = name.substr(0, name.size() - 4) + format.Extension;
+    if (*pictureForm == TImageFormat::TransparentGif) {
+      SaveBitmapAsGif(picture, named, ColorToRGB(background));
+    } else {
+      format.Write(picture, named);
+    }
+  }
+  const std::string text = descriptor == TDescriptorForm::Xml      ? BitmapFontXml(atlas.Font)
+                           : descriptor == TDescriptorForm::Binary ? BitmapFontBinary(atlas.Font)
+                                                                   : BitmapFontText(atlas.Font);
+  const std::string fnt = base + ".fnt";
+  if (!os::WriteFileReplacing(fnt, text)) throw EFCreateError(fnt);
 }

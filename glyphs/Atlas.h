@@ -5,7 +5,9 @@
 // that read the bitmap-font format (BitmapFont). The same characters and options give the same bytes.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "glyphs/BitmapFont.h"
@@ -40,3 +42,21 @@ TAtlas BuildAtlas(const ui::TextRenderer& renderer, const std::vector<TGlyphChar
 TBitmap AtlasPageInk(int width, int height, TColor ink);
 TBitmap AtlasPageOver(const std::vector<std::uint8_t>& alpha, int width, int height, TColor ink,
                       TColor background);
+
+// The code a descriptor names a character by: its code point (a byte through the code page; a symbol
+// font's byte as it is).
+std::uint32_t DescriptorId(const ui::TextRenderer& renderer, const TGlyphCharacter& character);
+
+// The forms of the descriptor, and their names on the command line and in the settings ("text", "xml",
+// "binary"); nothing for another name.
+enum class TDescriptorForm { Text, Xml, Binary };
+std::optional<TDescriptorForm> DescriptorFormOfName(std::string_view name);
+const char* DescriptorFormName(TDescriptorForm form);
+
+// Writes the atlas's pages and its descriptor, base + ".fnt", each file whole or not at all. The pages
+// are named as BuildAtlas named them, in base's folder. Without a picture form they are PNG with the
+// glyphs white over a transparent background, the coverage (or field) in the alpha; in the PNG with
+// alpha the glyphs take the ink colour; in another form the glyphs are the ink over the background, in
+// that form and under its extension. The writers' errors pass through.
+void WriteAtlasFiles(const TAtlas& atlas, const std::string& base, TDescriptorForm descriptor,
+                     std::optional<TImageFormat> pictureForm, TColor ink, TColor background);

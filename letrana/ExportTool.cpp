@@ -122,14 +122,6 @@ std::string KerningJson(const ui::TextRenderer& renderer, const ui::FontFileData
   return json;
 }
 
-// The code a descriptor names a character by: its code point (a byte through the code page, a symbol
-// font's byte as it is).
-std::uint32_t DescriptorId(const ui::TextRenderer& renderer, const TGlyphCharacter& character) {
-  return character.Unicode || renderer.IsSymbolFont()
-             ? character.Code
-             : ui::AnsiCharacter(static_cast<unsigned char>(character.Code));
-}
-
 // A single glyph's distance field, over its cell (the advance a line high, the padding around it) as a
 // PNG in the font colour with the field in its alpha, named as the single pictures are; false for a
 // glyph whose cell is empty.
@@ -145,37 +137,6 @@ bool ExportDistanceField(const ui::TextRenderer& renderer, const ui::TextRendere
   SaveBitmapAsPngWithAlpha(AtlasPageInk(width, height, ink), field,
                            options.Output + ExportNumber(character.Code) + ".png");
   return true;
-}
-
-// The atlas's pages (PNG: the glyphs white, or in the font colour with --form png-alpha, over a transparent
-// background; with another --form the glyphs in the font colour over the background, in that form) and
-// its descriptor, base + ".fnt".
-void WriteAtlasFiles(const TAtlas& atlas, const TExportToolOptions& options, TColor ink, TColor background) {
-  const std::string folder =
-      options.Output.substr(0, options.Output.size() - FileNamePart(options.Output).size());
-  const int width = atlas.Font.ScaleW, height = atlas.Font.ScaleH;
-  for (std::size_t page = 0; page < atlas.PageAlpha.size(); ++page) {
-    const std::string name = folder + atlas.Font.Pages[page];
-    if (!options.FormGiven || options.Form == TExportForm::PngWithAlpha) {
-      SaveBitmapAsPngWithAlpha(AtlasPageInk(width, height, options.FormGiven ? ColorToRGB(ink) : clWhite),
-                               atlas.PageAlpha[page], name);
-    } else {
-      const TBitmap picture =
-          AtlasPageOver(atlas.PageAlpha[page], width, height, ColorToRGB(ink), ColorToRGB(background));
-      const TImageFormatInfo& format = FormatInfo(options.Form);
-      const std::string named = name.substr(0, name.size() - 4) + format.Extension;
-      if (options.Form == TExportForm::TransparentGif) {
-        SaveBitmapAsGif(picture, named, ColorToRGB(background));
-      } else {
-        format.Write(picture, named);
-      }
-    }
-  }
-  const std::string descriptor = options.Descriptor == "xml"      ? BitmapFontXml(atlas.Font)
-                                 : options.Descriptor == "binary" ? BitmapFontBinary(atlas.Font)
-                                                                  : BitmapFontText(atlas.Font);
-  const std::string fnt = options.Output + ".fnt";
-  if (!os::WriteFileReplacing(fnt, descriptor)) throw EFCreateError(fnt);
 }
 
 }  // namespace
@@ -289,9 +250,9 @@ TExportToolOptions ParseExportToolArguments(const std::vector<std::string>& argu
       options.Spacing = NumberArgument(name, *value, 0, kMaxPadding);
       options.SpacingGiven = true;
     } else if (name == "--descriptor") {
-      if (*value != "text" && *value != "xml" && *value != "binary")
-        throw EUsageError("--descriptor: '" + *value + "' is none of text, xml, binary");
-      options.Descriptor = *value;
+      const std::optional<TDescriptorForm> descriptor = DescriptorFormOfName(*value);
+      if (!descriptor) throw EUsageError("--descriptor: '" + *value + "' is none of text, xml, binary");
+      options.Descriptor = *descriptor;
     } else if (name == "--sdf") {
       options.DistanceFieldSpread = NumberArgument(name, *value, 1, kMaxPadding);
     } else if (name == "--output") {
@@ -488,7 +449,9 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
     }
     skipped = atlas.Skipped;
     try {
-      WriteAtlasFiles(atlas, options, font.color, background);
+      WriteAtlasFiles(atlas, options.Output, options.Descriptor,
+                      options.FormGiven ? std::optional<TExportForm>(options.Form) : std::nullopt, font.color,
+                      background);
     } catch (const std::exception& error) {
       err << kProgramName << ": " << error.what() << '\n';
       return kExitWriteFailed;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "glyphs/Atlas.h"
 #include "glyphs/GlyphExport.h"
 #include "imaging/Graphics.h"
 
@@ -60,7 +61,7 @@ struct TExportToolOptions {
   bool PowerOfTwo = false;
   int Spacing = 1;
   bool SpacingGiven = false;
-  std::string Descriptor = "text";
+  TDescriptorForm Descriptor = TDescriptorForm::Text;
   int DistanceFieldSpread = 0;
 };
 
