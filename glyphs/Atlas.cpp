@@ -88,15 +88,25 @@ TAtlas BuildAtlas(const ui::TextRenderer& renderer, const std::vector<TGlyphChar
   std::vector<TGlyphImage> images;
   std::vector<TGlyphCharacter> drawn;
   for (const TGlyphCharacter& character : characters) {
-    if (!FontHasCharacter(renderer, character)) {
+    const bool own = FontHasCharacter(renderer, character);
+    const bool fallback =
+        !own && options.Fallback != nullptr && FontHasCharacter(*options.Fallback, character);
+    if (!own && !fallback) {
       atlas.Skipped.push_back(character);
       continue;
     }
-    TGlyphImage image =
-        RenderImage(renderer, options.Fine, character, options.Padding, options.DistanceFieldSpread);
+    TGlyphImage image = fallback ? RenderImage(*options.Fallback, options.FallbackFine, character,
+                                               options.Padding, options.DistanceFieldSpread)
+                                 : RenderImage(renderer, options.Fine, character, options.Padding,
+                                               options.DistanceFieldSpread);
     if (image.Width == 0 && image.Advance <= 0) {
       atlas.Skipped.push_back(character);
       continue;
+    }
+    if (fallback) {
+      // The fallback's glyph sits on the font's baseline.
+      image.YOffset += renderer.Ascent() - options.Fallback->Ascent();
+      atlas.FromFallback.push_back(character);
     }
     images.push_back(std::move(image));
     drawn.push_back(character);
@@ -138,8 +148,13 @@ TAtlas BuildAtlas(const ui::TextRenderer& renderer, const std::vector<TGlyphChar
             [](const TBitmapFontChar& a, const TBitmapFontChar& b) { return a.Id < b.Id; });
   // The kerning among the characters drawn, at the pixel size; none where the font's tables cannot tell.
   try {
-    const TCharactersKerning kerning = KerningAmong(renderer, renderer.FontFile(), drawn, font.Size);
-    const bool unicode = !drawn.empty() && drawn.front().Unicode;
+    // Only pairs of the font's own characters: the fallback's are not in its tables.
+    std::vector<TGlyphCharacter> own;
+    for (const TGlyphCharacter& c : drawn)
+      if (std::find(atlas.FromFallback.begin(), atlas.FromFallback.end(), c) == atlas.FromFallback.end())
+        own.push_back(c);
+    const TCharactersKerning kerning = KerningAmong(renderer, renderer.FontFile(), own, font.Size);
+    const bool unicode = !own.empty() && own.front().Unicode;
     const auto idOf = [&](std::uint32_t code) {
       return DescriptorId(renderer, unicode ? TGlyphCharacter::CodePoint(code) : TGlyphCharacter(int(code)));
     };

@@ -23,13 +23,18 @@ struct TAtlasOptions {
   // glyphs drawn by Fine: the same font at kDistanceFieldScale times the size (DistanceField.h).
   int DistanceFieldSpread = 0;
   const ui::TextRenderer* Fine = nullptr;
+  // Where given, the characters the font lacks are drawn with this font (and its fine twin) instead of
+  // being skipped, on the font's baseline.
+  const ui::TextRenderer* Fallback = nullptr;
+  const ui::TextRenderer* FallbackFine = nullptr;
 };
 
 struct TAtlas {
   TBitmapFont Font;  // Pages holds the page files' names as passed to BuildAtlas
   // Each page's alpha, one byte a pixel, rows top first: the coverage (or the distance field).
   std::vector<std::vector<std::uint8_t>> PageAlpha;
-  std::vector<TGlyphCharacter> Skipped;  // characters the font lacks, or that draw nothing and advance 0
+  std::vector<TGlyphCharacter> Skipped;       // characters the font lacks, or that draw nothing and advance 0
+  std::vector<TGlyphCharacter> FromFallback;  // characters drawn with the fallback font
 };
 
 // Draws, cuts and packs the characters. pageName(i) names page i's file. Throws std::invalid_argument

@@ -6,6 +6,7 @@
 #include <exception>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -37,9 +38,9 @@ constexpr int kMaxPageSide = 8192;
 // The values an option takes, by its name.
 bool TakesValue(std::string_view name) {
   static constexpr std::string_view kWithValue[] = {
-      "--font",      "--size",     "--color",      "--background", "--form", "--codes",
-      "--output",    "--settings", "--padding",    "--resolution", "--text", "--charset-file",
-      "--page-size", "--spacing",  "--descriptor", "--sdf"};
+      "--font",      "--size",     "--color",      "--background", "--form",    "--codes",
+      "--output",    "--settings", "--padding",    "--resolution", "--text",    "--charset-file",
+      "--page-size", "--spacing",  "--descriptor", "--sdf",        "--fallback"};
   return std::find(std::begin(kWithValue), std::end(kWithValue), name) != std::end(kWithValue);
 }
 
@@ -236,6 +237,8 @@ TExportToolOptions ParseExportToolArguments(const std::vector<std::string>& argu
         throw EUsageError(name + ": " + error.what());
       }
       codesGiven = unicode = true;
+    } else if (name == "--fallback") {
+      options.Fallback = *value;
     } else if (name == "--atlas") {
       options.Atlas = true;
     } else if (name == "--page-size") {
@@ -307,16 +310,23 @@ TExportToolOptions ParseExportToolArguments(const std::vector<std::string>& argu
 
 std::string ExportToolHelp() {
   return std::string("Usage: ") + kProgramName + R"( --output BASE [options]
-Writes glyphs of a font as pictures, one file per character code, named BASE + three-digit code +
-extension (BASE065.png for A), exactly as Letrana's export writes them, and BASE.json with the metrics.
+Writes glyphs of a font as pictures, one file per character, named BASE + the character's code (at least
+three digits) + extension (BASE065.png for A, BASE1046.png for U+0416), exactly as Letrana's export
+writes them, and BASE.json with the metrics; or, with --atlas, the glyphs packed onto pages with a
+bitmap-font descriptor BASE.fnt.
 
   --output BASE        the base of the file names (its folder must exist)
   --font NAME|FILE     a face name, or a font file (.ttf, .otf, .ttc) to draw with
+  --fallback NAME|FILE a second font for the characters the first lacks (else they are skipped)
   --size POINTS        the font size in points
   --color C            the font colour: #RRGGBB, or a decimal colour value as Letrana.ini stores it
   --background C       the background colour, in the same forms
   --form F             bmp (default), jpg, gif, gif-transparent or png-alpha
-  --codes LIST         the character codes, such as 32-126,160-255 (default: all 256)
+  --codes LIST         the characters, such as 32-126,160-255 (bytes of the code page, as the window
+                       shows them) or U+0020-U+007E,0x400-0x4FF (Unicode code points up to U+10FFFF,
+                       also decimal above 255); default: the 256 bytes of the code page
+  --text STRING        every character of the text (with --codes and --charset-file, all together)
+  --charset-file FILE  every character of a UTF-8 text file (line ends and repeats ignored)
   --settings FILE      take font, size and colours from this Letrana.ini (default: Letrana's own
                        settings file, when it exists); options given here win over the file
   --no-settings        use no settings file (Letrana's defaults: Arial 12, black on silver)
@@ -324,11 +334,20 @@ extension (BASE065.png for A), exactly as Letrana's export writes them, and BASE
   --padding N          N pixels of background (transparent in png-alpha) around each glyph
   --exact-font         fail when the system would draw with another face than the one asked for
   --resolution PPI     pixels per inch (default 96, as the window at normal size)
+  --atlas              pack the glyphs onto pages: PNG, white glyphs with their coverage in the alpha
+                       (with --form: in the font colour, over the background unless png-alpha)
+  --page-size WxH      the pages' size (default 512x512, 16 to 8192 each way)
+  --pot                pages with sides that are powers of two
+  --spacing N          N pixels between two glyphs on a page (default 1)
+  --descriptor F       the descriptor's form: text (default), xml or binary
+  --sdf SPREAD         signed distance fields instead of coverage: the distance to the outline in
+                       pixels, clamped to SPREAD each way, 128 on the outline (single glyphs as PNG)
   --help, --version
 
-Prints the face drawn with on one line. Exit codes: 0 every file written, 2 bad arguments or an
-unreadable settings file, 3 the font cannot be loaded, 4 a file cannot be written (the files before it
-stay), 5 --exact-font and the face would be replaced.
+Prints the face drawn with on one line (and the fallback's on a second). Characters the fonts lack are
+listed under "skipped" in BASE.json. Exit codes: 0 every file written, 2 bad arguments or an unreadable
+settings file, 3 the font cannot be loaded, 4 a file cannot be written (the files before it stay),
+5 --exact-font and the face would be replaced.
 )";
 }
 
@@ -397,6 +416,28 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
     err << kProgramName << ": the font '" << asked << "' cannot be loaded: " << error.what() << '\n';
     return kExitFontUnavailable;
   }
+  // The fallback font, at the same size and in the same colour.
+  std::optional<ui::TextRenderer> fallback;
+  ui::Font fallbackFont = font;
+  ui::RenderOptions fallbackOptions = renderOptions;
+  if (options.Fallback) {
+    fallbackOptions.fontFile.clear();
+    if (!LooksLikeFontFile(*options.Fallback)) {
+      fallbackFont.name = *options.Fallback;
+    } else if (os::FileExists(*options.Fallback)) {
+      fallbackOptions.fontFile = *options.Fallback;
+    } else {
+      err << kProgramName << ": --fallback: the font file '" << *options.Fallback << "' does not exist\n";
+      return kExitFontUnavailable;
+    }
+    try {
+      fallback.emplace(fallbackFont, options.Resolution, fallbackOptions);
+    } catch (const std::exception& error) {
+      err << kProgramName << ": the fallback font '" << *options.Fallback
+          << "' cannot be loaded: " << error.what() << '\n';
+      return kExitFontUnavailable;
+    }
+  }
   const std::string used = renderer->FaceName();
   out << "font: " << used;
   if (!renderOptions.fontFile.empty()) out << " (" << renderOptions.fontFile << ')';
@@ -411,21 +452,30 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
     err << kProgramName << ": warning: the font '" << expected << "' is not available; drawing with '" << used
         << "' instead\n";
   }
+  if (fallback) {
+    out << "fallback: " << fallback->FaceName();
+    if (!fallbackOptions.fontFile.empty()) out << " (" << fallbackOptions.fontFile << ')';
+    out << '\n';
+  }
 
   const int pixelSize = ui::MulDivRounded(font.size, options.Resolution, 72);
   const std::string folderless = FileNamePart(options.Output);
   std::ostringstream glyphs;
-  std::vector<TGlyphCharacter> written, skipped;
+  // The characters written, those of them drawn with the fallback font, and those left out.
+  std::vector<TGlyphCharacter> written, fellBack, skipped;
   const auto characterJson = [&](const TGlyphCharacter& c) {
-    return "{\"code\": " + std::to_string(c.Code) + ", \"character\": " + JsonString(CharacterUtf8(c));
+    return "{\"code\": " + std::to_string(c.Code) + ", \"character\": " + JsonString(CharacterUtf8(c)) +
+           (std::find(fellBack.begin(), fellBack.end(), c) != fellBack.end() ? ", \"fallback\": true" : "");
   };
   // The same font eight times as large, for distance fields.
-  std::optional<ui::TextRenderer> fine;
+  std::optional<ui::TextRenderer> fine, fallbackFine;
   if (options.DistanceFieldSpread > 0) {
-    ui::Font large = font;
+    ui::Font large = font, largeFallback = fallbackFont;
     large.size *= kDistanceFieldScale;
+    largeFallback.size *= kDistanceFieldScale;
     try {
       fine.emplace(large, options.Resolution, renderOptions);
+      if (fallback) fallbackFine.emplace(largeFallback, options.Resolution, fallbackOptions);
     } catch (const std::invalid_argument&) {
       err << kProgramName << ": --sdf: the font cannot be drawn " << kDistanceFieldScale
           << " times as large as its size\n";
@@ -439,7 +489,9 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
                                .Padding = options.Padding,
                                .Spacing = options.Spacing,
                                .DistanceFieldSpread = options.DistanceFieldSpread,
-                               .Fine = fine ? &*fine : nullptr};
+                               .Fine = fine ? &*fine : nullptr,
+                               .Fallback = fallback ? &*fallback : nullptr,
+                               .FallbackFine = fallbackFine ? &*fallbackFine : nullptr};
     TAtlas atlas;
     try {
       atlas = BuildAtlas(*renderer, options.Characters, atlasOptions, folderless);
@@ -456,11 +508,13 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
       err << kProgramName << ": " << error.what() << '\n';
       return kExitWriteFailed;
     }
+    fellBack = atlas.FromFallback;
+    std::map<std::uint32_t, TGlyphCharacter> byId;
+    for (const TGlyphCharacter& g : options.Characters) byId.emplace(DescriptorId(*renderer, g), g);
     for (const TBitmapFontChar& c : atlas.Font.Chars) {
-      const auto character =
-          std::find_if(options.Characters.begin(), options.Characters.end(),
-                       [&](const TGlyphCharacter& g) { return DescriptorId(*renderer, g) == c.Id; });
-      if (character == options.Characters.end()) continue;
+      const auto found = byId.find(c.Id);
+      if (found == byId.end()) continue;
+      const TGlyphCharacter* character = &found->second;
       written.push_back(*character);
       glyphs << (written.size() == 1 ? "\n" : ",\n") << "    " << characterJson(*character) << ", \"file\": "
              << JsonString(ui::AnsiToUtf8(atlas.Font.Pages[static_cast<std::size_t>(c.Page)]))
@@ -477,16 +531,22 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
       for (const TGlyphCharacter& character : options.Characters) {
         if (environment.ShowProgress)
           err << '\r' << kProgramName << ": " << ++done << '/' << total << std::flush;
-        if (!FontHasCharacter(*renderer, character) ||
-            !(options.DistanceFieldSpread > 0 ? ExportDistanceField(*renderer, *fine, character, cellHeight,
-                                                                    options, ColorToRGB(font.color))
-                                              : ExportGlyph(*renderer, background, cellHeight, character,
-                                                            options.Form, options.Output, options.Padding))) {
+        // The font's own glyph, else the fallback's.
+        const bool own = FontHasCharacter(*renderer, character);
+        const bool fromFallback = !own && fallback && FontHasCharacter(*fallback, character);
+        const ui::TextRenderer& drawer = fromFallback ? *fallback : *renderer;
+        const std::optional<ui::TextRenderer>& fineDrawer = fromFallback ? fallbackFine : fine;
+        if (!(own || fromFallback) || !(options.DistanceFieldSpread > 0
+                                            ? ExportDistanceField(drawer, *fineDrawer, character, cellHeight,
+                                                                  options, ColorToRGB(font.color))
+                                            : ExportGlyph(drawer, background, cellHeight, character,
+                                                          options.Form, options.Output, options.Padding))) {
           skipped.push_back(character);
           continue;
         }
         written.push_back(character);
-        const ui::CharMetrics metrics = CharacterMetricsOf(*renderer, character);
+        if (fromFallback) fellBack.push_back(character);
+        const ui::CharMetrics metrics = CharacterMetricsOf(drawer, character);
         glyphs << (written.size() == 1 ? "\n" : ",\n") << "    " << characterJson(character) << ", \"file\": "
                << JsonString(ui::AnsiToUtf8(
                       folderless + ExportNumber(character.Code) +
@@ -507,7 +567,10 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
   std::string kerning;
   try {
     if (!fontFile) fontFile = renderer->FontFile();
-    kerning = KerningJson(*renderer, *fontFile, written, pixelSize);
+    std::vector<TGlyphCharacter> own;
+    for (const TGlyphCharacter& c : written)
+      if (std::find(fellBack.begin(), fellBack.end(), c) == fellBack.end()) own.push_back(c);
+    kerning = KerningJson(*renderer, *fontFile, own, pixelSize);
   } catch (const std::exception& error) {
     // A font without readable tables (a raster font, a damaged file) has no kerning to report.
     err << kProgramName << ": warning: no kerning: " << error.what() << '\n';

@@ -37,8 +37,9 @@ class EUsageError : public std::runtime_error {
 struct TExportToolOptions {
   bool Help = false;
   bool Version = false;
-  std::optional<std::string> Font;  // a face name or a font file
-  std::optional<int> Size;          // points
+  std::optional<std::string> Font;      // a face name or a font file
+  std::optional<std::string> Fallback;  // the same, for the characters Font lacks
+  std::optional<int> Size;              // points
   std::optional<TColor> Color;
   std::optional<TColor> Background;
   TExportForm Form = TExportForm::Bmp;

@@ -34,6 +34,10 @@ packages=(
   nsis fp-utils libchm-bin zip unzip
 )
 
+# Node and npm, for the packages the tests read bitmap-font descriptors with. A Node installed
+# otherwise (with its own npm) is kept: Debian's npm would conflict with it.
+command -v npm >/dev/null || packages+=(nodejs npm)
+
 lists_stale=""
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
@@ -141,4 +145,25 @@ build_deps() {  # arch
 
 build_deps i686
 build_deps x86_64
+
+# The npm packages of the descriptor tests, as their lock file pins them; installed again only when
+# the lock file changed. npm retries each download itself; a whole install is tried three times.
+node_packages() {  # folder
+  local folder=$1 stamp=$1/node_modules/.installed-lock try
+  if [ -f "$stamp" ] && cmp -s "$stamp" "$folder/package-lock.json"; then
+    APT_REPORT+=("npm packages of ${folder#"$here"/} already installed")
+    return 0
+  fi
+  for try in 1 2 3; do
+    if (cd "$folder" && npm ci --no-audit --no-fund --loglevel=error --fetch-retries=5 >/dev/null); then
+      cp "$folder/package-lock.json" "$stamp"
+      APT_REPORT+=("npm packages of ${folder#"$here"/} installed")
+      return 0
+    fi
+    echo "setup: npm ci in $folder failed (try $try of 3)" >&2
+  done
+  echo "setup: the npm packages of $folder could not be installed" >&2
+  exit 1
+}
+node_packages "$here/tests/glyphs/consumers"
 echo "setup: $(apt_report_line)"
