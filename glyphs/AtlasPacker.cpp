@@ -83,6 +83,11 @@ class TPage {
 TPacking PackRectangles(const std::vector<TPackSize>& sizes, int pageWidth, int pageHeight, int spacing,
                         bool powerOfTwo) {
   if (pageWidth <= 0 || pageHeight <= 0 || spacing < 0) throw std::invalid_argument("no page to pack into");
+  // Pages with sides that are powers of two: the largest within the size asked for.
+  if (powerOfTwo) {
+    while ((pageWidth & (pageWidth - 1)) != 0) pageWidth &= pageWidth - 1;
+    while ((pageHeight & (pageHeight - 1)) != 0) pageHeight &= pageHeight - 1;
+  }
   // Every rectangle keeps `spacing` free to its right and below it; the page is as much larger, so that
   // none is kept at its right and bottom edges.
   const int width = pageWidth + spacing, height = pageHeight + spacing;

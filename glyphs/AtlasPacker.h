@@ -25,7 +25,8 @@ struct TPacking {
   int PageHeight = 0;  // part of it they use (rounded up to powers of two when asked)
 };
 
-// spacing: pixels kept free between two rectangles (not at the page's edges). Throws
+// spacing: pixels kept free between two rectangles (not at the page's edges). powerOfTwo: the pages'
+// sides are powers of two, the largest within the size asked for. Throws
 // std::invalid_argument when a rectangle is larger than a page.
 TPacking PackRectangles(const std::vector<TPackSize>& sizes, int pageWidth, int pageHeight, int spacing,
                         bool powerOfTwo);

@@ -292,10 +292,6 @@ TExportToolOptions ParseExportToolArguments(const std::vector<std::string>& argu
     codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
     options.Characters = CharactersOf(codes, unicode);
   }
-  if (options.PowerOfTwo) {
-    while ((options.PageWidth & (options.PageWidth - 1)) != 0) options.PageWidth &= options.PageWidth - 1;
-    while ((options.PageHeight & (options.PageHeight - 1)) != 0) options.PageHeight &= options.PageHeight - 1;
-  }
   if (!options.Atlas && (options.PowerOfTwo || options.SpacingGiven))
     throw EUsageError(std::string(options.PowerOfTwo ? "--pot" : "--spacing") + ": only with --atlas");
   if (options.Size) {

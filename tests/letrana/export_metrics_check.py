@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Checks letrana-export's metrics file against an independent reading of the same font file.
 
-    export_metrics_check.py METRICS.json FONTFILE
+    export_metrics_check.py METRICS.json FONTFILE [--unicode]
+
+The codes are bytes of the code page, or with --unicode code points.
 
 Pillow (python3-pil) renders each exported character at the file's pixel size: its advance
 (ImageFont.getlength) and the left edge of its drawn pixels (the bounding box of what ImageDraw draws
@@ -95,6 +97,7 @@ def kern_table_pairs(font):
 
 def main():
     metrics_path, font_path = sys.argv[1], sys.argv[2]
+    character_of = chr if "--unicode" in sys.argv[3:] else ansi_character
     with open(metrics_path, encoding="utf-8") as stream:
         metrics = json.load(stream)
     problems = []
@@ -123,7 +126,7 @@ def main():
     cmap = tables.getBestCmap()
     for glyph in metrics["glyphs"]:
         code, padding = glyph["code"], glyph["padding"]
-        character = ansi_character(code)
+        character = character_of(code)
         if glyph["character"] != character:
             problems.append(f"code {code}: character {glyph['character']!r}, expected {character!r}")
         with Image.open(os.path.join(folder, glyph["file"])) as picture:
@@ -155,7 +158,7 @@ def main():
             problems.append(f"kerning units per em {kerning['units_per_em']}, the font's {units}")
         lookups = gpos_kern_lookups(tables)
         table_pairs = kern_table_pairs(tables) if lookups is None else {}
-        names = {glyph["code"]: cmap.get(ord(ansi_character(glyph["code"]))) for glyph in metrics["glyphs"]}
+        names = {glyph["code"]: cmap.get(ord(character_of(glyph["code"]))) for glyph in metrics["glyphs"]}
         wanted = {}
         for left, left_name in names.items():
             for right, right_name in names.items():
