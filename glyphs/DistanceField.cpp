@@ -102,11 +102,16 @@ std::vector<std::uint8_t> DistanceField(const ui::TextRenderer& renderer, const 
   const std::vector<double> toOutside = SquaredDistances(outside, fineWidth, fineHeight);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      const std::size_t fineIndex = static_cast<std::size_t>(y * S + S / 2) * fineWidth + (x * S + S / 2);
-      // From the pixel's centre to the outline, which runs halfway between an inside and an outside pixel.
-      const double signedFine =
-          inside[fineIndex] ? std::sqrt(toOutside[fineIndex]) - 0.5 : 0.5 - std::sqrt(toInside[fineIndex]);
-      const double distance = signedFine / S;
+      // From the pixel's centre to the outline, which runs halfway between an inside and an outside
+      // pixel: the mean over the four fine pixels around the centre.
+      double signedFine = 0;
+      for (int v = S / 2 - 1; v <= S / 2; ++v)
+        for (int u = S / 2 - 1; u <= S / 2; ++u) {
+          const std::size_t fineIndex = static_cast<std::size_t>(y * S + v) * fineWidth + (x * S + u);
+          signedFine += inside[fineIndex] ? std::sqrt(toOutside[fineIndex]) - 0.5
+                                          : 0.5 - std::sqrt(toInside[fineIndex]);
+        }
+      const double distance = signedFine / 4 / S;
       const double value = std::clamp(0.5 + distance / (2.0 * spread), 0.0, 1.0);
       field[static_cast<std::size_t>(y) * width + x] = static_cast<std::uint8_t>(std::lround(value * 255.0));
     }

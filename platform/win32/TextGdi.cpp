@@ -195,9 +195,11 @@ struct TextRenderer::Impl {
 
   // Draws with the rectangle from (x, y), extent wide and a line high, opaque (see DrawOpaque):
   // draw(dc, x, y, cell) does the drawing on the memory context.
+  // The glyphs reach at most leftReach and rightReach pixels beyond the cell (at least the font's
+  // overhangs of the code page's characters are taken).
   template <typename Draw>
   void DrawOpaqueCell(TBitmap& bitmap, int x, int y, const SIZE& extent, TColor textColor,
-                      TColor backgroundColor, Draw draw);
+                      TColor backgroundColor, Draw draw, int leftReach = 0, int rightReach = 0);
 
   SIZE Extent(std::string_view text) const {
     SIZE size{0, 0};
@@ -358,7 +360,7 @@ TextExtent TextRenderer::Measure(std::string_view text) const {
 
 template <typename Draw>
 void TextRenderer::Impl::DrawOpaqueCell(TBitmap& bitmap, int x, int y, const SIZE& extent, TColor textColor,
-                                        TColor backgroundColor, Draw draw) {
+                                        TColor backgroundColor, Draw draw, int leftReach, int rightReach) {
   Impl& impl = *this;
   const int lineHeight = impl.metrics.tmHeight;
   // GDI clips glyphs to the line (the font's ascent and descent), so only these rows can change, and
@@ -366,9 +368,10 @@ void TextRenderer::Impl::DrawOpaqueCell(TBitmap& bitmap, int x, int y, const SIZ
   const long long top = std::max<long long>(y, 0);
   const long long bottom = std::min<long long>(static_cast<long long>(y) + lineHeight, bitmap.Height());
   if (top >= bottom) return;
-  const long long left = std::max<long long>(static_cast<long long>(x) - impl.leftOverhang, 0);
-  const long long right =
-      std::min<long long>(static_cast<long long>(x) + extent.cx + impl.rightOverhang, bitmap.Width());
+  const long long left =
+      std::max<long long>(static_cast<long long>(x) - std::max(impl.leftOverhang, leftReach), 0);
+  const long long right = std::min<long long>(
+      static_cast<long long>(x) + extent.cx + std::max(impl.rightOverhang, rightReach), bitmap.Width());
   if (left >= right) return;
 
   const int rows = static_cast<int>(bottom - top);
@@ -446,12 +449,24 @@ void TextRenderer::DrawOpaque(TBitmap& bitmap, int x, int y, std::u32string_view
   Impl& impl = const_cast<Impl&>(Get());
   if (bitmap.Empty() || text.empty()) return;
   const std::vector<WORD> indices = impl.GlyphIndices(text, *this);
-  impl.DrawOpaqueCell(bitmap, x, y, impl.Extent(indices), textColor, backgroundColor,
-                      [&](HDC dc, int dibX, int dibY, const RECT& cell) {
-                        return ExtTextOutW(dc, dibX, dibY, ETO_OPAQUE | ETO_GLYPH_INDEX, &cell,
-                                           reinterpret_cast<LPCWSTR>(indices.data()),
-                                           static_cast<UINT>(indices.size()), nullptr) != 0;
-                      });
+  // Characters beyond the code page may reach further than its characters: a combining mark lies
+  // wholly left of its pen position. The reach of each glyph is taken from its own A and C spacing.
+  int leftReach = 0, rightReach = 0;
+  for (const WORD index : indices) {
+    ABC abc{};
+    if (!GetCharABCWidthsI(impl.dc.get(), index, 1, nullptr, &abc)) continue;
+    leftReach = std::max(leftReach, 1 - abc.abcA);
+    rightReach = std::max(rightReach, 1 - abc.abcC);
+  }
+  impl.DrawOpaqueCell(
+      bitmap, x, y, impl.Extent(indices), textColor, backgroundColor,
+      [&](HDC dc, int dibX, int dibY, const RECT& cell) {
+        return ExtTextOutW(dc, dibX, dibY, ETO_OPAQUE | ETO_GLYPH_INDEX, &cell,
+                           reinterpret_cast<LPCWSTR>(indices.data()), static_cast<UINT>(indices.size()),
+                           nullptr) != 0;
+      },
+      leftReach + 1 + static_cast<int>(impl.metrics.tmOverhang),
+      rightReach + 1 + static_cast<int>(impl.metrics.tmOverhang));
 }
 
 }  // namespace ui

@@ -90,6 +90,81 @@ if [ "$pictures" -lt 300 ]; then
   status=1
 fi
 
+# Beyond the code page, with DejaVu Sans: Cyrillic, Old Italic (beyond U+FFFF: surrogate pairs under
+# Windows) and a --text whose characters reach the Windows tool only as UTF-16 (one the font lacks);
+# single glyphs, an atlas with its descriptor, and distance fields.
+dejavu=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+unicode=(--no-settings --size 18 --codes 'U+0400-U+04FF,U+10300-U+1031E' --text 'AVATo Ωß€😀中')
+both() {  # name, options...
+  local name=$1
+  shift
+  mkdir -p "$work/native/$name" "$work/windows/$name"
+  "$native_tool" --font "$dejavu" "${unicode[@]}" "$@" --output "$work/native/$name/u" >/dev/null
+  "$wine_run" "$arch" "$windows_tool" --font "$(windows_path "$dejavu")" "${unicode[@]}" "$@" \
+    --output "$(windows_path "$work/windows/$name/u")" >/dev/null
+}
+both single --form png-alpha
+both atlas --atlas --descriptor text
+both field --sdf 5 --padding 2
+for name in single field; do
+  sizes "$work/native/$name" >"$work/native-$name.txt"
+  sizes "$work/windows/$name" >"$work/windows-$name.txt"
+  if ! diff "$work/native-$name.txt" "$work/windows-$name.txt" >"$work/differences-$name.txt"; then
+    echo "FAIL: $name: names or sizes differ (< native, > Windows):" >&2
+    head -20 "$work/differences-$name.txt" >&2
+    status=1
+  fi
+done
+if ! /usr/bin/python3 - "$work" <<'PY'; then
+import json, os, sys
+from PIL import Image
+work = sys.argv[1]
+failed = []
+def load(side, name):
+    return json.load(open(os.path.join(work, side, name, "u.json"), encoding="utf-8"))
+single = load("native", "single")
+codes = [g["code"] for g in single["glyphs"]]
+if not {0x10300, 0x416, 0x1F600} <= set(codes) or 0x4E2D not in single["skipped"]:
+    failed.append(f"single: glyphs {codes[:5]}..., skipped {single['skipped']}")
+for name in ("single", "field"):
+    native, windows = load("native", name), load("windows", name)
+    if native["skipped"] != windows["skipped"] or native["kerning"] != windows["kerning"]:
+        failed.append(f"{name}: skipped or kerning differ")
+# The atlas: the same characters with the same advances, the same kerning.
+def descriptor(side):
+    chars, kernings = {}, {}
+    for line in open(os.path.join(work, side, "atlas", "u.fnt"), encoding="utf-8"):
+        fields = dict(f.split("=", 1) for f in line.split()[1:] if "=" in f)
+        if line.startswith("char "):
+            chars[int(fields["id"])] = int(fields["xadvance"])
+        elif line.startswith("kerning "):
+            kernings[(int(fields["first"]), int(fields["second"]))] = int(fields["amount"])
+    return chars, kernings
+native_chars, native_kernings = descriptor("native")
+windows_chars, windows_kernings = descriptor("windows")
+if native_chars != windows_chars or native_kernings != windows_kernings or not native_kernings:
+    wrong = {k: (v, windows_chars.get(k)) for k, v in native_chars.items() if windows_chars.get(k) != v}
+    failed.append(f"atlas: advances differ {list(wrong.items())[:8]} or kerning "
+                  f"({len(native_kernings)} and {len(windows_kernings)} pairs)")
+# The distance fields agree within 1/32 of their range.
+worst = (0, "")
+for glyph in load("native", "field")["glyphs"]:
+    a = Image.open(os.path.join(work, "native", "field", glyph["file"])).getchannel("A")
+    b = Image.open(os.path.join(work, "windows", "field", glyph["file"])).getchannel("A")
+    if a.size != b.size:
+        continue
+    difference = max(abs(x - y) for x, y in zip(a.getdata(), b.getdata()))
+    worst = max(worst, (difference, glyph["file"]))
+if worst[0] > 8:
+    failed.append(f"field: the fields differ by {worst[0]} of 255 in {worst[1]}")
+for f in failed:
+    print("FAIL:", f, file=sys.stderr)
+print(f"{len(codes)} characters beyond the code page alike; the fields within {worst[0]} of 255")
+sys.exit(1 if failed else 0)
+PY
+  status=1
+fi
+
 # The exit codes under Windows: a face GDI maps to another one with --exact-font, a missing font file,
 # a folder that does not exist, a wrong option.
 expect_exit() {  # code, what, arguments...
