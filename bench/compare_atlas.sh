@@ -129,15 +129,24 @@ if [ -z "$msdf" ]; then
 else
   contenders+=(ours_field msdf_field)
 fi
+# One untimed run each, its files checked. A peer that cannot run here (msdf-bmfont-xml runs a msdfgen
+# binary of its own) leaves its case out; ours or Pillow failing ends the comparison.
+checked=()
 for contender in "${contenders[@]}"; do
   rm -rf "$work/out" && mkdir -p "$work/out"
   if ! "$contender" 2>"$work/errors-$contender" || [ "$(written | cut -d' ' -f1)" != "$(expected "$contender")" ]; then
     echo "$contender did not write the $(expected "$contender") characters (it wrote: $(written)):" >&2
     head -5 "$work/errors-$contender" >&2
-    exit 1
+    [ "$contender" = msdf_field ] || exit 1
+    echo "the distance-field case is left out" >&2
+    checked=("${checked[@]/ours_field/}")
+    msdf=
+    continue
   fi
   echo "checked: $contender wrote $(written)"
+  checked+=("$contender")
 done
+read -r -a contenders <<<"${checked[*]}"
 
 declare -A wall cpu
 TIMEFORMAT='%R %U %S'
@@ -155,7 +164,7 @@ done
 median() { tr ' ' '\n' | sed '/^$/d' | sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 echo
 echo "== DejaVu Sans at $pixels px, ${page}x$page pages, text descriptor (medians of $rounds rounds, milliseconds)"
-echo "   coverage: $count characters; distance field (spread $spread px): $field_count characters"
+echo "   coverage: $count characters${msdf:+; distance field (spread $spread px): $field_count characters}"
 printf '%-16s %8s %8s\n' "" wall cpu
 for contender in "${contenders[@]}"; do
   printf '%-16s %8s %8s\n' "$contender" "$(echo "${wall[$contender]}" | median)" "$(echo "${cpu[$contender]}" | median)"
