@@ -153,7 +153,8 @@ TAtlas BuildAtlas(const ui::TextRenderer& renderer, const std::vector<TGlyphChar
     for (const TGlyphCharacter& c : drawn)
       if (std::find(atlas.FromFallback.begin(), atlas.FromFallback.end(), c) == atlas.FromFallback.end())
         own.push_back(c);
-    const TCharactersKerning kerning = KerningAmong(renderer, renderer.FontFile(), own, font.Size);
+    atlas.Kerning = KerningAmong(renderer, renderer.FontFile(), own, font.Size);
+    const TCharactersKerning& kerning = atlas.Kerning;
     const bool unicode = !own.empty() && own.front().Unicode;
     const auto idOf = [&](std::uint32_t code) {
       return DescriptorId(renderer, unicode ? TGlyphCharacter::CodePoint(code) : TGlyphCharacter(int(code)));
@@ -161,8 +162,10 @@ TAtlas BuildAtlas(const ui::TextRenderer& renderer, const std::vector<TGlyphChar
     for (const TCharacterKerning& pair : kerning.Pairs)
       if (pair.Pixels != 0)
         font.Kernings.push_back({idOf(pair.Left), idOf(pair.Right), static_cast<int>(pair.Pixels)});
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
     font.Kernings.clear();
+    atlas.Kerning = {};
+    atlas.KerningError = error.what();
   }
   return atlas;
 }
@@ -217,9 +220,12 @@ void WriteAtlasFiles(const TAtlas& atlas, const std::string& base, TDescriptorFo
   const int width = atlas.Font.ScaleW, height = atlas.Font.ScaleH;
   for (std::size_t page = 0; page < atlas.PageAlpha.size(); ++page) {
     const std::string name = folder + atlas.Font.Pages[page];
-    if (!pictureForm || *pictureForm == TImageFormat::PngWithAlpha) {
-      SaveBitmapAsPngWithAlpha(AtlasPageInk(width, height, pictureForm ? ColorToRGB(ink) : clWhite),
-                               atlas.PageAlpha[page], name);
+    if (!pictureForm) {
+      SavePngGreyWithAlpha(width, height, 255, atlas.PageAlpha[page], name);
+      continue;
+    }
+    if (*pictureForm == TImageFormat::PngWithAlpha) {
+      SaveBitmapAsPngWithAlpha(AtlasPageInk(width, height, ColorToRGB(ink)), atlas.PageAlpha[page], name);
       continue;
     }
     const TBitmap picture =

@@ -35,6 +35,10 @@ struct TAtlas {
   std::vector<std::vector<std::uint8_t>> PageAlpha;
   std::vector<TGlyphCharacter> Skipped;       // characters the font lacks, or that draw nothing and advance 0
   std::vector<TGlyphCharacter> FromFallback;  // characters drawn with the fallback font
+  // The kerning among the font's own characters drawn (Font.Kernings holds its pairs that are not 0
+  // pixels); KerningError says why there is none when the font's tables cannot be read.
+  TCharactersKerning Kerning;
+  std::string KerningError;
 };
 
 // Draws, cuts and packs the characters. pageName(i) names page i's file. Throws std::invalid_argument

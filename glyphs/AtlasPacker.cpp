@@ -45,28 +45,35 @@ class TPage {
 
   void Occupy(const TArea& used) {
     std::vector<TArea> next;
+    std::vector<bool> cut;  // whether next[i] is a part cut from a free area the used one overlaps
     next.reserve(free_.size() + 4);
+    cut.reserve(free_.size() + 4);
+    const auto add = [&](const TArea& area, bool piece) {
+      next.push_back(area);
+      cut.push_back(piece);
+    };
     for (const TArea& area : free_) {
       const bool overlaps = used.X < area.X + area.Width && used.X + used.Width > area.X &&
                             used.Y < area.Y + area.Height && used.Y + used.Height > area.Y;
       if (!overlaps) {
-        next.push_back(area);
+        add(area, false);
         continue;
       }
       // The parts of the free area beside the used one, each as large as it can be.
-      if (used.X > area.X) next.push_back({area.X, area.Y, used.X - area.X, area.Height});
+      if (used.X > area.X) add({area.X, area.Y, used.X - area.X, area.Height}, true);
       if (used.X + used.Width < area.X + area.Width)
-        next.push_back({used.X + used.Width, area.Y, area.X + area.Width - used.X - used.Width, area.Height});
-      if (used.Y > area.Y) next.push_back({area.X, area.Y, area.Width, used.Y - area.Y});
+        add({used.X + used.Width, area.Y, area.X + area.Width - used.X - used.Width, area.Height}, true);
+      if (used.Y > area.Y) add({area.X, area.Y, area.Width, used.Y - area.Y}, true);
       if (used.Y + used.Height < area.Y + area.Height)
-        next.push_back(
-            {area.X, used.Y + used.Height, area.Width, area.Y + area.Height - used.Y - used.Height});
+        add({area.X, used.Y + used.Height, area.Width, area.Y + area.Height - used.Y - used.Height}, true);
     }
-    // Areas inside others are dropped (the first of two equal ones stays).
+    // Areas inside others are dropped (the first of two equal ones stays). Only cut parts can be: no
+    // free area lay inside another before, and a part lies inside the area it was cut from, so no
+    // untouched area lies inside a part either.
     free_.clear();
     for (std::size_t i = 0; i < next.size(); ++i) {
       bool inside = false;
-      for (std::size_t j = 0; j < next.size() && !inside; ++j) {
+      for (std::size_t j = 0; cut[i] && j < next.size() && !inside; ++j) {
         if (i == j || !next[j].Contains(next[i])) continue;
         inside = !next[i].Contains(next[j]) || j < i;
       }

@@ -49,25 +49,35 @@ void AppendOutput(png_structp png, png_bytep data, png_size_t size) {
 
 void NoFlush(png_structp) {}
 
-// One row packed for the file: RGB or RGBA, 8 bits a channel.
-using RowPacker = void (*)(const TBitmap& bitmap, const std::uint8_t* alpha, int y, unsigned char* row);
+// What the rows are packed from: a bitmap's colours (with an alpha byte a pixel), or one grey with an
+// alpha byte a pixel.
+struct TRowSource {
+  const TBitmap* bitmap = nullptr;
+  const std::uint8_t* alpha = nullptr;
+  int width = 0;
+  int height = 0;
+  unsigned char grey = 0;
+};
 
-void PackRgb(const TBitmap& bitmap, const std::uint8_t*, int y, unsigned char* row) {
-  const TBitmap::Pixel32* source = bitmap.ScanLine(y);
-  for (int x = 0, width = bitmap.Width(); x < width; ++x, row += 3) {
-    const TBitmap::Pixel32 p = source[x];
+// One row packed for the file: RGB, RGBA or grey and alpha, 8 bits a channel.
+using RowPacker = void (*)(const TRowSource& source, int y, unsigned char* row);
+
+void PackRgb(const TRowSource& source, int y, unsigned char* row) {
+  const TBitmap::Pixel32* pixels = source.bitmap->ScanLine(y);
+  for (int x = 0; x < source.width; ++x, row += 3) {
+    const TBitmap::Pixel32 p = pixels[x];
     row[0] = static_cast<unsigned char>(p >> 16);
     row[1] = static_cast<unsigned char>(p >> 8);
     row[2] = static_cast<unsigned char>(p);
   }
 }
 
-void PackRgba(const TBitmap& bitmap, const std::uint8_t* alpha, int y, unsigned char* row) {
-  const int width = bitmap.Width();
-  const TBitmap::Pixel32* source = bitmap.ScanLine(y);
-  const std::uint8_t* rowAlpha = alpha + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-  for (int x = 0; x < width; ++x, row += 4) {
-    const TBitmap::Pixel32 p = source[x];
+void PackRgba(const TRowSource& source, int y, unsigned char* row) {
+  const TBitmap::Pixel32* pixels = source.bitmap->ScanLine(y);
+  const std::uint8_t* rowAlpha =
+      source.alpha + static_cast<std::size_t>(y) * static_cast<std::size_t>(source.width);
+  for (int x = 0; x < source.width; ++x, row += 4) {
+    const TBitmap::Pixel32 p = pixels[x];
     row[0] = static_cast<unsigned char>(p >> 16);
     row[1] = static_cast<unsigned char>(p >> 8);
     row[2] = static_cast<unsigned char>(p);
@@ -75,11 +85,19 @@ void PackRgba(const TBitmap& bitmap, const std::uint8_t* alpha, int y, unsigned 
   }
 }
 
+void PackGreyAlpha(const TRowSource& source, int y, unsigned char* row) {
+  const std::uint8_t* rowAlpha =
+      source.alpha + static_cast<std::size_t>(y) * static_cast<std::size_t>(source.width);
+  for (int x = 0; x < source.width; ++x, row += 2) {
+    row[0] = source.grey;
+    row[1] = rowAlpha[x];
+  }
+}
+
 // Compresses the picture into job.output. Every libpng call happens in this one frame, which holds no
 // object with a destructor: a library error comes back here by longjmp, the library's structures are
 // released, and only then is the error raised.
-void Compress(TPngJob& job, const TBitmap& bitmap, const std::uint8_t* alpha, RowPacker pack,
-              unsigned char* row) {
+void Compress(TPngJob& job, const TRowSource& source, int colourType, RowPacker pack, unsigned char* row) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &job, LeaveLibrary, IgnoreWarning);
   if (png == nullptr) throw std::bad_alloc();
   png_infop info = png_create_info_struct(png);
@@ -93,7 +111,6 @@ void Compress(TPngJob& job, const TBitmap& bitmap, const std::uint8_t* alpha, Ro
     throw EPNGError(job.message);
   }
 
-  const int width = bitmap.Width(), height = bitmap.Height();
   png_set_write_fn(png, &job, AppendOutput, NoFlush);
   // The library's own limit of a million pixels a side is meant for readers; the format allows 2^31 - 1.
   png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
@@ -103,35 +120,59 @@ void Compress(TPngJob& job, const TBitmap& bitmap, const std::uint8_t* alpha, Ro
   png_set_compression_level(png, 6);
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_PAETH);
   png_set_compression_buffer_size(png, 1 << 17);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               alpha != nullptr ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(source.width), static_cast<png_uint_32>(source.height), 8,
+               colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
   png_write_info(png, info);
-  for (int y = 0; y < height; ++y) {
-    pack(bitmap, alpha, y, row);
+  for (int y = 0; y < source.height; ++y) {
+    pack(source, y, row);
     png_write_row(png, row);
   }
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
 }
 
-void Save(const TBitmap& bitmap, const std::uint8_t* alpha, const std::string& fileName) {
-  const int bytesPerPixel = alpha != nullptr ? 4 : 3;
-  // Checked before the file exists: a picture the format cannot hold leaves no file behind.
-  if (!bitmap.Empty()) CheckPngSize(bitmap.Width(), bitmap.Height(), bytesPerPixel);
+// The size check of CheckPngSize, for any bytes per pixel.
+void CheckSize(std::int64_t width, std::int64_t height, int bytesPerPixel) {
+  // The header's fields hold at most 2^31 - 1. The library also refuses rows wider than it can
+  // address with room for its widest pixels and its padding, on every system alike.
+  constexpr std::int64_t kHeightMax = 0x7FFFFFFF;
+  constexpr std::int64_t kWidthMax = (0xFFFFFFFFLL >> 3) - 48 - 1 - 7 * 8 - 8;
+  if (width > kWidthMax || height > kHeightMax) {
+    throw EImageError(TErrorKind::PictureTooLarge, {std::to_string(width), std::to_string(height),
+                                                    std::to_string(8 * bytesPerPixel), "PNG"});
+  }
+}
 
+// Writes the rows whole or not at all; an empty picture gives an empty file.
+void Save(const TRowSource& source, int bytesPerPixel, int colourType, RowPacker pack,
+          const std::string& fileName) {
+  const bool empty = source.width == 0 || source.height == 0;
+  // Checked before the file exists: a picture the format cannot hold leaves no file behind.
+  if (!empty) CheckSize(source.width, source.height, bytesPerPixel);
   TFileStream stream(fileName);
-  if (bitmap.Empty()) {
+  if (empty) {
     stream.Close();
     return;
   }
-  std::vector<unsigned char> row(static_cast<std::size_t>(bitmap.Width()) * bytesPerPixel);
+  std::vector<unsigned char> row(static_cast<std::size_t>(source.width) * bytesPerPixel);
   std::vector<unsigned char> output;
   TPngJob job;
   job.output = &output;
-  Compress(job, bitmap, alpha, alpha != nullptr ? PackRgba : PackRgb, row.data());
+  Compress(job, source, colourType, pack, row.data());
   stream.Write(output.data(), output.size());
   stream.Close();
+}
+
+void Save(const TBitmap& bitmap, const std::uint8_t* alpha, const std::string& fileName) {
+  const TRowSource source{.bitmap = &bitmap,
+                          .alpha = alpha,
+                          .width = bitmap.Empty() ? 0 : bitmap.Width(),
+                          .height = bitmap.Empty() ? 0 : bitmap.Height()};
+  if (alpha != nullptr) {
+    Save(source, 4, PNG_COLOR_TYPE_RGB_ALPHA, PackRgba, fileName);
+  } else {
+    Save(source, 3, PNG_COLOR_TYPE_RGB, PackRgb, fileName);
+  }
 }
 
 }  // namespace
@@ -141,14 +182,7 @@ void CheckPngSize(std::int64_t width, std::int64_t height, int bytesPerPixel) {
   if (bytesPerPixel != 3 && bytesPerPixel != 4) {
     throw std::invalid_argument("unsupported bytes per pixel: " + std::to_string(bytesPerPixel));
   }
-  // The header's fields hold at most 2^31 - 1. The library also refuses rows wider than it can
-  // address with room for its widest pixels and its padding, on every system alike.
-  constexpr std::int64_t kHeightMax = 0x7FFFFFFF;
-  constexpr std::int64_t kWidthMax = (0xFFFFFFFFLL >> 3) - 48 - 1 - 7 * 8 - 8;
-  if (width > kWidthMax || height > kHeightMax) {
-    throw EImageError(TErrorKind::PictureTooLarge, {std::to_string(width), std::to_string(height),
-                                                    std::to_string(8 * bytesPerPixel), "PNG"});
-  }
+  CheckSize(width, height, bytesPerPixel);
 }
 
 void SaveBitmapAsPng(const TBitmap& bitmap, const std::string& fileName) { Save(bitmap, nullptr, fileName); }
@@ -163,4 +197,16 @@ void SaveBitmapAsPngWithAlpha(const TBitmap& colour, const std::vector<std::uint
                                 std::to_string(pixels) + " pixels");
   }
   Save(colour, alpha.empty() ? nullptr : alpha.data(), fileName);
+}
+
+void SavePngGreyWithAlpha(int width, int height, std::uint8_t grey, const std::vector<std::uint8_t>& alpha,
+                          const std::string& fileName) {
+  if (width < 0 || height < 0) throw std::invalid_argument("negative bitmap size");
+  const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  if (alpha.size() != pixels) {
+    throw std::invalid_argument("alpha holds " + std::to_string(alpha.size()) + " bytes for " +
+                                std::to_string(pixels) + " pixels");
+  }
+  Save({.alpha = alpha.data(), .width = width, .height = height, .grey = grey}, 2, PNG_COLOR_TYPE_GRAY_ALPHA,
+       PackGreyAlpha, fileName);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The PNG writer: opaque pictures as 8-bit RGB, and pictures with an alpha channel as 8-bit RGBA.
+// The PNG writer: opaque pictures as 8-bit RGB, pictures with an alpha channel as 8-bit RGBA, and one
+// grey with an alpha channel (a glyph atlas's page) as 8-bit grey and alpha.
 
 #include <cstdint>
 #include <string>
@@ -30,3 +31,9 @@ void SaveBitmapAsPng(const TBitmap& bitmap, const std::string& fileName);
 // bytes (std::invalid_argument otherwise). Otherwise as SaveBitmapAsPng.
 void SaveBitmapAsPngWithAlpha(const TBitmap& colour, const std::vector<std::uint8_t>& alpha,
                               const std::string& fileName);
+
+// Writes a width x height picture of one grey (0 black to 255 white) with one alpha byte a pixel, as
+// SaveBitmapAsPngWithAlpha writes colours, as an 8-bit grey-and-alpha PNG: half the bytes of RGBA for
+// pictures whose colour is the same everywhere.
+void SavePngGreyWithAlpha(int width, int height, std::uint8_t grey, const std::vector<std::uint8_t>& alpha,
+                          const std::string& fileName);

@@ -81,11 +81,9 @@ bool LooksLikeFontFile(const std::string& value) {
 }
 
 std::vector<std::uint8_t> FileBytes(const std::string& path) {
-  std::ifstream stream(path, std::ios::binary);
-  if (!stream.is_open()) throw std::runtime_error("the file '" + path + "' cannot be opened");
-  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-  if (stream.bad()) throw std::runtime_error("the file '" + path + "' cannot be read");
-  return bytes;
+  std::optional<std::vector<std::uint8_t>> bytes = os::ReadWholeFile(path);
+  if (!bytes) throw std::runtime_error("the file '" + path + "' cannot be read");
+  return std::move(*bytes);
 }
 
 // The whole of a text file named by an option.
@@ -107,9 +105,7 @@ TRenderingState ReadRenderingStateFile(const std::string& path, int pixelsPerInc
 
 // The metrics file's kerning part: the pairs among the exported characters, in pixels at the font's
 // pixel size and in font units.
-std::string KerningJson(const ui::TextRenderer& renderer, const ui::FontFileData& file,
-                        const std::vector<TGlyphCharacter>& characters, int pixelSize) {
-  const TCharactersKerning kerning = KerningAmong(renderer, file, characters, pixelSize);
+std::string KerningJson(const TCharactersKerning& kerning) {
   std::string json = "{\n    \"units_per_em\": " + std::to_string(kerning.UnitsPerEm) + ",\n    \"pairs\": [";
   bool first = true;
   for (const TCharacterKerning& pair : kerning.Pairs) {
@@ -457,6 +453,9 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
   const int pixelSize = ui::MulDivRounded(font.size, options.Resolution, 72);
   const std::string folderless = FileNamePart(options.Output);
   std::ostringstream glyphs;
+  // The kerning the atlas found among the characters written (else read below).
+  std::optional<TCharactersKerning> atlasKerning;
+  std::string atlasKerningError;
   // The characters written, those of them drawn with the fallback font, and those left out.
   std::vector<TGlyphCharacter> written, fellBack, skipped;
   const auto characterJson = [&](const TGlyphCharacter& c) {
@@ -496,6 +495,8 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
       return kExitBadArguments;
     }
     skipped = atlas.Skipped;
+    atlasKerning = atlas.Kerning;
+    atlasKerningError = atlas.KerningError;
     try {
       WriteAtlasFiles(atlas, options.Output, options.Descriptor,
                       options.FormGiven ? std::optional<TExportForm>(options.Form) : std::nullopt, font.color,
@@ -563,10 +564,14 @@ int RunExportTool(const std::vector<std::string>& arguments, const TExportToolEn
   std::string kerning;
   try {
     if (!fontFile) fontFile = renderer->FontFile();
-    std::vector<TGlyphCharacter> own;
-    for (const TGlyphCharacter& c : written)
-      if (std::find(fellBack.begin(), fellBack.end(), c) == fellBack.end()) own.push_back(c);
-    kerning = KerningJson(*renderer, *fontFile, own, pixelSize);
+    if (!atlasKerning) {
+      std::vector<TGlyphCharacter> own;
+      for (const TGlyphCharacter& c : written)
+        if (std::find(fellBack.begin(), fellBack.end(), c) == fellBack.end()) own.push_back(c);
+      atlasKerning = KerningAmong(*renderer, *fontFile, own, pixelSize);
+    }
+    if (!atlasKerningError.empty()) throw std::runtime_error(atlasKerningError);
+    kerning = KerningJson(*atlasKerning);
   } catch (const std::exception& error) {
     // A font without readable tables (a raster font, a damaged file) has no kerning to report.
     err << kProgramName << ": warning: no kerning: " << error.what() << '\n';

@@ -15,12 +15,14 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "platform/os/Os.h"
 #include "platform/text/Text.h"
 #include FT_FREETYPE_H
 #include FT_GASP_H
@@ -188,11 +190,10 @@ class FontCache {
 
 // The whole file.
 FontFileData ReadFontFile(const std::string& file, int faceIndex) {
-  std::ifstream stream(file, std::ios::binary);
-  if (!stream.is_open()) throw std::runtime_error("The font file \"" + file + "\" cannot be opened");
+  std::optional<std::vector<std::uint8_t>> bytes = os::ReadWholeFile(file);
+  if (!bytes) throw std::runtime_error("The font file \"" + file + "\" cannot be read");
   FontFileData data;
-  data.bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
-  if (stream.bad()) throw std::runtime_error("The font file \"" + file + "\" cannot be read");
+  data.bytes = std::move(*bytes);
   data.faceIndex = faceIndex;
   data.path = file;
   return data;
@@ -269,6 +270,12 @@ struct TextRenderer::Impl {
   std::map<FT_UInt, Glyph> byIndex;  // every glyph rendered, by its index in the face
   // The character map of the font file, for characters by code point; read at the first of them.
   std::unique_ptr<FontFileCharacters> characters;
+  // The font file's bytes, read once at the first need.
+  std::optional<FontFileData> file;
+  const FontFileData& File() {
+    if (!file) file = ReadFontFile(match.file, match.index & 0xFFFF);
+    return *file;
+  }
 
   Impl() = default;
   Impl(const Impl&) = delete;
@@ -406,8 +413,7 @@ const Glyph& TextRenderer::Impl::GlyphOf(unsigned char byte) {
 }
 
 const Glyph* TextRenderer::Impl::CharacterGlyph(char32_t character) {
-  if (!characters)
-    characters = std::make_unique<FontFileCharacters>(ReadFontFile(match.file, match.index & 0xFFFF));
+  if (!characters) characters = std::make_unique<FontFileCharacters>(File());
   const FT_UInt index = characters->GlyphOf(character);
   return index == 0 ? nullptr : &GlyphAt(index);
 }
@@ -524,9 +530,8 @@ CharMetrics TextRenderer::Metrics(unsigned char code) const {
 }
 
 FontFileData TextRenderer::FontFile() const {
-  const Impl& impl = Get();
   // The low 16 bits of a fontconfig index number the face; the high ones a named instance.
-  return ReadFontFile(impl.match.file, impl.match.index & 0xFFFF);
+  return const_cast<Impl&>(Get()).File();
 }
 
 TextExtent TextRenderer::Measure(std::string_view text) const {

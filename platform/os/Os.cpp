@@ -3,6 +3,9 @@
 
 #include "platform/os/Os.h"
 
+#include <fstream>
+#include <iterator>
+
 namespace os {
 
 namespace {
@@ -31,6 +34,23 @@ ReplacingFile::Result ReplacingFile::Commit() {
     return Result::WriteFailed;
   }
   return Finish();
+}
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& fileName) {
+  std::ifstream stream(fileName, std::ios::binary | std::ios::ate);
+  if (!stream.is_open()) return std::nullopt;
+  const std::streamoff size = stream.tellg();
+  if (size <= 0) {
+    // A pipe or device tells no size: read it to its end.
+    stream.clear();
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+    if (stream.bad()) return std::nullopt;
+    return bytes;
+  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  stream.seekg(0);
+  if (!stream.read(reinterpret_cast<char*>(bytes.data()), size)) return std::nullopt;
+  return bytes;
 }
 
 bool WriteFileReplacing(const std::string& fileName, std::string_view bytes) {

@@ -65,6 +65,8 @@ class ReplacingFile {
 // The whole bytes as a ReplacingFile writes them. Returns false when anything failed (folder missing,
 // no permission, disk full); the old file, if any, then stays exactly as it was.
 bool WriteFileReplacing(const std::string& fileName, std::string_view bytes);
+// A whole file's bytes; nothing when it cannot be opened or read.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& fileName);
 
 // The program's command-line arguments (without its name) in UTF-8: on Windows, where a program's argv is
 // in the ANSI code page, read again from the system's own Unicode command line; elsewhere argv as it is.

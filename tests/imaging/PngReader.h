@@ -46,7 +46,8 @@ inline bool ReadPngFrame(ReadJob& job, std::vector<png_bytep>& rows) {
   out.colorType = png_get_color_type(png, info);
   out.bitDepth = png_get_bit_depth(png, info);
   if (out.bitDepth != 8 ||
-      (out.colorType != PNG_COLOR_TYPE_RGB && out.colorType != PNG_COLOR_TYPE_RGB_ALPHA)) {
+      (out.colorType != PNG_COLOR_TYPE_RGB && out.colorType != PNG_COLOR_TYPE_RGB_ALPHA &&
+       out.colorType != PNG_COLOR_TYPE_GRAY_ALPHA)) {
     png_destroy_read_struct(&png, &info, nullptr);
     return true;  // reported by the caller through the stored type and depth
   }

@@ -196,6 +196,24 @@ TEST(SaveBitmapAsPngWithAlpha, DecodesToExactlyTheColoursAndAlphaWritten) {
   ExpectRoundTrips(pictures, &alphas);
 }
 
+TEST(SavePngGreyWithAlpha, DecodesToTheGreyAndTheAlphaWritten) {
+  TempDir dir;
+  std::mt19937 random(9);
+  Bytes alpha(37 * 23), expected;
+  for (std::uint8_t& a : alpha) {
+    a = static_cast<std::uint8_t>(random());
+    expected.insert(expected.end(), {200, a});
+  }
+  SavePngGreyWithAlpha(37, 23, 200, alpha, dir.File("grey.png"));
+  const DecodedPng decoded = ReadPngWithLibrary(dir.File("grey.png"));
+  ASSERT_TRUE(decoded.ok);
+  EXPECT_EQ(decoded.colorType, PNG_COLOR_TYPE_GRAY_ALPHA);
+  EXPECT_EQ(decoded.width, 37);
+  EXPECT_TRUE(decoded.pixels == expected);
+  EXPECT_THROW(SavePngGreyWithAlpha(37, 22, 200, alpha, dir.File("short.png")), std::invalid_argument);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("short.png")));
+}
+
 TEST(SaveBitmapAsPng, WiderThanAMillionPixelsIsWritten) {
   // The library's default limit for a side is a million pixels; the format allows far more.
   TBitmap wide;
@@ -247,13 +265,15 @@ TEST(CheckPngSize, RefusesSizesTheFormatCannotHold) {
     CheckPngSize(536870799, 1, 3);
     ADD_FAILURE() << "no error";
   } catch (const EImageError& error) {
-    EXPECT_STREQ(error.what(), "A picture of 536870799 x 1 pixels at 24 bits per pixel does not fit a PNG file");
+    EXPECT_STREQ(error.what(),
+                 "A picture of 536870799 x 1 pixels at 24 bits per pixel does not fit a PNG file");
   }
   try {
     CheckPngSize(2, 0x80000000LL, 4);
     ADD_FAILURE() << "no error";
   } catch (const EImageError& error) {
-    EXPECT_STREQ(error.what(), "A picture of 2 x 2147483648 pixels at 32 bits per pixel does not fit a PNG file");
+    EXPECT_STREQ(error.what(),
+                 "A picture of 2 x 2147483648 pixels at 32 bits per pixel does not fit a PNG file");
   }
   EXPECT_THROW(CheckPngSize(-1, 1, 3), std::invalid_argument);
   EXPECT_THROW(CheckPngSize(1, 1, 2), std::invalid_argument);
