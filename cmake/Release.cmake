@@ -3,14 +3,14 @@
 #     makensis from installer/Letrana.nsi.in;
 #   - the portable zip (cpack): <Name>-<version>-<platform>.zip, the same files plus a SavePath.ini that
 #     keeps the settings in a folder beside the programs, and that folder.
-# Both ship letrana.exe, snapora.exe, the files of letrana/dist and snapora/dist (language lists,
-# language files, licence and change log) and Letrana's help files. The help files come from the
-# target `letrana_help` when the build has it (listed in LETRANA_HELP_FILES, made in
-# ${CMAKE_BINARY_DIR}/help); the release is assembled once every folder of the build is read, so that
-# the order in which the folders are added does not matter.
+# Both ship letrana.exe, letrana-export.exe and snapora.exe (stripped, each with its version resource:
+# cmake/WindowsProgram.cmake), the files of letrana/dist and snapora/dist (language lists, language
+# files, licence and change log) and Letrana's help files. The help files come from the target
+# `letrana_help` when the build has it (listed in LETRANA_HELP_FILES, made in ${CMAKE_BINARY_DIR}/help);
+# the release is assembled once every folder of the build is read, so that the order in which the
+# folders are added does not matter.
 # Included from the root CMakeLists.txt after the CPack variables are set and before CPack itself.
 
-set(RELEASE_SNAPORA_VERSION 1.460)
 # The folder beside the programs that the portable zip keeps the settings in.
 set(RELEASE_PORTABLE_STORAGE Settings)
 set(RELEASE_INSTALLER_NAME ${CPACK_PACKAGE_FILE_NAME}-setup.exe)

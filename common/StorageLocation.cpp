@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/ProgramVersion.h"
 #include "common/SettingsDocument.h"
 #include "platform/os/Os.h"
 
@@ -11,7 +12,7 @@ constexpr const char* kRedirectionFileName = "SavePath.ini";
 constexpr const char* kRedirectionKey = "ApplicationStorage";
 
 constexpr const char* kRecordFileName = "Installation.ini";
-constexpr const char* kRecordVersion = "Version 1.630 (21.07.2017)";
+constexpr const char* kRecordVersion = "Version " LETRANA_VERSION " (" LETRANA_VERSION_DATE ")";
 constexpr const char* kLanguageListFileName = "Letrana_Languages.ini";
 
 bool IsNamed(const std::optional<std::string>& folder) { return folder && !folder->empty(); }

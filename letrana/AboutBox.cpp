@@ -115,7 +115,7 @@ TFrmInfo::TFrmInfo(ui::Application& app)
                             {.bounds = {199, 8, 0, 0}, .caption = "Norvane Letrana", .font = nameFont});
   LblVersion.Create(PnlAbout, {.bounds = {199, 34, 394, 17}, .caption = kVersionText, .autoSize = false});
   LblCopyright.Create(PnlAbout, {.bounds = {199, 52, 394, 17},
-                                 .caption = "Copyright (C) 2009-2017 Norvane. All rights reserved.",
+                                 .caption = PROGRAMS_COPYRIGHT,
                                  .autoSize = false,
                                  .wordWrap = true});
   ui::Font commentFont = BoxFont();

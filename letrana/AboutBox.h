@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "common/ProgramVersion.h"
 #include "platform/ui/Ui.h"
 
 class TFrmLetrana;
@@ -12,8 +13,8 @@ class TFrmLetrana;
 // The maker and this version.
 inline constexpr const char* kMakerWebAddress = "www.norvane.example";
 inline constexpr const char* kMakerMailAddress = "info@norvane.example";
-inline constexpr const char* kProgramVersion = "1.630";
-inline constexpr const char* kVersionText = "Version 1.630 (21.07.2017)";
+inline constexpr const char* kProgramVersion = LETRANA_VERSION;
+inline constexpr const char* kVersionText = "Version " LETRANA_VERSION " (" LETRANA_VERSION_DATE ")";
 
 class TFrmInfo : public ui::Form {
  public:

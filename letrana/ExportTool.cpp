@@ -14,6 +14,7 @@
 
 #include "common/FileNames.h"
 #include "common/PersistedSettings.h"
+#include "common/ProgramVersion.h"
 #include "common/SettingsDocument.h"
 #include "glyphs/Atlas.h"
 #include "glyphs/CharacterSet.h"
@@ -30,7 +31,7 @@ namespace letrana_export {
 namespace {
 
 constexpr const char* kProgramName = "letrana-export";
-constexpr const char* kVersion = "1.630";
+constexpr const char* kVersion = LETRANA_VERSION;
 
 constexpr int kMaxPadding = 4096;
 constexpr int kMaxPageSide = 8192;

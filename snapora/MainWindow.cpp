@@ -13,6 +13,7 @@
 
 #include "common/FileNames.h"
 #include "common/PersistedSettings.h"
+#include "common/ProgramVersion.h"
 #include "common/StorageLocation.h"
 #include "imaging/ImageFormats.h"
 #include "platform/os/Os.h"
@@ -23,7 +24,7 @@
 namespace {
 
 constexpr const char* kSettingsFileName = "Snapora.ini";
-constexpr const char* kCaption = "Snapora Version 1.460 (06.06.2017)";
+constexpr const char* kCaption = "Snapora Version " SNAPORA_VERSION " (" SNAPORA_VERSION_DATE ")";
 // The walk through the top-level windows stops after this many: a z-order that keeps changing while it
 // is walked can never make the list grow without end.
 constexpr int kMaxListedWindows = 100000;

@@ -291,6 +291,13 @@ scenario_install() {
     return
   fi
   expect_release_files "$dir" "the program folder" Uninstall.exe
+  # The installed programs (the uninstaller is the installer compiler's) are stripped and their version
+  # resources name what the registration names.
+  local versions
+  if ! versions=$(python3 "$repo/tests/package/release_exe_check.py" --uninstall "$(reg_value DisplayName)" \
+    "$(reg_value DisplayVersion)" "$(reg_value Publisher)" "$dir/letrana.exe" "$dir/letrana-export.exe" "$dir/snapora.exe" 2>&1); then
+    fail "the installed programs against the registration: $versions"
+  fi
   common_programs=$(unix_path "$(win_env ProgramData)\\Microsoft\\Windows\\Start Menu\\Programs")
   menu_dir="$common_programs/$folder_name"
   expect_eq "Start-menu entries" "$(entries "$menu_dir")" "Letrana.lnk Snapora.lnk "

@@ -4,6 +4,7 @@
 # SavePath.ini that keeps the settings in a folder of the zip, named relative to the programs so that it
 # travels with them. Nothing else may be in the zip.
 #   cmake -DBUILD_DIR=<windows build> -DSOURCE_DIR=<repository> -DCPACK=<cpack> -DPLATFORM=<win32|win64>
+#         -DPYTHON=<python3> -DVENDOR=<maker> -DLETRANA_VERSION=<version> -DSNAPORA_VERSION=<version>
 #         -P CheckPackage.cmake
 cmake_minimum_required(VERSION 3.25)
 file(GLOB old ${BUILD_DIR}/Letrana-*.zip)
@@ -104,6 +105,16 @@ endif()
 file(GLOB stored ${unpacked}/${storage}/*)
 if(stored)
   message(FATAL_ERROR "the settings folder of the package is not empty: ${stored}")
+endif()
+
+# The programs as Windows users expect them: stripped, each with a version resource naming the product,
+# its version and the maker, in agreement with its manifest.
+execute_process(COMMAND ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/release_exe_check.py --company ${VENDOR}
+                        --version letrana.exe=${LETRANA_VERSION} --version letrana-export.exe=${LETRANA_VERSION}
+                        --version snapora.exe=${SNAPORA_VERSION} ${unpacked}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "the programs of the package are not as released programs should be:\n${out}")
 endif()
 
 # Nothing else.
