@@ -23,6 +23,7 @@
 #include "imaging/Errors.h"
 #include "imaging/Gifimage.h"
 #include "imaging/Jpeg.h"
+#include "imaging/Png.h"
 #include "tests/imaging/WriterFaults.h"
 #include "tests/support/TestSupport.h"
 
@@ -44,7 +45,15 @@ const std::vector<Format>& Formats() {
   static const std::vector<Format> formats = {
       {"bmp", SaveBitmapAsBmp},
       {"jpg", SaveBitmapAsJpeg},
-      {"gif", [](const TBitmap& bitmap, const std::string& fileName) { SaveBitmapAsGif(bitmap, fileName); }}};
+      {"gif", [](const TBitmap& bitmap, const std::string& fileName) { SaveBitmapAsGif(bitmap, fileName); }},
+      {"png", SaveBitmapAsPng},
+      // With an alpha channel (the name's extension only tells the rows apart).
+      {"alpha.png", [](const TBitmap& bitmap, const std::string& fileName) {
+         SaveBitmapAsPngWithAlpha(
+             bitmap,
+             std::vector<std::uint8_t>(static_cast<std::size_t>(bitmap.Width()) * bitmap.Height(), 128),
+             fileName);
+       }}};
   return formats;
 }
 

@@ -7,11 +7,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
+
+#include "common/ProgramVersion.h"
+#include "common/SettingsDocument.h"
 #include "letrana/ExportTool.h"
 #include "tests/imaging/ImageReaders.h"
 #include "tests/imaging/PngReader.h"
@@ -340,6 +345,155 @@ TEST_F(ExportToolSettingsTest, ASettingsFileTheWindowWroteGivesTheWindowsOwnPict
   EXPECT_EQ(Bmp(out.Path() / "plain065.bmp").At(0, 0), clSilver) << "Letrana's defaults: black on silver";
   EXPECT_NE(testing_support::ReadFileText(out.Path() / "plain.json").find("\"asked\": \"Arial\""),
             std::string::npos);
+}
+
+// The program itself, run as a process from a copy in a folder of its own, as a build pipeline runs it:
+// its exit codes and streams for a metrics file that cannot be written, settings files that are no
+// settings, the usage and version texts and a font without kerning tables; and Letrana's own settings
+// file, found where the window keeps it (under the user's data folder, or in the folder a SavePath.ini
+// beside the program names), used unless --no-settings, and passed over with a warning when unreadable.
+TEST_F(ExportToolTest, TheProgramsExitCodesAndLetranasOwnSettingsFile) {
+  const fs::path program = temp.Path() / "program" / "letrana-export", data = temp.Path() / "data";
+  fs::create_directories(program.parent_path());
+  fs::copy_file(EXPORT_TOOL_PROGRAM, program);
+  const auto run = [&](const std::vector<std::string>& arguments) {
+    std::string command = "XDG_DATA_HOME='" + data.string() + "' '" + program.string() + "'";
+    for (const std::string& argument : arguments) command += " '" + argument + "'";
+    FILE* pipe = popen((command + " 2>'" + temp.File("err.txt") + "'").c_str(), "r");
+    ToolRun result;
+    char buffer[512];
+    while (pipe != nullptr && fgets(buffer, sizeof buffer, pipe) != nullptr) result.out += buffer;
+    const int status = pipe != nullptr ? pclose(pipe) : -1;
+    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.err = testing_support::ReadFileText(temp.File("err.txt"));
+    return result;
+  };
+  std::string noise(2000, '\0');
+  unsigned state = 11;
+  for (char& byte : noise) byte = static_cast<char>((state = state * 1103515245u + 12345u) >> 16);
+  TSettingsDocument serif(kXmlSettingsForm);
+  serif.SetString("FontName", "Liberation Serif");
+  serif.SetInt("FontSize", 20);
+  serif.SetInt("FontColor", static_cast<std::int32_t>(kRed));
+  serif.SetInt("BackgroundColor", static_cast<std::int32_t>(kGreen));
+  ASSERT_TRUE(serif.Save(temp.File("serif.ini")));
+  const std::string settings = testing_support::ReadFileText(temp.File("serif.ini"));
+  testing_support::WriteFileBytes(temp.Path() / "noise.ini", noise);
+  testing_support::WriteFileBytes(temp.Path() / "cut.ini", settings.substr(0, settings.find("Serif")));
+  fs::create_directory(Base("metrics") + ".json");
+
+  enum class Own { None, Installed, Portable };  // where Letrana's own settings file lies
+  const auto drawn = [&](const std::string& name, const std::string& face, int size, TColor background) {
+    const std::string json = testing_support::ReadFileText(Base(name) + ".json");
+    EXPECT_NE(json.find("\"asked\": \"" + face + "\""), std::string::npos) << json;
+    EXPECT_EQ(JsonNumber(json, "size"), size);
+    EXPECT_EQ(Bmp(Base(name) + "065.bmp").At(0, 0), background);
+  };
+  struct Case {
+    std::string name;
+    std::vector<std::string> arguments;
+    Own own;
+    std::string ownSettings;
+    int code;
+    std::string out, err;  // texts the streams hold
+    std::function<void()> check;
+  };
+  const std::vector<Case> cases = {
+      {"metrics",
+       {"--font", kSans, "--codes", "65", "--no-settings"},
+       Own::None,
+       "",
+       4,
+       "font: Liberation Sans",
+       "The file " + Base("metrics") + ".json cannot be created",
+       [&] { EXPECT_TRUE(fs::exists(Base("metrics") + "065.bmp")) << "the picture before it stays"; }},
+      {"noise",
+       {"--settings", temp.File("noise.ini")},
+       Own::None,
+       "",
+       2,
+       "",
+       "letrana-export: --settings: the settings file '" + temp.File("noise.ini") + "' cannot be read\n"},
+      {"cut",
+       {"--settings", temp.File("cut.ini")},
+       Own::None,
+       "",
+       2,
+       "",
+       "'" + temp.File("cut.ini") + "' cannot be read"},
+      {"help", {"--help"}, Own::None, "", 0, "Usage: letrana-export --output BASE", ""},
+      {"version", {"--version"}, Own::None, "", 0, "letrana-export " LETRANA_VERSION "\n", ""},
+      {"mono",
+       {"--font", kFonts + "LiberationMono-Regular.ttf", "--codes", "32-126", "--no-settings"},
+       Own::None,
+       "",
+       0,
+       "font: Liberation Mono",
+       "",
+       [&] {
+         const std::string json = testing_support::ReadFileText(Base("mono") + ".json");
+         const std::string kerning = json.substr(json.find("\"kerning\": "));
+         EXPECT_TRUE(kerning.rfind("\"kerning\": null", 0) == 0 ||
+                     kerning.find("\"pairs\": []") != std::string::npos)
+             << kerning;
+       }},
+      {"installed",
+       {"--codes", "65"},
+       Own::Installed,
+       settings,
+       0,
+       "font: Liberation Serif\n",
+       "",
+       [&] { drawn("installed", "Liberation Serif", 20, kGreen); }},
+      {"portable",
+       {"--codes", "65"},
+       Own::Portable,
+       settings,
+       0,
+       "font: Liberation Serif\n",
+       "",
+       [&] { drawn("portable", "Liberation Serif", 20, kGreen); }},
+      {"ignored",
+       {"--codes", "65", "--no-settings"},
+       Own::Portable,
+       settings,
+       0,
+       "",
+       "",
+       [&] { drawn("ignored", "Arial", 12, clSilver); }},
+      {"unreadable",
+       {"--codes", "65"},
+       Own::Installed,
+       noise,
+       0,
+       "",
+       "warning: Letrana's settings file '" + (data / "Norvane/Letrana/Letrana.ini").string() +
+           "' cannot be read; its defaults are used",
+       [&] { drawn("unreadable", "Arial", 12, clSilver); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path folder =
+        c.own == Own::Installed ? data / "Norvane" / "Letrana" : program.parent_path() / "Settings";
+    if (c.own != Own::None) {
+      fs::create_directories(folder);
+      testing_support::WriteFileBytes(folder / "Letrana.ini", c.ownSettings);
+    }
+    if (c.own == Own::Portable)
+      testing_support::WriteFileBytes(program.parent_path() / "SavePath.ini",
+                                      "ApplicationStorage=\"Settings\"\r\n");
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {"--output", Base(c.name)});
+    const ToolRun result = run(arguments);
+    EXPECT_EQ(result.code, c.code) << result.err;
+    EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+    if (c.check) c.check();
+    fs::remove_all(data);
+    fs::remove_all(folder);
+    fs::remove(program.parent_path() / "SavePath.ini");
+  }
+  EXPECT_EQ(FileNames(program.parent_path()), std::vector<std::string>{"letrana-export"});
 }
 
 TEST(ExportToolTextTest, JsonStringsAndColoursAndCodeLists) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "common/SettingsDocument.h"
 #include "tests/snapora/SnaporaFixture.h"
@@ -95,6 +96,35 @@ TEST_F(SnaporaTest, StoredValuesOutOfRangeAreSurvived) {
   EXPECT_EQ(written.GetString("LanguageName", ""), "Klingon");
   EXPECT_EQ(written.GetString("WindowPos", ""), "MAX");
   EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
+}
+
+TEST_F(SnaporaTest, ACorruptSettingsFileGivesTheDefaultsAndIsWrittenWholeAtClose) {
+  // What a first start without a settings file writes at close: every key at its default.
+  OpenShown().Close();
+  const std::string defaults = testing_support::ReadFileText(SettingsFile());
+  TSettingsDocument stored(1);
+  stored.SetBool("ChbClient", true);
+  stored.SetString("CbbSeconds", "250");
+  ASSERT_TRUE(stored.Save(SettingsFile().string()));
+  const std::string whole = testing_support::ReadFileText(SettingsFile());
+  std::string noise(4096, '\0');
+  unsigned state = 7;
+  for (char& byte : noise) byte = static_cast<char>((state = state * 1103515245u + 12345u) >> 16);
+
+  const std::pair<const char*, std::string> cases[] = {
+      {"random bytes", noise},
+      {"XML cut off in a value", whole.substr(0, whole.find("<CbbSeconds>2") + 13)},
+      {"an empty file", ""}};
+  for (const auto& [what, content] : cases) {
+    SCOPED_TRACE(what);
+    testing_support::WriteFileBytes(SettingsFile(), content);
+    TFrmSnapora& frm = OpenShown();
+    EXPECT_FALSE(frm.ChbClient.Checked());
+    EXPECT_EQ(frm.CbbSeconds.Text(), "5");
+    EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
+    frm.Close();
+    EXPECT_EQ(testing_support::ReadFileText(SettingsFile()), defaults);
+  }
 }
 
 TEST_F(SnaporaTest, TheListsDefaultLanguageAndAStoredOneSetEveryText) {
