@@ -239,6 +239,10 @@ TFrmSnapora::TFrmSnapora(ui::Application& app, TProgramShell& shell)
   BtnCapture.OnClick = [this] { BtnCaptureClick(TCaptureTrigger::Button); };
   TimCapture.OnTimer = [this] { TimCaptureTimer(); };
   TimKeyProc.OnTimer = [this] { TimKeyProcTimer(); };
+  // Another function key is armed afresh: its own earlier presses do not count either.
+  CbbFKey.OnChange = [this] {
+    if (ChbKeyboard.Checked()) ArmHotKey();
+  };
   BtnStop.OnClick = [this] { BtnStopClick(); };
   ImgCapture.OnDblClick = ImgThumbNail.OnDblClick = [this] { ImgCaptureDblClick(); };
   PopSaveAs.OnClick = [this] { PopSaveAsClick(); };
@@ -387,7 +391,10 @@ void TFrmSnapora::ChbKeyboardClick() {
   ChbShift.SetVisible(on);
   ChbCtrl.SetVisible(on);
   ChbAlt.SetVisible(on);
-  if (on) BtnStopClick();
+  if (on) {
+    BtnStopClick();
+    ArmHotKey();
+  }
 }
 
 void TFrmSnapora::BtnBrowseClick() {
@@ -631,9 +638,12 @@ void TFrmSnapora::TimKeyProcTimer() {
   AltLatched = CtrlLatched = ShiftLatched = false;
 }
 
-void TFrmSnapora::BoxesClosed() {
-  // Every key the poll reads is asked once, which clears what the key state remembers of presses during
-  // the box; only the hot key still down is waited for.
+void TFrmSnapora::BoxesClosed() { ArmHotKey(); }
+
+void TFrmSnapora::ArmHotKey() {
+  // Every key the poll reads is asked once, which clears what the key state remembers of presses before
+  // now (during a box, or in another program long before the hot key was switched on); only the hot key
+  // still down is waited for.
   for (const int modifier : {kLeftShift, kRightShift, kLeftControl, kRightControl, kLeftAlt, kRightAlt})
     os::AsyncKeyState(modifier);
   hotKeyHeldThroughBox_ = (os::AsyncKeyState(kF1Key + CbbFKey.ItemIndex()) & kKeyIsDown) != 0;

@@ -174,6 +174,9 @@ class TFrmSnapora : public ui::Form {
   void CaptureSelected(TCaptureTrigger trigger);
   // Stamps EdtFile with the current time on AutoBaseName.
   void StampFileField();
+  // Only presses from now on count for the hot key: the keys' remembered presses are cleared, the
+  // modifier latches dropped, and a hot key still down must be released and pressed again.
+  void ArmHotKey();
   bool capturing_ = false;
   bool captureTickPending_ = false;
   bool hotKeyHeldThroughBox_ = false;
