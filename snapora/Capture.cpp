@@ -91,10 +91,11 @@ void TTargetPreparation::Restore() {
 
 bool TCapture::GrabRect(const os::ScreenRect& rect) {
   if (rect.Empty()) return false;
-  const int left = std::max(rect.left, 0);
-  const int top = std::max(rect.top, 0);
-  const int right = std::min(rect.right, os::DisplayWidth());
-  const int bottom = std::min(rect.bottom, os::DisplayHeight());
+  const os::ScreenRect screens = os::VirtualScreen();
+  const int left = std::max(rect.left, screens.left);
+  const int top = std::max(rect.top, screens.top);
+  const int right = std::min(rect.right, screens.right);
+  const int bottom = std::min(rect.bottom, screens.bottom);
   image_ = os::GrabDisplay(left, top, right - left, bottom - top);
   width_ = image_.Width();
   height_ = image_.Height();
@@ -105,7 +106,7 @@ bool TCapture::GrabTarget(os::WindowHandle window, bool clientOnly, const os::Sc
                           bool useUserRect) {
   std::optional<os::ScreenRect> windowRect, clientRect;
   if (window != 0) {
-    windowRect = os::WindowRect(window);
+    windowRect = os::WindowFrameRect(window);
     clientRect = os::ClientRectOnScreen(window);
   } else {
     windowRect = os::WindowRect(os::DesktopWindow());
@@ -115,28 +116,35 @@ bool TCapture::GrabTarget(os::WindowHandle window, bool clientOnly, const os::Sc
 
   const bool ok = GrabRect(*windowRect);
   if (ok && clientOnly) GrabRect(*clientRect);
-
-  if (useUserRect) {
-    // The user rectangle counts from the grabbed image's top-left corner; what it reaches beyond the
-    // image stays black.
-    TBitmap cropped;
-    CopyTo(cropped);
-    const int width = userRect.right - userRect.left, height = userRect.bottom - userRect.top;
-    if (width > kMaxCaptureSide || height > kMaxCaptureSide) {
-      throw ELocalisedError(TErrorKind::CaptureTooLarge,
-                            {std::to_string(width), std::to_string(height), std::to_string(kMaxCaptureSide)});
-    }
-    TBitmap area;
-    area.SetSize(width, height);
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        const int sx = userRect.left + x, sy = userRect.top + y;
-        area.SetPixel(x, y, sx < cropped.Width() && sy < cropped.Height() ? cropped.Pixel(sx, sy) : clBlack);
-      }
-    }
-    ReplaceWith(area);
-  }
+  if (useUserRect) CropToUserRect(userRect);
   return ok;
+}
+
+bool TCapture::GrabAllScreens(const os::ScreenRect& userRect, bool useUserRect) {
+  const bool ok = GrabRect(os::VirtualScreen());
+  if (useUserRect) CropToUserRect(userRect);
+  return ok;
+}
+
+void TCapture::CropToUserRect(const os::ScreenRect& userRect) {
+  // The user rectangle counts from the grabbed image's top-left corner; what it reaches beyond the
+  // image stays black.
+  TBitmap cropped;
+  CopyTo(cropped);
+  const int width = userRect.right - userRect.left, height = userRect.bottom - userRect.top;
+  if (width > kMaxCaptureSide || height > kMaxCaptureSide) {
+    throw ELocalisedError(TErrorKind::CaptureTooLarge,
+                          {std::to_string(width), std::to_string(height), std::to_string(kMaxCaptureSide)});
+  }
+  TBitmap area;
+  area.SetSize(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int sx = userRect.left + x, sy = userRect.top + y;
+      area.SetPixel(x, y, sx < cropped.Width() && sy < cropped.Height() ? cropped.Pixel(sx, sy) : clBlack);
+    }
+  }
+  ReplaceWith(area);
 }
 
 void TCapture::CopyToClipboard() const { os::PutClipboardBitmap(image_); }

@@ -48,13 +48,16 @@ class TCapture {
   static constexpr TColor FrameColor = clBtnFace;
   static constexpr TColor FillColor = clWindow;
 
-  // Takes the part of the display inside the rectangle (screen coordinates), cut to the primary
-  // screen; false for an empty rectangle.
+  // Takes the part of the display inside the rectangle (screen coordinates), cut to the virtual
+  // screen: a window on any monitor, or across two, comes whole; false for an empty rectangle.
   bool GrabRect(const os::ScreenRect& rect);
-  // Grabs the window (0: the whole screen) or its client area, then crops to the user rectangle when
-  // asked; the user rectangle is measured from the grabbed image's top-left corner. False when the
-  // window's rectangles cannot be read or the first grab fails.
+  // Grabs the window as it shows (its frame as the system draws it, os::WindowFrameRect) or its client
+  // area, or for window 0 the primary screen; then crops to the user rectangle when asked, measured
+  // from the grabbed image's top-left corner. False when the window's rectangles cannot be read or the
+  // first grab fails.
   bool GrabTarget(os::WindowHandle window, bool clientOnly, const os::ScreenRect& userRect, bool useUserRect);
+  // Grabs the whole virtual screen (every monitor), then crops to the user rectangle when asked.
+  bool GrabAllScreens(const os::ScreenRect& userRect, bool useUserRect);
   // Empties the clipboard and puts the image on it as a bitmap.
   void CopyToClipboard() const;
   // The bitmap receives the image's size and pixels.
@@ -70,6 +73,9 @@ class TCapture {
   int Height() const { return height_; }
 
  private:
+  // The image becomes the part of it inside the user rectangle; what the rectangle reaches beyond the
+  // image is black.
+  void CropToUserRect(const os::ScreenRect& userRect);
   TBitmap image_;
   int width_ = 0, height_ = 0;
 };

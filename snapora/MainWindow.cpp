@@ -314,6 +314,12 @@ void TFrmSnapora::FillWindowList() {
       const int index = LisWindows.AddItem(*label, {screenSize, ""});
       if (*label == rememberedCaption) LisWindows.SetSelected(index, true);
     }
+    // Every monitor together (with one monitor, the screen again): after the two entries above, which
+    // keep their places, and always listed, so that the choice stays when monitors come and go.
+    const os::ScreenRect screens = os::VirtualScreen();
+    const int allScreens =
+        LisWindows.AddItem(AllScreensLabel, {SizeText(screens.Width(), screens.Height()), ""});
+    if (AllScreensLabel == rememberedCaption) LisWindows.SetSelected(allScreens, true);
 
     std::unordered_set<os::WindowHandle> seen;
     int walked = 0;
@@ -322,14 +328,15 @@ void TFrmSnapora::FillWindowList() {
       // A z-order that changes under the walk may lead back to a window already seen.
       if (!seen.insert(window).second) break;
       const std::string title = os::WindowTitle(window);
-      const os::ScreenRect rect = os::WindowRect(window).value_or(os::ScreenRect{});
+      // The size a capture of the window has: its frame as the system draws it.
+      const os::ScreenRect rect = os::WindowFrameRect(window).value_or(os::ScreenRect{});
       int width = rect.right - rect.left, height = rect.bottom - rect.top;
       if (!os::WindowVisible(window) || title.empty() || !os::WindowExists(window) || width <= 0 ||
           height <= 0)
         continue;
-      // A minimised window stands at negative coordinates: its size says nothing.
-      if (rect.right < 0 && rect.left < 0) width = 0;
-      if (rect.bottom < 0 && rect.top < 0) height = 0;
+      // A minimised window stands far off, left of and above every monitor: its size says nothing.
+      if (rect.right < screens.left && rect.left < screens.left) width = 0;
+      if (rect.bottom < screens.top && rect.top < screens.top) height = 0;
       const std::string id = std::to_string(window);
       const int index =
           LisWindows.AddItem(title, {width > 0 && height > 0 ? SizeText(width, height) : "", id});
@@ -432,7 +439,11 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   const os::ScreenRect userRect =
       UserRectangle(EdtLeft.Text(), EdtTop.Text(), EdtWidth.Text(), EdtHeight.Text());
 
-  if (!picture.GrabTarget(window, ChbClient.Checked(), userRect, ChbDefineRect.Checked())) {
+  const bool grabbed =
+      window == 0 && !caption.empty() && caption == AllScreensLabel
+          ? picture.GrabAllScreens(userRect, ChbDefineRect.Checked())
+          : picture.GrabTarget(window, ChbClient.Checked(), userRect, ChbDefineRect.Checked());
+  if (!grabbed) {
     restoreTarget();
     return false;
   }
@@ -516,11 +527,11 @@ void TFrmSnapora::CaptureSelected(TCaptureTrigger trigger) {
   };
 
   const std::string fileName = ChbToFile.Checked() ? EdtFile.Text() : std::string();
-  // The Screen entry taken by the hot key or by automatic capture shows the main window in the picture;
-  // every other entry without a window of its own (the Screen by the button, the Desktop) is taken with
-  // the main window out of sight.
-  const bool screenKeepsWindow =
-      caption == ScreenLabel && (TimCapture.Enabled() || trigger == TCaptureTrigger::KeyProcTimer);
+  // The Screen and All screens entries taken by the hot key or by automatic capture show the main window
+  // in the picture; every other entry without a window of its own (those two by the button, the
+  // Desktop) is taken with the main window out of sight.
+  const bool screenKeepsWindow = (caption == ScreenLabel || caption == AllScreensLabel) &&
+                                 (TimCapture.Enabled() || trigger == TCaptureTrigger::KeyProcTimer);
   if (TargetWindow == 0 && !screenKeepsWindow) {
     Hide();
     // A window shown again behind the form's back (by the Desktop capture's restore) is hidden too.
@@ -723,6 +734,8 @@ void TFrmSnapora::SetLanguageTarget(const std::string& target, const std::string
     DesktopLabel = text;
   } else if (target == "ScreenLabel") {
     ScreenLabel = text;
+  } else if (target == "AllScreensLabel") {
+    AllScreensLabel = text;
   } else if (target == "EnlargeHint") {
     EnlargeHint = text;
   } else if (target == "NoImageHint") {

@@ -1,7 +1,7 @@
 #pragma once
-// The main window of Snapora: the list of capture targets (the whole screen, the desktop and every
-// visible titled top-level window, front to back), the capture options, the preview of the last
-// capture with its thumbnail, and the buttons that take a capture.
+// The main window of Snapora: the list of capture targets (the whole screen, the desktop, all screens
+// together, and every visible titled top-level window, front to back), the capture options, the preview
+// of the last capture with its thumbnail, and the buttons that take a capture.
 
 #include <memory>
 #include <string>
@@ -71,7 +71,7 @@ class TFrmSnapora : public ui::Form {
   TFrmFileName* FrmFileName = nullptr;
 
   // ---- Window state ----
-  std::string DesktopLabel, ScreenLabel, EnlargeHint, NoImageHint;
+  std::string DesktopLabel, ScreenLabel, AllScreensLabel, EnlargeHint, NoImageHint;
   os::WindowHandle TargetWindow = 0;
   std::string AutoBaseName;
   bool AskingName = false;
@@ -120,8 +120,9 @@ class TFrmSnapora : public ui::Form {
   // (but for an automatic-capture tick during a capture, see BtnCaptureClick).
   bool CaptureMayStart() const;
   // Takes one capture of the target (0: the whole screen; a caption equal to DesktopLabel minimises
-  // every window first) and writes it to fileName when that names a .bmp, .jpg or .png file (any other
-  // name writes nothing). True when an image was grabbed.
+  // every window first; 0 with a caption equal to AllScreensLabel: every monitor) and writes it to
+  // fileName when that names a .bmp, .jpg or .png file (any other name writes nothing). True when an
+  // image was grabbed.
   bool CaptureTarget(const std::string& caption, os::WindowHandle window, const std::string& fileName);
   // One capture of the selected entry, started by the trigger: hides the main window where the target
   // needs it, captures to EdtFile's name when ChbToFile is ticked, starts automatic capture when it is

@@ -15,6 +15,7 @@ inline constexpr TLanguageText kSnaporaMainTexts[] = {
     {"FrmSnap", "LblPreview", "Preview:", {"LblPreview"}},
     {"FrmSnap", "m_aMDesktop", "Desktop", {"DesktopLabel"}},
     {"FrmSnap", "m_aMScreen", "Screen", {"ScreenLabel"}},
+    {"FrmSnap", "m_aMAllScreens", "All screens", {"AllScreensLabel"}},
     {"FrmSnap", "m_aMEnlarge", "Doubleclick to enlarge", {"EnlargeHint"}},
     {"FrmSnap", "m_aMNotAvailable", "No image available", {"NoImageHint"}},
     {"FrmSnap", "BtnRefresh", "Refresh", {"BtnRefresh"}},

@@ -103,15 +103,38 @@ void Form::ScaleForScreen() {
     minWidth_ = MulDiv(minWidth_, screen, designed);
     minHeight_ = MulDiv(minHeight_, screen, designed);
     ScaleBy(screen, designed);
-    // Every font is realised anew at the new resolution, own fonts as well as inherited ones.
-    const std::function<void(Control&)> notify = [&notify](Control& control) {
-      control.NotifyFont();
-      for (Control* child : control.Children()) notify(*child);
-    };
-    notify(*this);
+    RealiseFonts();
   }
   SetClientSize(MulDiv(clientWidth, screen, designed), MulDiv(clientHeight, screen, designed));
   Realign();
+}
+
+void Form::RealiseFonts() {
+  const std::function<void(Control&)> notify = [&notify](Control& control) {
+    control.NotifyFont();
+    for (Control* child : control.Children()) notify(*child);
+  };
+  notify(*this);
+}
+
+void Form::NativeDpiChanged(int pixelsPerInch, std::optional<Rect> suggested) {
+  constexpr int kDesigned = 96;
+  const int old = pixelsPerInch_;
+  if (pixelsPerInch > 0 && pixelsPerInch != old) {
+    pixelsPerInch_ = pixelsPerInch;
+    // Back to the design at 96 pixels per inch, then on to the new resolution: a distance scaled from
+    // its design at creation (rounded to the nearest pixel) comes back exactly, so the layout is the
+    // one of a form made at the new resolution however often the window changes monitors. (Scaled
+    // straight from one resolution to the other, 144 to 120 say, the roundings would add up.)
+    const auto rescale = [&](int n) { return MulDiv(MulDiv(n, kDesigned, old), pixelsPerInch, kDesigned); };
+    minWidth_ = rescale(minWidth_);
+    minHeight_ = rescale(minHeight_);
+    if (old != kDesigned) ScaleBy(kDesigned, old);
+    if (pixelsPerInch != kDesigned) ScaleBy(pixelsPerInch, kDesigned);
+    RealiseFonts();
+  }
+  if (suggested) SetBounds(*suggested);
+  NativeClientResized();
 }
 
 void Form::Show() {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,8 +70,11 @@ class Form : public Control {
   // minimised window's bounds out of sight). For a window that is not minimised: its state and bounds.
   WindowState RestoreState() const;
   Rect RestoreBounds() const;
-  // The form's pixels per inch: the screen's, once the form scaled itself at creation.
+  // The form's pixels per inch: the screen's, once the form scaled itself at creation; its monitor's
+  // after it moved to a monitor of another resolution (NativeDpiChanged).
   int PixelsPerInch() const { return pixelsPerInch_; }
+  // Whether ScaleForScreen ran: the form follows the resolution of its monitor.
+  bool ScaledForScreen() const { return scaled_; }
   bool DoubleBuffered() const { return doubleBuffered_; }
   void SetDoubleBuffered(bool on);
   MainMenu* Menu() const { return menu_; }
@@ -119,6 +123,13 @@ class Form : public Control {
   void NativeClientResized();  // the client area changed size: realign and OnResize
   void NativeCloseRequested() { Close(); }
   void NativeWindowStateChanged(WindowState state) { TakeWindowState(state); }
+  // The window now stands on a monitor of another resolution (moved there, or the monitor's own
+  // changed). The form takes the layout it would have had, had it been created at that resolution:
+  // the minimum size and every control's place, size, inner border and column widths scaled from their
+  // design at 96 pixels per inch, every font realised anew, PixelsPerInch the new value. Then the form
+  // takes the bounds the system suggests (nothing: it keeps its bounds, as when the program itself
+  // moved it there), lays its controls out and runs OnResize.
+  void NativeDpiChanged(int pixelsPerInch, std::optional<Rect> suggested);
   // Registered parts, for the backend to mirror.
   const std::vector<Action*>& Actions() const { return actions_; }
   const std::vector<Timer*>& Timers() const { return timers_; }
@@ -134,6 +145,8 @@ class Form : public Control {
   friend class Action;
   friend class Timer;
   void TakeWindowState(WindowState state);
+  // Every control's font realised anew at the form's resolution (own fonts and inherited ones).
+  void RealiseFonts();
   // Measures the content anew and shows or hides the scroll bars (autoScroll).
   void UpdateScrollBars();
   Application& app_;

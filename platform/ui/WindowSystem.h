@@ -5,6 +5,9 @@
 // the real window system on Windows (USER32, GDI32, the shell's automation object), a virtual screen in
 // the headless backend whose windows, pixels, keyboard and clock tests control (see
 // platform/ui/WindowSystemTesting.h). The forms of platform/ui/Ui.h are windows of this system too.
+// Rectangles and pixels are the monitors' own pixels on every monitor, whatever its resolution: the
+// programs declare themselves aware of each monitor's resolution (their manifests), so the system
+// neither scales their windows nor what they read of others'.
 
 #include <cstdint>
 #include <optional>
@@ -47,8 +50,19 @@ std::optional<ScreenRect> WindowRect(WindowHandle window);
 // The client area in screen coordinates: GetClientRect, moved by ClientToScreen of its top-left corner
 // (x, y) to (x, y, right + x, bottom + y); nothing when GetClientRect fails.
 std::optional<ScreenRect> ClientRectOnScreen(WindowHandle window);
+// The window as it shows on the screen: the extended frame bounds the desktop window manager reports
+// (DwmGetWindowAttribute with DWMWA_EXTENDED_FRAME_BOUNDS), which leave out the invisible resize
+// borders that the window rectangle holds since Windows Vista's frames; where the system reports none
+// (no desktop window manager, or Wine, which answers E_NOTIMPL), the window rectangle. Nothing when the
+// window no longer exists.
+std::optional<ScreenRect> WindowFrameRect(WindowHandle window);
 // The desktop window (GetDesktopWindow); its rectangle is the primary screen's.
 WindowHandle DesktopWindow();
+// The virtual screen: the smallest rectangle around every monitor (SM_XVIRTUALSCREEN to
+// SM_CYVIRTUALSCREEN), in the coordinates of the window rectangles and of GrabDisplay. The primary
+// screen's top-left corner is (0, 0): a monitor left of or above it gives the virtual screen negative
+// coordinates. With one monitor, the primary screen.
+ScreenRect VirtualScreen();
 
 // ---- Placement, order, activation -------------------------------------------------------------------
 
@@ -101,10 +115,10 @@ bool MinimizeAllWindows();
 // The primary screen's size in pixels (HORZRES and VERTRES of the display).
 int DisplayWidth();
 int DisplayHeight();
-// Copies width x height pixels of the display from (left, top) into a new bitmap of the display's depth
-// (CreateDCA("DISPLAY"), BitBlt with SRCCOPY into a bitmap of the program's own); parts outside the
-// display read as the system leaves them. An empty bitmap when width or height is not positive or the
-// copy fails.
+// Copies width x height pixels of the display from (left, top), in virtual-screen coordinates (every
+// monitor), into a new bitmap of the display's depth (CreateDCA("DISPLAY"), BitBlt with SRCCOPY into a
+// bitmap of the program's own); parts outside the monitors read as the system leaves them. An empty
+// bitmap when width or height is not positive or the copy fails.
 TBitmap GrabDisplay(int left, int top, int width, int height);
 
 // GetAsyncKeyState of the virtual key as its 16 bits: nonzero when the key is down now (0x8000) or was

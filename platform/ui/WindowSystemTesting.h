@@ -4,7 +4,8 @@
 // reads, a virtual keyboard, and a record of what the program did to the windows. Only the headless
 // backend implements these; ui::testing::Reset() resets the virtual screen too (no windows but the
 // program's forms, the size of ui::testing::SetScreenSize, black pixels, no key down, empty record, no
-// OnNextWindow or OnGrabDisplay handler, MinimizeAllWindows working, no time slept).
+// OnNextWindow or OnGrabDisplay handler, MinimizeAllWindows working, no time slept, the primary
+// screen the only monitor).
 //
 // How the virtual screen behaves, where the system leaves a choice:
 // - Windows stand in z-order front to back: the topmost band first, then the others. A window made or
@@ -43,6 +44,7 @@
 // - Handles are even numbers from 0x10020 up, never reused.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,10 +80,29 @@ void OnNextWindow(std::function<void(WindowHandle)> handler);
 // the moment of the grab). An empty function removes it.
 void OnGrabDisplay(std::function<void()> handler);
 
-// The display's pixels, which GrabDisplay reads (outside them it reads black); the grab has their
-// depth, and a grab of more than 2^28 pixels fails (empty). Its size is the screen's size, black where
-// it grows.
+// The display's pixels, which GrabDisplay reads (outside them it reads black): the whole virtual
+// screen, its pixel (0, 0) at the virtual screen's top-left corner (os::VirtualScreen(), which is
+// (0, 0) with one monitor). The grab has their depth, and a grab of more than 2^28 pixels fails
+// (empty). Its size is the virtual screen's, black where it grows (add the monitors before painting).
 TBitmap& DisplayPixels();
+
+// A monitor beside the primary screen, which is the screen of ui::testing::SetScreenSize at (0, 0) with
+// the resolution of ui::testing::SetScreenPixelsPerInch: where it lies on the virtual screen and its
+// pixels per inch. Reset takes them away again. A form's window stands on the monitor that
+// holds the largest part of it (the primary screen when none does); when MoveWindow or SetPlacement
+// brings it onto a monitor of another resolution than the form's, the form learns that as from the
+// system (Form::NativeDpiChanged), with the suggested bounds the system gives: the new position, and
+// the client area scaled with the resolution inside the frame.
+void AddMonitor(ScreenRect rect, int pixelsPerInch);
+
+// The borders of a window that the desktop window manager leaves out of its frame bounds (the
+// invisible resize borders of Windows 10 and later): WindowFrameRect is the window rectangle less
+// them. Without them (nullopt, as every window starts) the system reports no frame bounds, as Wine and
+// systems without the desktop window manager do, and WindowFrameRect is the window rectangle.
+struct FrameBorders {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+void SetFrameBorders(WindowHandle window, std::optional<FrameBorders> borders);
 
 // Makes MinimizeAllWindows fail (the shell object cannot be created) or work again.
 void SetMinimizeAllFails(bool fails);

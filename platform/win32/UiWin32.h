@@ -230,13 +230,17 @@ class FormNative : public WindowNative {
  private:
   void ReportBounds();
   void Place();
+  // The window stands on a monitor of another resolution now (WM_DPICHANGED): the form takes it, with
+  // the suggested bounds unless the program itself is placing the window.
+  void TakeDpi(int pixelsPerInch, const RECT& suggested);
   // The user moved a scroll bar (WM_HSCROLL, WM_VSCROLL) or turned the mouse wheel.
   void Scroll(int bar, int request);
   void Wheel(int delta);
 
   Form& form_;
   bool ready_ = false;
-  SIZE client_{-1, -1};  // the client size last reported to the form
+  bool placing_ = false;  // the program itself is moving or sizing the window
+  SIZE client_{-1, -1};   // the client size last reported to the form
   HWND lastFocus_ = nullptr;
   OwnedWindow hintWindow_;
   int wheelRest_ = 0;  // wheel turns not yet worth a line

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <utility>
 
 #include "platform/win32/UiWin32.h"
@@ -341,6 +342,28 @@ namespace {
 // per inch).
 constexpr int kScrollLine = 16;
 
+// Sets a flag for as long as it lives, then gives it back the value it had (so that scopes may nest).
+class FlagHeld {
+ public:
+  explicit FlagHeld(bool& flag) : flag_(flag), before_(std::exchange(flag, true)) {}
+  ~FlagHeld() { flag_ = before_; }
+  FlagHeld(const FlagHeld&) = delete;
+  FlagHeld& operator=(const FlagHeld&) = delete;
+
+ private:
+  bool& flag_;
+  bool before_;
+};
+
+// The resolution of the monitor the window stands on: GetDpiForWindow (Windows 10 version 1607 on),
+// looked up by name so that the programs still start on older systems, where it is 0.
+int WindowDpi(HWND hwnd) {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  static const auto getDpi = reinterpret_cast<GetDpiForWindowFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+  return getDpi != nullptr ? static_cast<int>(getDpi(hwnd)) : 0;
+}
+
 void FormStyles(const Form& form, DWORD& style, DWORD& exStyle) {
   style = WS_CLIPCHILDREN;
   exStyle = WS_EX_CONTROLPARENT;
@@ -441,6 +464,18 @@ void FormNative::Place() {
   SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void FormNative::TakeDpi(int pixelsPerInch, const RECT& suggested) {
+  std::optional<Rect> bounds;
+  // Where the program moved the window (its stored placement, say) the window keeps the bounds the
+  // program chose; only a move by the user or the system takes the suggested ones. (Taking them there
+  // would size the window anew at every such move, and could move it back onto the first monitor.)
+  if (!placing_) {
+    bounds = Rect{suggested.left, suggested.top, suggested.right - suggested.left,
+                  suggested.bottom - suggested.top};
+  }
+  form_.NativeDpiChanged(pixelsPerInch, bounds);
+}
+
 void FormNative::Show() {
   if (hwnd_ == nullptr) return;
   if (IsWindowVisible(hwnd_)) {
@@ -451,6 +486,11 @@ void FormNative::Show() {
     return;
   }
   Place();
+  // A form placed while hidden on a monitor of another resolution than the one it was made for shows
+  // with that resolution, should the system not have told it yet (it keeps its bounds).
+  if (const int dpi = WindowDpi(hwnd_); form_.ScaledForScreen() && dpi > 0 && dpi != form_.PixelsPerInch()) {
+    form_.NativeDpiChanged(dpi, std::nullopt);
+  }
   // A form that missed a change of the application window's topmost state follows it now.
   FollowApplicationTopmost(hwnd_);
   int command = SW_SHOWNORMAL;
@@ -488,6 +528,11 @@ void FormNative::Update(native::Change what) {
       UpdateListViewBuffering(form_);
       InvalidateRect(hwnd_, nullptr, FALSE);
       break;
+    case Change::Bounds: {
+      const FlagHeld placing(placing_);
+      WindowNative::Update(what);
+      break;
+    }
     case Change::Font:  // the form shows no text of its own; its controls get their own change
     case Change::Hint:
       break;
@@ -526,6 +571,11 @@ bool FormNative::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
       return false;
     case WM_CLOSE:
       form_.NativeCloseRequested();
+      result = 0;
+      return true;
+    case WM_DPICHANGED:
+      // (The two resolutions of the word are the same: the vertical one is the one fonts go by.)
+      TakeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       result = 0;
       return true;
     case WM_ACTIVATE:

@@ -1,5 +1,6 @@
-// The window system on Windows: the top-level windows through USER32, the display's pixels through a
-// "DISPLAY" device context of GDI32, and minimising all windows through the shell's automation object.
+// The window system on Windows: the top-level windows through USER32 (their visible frames through the
+// desktop window manager, where there is one), the display's pixels through a "DISPLAY" device context
+// of GDI32, and minimising all windows through the shell's automation object.
 // Window handles cross the interface as 32-bit integers: the system keeps user handles within 32 bits
 // in the 64-bit build too, so the conversion loses nothing (sign-extended on the way back, as the
 // system itself widens them).
@@ -9,9 +10,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <type_traits>
 
 #include "platform/win32/UiWin32.h"
 // (<windows.h> first, through UiWin32.h: these need its types.)
+#include <dwmapi.h>
 #include <objbase.h>
 #include <shldisp.h>
 
@@ -36,6 +40,46 @@ RECT ToRect(const ScreenRect& rect) { return {rect.left, rect.top, rect.right, r
 using DcHandle = ui::win32::MemoryDcHandle;
 
 DcHandle DisplayDc() { return DcHandle(CreateDCA("DISPLAY", nullptr, nullptr, nullptr)); }
+
+// ---- The desktop window manager ---------------------------------------------------------------------
+
+struct ModuleDeleter {
+  void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using ModuleHandle = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleDeleter>;
+
+// dwmapi.dll, loaded at the first question and kept until the program ends, and its
+// DwmGetWindowAttribute: loaded by name, so that the programs still start where the system has no
+// desktop window manager (Windows XP), which then reports no frame bounds.
+class DesktopWindowManager {
+ public:
+  DesktopWindowManager() : module_(LoadLibraryA("dwmapi.dll")) {
+    if (module_) {
+      getAttribute_ = reinterpret_cast<decltype(&DwmGetWindowAttribute)>(
+          reinterpret_cast<void*>(GetProcAddress(module_.get(), "DwmGetWindowAttribute")));
+    }
+  }
+
+  // The window's extended frame bounds; nothing where the system has none to report (no desktop
+  // window manager, composition off, or an answer like Wine's E_NOTIMPL) or reports an empty frame.
+  std::optional<RECT> FrameBounds(HWND window) const {
+    if (getAttribute_ == nullptr) return std::nullopt;
+    RECT bounds{};
+    if (FAILED(getAttribute_(window, DWMWA_EXTENDED_FRAME_BOUNDS, &bounds, sizeof(bounds))))
+      return std::nullopt;
+    if (bounds.right <= bounds.left || bounds.bottom <= bounds.top) return std::nullopt;
+    return bounds;
+  }
+
+ private:
+  ModuleHandle module_;
+  decltype(&DwmGetWindowAttribute) getAttribute_ = nullptr;
+};
+
+const DesktopWindowManager& Dwm() {
+  static const DesktopWindowManager dwm;
+  return dwm;
+}
 
 // ---- The shell's automation object ------------------------------------------------------------------
 
@@ -118,7 +162,24 @@ std::optional<ScreenRect> ClientRectOnScreen(WindowHandle window) {
                     static_cast<int>(client.right + origin.x), static_cast<int>(client.bottom + origin.y)};
 }
 
+std::optional<ScreenRect> WindowFrameRect(WindowHandle window) {
+  const HWND hwnd = ToHwnd(window);
+  RECT rect;
+  // The window must exist either way: a handle that names none has no rectangle to fall back on.
+  if (!GetWindowRect(hwnd, &rect)) return std::nullopt;
+  if (const std::optional<RECT> frame = Dwm().FrameBounds(hwnd)) return FromRect(*frame);
+  return FromRect(rect);
+}
+
 WindowHandle DesktopWindow() { return FromHwnd(GetDesktopWindow()); }
+
+ScreenRect VirtualScreen() {
+  const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  // (A system without these metrics answers 0: the primary screen then.)
+  if (width <= 0 || height <= 0) return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  return {left, top, left + width, top + height};
+}
 
 // ---- Placement, order, activation -------------------------------------------------------------------
 

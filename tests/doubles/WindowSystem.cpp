@@ -10,6 +10,7 @@
 #include <exception>
 #include <functional>
 #include <list>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -53,6 +54,14 @@ struct Window {
   ScreenRect normal;
   // The positions WINDOWPLACEMENT holds for the minimised and maximised window (-1: none given).
   int minX = -1, minY = -1, maxX = -1, maxY = -1;
+  // The invisible borders the desktop window manager leaves out of the frame bounds (none: it reports
+  // no frame bounds for the window).
+  std::optional<testing::FrameBorders> frameBorders;
+};
+
+struct Monitor {
+  ScreenRect rect;
+  int pixelsPerInch = 96;
 };
 
 struct KeyState {
@@ -76,6 +85,7 @@ struct Screen {
   std::array<KeyState, 256> keys{};
   std::vector<std::string> calls;
   long long slept = 0;
+  std::vector<Monitor> monitors;  // besides the primary screen
 };
 
 Screen& S() {
@@ -101,6 +111,39 @@ bool InZOrder(const Window& window) {
 }
 
 ScreenRect ScreenArea() { return {0, 0, ui::native::ScreenWidth(), ui::native::ScreenHeight()}; }
+
+// Every monitor, the primary screen first.
+std::vector<Monitor> Monitors() {
+  std::vector<Monitor> monitors{{ScreenArea(), ui::native::ScreenPixelsPerInch()}};
+  monitors.insert(monitors.end(), S().monitors.begin(), S().monitors.end());
+  return monitors;
+}
+
+ScreenRect VirtualArea() {
+  ScreenRect area = ScreenArea();
+  for (const Monitor& monitor : S().monitors) {
+    area = {std::min(area.left, monitor.rect.left), std::min(area.top, monitor.rect.top),
+            std::max(area.right, monitor.rect.right), std::max(area.bottom, monitor.rect.bottom)};
+  }
+  return area;
+}
+
+// The monitor that holds the largest part of the rectangle; the primary screen when none holds any.
+Monitor MonitorOf(const ScreenRect& rect) {
+  const std::vector<Monitor> monitors = Monitors();
+  Monitor found = monitors.front();
+  long long largest = 0;
+  for (const Monitor& monitor : monitors) {
+    const long long width = std::min(rect.right, monitor.rect.right) - std::max(rect.left, monitor.rect.left);
+    const long long height =
+        std::min(rect.bottom, monitor.rect.bottom) - std::max(rect.top, monitor.rect.top);
+    if (width > 0 && height > 0 && width * height > largest) {
+      largest = width * height;
+      found = monitor;
+    }
+  }
+  return found;
+}
 
 ScreenRect ParkedRect() { return {kParkedX, kParkedY, kParkedX + kParkedWidth, kParkedY + kParkedHeight}; }
 
@@ -296,11 +339,21 @@ void SetState(Window& window, State state) {
 }
 
 // A form's normal bounds, as the system reports a move or size; the form realigns when its size changed.
+// On a monitor of another resolution the form learns that next, with the bounds the system suggests:
+// the same place, the client area scaled with the resolution inside the frame.
 void SetFormBounds(ui::Form& form, const ScreenRect& rect) {
   const ui::Rect bounds = ToBounds(rect);
   const bool resized = bounds.width != form.Width() || bounds.height != form.Height();
   form.NativeBoundsChanged(bounds);
   if (resized) form.NativeClientResized();
+  const int from = form.PixelsPerInch(), to = MonitorOf(rect).pixelsPerInch;
+  if (to == from) return;
+  const auto scaled = [&](int n) {
+    return static_cast<int>((static_cast<long long>(n) * to + from / 2) / from);
+  };
+  form.NativeDpiChanged(
+      to, ui::Rect{bounds.left, bounds.top, scaled(form.ClientWidth()) + form.Width() - form.ClientWidth(),
+                   scaled(form.ClientHeight()) + form.Height() - form.ClientHeight()});
 }
 
 // Brings the window to the front; an activated form of this program becomes the active window.
@@ -410,7 +463,8 @@ const char* ZOrderName(ZOrder where) {
 
 TBitmap& Pixels() {
   TBitmap& pixels = S().pixels;
-  const int width = ui::native::ScreenWidth(), height = ui::native::ScreenHeight();
+  const ScreenRect area = VirtualArea();
+  const int width = area.Width(), height = area.Height();
   if (pixels.Width() != width || pixels.Height() != height) {
     const TColor fill = pixels.FillColor();
     pixels.SetFillColor(clBlack);
@@ -490,7 +544,19 @@ std::optional<ScreenRect> ClientRectOnScreen(WindowHandle window) {
   return ClientRectOf(*found);
 }
 
+std::optional<ScreenRect> WindowFrameRect(WindowHandle window) {
+  const Window* found = Find(window);
+  if (found == nullptr) return std::nullopt;
+  const ScreenRect rect = RectOf(*found);
+  if (!found->frameBorders) return rect;
+  const testing::FrameBorders& borders = *found->frameBorders;
+  return ScreenRect{rect.left + borders.left, rect.top + borders.top, rect.right - borders.right,
+                    rect.bottom - borders.bottom};
+}
+
 WindowHandle DesktopWindow() { return kDesktopHandle; }
+
+ScreenRect VirtualScreen() { return VirtualArea(); }
 
 // ---- Placement, order, activation -------------------------------------------------------------------
 
@@ -635,21 +701,24 @@ TBitmap GrabDisplay(int left, int top, int width, int height) {
   // rest black.
   grab.SetBitsPerPixel(pixels.BitsPerPixel());
   grab.SetSizeForOverwrite(width, height);
-  // The part that lies on the display, in display coordinates (64 bits: extreme arguments cannot wrap).
-  const long long x0 = std::max<long long>(left, 0);
-  const long long x1 = std::min<long long>(static_cast<long long>(left) + width, pixels.Width());
+  // The grab's corner in the pixels' coordinates, whose (0, 0) is the virtual screen's top-left corner,
+  // and the part that lies on the display (64 bits: extreme arguments cannot wrap).
+  const ScreenRect area = VirtualArea();
+  const long long x = static_cast<long long>(left) - area.left, y0 = static_cast<long long>(top) - area.top;
+  const long long x0 = std::max<long long>(x, 0);
+  const long long x1 = std::min<long long>(x + width, pixels.Width());
   const TBitmap::Pixel32 black = TBitmap::ToPixel32(clBlack);
   for (int y = 0; y < height; ++y) {
     TBitmap::Pixel32* row = grab.ScanLine(y);
-    const long long sourceY = static_cast<long long>(top) + y;
+    const long long sourceY = y0 + y;
     if (sourceY < 0 || sourceY >= pixels.Height() || x0 >= x1) {
       std::fill(row, row + width, black);
       continue;
     }
     const TBitmap::Pixel32* source = pixels.ScanLine(static_cast<int>(sourceY));
-    std::fill(row, row + (x0 - left), black);
-    std::copy(source + x0, source + x1, row + (x0 - left));
-    std::fill(row + (x1 - left), row + width, black);
+    std::fill(row, row + (x0 - x), black);
+    std::copy(source + x0, source + x1, row + (x0 - x));
+    std::fill(row + (x1 - x), row + width, black);
   }
   return grab;
 }
@@ -736,6 +805,12 @@ void OnNextWindow(std::function<void(WindowHandle)> handler) { S().onNextWindow 
 TBitmap& DisplayPixels() { return Pixels(); }
 
 void SetMinimizeAllFails(bool fails) { S().minimizeAllFails = fails; }
+
+void AddMonitor(ScreenRect rect, int pixelsPerInch) { S().monitors.push_back({rect, pixelsPerInch}); }
+
+void SetFrameBorders(WindowHandle window, std::optional<FrameBorders> borders) {
+  if (Window* found = Find(window)) found->frameBorders = borders;
+}
 
 void SetKeyDown(int virtualKey, bool down) {
   if (virtualKey < 0 || virtualKey >= static_cast<int>(S().keys.size())) return;
@@ -827,6 +902,7 @@ void ResetScreen() {
   s.onNextWindow = nullptr;
   s.onGrabDisplay = nullptr;
   s.minimizeAllFails = false;
+  s.monitors.clear();
   s.keys = {};
   s.calls.clear();
   s.slept = 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,14 +19,15 @@ namespace fs = std::filesystem;
 using snapora_testing::Called;
 using snapora_testing::SnaporaTest;
 
-// The display's pixels in the rectangle, as a picture of its own.
+// The display's pixels in the rectangle (screen coordinates), as a picture of its own.
 TBitmap DisplayPart(int left, int top, int width, int height) {
   const TBitmap& display = os::testing::DisplayPixels();
+  const os::ScreenRect screens = os::VirtualScreen();
   TBitmap part;
   part.SetSize(width, height);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      const int sx = left + x, sy = top + y;
+      const int sx = left + x - screens.left, sy = top + y - screens.top;
       const bool inside = sx >= 0 && sy >= 0 && sx < display.Width() && sy < display.Height();
       part.SetPixel(x, y, inside ? display.Pixel(sx, sy) : clBlack);
     }
@@ -159,6 +161,77 @@ TEST_F(SnaporaTest, AWindowCaptureRaisesGrabsAndRestoresTheTarget) {
   ASSERT_TRUE(frm.CaptureTarget("Target", window, ""));
   EXPECT_EQ(frm.ImgCapture.Picture().Width(), 100);
   EXPECT_EQ(frm.ImgCapture.Picture().Height(), 24);
+}
+
+// A window is captured as it shows: without the invisible borders the system leaves out of its frame
+// bounds, and whole where the system reports none; the list's size text is the capture's size. The
+// client area does not depend on them.
+TEST_F(SnaporaTest, AWindowIsCapturedAsItsFrameShows) {
+  PaintDisplay();
+  const os::WindowHandle window = os::testing::AddWindow("Framed", {100, 50, 500, 350});
+  TFrmSnapora& frm = OpenShown();
+  struct Case {
+    std::optional<os::testing::FrameBorders> borders;
+    os::ScreenRect shown;
+    const char* size;
+  };
+  for (const Case& c : {Case{std::nullopt, {100, 50, 500, 350}, "400 x 300 px"},
+                        Case{os::testing::FrameBorders{7, 0, 7, 7}, {107, 50, 493, 343}, "386 x 293 px"}}) {
+    SCOPED_TRACE(c.size);
+    os::testing::SetFrameBorders(window, c.borders);
+    frm.BtnRefresh.Click();
+    EXPECT_EQ(frm.LisWindows.SubItem(EntryOf("Framed"), 1), c.size);
+    frm.ChbClient.SetChecked(false);
+    ASSERT_TRUE(frm.CaptureTarget("Framed", window, ""));
+    ExpectSamePixels(frm.ImgCapture.Picture(),
+                     DisplayPart(c.shown.left, c.shown.top, c.shown.Width(), c.shown.Height()));
+    frm.ChbClient.SetChecked(true);
+    ASSERT_TRUE(frm.CaptureTarget("Framed", window, ""));
+    ExpectSamePixels(frm.ImgCapture.Picture(), DisplayPart(104, 80, 392, 266));
+  }
+}
+
+// A second monitor left of and above the primary screen (negative coordinates): a window on it and one
+// across both monitors come whole, "All screens" takes the union of the monitors, and "Screen" stays the
+// primary screen.
+TEST_F(SnaporaTest, EveryMonitorIsCapturedAndAllScreensTakesTheirUnion) {
+  os::testing::AddMonitor({-1920, -200, 0, 880}, 144);
+  PaintDisplay();
+  const os::WindowHandle left = os::testing::AddWindow("Left", {-1800, -150, -1200, 300});
+  const os::WindowHandle across = os::testing::AddWindow("Across", {-300, 100, 500, 400});
+  TFrmSnapora& frm = OpenShown();
+  frm.BtnRefresh.Click();
+  // The entry, after Screen and Desktop, has the size of the union.
+  ASSERT_EQ(EntryOf("All screens"), 2);
+  EXPECT_EQ(frm.LisWindows.SubItem(2, 1), "3200 x 1224 px");
+  EXPECT_EQ(frm.EntryTarget(2), 0);
+  EXPECT_EQ(frm.LisWindows.SubItem(EntryOf("Left"), 1), "600 x 450 px");
+
+  struct Case {
+    const char* caption;
+    os::WindowHandle window;
+    os::ScreenRect expected;
+  };
+  for (const Case& c :
+       {Case{"Left", left, {-1800, -150, -1200, 300}}, Case{"Across", across, {-300, 100, 500, 400}},
+        Case{"All screens", 0, {-1920, -200, 1280, 1024}}, Case{"Screen", 0, {0, 0, 1280, 1024}}}) {
+    SCOPED_TRACE(c.caption);
+    ASSERT_TRUE(frm.CaptureTarget(c.caption, c.window, ""));
+    ExpectSamePixels(frm.ImgCapture.Picture(),
+                     DisplayPart(c.expected.left, c.expected.top, c.expected.Width(), c.expected.Height()));
+  }
+
+  // By the button, the entry stays selected across the rebuild after the capture, and the user rectangle
+  // counts from the union's top-left corner.
+  SelectEntry("All screens");
+  frm.ChbDefineRect.SetChecked(true);
+  frm.EdtLeft.SetText("10");
+  frm.EdtTop.SetText("20");
+  frm.EdtWidth.SetText("30");
+  frm.EdtHeight.SetText("40");
+  frm.BtnCapture.Click();
+  ExpectSamePixels(frm.ImgCapture.Picture(), DisplayPart(-1910, -180, 30, 40));
+  EXPECT_EQ(frm.LisWindows.ItemCaption(frm.LisWindows.FirstSelected()), "All screens");
 }
 
 TEST_F(SnaporaTest, TheUserRectangleCountsFromTheImageAndFallsBackOnBadFields) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,19 +26,21 @@ TEST_F(SnaporaTest, StartsWithItsWindowsAndTheScreenSelected) {
   EXPECT_FALSE(windows->FrmFullscreen.Showing());
   EXPECT_FALSE(windows->FrmFileName.Showing());
 
-  // Screen and Desktop first, then the windows front to back. The list is filled while the window is
-  // being shown, before it is visible: it lists itself from the next rebuild on, in front.
-  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", "Editor"}));
+  // Screen, Desktop and All screens first, then the windows front to back. The list is filled while the
+  // window is being shown, before it is visible: it lists itself from the next rebuild on, in front.
+  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", "All screens", "Editor"}));
   frm.BtnRefresh.Click();
-  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", kCaption, "Editor"}));
+  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", "All screens", kCaption, "Editor"}));
   EXPECT_EQ(frm.LisWindows.FirstSelected(), 0);
   EXPECT_EQ(frm.LisWindows.SelCount(), 1);
   EXPECT_EQ(frm.LisWindows.SubItem(0, 1), "1280 x 1024 px");
   EXPECT_EQ(frm.LisWindows.SubItem(1, 1), "1280 x 1024 px");
+  EXPECT_EQ(frm.LisWindows.SubItem(2, 1), "1280 x 1024 px");  // all screens: the one monitor
   EXPECT_EQ(frm.LisWindows.SubItem(0, 2), "");
-  EXPECT_EQ(frm.LisWindows.SubItem(3, 1), "400 x 300 px");
-  EXPECT_EQ(frm.LisWindows.SubItem(3, 2), std::to_string(editor));
-  EXPECT_EQ(frm.EntryTarget(3), editor);
+  EXPECT_EQ(frm.LisWindows.SubItem(2, 2), "");
+  EXPECT_EQ(frm.LisWindows.SubItem(4, 1), "400 x 300 px");
+  EXPECT_EQ(frm.LisWindows.SubItem(4, 2), std::to_string(editor));
+  EXPECT_EQ(frm.EntryTarget(4), editor);
   EXPECT_EQ(frm.EntryTarget(0), 0);
 
   // The options as designed: only the first switches, the interval and the buttons show.
@@ -81,7 +85,7 @@ TEST_F(SnaporaTest, ListsOnlyVisibleTitledWindowsWithASize) {
   TFrmSnapora& frm = OpenShown();
   frm.BtnRefresh.Click();
 
-  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", kCaption, "Above", "Left", "Minimised"}));
+  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", "All screens", kCaption, "Above", "Left", "Minimised"}));
   // A minimised window (far off at negative coordinates) has no size text; one that only reaches past
   // the left or top edge keeps its full size.
   EXPECT_EQ(frm.LisWindows.SubItem(EntryOf("Minimised"), 1), "");
@@ -94,7 +98,7 @@ TEST_F(SnaporaTest, RebuildsKeepTheSelectionWhileCaptionAndHandleStay) {
   const os::WindowHandle second = os::testing::AddWindow("Report", {0, 0, 300, 200});
   TFrmSnapora& frm = OpenShown();
   frm.BtnRefresh.Click();
-  ASSERT_EQ(Captions(), (Names{"Screen", "Desktop", kCaption, "Report", "Report"}));
+  ASSERT_EQ(Captions(), (Names{"Screen", "Desktop", "All screens", kCaption, "Report", "Report"}));
 
   // Two windows of one title: the handle tells them apart.
   int index = -1;
@@ -111,7 +115,7 @@ TEST_F(SnaporaTest, RebuildsKeepTheSelectionWhileCaptionAndHandleStay) {
   frm.LisWindows.NativeKeyDown('A');
   EXPECT_EQ(EntryOf("Newcomer"), -1);
   frm.LisWindows.NativeKeyDown(ui::key::F5);
-  EXPECT_EQ(EntryOf("Newcomer"), 2);
+  EXPECT_EQ(EntryOf("Newcomer"), 3);
 
   // A retitled window loses the selection, and nothing is selected then.
   os::testing::SetWindowTitle(first, "Report (changed)");
@@ -147,7 +151,7 @@ TEST_F(SnaporaTest, DoubleClickRaisesAWindowEntryAndNothingElse) {
   EXPECT_EQ(os::testing::WindowCalls(), (std::vector<std::string>{"BringToTop " + h, "ShowWindow " + h + " 9",
                                                                   "ShowWindow " + h + " 5"}));
   // The list was rebuilt: the raised window now stands first among the windows, still selected.
-  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", "Back", kCaption, "Front"}));
+  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", "All screens", "Back", kCaption, "Front"}));
   EXPECT_EQ(frm.EntryTarget(frm.LisWindows.FirstSelected()), back);
 }
 
@@ -159,7 +163,7 @@ TEST_F(SnaporaTest, TheWalkSurvivesWindowsThatGoLongTitlesAndThousandsOfWindows)
   for (int i = 0; i < 3000; ++i) os::testing::AddWindow("W" + std::to_string(i), {0, 0, 20, 20});
   TFrmSnapora& frm = OpenShown();
   frm.BtnRefresh.Click();
-  EXPECT_EQ(frm.LisWindows.Count(), 2 + 1 + 3000 + 2);
+  EXPECT_EQ(frm.LisWindows.Count(), 3 + 1 + 3000 + 2);
   EXPECT_EQ(EntryOf(std::string(4095, 'U')), frm.LisWindows.Count() - 2);
   EXPECT_GE(EntryOf(longTitle), 0);
 
@@ -173,10 +177,10 @@ TEST_F(SnaporaTest, TheWalkSurvivesWindowsThatGoLongTitlesAndThousandsOfWindows)
   os::testing::OnNextWindow({});
   EXPECT_EQ(calls, 7);
   const int listed = frm.LisWindows.Count();
-  ASSERT_GT(listed, 2);
-  EXPECT_LT(listed, 2 + 7 + 1);
+  ASSERT_GT(listed, 3);
+  EXPECT_LT(listed, 3 + 7 + 1);
   EXPECT_FALSE(os::WindowExists(frm.EntryTarget(listed - 1)));
-  for (int i = 2; i < listed - 1; ++i) EXPECT_TRUE(os::WindowExists(frm.EntryTarget(i))) << i;
+  for (int i = 3; i < listed - 1; ++i) EXPECT_TRUE(os::WindowExists(frm.EntryTarget(i))) << i;
 }
 
 // The layout rules: buttons centred about the middle, the file field and the name column stretched.
@@ -214,6 +218,59 @@ TEST_F(SnaporaTest, ResizeRulesAt96And120PixelsPerInch) {
   EXPECT_EQ(scaled.BtnRefresh.Left(), scaled.PnlListTop.Width() - (3 + scaled.BtnRefresh.Width()));
   EXPECT_EQ(scaled.LisWindows.Columns().at(0).width,
             scaled.LisWindows.ClientWidth() - (scaled.LisWindows.Columns().at(1).width + 15));
+}
+
+// What the layout of the main window is made of: its resolution, minimum size and client size, and
+// every control's bounds, the panels' inner borders and the list's column widths.
+std::vector<int> LayoutOf(const TFrmSnapora& frm) {
+  std::vector<int> values{frm.PixelsPerInch(), frm.MinWidth(), frm.MinHeight(), frm.ClientWidth(),
+                          frm.ClientHeight()};
+  const std::function<void(const ui::Control&)> add = [&](const ui::Control& control) {
+    const ui::Rect b = control.Bounds();
+    values.insert(values.end(), {b.left, b.top, b.width, b.height});
+    if (const auto* panel = dynamic_cast<const ui::Panel*>(&control)) values.push_back(panel->BorderWidth());
+    if (const auto* list = dynamic_cast<const ui::ListView*>(&control))
+      for (const ui::ListColumn& column : list->Columns()) values.push_back(column.width);
+    for (const ui::Control* child : control.Children()) add(*child);
+  };
+  for (const ui::Control* child : frm.Children()) add(*child);
+  return values;
+}
+
+// Moved to a monitor of another resolution, there and back and from one scaled monitor to another, the
+// window's client area is scaled with the resolution, and at the client size of a window made at that
+// resolution it has exactly that window's layout.
+TEST_F(SnaporaTest, OnAMonitorOfAnotherResolutionTheWindowHasTheLayoutMadeForIt) {
+  std::map<int, std::vector<int>> made;
+  for (const int pixelsPerInch : {96, 120, 144}) {
+    windows.reset();
+    ui::testing::Reset();
+    ui::testing::SetScreenPixelsPerInch(pixelsPerInch);
+    made[pixelsPerInch] = LayoutOf(OpenShown());
+  }
+  windows.reset();
+  ui::testing::Reset();
+  os::testing::AddMonitor({1280, 0, 3200, 1200}, 144);
+  os::testing::AddMonitor({-1600, -300, 0, 900}, 120);
+  TFrmSnapora& frm = OpenShown();
+
+  struct Step {
+    int left, top, pixelsPerInch;
+  };
+  for (const Step& step : {Step{1300, 20, 144}, Step{-1500, -200, 120}, Step{1400, 40, 144}, Step{10, 10, 96},
+                           Step{-1590, 0, 120}, Step{20, 30, 96}}) {
+    SCOPED_TRACE(step.left);
+    os::testing::MoveWindow(frm.Handle(),
+                            {step.left, step.top, step.left + frm.Width(), step.top + frm.Height()});
+    const std::vector<int>& expected = made[step.pixelsPerInch];
+    EXPECT_EQ(frm.Left(), step.left);
+    EXPECT_EQ(frm.ClientWidth(), expected[3]);
+    // (A window made at 120 or 144 pixels per inch is as high as its scaled minimum, which is the outer
+    // height: its client area is lower than the scaled one the move suggests.)
+    frm.SetClientSize(expected[3], expected[4]);
+    EXPECT_EQ(LayoutOf(frm), expected);
+    EXPECT_EQ(frm.ScaleForDpi(12), 12 * step.pixelsPerInch / 96);
+  }
 }
 
 TEST_F(SnaporaTest, OptionSwitchesShowTheirFieldsAndExcludeEachOther) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -313,6 +314,72 @@ class User {
   UINT_PTR timer_ = 0;
   bool busy_ = false;
 };
+
+// WM_DPICHANGED as the system sends it when the window reaches a monitor of 144 pixels per inch, and
+// again when it comes back: the form takes the suggested rectangle and its controls the places made for
+// that resolution, exactly those of before once back.
+TEST(Win32Forms, AFormFollowsTheResolutionOfItsMonitor) {
+  Application app;
+  Form form(app, {.caption = "Scaled", .bounds = {100, 80, 500, 400}});
+  Panel top;
+  top.Create(form, {.align = Align::Top, .height = 41, .borderWidth = 3});
+  Edit field;
+  field.Create(top, {.bounds = {10, 7, 121, 21}});
+  form.Show();
+  ProcessUntil(app);
+  const Rect before = ChildRect(H(field));
+  const int topHeight = top.Height();
+  struct Step {
+    int pixelsPerInch;
+    RECT suggested;
+    Rect field;
+    int topHeight;
+  };
+  for (const Step& step : {Step{144, {40, 30, 790, 630}, {15, 11, 182, 32}, 62},
+                           Step{96, {100, 80, 600, 480}, before, topHeight}}) {
+    SCOPED_TRACE(step.pixelsPerInch);
+    SendMessageA(H(form), WM_DPICHANGED, MAKEWPARAM(step.pixelsPerInch, step.pixelsPerInch),
+                 reinterpret_cast<LPARAM>(&step.suggested));
+    EXPECT_EQ(form.PixelsPerInch(), step.pixelsPerInch);
+    RECT shown;
+    GetWindowRect(H(form), &shown);
+    EXPECT_EQ((Rect{shown.left, shown.top, shown.right - shown.left, shown.bottom - shown.top}),
+              (Rect{step.suggested.left, step.suggested.top, step.suggested.right - step.suggested.left,
+                    step.suggested.bottom - step.suggested.top}));
+    EXPECT_EQ(ChildRect(H(field)), step.field);
+    EXPECT_EQ(top.Height(), step.topHeight);
+    RECT client;
+    GetClientRect(H(form), &client);
+    EXPECT_EQ(top.Width(), client.right);
+  }
+}
+
+// The window as it shows: where the desktop window manager reports no frame bounds (Wine answers
+// E_NOTIMPL) the window rectangle, else a part of it; nothing for a window that is gone. The virtual
+// screen holds the primary screen, and is it with one monitor.
+TEST(Win32Forms, WindowFramesAndTheVirtualScreen) {
+  os::WindowHandle window = 0;
+  {
+    const OtherWindow other;
+    window = static_cast<os::WindowHandle>(reinterpret_cast<std::intptr_t>(other.hwnd));
+    const std::optional<os::ScreenRect> frame = os::WindowFrameRect(window), rect = os::WindowRect(window);
+    ASSERT_TRUE(frame && rect);
+    EXPECT_FALSE(frame->Empty());
+    EXPECT_TRUE(frame->left >= rect->left && frame->top >= rect->top && frame->right <= rect->right &&
+                frame->bottom <= rect->bottom);
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr) {
+      EXPECT_EQ(*frame, *rect);
+    }
+  }
+  EXPECT_FALSE(os::WindowFrameRect(window));
+  const os::ScreenRect screens = os::VirtualScreen();
+  const os::ScreenRect primary{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  EXPECT_TRUE(screens.left <= 0 && screens.top <= 0 && screens.right >= primary.right &&
+              screens.bottom >= primary.bottom);
+  if (GetSystemMetrics(SM_CMONITORS) == 1) {
+    EXPECT_EQ(screens, primary);
+  }
+}
 
 TEST(Win32Forms, TheSaveDialogsTypeChangeReadsAndWritesItsNameBox) {
   Application app;
