@@ -314,12 +314,15 @@ void TFrmSnapora::FillWindowList() {
       const int index = LisWindows.AddItem(*label, {screenSize, ""});
       if (*label == rememberedCaption) LisWindows.SetSelected(index, true);
     }
-    // Every monitor together (with one monitor, the screen again): after the two entries above, which
-    // keep their places, and always listed, so that the choice stays when monitors come and go.
+    // Every monitor together, after the two entries above, which keep their places; listed only where
+    // it is more than the screen (with one monitor the list is what it always was).
     const os::ScreenRect screens = os::VirtualScreen();
-    const int allScreens =
-        LisWindows.AddItem(AllScreensLabel, {SizeText(screens.Width(), screens.Height()), ""});
-    if (AllScreensLabel == rememberedCaption) LisWindows.SetSelected(allScreens, true);
+    if (screens.left != 0 || screens.top != 0 || screens.Width() != ui::ScreenWidth() ||
+        screens.Height() != ui::ScreenHeight()) {
+      const int allScreens =
+          LisWindows.AddItem(AllScreensLabel, {SizeText(screens.Width(), screens.Height()), ""});
+      if (AllScreensLabel == rememberedCaption) LisWindows.SetSelected(allScreens, true);
+    }
 
     std::unordered_set<os::WindowHandle> seen;
     int walked = 0;

@@ -5,8 +5,7 @@
 # winprobe also shows the windows the list must find.
 #
 #   snapora_e2e.sh SNAPORA_EXE WINPROBE_EXE [SCENARIO...]
-#     scenarios: start list capture allscreens cmdline auto hotkey viewer askname (all of them when none
-#     is named)
+#     scenarios: start list capture cmdline auto hotkey viewer askname (all of them when none is named)
 #
 # DISPLAY and WINEPREFIX are those scripts/test.sh exports (without WINEPREFIX, the prefix beside the
 # build's programs is used and made on first use). Without a reachable display the script fails when
@@ -24,7 +23,7 @@ snapora_exe=$(readlink -f "$1")
 probe_exe=$(readlink -f "$2")
 shift 2
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(start list capture allscreens cmdline auto hotkey viewer askname)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(start list capture cmdline auto hotkey viewer askname)
 
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 dist="$repo/snapora/dist"
@@ -332,51 +331,6 @@ scenario_capture() {
     probe close "E2E Green" 5000 >/dev/null
     stop_snapora
   done
-}
-
-# True when the row of Snapora's list is selected; else one arrow key towards it, to the focused list.
-key_to_row() {  # row
-  local selected
-  selected=$(probe_value first_selected items "$caption")
-  echo "row ${selected:-none} selected"
-  [ "$selected" = "$1" ] && return 0
-  if [ "${selected:--1}" -lt "$1" ]; then xdotool key Down; else xdotool key Up; fi
-  return 1
-}
-
-# "All screens" follows Screen and Desktop with the size of every monitor together (here the one
-# display); chosen with the keyboard and captured by the button, it gives a picture of the whole display.
-scenario_allscreens() {
-  local dir="$work/allscreens" info items
-  make_program "$dir"
-  mkdir -p "$dir/out"
-  write_settings "$dir/store" ChbToFile 1 EdtFile "$(winpath "$dir/out/all.bmp")"
-  start_snapora "$dir/prog" || return
-  show_target "E2E Blue" 700 640 300 200 0000ff || return
-  items=$(probe items "$caption")
-  expect_eq "third entry" "$(value item.2.0 "$items")" "All screens"
-  expect_eq "its size" "$(value item.2.1 "$items")" "$screen_width x $screen_height px"
-  expect_eq "its identifier" "$(value item.2.2 "$items")" ""
-  # A click on the first row focuses the list (and selects the Screen entry); then the arrow keys, until
-  # the third row is selected (a key that comes while the list still handles the click is lost).
-  info=$(probe info "$caption")
-  xdotool mousemove --sync \
-    "$(($(value window.left "$info") + $(value client.offset_x "$info") + $(value listview.left "$info") + 40))" \
-    "$(($(value window.top "$info") + $(value client.offset_y "$info") + $(value listview.top "$info") + 8))" click 1
-  await "the All screens entry selected" key_to_row 2
-  local shot="$artefacts/snapora-allscreens.png"
-  shoot "$(value window.xid "$info")" "$shot" && echo "  screenshot: $shot"
-  click_control "$info" "$(control_with_text "Capture" "$info")"
-  if await_file "$dir/out/all.bmp" "the capture's file"; then
-    expect_eq "picture size" "$(identify -format '%wx%h' "$dir/out/all.bmp")" "${screen_width}x${screen_height}"
-    expect_eq "the blue window in the capture" "$(pixel "$dir/out/all.bmp" 850 760)" "0000ff"
-  fi
-  await "Snapora's window back after the capture" window_shown "$caption"
-  expect_eq "still selected after the rebuild" "$(probe_value first_selected items "$caption")" 2
-  expect_eq "the same entry" "$(value item.2.0 "$(probe items "$caption")")" "All screens"
-  expect_no_error_box
-  probe close "E2E Blue" 5000 >/dev/null
-  stop_snapora
 }
 
 # The command line: two arguments take one capture to the file and end the program with an exit code
