@@ -765,8 +765,9 @@ scenario_dblclick() {
 }
 
 # Characters > Unicode block > Cyrillic through the real menus with keys: the caption names the block,
-# the grid holds its 256 characters, the menu marks the choice and Copy character puts the Unicode
-# text; the choice is written after the other keys and brings the same page back at the next start.
+# the grid holds its 256 characters, the menu marks the choice, Copy character puts the Unicode text
+# and Ctrl+S exports a cell under its code point; the choice is written after the other keys and
+# brings the same page back at the next start.
 scenario_unicode() {
   local dir="$work/unicode" caption="Letrana - Cyrillic (page 1 of 1)" menu window ini
   make_program "$dir"
@@ -796,6 +797,20 @@ scenario_unicode() {
   probe clipboard-set sentinel >/dev/null
   keys_to "$window" ctrl+shift+c
   await_eq "Unicode text of the first cell" 0400 probe_value clipboard.unicode.hex clipboard
+  # Ctrl+S exports the selected cell through the real save dialog, named by its code point.
+  local out="$dir/out" box
+  mkdir -p "$out"
+  keys_to "$window" ctrl+s
+  await_window "Save As" || return
+  box=$(value window.xid "$window_lines")
+  xdotool windowfocus --sync "$box" 2>/dev/null
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --clearmodifiers --delay 30 "$(winpath "$out/cyr")"
+  xdotool key --clearmodifiers Return
+  await_file "$out/cyr1024.bmp" "the export of U+0400"
+  expect_eq "files exported" "$(ls "$out")" "cyr1024.bmp"
+  expect_eq "its format and height" "$(identify -format '%m %h' "$out/cyr1024.bmp" 2>/dev/null)" \
+    "BMP3 $(value font.line_height "$(probe measure Arial 12 "$(value window.dpi "$info")")")"
   keys_to "$window" End
   await_eq "first selected after End" 255 probe_value listview.first_selected info "$caption"
   probe clipboard-set sentinel >/dev/null
