@@ -65,6 +65,8 @@ std::string CaptionWithShortcut(const std::string& caption, const TMenuShortcut&
   if (shortcut.Alt) text += words.Alt + "+";
   if (shortcut.Kind == TShortcutKeyKind::FunctionKey) text += words.F;
   if (shortcut.Kind == TShortcutKeyKind::DeleteKey) text += words.Del;
+  if (shortcut.Kind == TShortcutKeyKind::PageUpKey) text += words.PageUp;
+  if (shortcut.Kind == TShortcutKeyKind::PageDownKey) text += words.PageDown;
   if (shortcut.KeyText != nullptr) text += shortcut.KeyText;
   return text;
 }

@@ -83,9 +83,11 @@ struct TShortcutWords {
   std::string Alt = "Alt";
   std::string Del = "Del";
   std::string F = "F";
+  std::string PageUp = "PgUp";
+  std::string PageDown = "PgDn";
 };
 
-enum class TShortcutKeyKind { Character, FunctionKey, DeleteKey };
+enum class TShortcutKeyKind { Character, FunctionKey, DeleteKey, PageUpKey, PageDownKey };
 
 // A key combination as a menu shows it: modifiers, the kind of key, and the key's own text ("S" for
 // Ctrl+S, "1" for F1, "" for Delete).
@@ -97,7 +99,8 @@ struct TMenuShortcut {
   const char* KeyText = "";
 };
 
-// caption + tab + [Ctrl word "+"] [Shift word "+"] [Alt word "+"] [F word] [Del word] + key text.
+// caption + tab + [Ctrl word "+"] [Shift word "+"] [Alt word "+"] [F word] [Del word] [page key's word]
+// + key text.
 // The tab puts the shortcut at the right edge of the menu.
 std::string CaptionWithShortcut(const std::string& caption, const TMenuShortcut& shortcut,
                                 const TShortcutWords& words);

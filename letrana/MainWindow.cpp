@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -9,15 +10,18 @@
 #include "common/FileNames.h"
 #include "common/Localisation.h"
 #include "common/PersistedSettings.h"
+#include "glyphs/Atlas.h"
+#include "glyphs/DistanceField.h"
 #include "glyphs/GlyphExport.h"
 #include "glyphs/RenderingSettings.h"
+#include "imaging/Errors.h"
 #include "platform/os/Os.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/Shell.h"
 
 namespace {
 
-constexpr int kCodeCount = 256;
+constexpr const char* kWindowCaption = "Letrana";
 constexpr int kPreviewPoints = 30;
 // Realised fonts kept per window: the rendering font, the preview font and a spare.
 constexpr std::size_t kRendererCacheSize = 3;
@@ -61,17 +65,34 @@ void DrawBitmap(TBitmap& target, int x, int y, const TBitmap& source) {
 
 constexpr const char* kSettingsFileName = "Letrana.ini";
 
-// "%d (%02x)": decimal, then two lower-case hexadecimal digits in parentheses.
-std::string CodeValueText(int code) {
+// "%d (%02x)": decimal, then at least two lower-case hexadecimal digits in parentheses.
+std::string CodeValueText(std::uint32_t code) {
   char text[32];
-  std::snprintf(text, sizeof text, "%d (%02x)", code, static_cast<unsigned>(code));
+  std::snprintf(text, sizeof text, "%lu (%02lx)", static_cast<unsigned long>(code),
+                static_cast<unsigned long>(code));
   return text;
+}
+
+// The name a block's menu item has in the text table: "MenBlock" and the block's first code point as
+// at least four upper-case hexadecimal digits.
+std::string BlockItemName(const TUnicodeBlock& block) {
+  char text[32];
+  std::snprintf(text, sizeof text, "MenBlock%04lX", static_cast<unsigned long>(block.First));
+  return text;
+}
+
+// The advance width of the character as the grid measures it: a code page byte as its one-byte
+// string, a Unicode character the font lacks as 0.
+int CharacterWidth(const ui::TextRenderer& renderer, const TGlyphCharacter& character) {
+  if (!character.Unicode) return renderer.Measure(CodeText(static_cast<int>(character.Code))).width;
+  if (!FontHasCharacter(renderer, character)) return 0;
+  return renderer.Measure(std::u32string(1, static_cast<char32_t>(character.Code))).width;
 }
 
 }  // namespace
 
 TFrmLetrana::TFrmLetrana(ui::Application& app, TProgramShell& shell)
-    : Form(app, {.caption = "Letrana",
+    : Form(app, {.caption = kWindowCaption,
                  .bounds = {208, 129, 708, 462},
                  .minWidth = 690,
                  .minHeight = 400,
@@ -103,6 +124,22 @@ TFrmLetrana::TFrmLetrana(ui::Application& app, TProgramShell& shell)
   MenCheckUpdate.Create(MenHelp, "Check for update");
   MenHelpLine.Create(MenHelp, "-");
   MenInfo.Create(MenHelp, "Info");
+  MenCharacters.Create(MenMain, "Characters");
+  MenCodePage.Create(MenCharacters, "Code page");
+  MenUnicodeBlocks.Create(MenCharacters, "Unicode block");
+  for (const TUnicodeBlock& block : UnicodeBlocks()) {
+    MenBlocks.push_back(std::make_unique<ui::MenuItem>());
+    MenBlocks.back()->Create(MenUnicodeBlocks, block.Name);
+    MenBlocks.back()->SetRadioItem(true);
+  }
+  MenTextFile.Create(MenCharacters, "Characters of a text file...");
+  MenCharactersLine01.Create(MenCharacters, "-");
+  MenPreviousPage.Create(MenCharacters, "Previous page");
+  MenNextPage.Create(MenCharacters, "Next page");
+  MenCharactersLine02.Create(MenCharacters, "-");
+  MenExportAtlas.Create(MenCharacters, "Export atlas...");
+  MenCodePage.SetRadioItem(true);
+  MenTextFile.SetRadioItem(true);
   PopMain.Create(*this);
   PopCopyCharacter.Create(PopMain, "Copy character");
   PopCopyImage.Create(PopMain, "Copy image");
@@ -115,6 +152,9 @@ TFrmLetrana::TFrmLetrana(ui::Application& app, TProgramShell& shell)
               .defaultExt = "bmp",
               .overwritePrompt = false});
   CldColor.Create(*this);
+  OpdTextFile.Create(*this, {.filter = "Text files (*.txt)|*.txt|All files (*.*)|*.*"});
+  SvdAtlas.Create(*this,
+                  {.filter = "Bitmap font (*.fnt)|*.fnt", .defaultExt = "fnt", .overwritePrompt = false});
   ActExport.Create(*this, {.key = 'S', .ctrl = true});
   ActGenerateImages.Create(*this, {.key = 'G', .ctrl = true});
   ActQuit.Create(*this, {.key = 'Q', .ctrl = true});
@@ -123,6 +163,8 @@ TFrmLetrana::TFrmLetrana(ui::Application& app, TProgramShell& shell)
   ActCopyCharacters.Create(*this, {.key = 'C', .ctrl = true, .shift = true});
   ActCopyImage.Create(*this, {.key = 'C', .ctrl = true});
   ActUsage.Create(*this, {.key = ui::key::F1});
+  ActPreviousPage.Create(*this, {.key = ui::key::PageUp, .ctrl = true});
+  ActNextPage.Create(*this, {.key = ui::key::PageDown, .ctrl = true});
   TimInit.Create(*this, {.interval = 500, .enabled = true});
 
   // Controls, top to bottom.
@@ -178,6 +220,13 @@ TFrmLetrana::TFrmLetrana(ui::Application& app, TProgramShell& shell)
   MenReadMe.OnClick = [this] { MenReadMeClick(); };
   MenCheckUpdate.OnClick = [this] { MenCheckUpdateClick(); };
   MenInfo.OnClick = [this] { MenInfoClick(); };
+  MenCodePage.OnClick = [this] { MenCodePageClick(); };
+  for (std::size_t block = 0; block < MenBlocks.size(); ++block)
+    MenBlocks[block]->OnClick = [this, block] { MenBlockClick(block); };
+  MenTextFile.OnClick = [this] { MenTextFileClick(); };
+  MenPreviousPage.OnClick = ActPreviousPage.OnExecute = [this] { MenPreviousPageClick(); };
+  MenNextPage.OnClick = ActNextPage.OnExecute = [this] { MenNextPageClick(); };
+  MenExportAtlas.OnClick = [this] { MenExportAtlasClick(); };
   LisCharacters.OnClick = [this] { LisCharactersClick(); };
   LisCharacters.OnSelectItem = [this](int index, bool selected) { LisCharactersSelectItem(index, selected); };
   TimInit.OnTimer = [this] { TimInitTimer(); };
@@ -188,6 +237,7 @@ TFrmLetrana::TFrmLetrana(ui::Application& app, TProgramShell& shell)
   ScaleForScreen();
   FormCreate();
   FormResize();
+  ShowCharacterChoice();
 }
 
 TFrmLetrana::~TFrmLetrana() = default;
@@ -238,6 +288,7 @@ void TFrmLetrana::TimInitTimer() {
   LblFontNameVal.SetCaption(LblFont.GetFont().name);
   LblFontSizeVal.SetCaption(std::to_string(LblFont.GetFont().size));
   BuildCharacterGrid();
+  if (!startError_.empty()) throw std::runtime_error(std::exchange(startError_, std::string()));
 }
 
 // ---- Commands ---------------------------------------------------------------------------------------
@@ -260,8 +311,11 @@ void TFrmLetrana::ExportCells(const std::string& chosenPath, int filterIndex) {
     for (int index = 0; index < LisCharacters.Count(); ++index) {
       if (FrmProgress != nullptr) FrmProgress->Show();
       if (!LisCharacters.Selected(index)) continue;
-      const int code = LisCharacters.ItemImageIndex(index);
-      ExportGlyph(Renderer(LblFont.GetFont()), LblFont.Color(), cellHeight, code, form, base);
+      // A character the font lacks has an empty cell, and no file.
+      const TGlyphCharacter character = CellCharacter(index);
+      const ui::TextRenderer& renderer = Renderer(LblFont.GetFont());
+      if (!FontHasCharacter(renderer, character)) continue;
+      ExportGlyph(renderer, LblFont.Color(), cellHeight, character, form, base);
       App().ProcessMessages();
       // The main window was closed meanwhile: the program ends, and so does the export.
       if (App().Terminated()) break;
@@ -312,11 +366,17 @@ void TFrmLetrana::MenInvertSelectionClick() {
   }
 }
 
-// Only the first selected cell is copied, as the one byte of its code.
+// Only the first selected cell is copied: a code page byte as that one byte, a Unicode character as
+// Unicode text.
 void TFrmLetrana::MenCopyCharacterClick() {
   const int first = LisCharacters.FirstSelected();
   if (first < 0) return;
-  os::PutClipboardText(CodeText(LisCharacters.ItemImageIndex(first)));
+  const TGlyphCharacter character = CellCharacter(first);
+  if (character.Unicode) {
+    os::PutClipboardUnicodeText(std::u32string(1, static_cast<char32_t>(character.Code)));
+  } else {
+    os::PutClipboardText(CodeText(static_cast<int>(character.Code)));
+  }
 }
 
 // The first selected cell's glyph, exactly as export writes it; a code that renders empty copies
@@ -326,8 +386,7 @@ void TFrmLetrana::MenCopyImageClick() {
   const int first = LisCharacters.FirstSelected();
   if (first < 0) return;
   TBitmap glyph;
-  if (RenderCharacter(LblFont.GetFont(), LblFont.Color(), cellHeight, glyph,
-                      LisCharacters.ItemImageIndex(first))) {
+  if (RenderCharacter(LblFont.GetFont(), LblFont.Color(), cellHeight, glyph, CellCharacter(first))) {
     os::PutClipboardBitmap(glyph);
   }
 }
@@ -348,6 +407,92 @@ void TFrmLetrana::MenCheckUpdateClick() { os::ShellOpen(this, UpdatePageAddress(
 
 void TFrmLetrana::MenInfoClick() {
   if (FrmInfo != nullptr) FrmInfo->ShowModal();
+}
+
+void TFrmLetrana::MenCodePageClick() { ChooseCharacters({}); }
+
+void TFrmLetrana::MenBlockClick(std::size_t block) {
+  ChooseCharacters({.Source = TCharacterSource::Block, .Block = UnicodeBlocks().at(block).Name});
+}
+
+void TFrmLetrana::MenTextFileClick() {
+  if (!OpdTextFile.Execute()) return;
+  ChooseCharacters({.Source = TCharacterSource::TextFile, .TextFile = OpdTextFile.FileName()});
+}
+
+void TFrmLetrana::MenPreviousPageClick() {
+  if (Characters.Page <= 0) return;
+  --Characters.Page;
+  ShowCharacterChoice();
+  BuildCharacterGrid();
+}
+
+void TFrmLetrana::MenNextPageClick() {
+  if (Characters.Page + 1 >= PageCount(ChosenCharacters.size())) return;
+  ++Characters.Page;
+  ShowCharacterChoice();
+  BuildCharacterGrid();
+}
+
+void TFrmLetrana::MenExportAtlasClick() {
+  TFrmAtlas dialog(App(), [this](const char* name) { return Text(name); });
+  if (!dialog.Ask(AtlasChoice)) return;
+  if (!SvdAtlas.Execute()) return;
+  ExportAtlas(SvdAtlas.FileName());
+}
+
+void TFrmLetrana::ExportAtlas(const std::string& chosenPath) {
+  const std::string base = WithoutExtension(chosenPath);
+  const ui::Font& font = LblFont.GetFont();
+  const ui::TextRenderer& renderer = Renderer(font);
+  if (Characters.Source != TCharacterSource::CodePage) CheckCharacterMap(renderer);
+  // A distance field is measured on the same font drawn kDistanceFieldScale times as large.
+  std::optional<ui::TextRenderer> fine;
+  if (AtlasChoice.DistanceFieldSpread > 0) {
+    ui::Font large = font;
+    large.size *= kDistanceFieldScale;
+    try {
+      fine.emplace(large, PixelsPerInch());
+    } catch (const std::invalid_argument&) {
+      throw std::runtime_error(
+          WithDetails(Text("ErrFieldFontTooLarge"), {std::to_string(kDistanceFieldScale)}));
+    }
+  }
+  const TAtlasOptions options = AtlasOptionsOf(AtlasChoice, fine ? &*fine : nullptr);
+  if (FrmProgress != nullptr) {
+    FrmProgress->LblMessage.SetCaption(m_aMSaving);
+    FrmProgress->Show();
+  }
+  try {
+    TAtlas atlas;
+    try {
+      atlas = BuildAtlas(renderer, ChosenCharacters, options, FileNamePart(base));
+    } catch (const std::invalid_argument&) {
+      throw std::runtime_error(
+          WithDetails(Text("ErrAtlasPageTooSmall"),
+                      {std::to_string(options.PageWidth), std::to_string(options.PageHeight)}));
+    }
+    WriteAtlasFiles(atlas, base, AtlasChoice.Descriptor, AtlasChoice.PictureForm, font.color,
+                    LblFont.Color());
+  } catch (...) {
+    CloseProgress();
+    throw;
+  }
+  CloseProgress();
+}
+
+void TFrmLetrana::ChooseCharacters(const TCharacterChoice& choice) {
+  std::vector<TGlyphCharacter> characters;
+  try {
+    characters = ChoiceCharacters(choice);
+  } catch (const ECharacterFileError& error) {
+    throw std::runtime_error(FileErrorText(error));
+  }
+  Characters = choice;
+  ChosenCharacters = std::move(characters);
+  Characters.Page = std::clamp(Characters.Page, 0, PageCount(ChosenCharacters.size()) - 1);
+  ShowCharacterChoice();
+  BuildCharacterGrid();
 }
 
 // ---- Language ---------------------------------------------------------------------------------------
@@ -372,10 +517,20 @@ void TFrmLetrana::ApplyLanguage(std::string path, std::string name) {
   AddShortcutTexts();
   SvdSave.SetFilter(
       ExportFilter([this](const TImageFormatInfo& info) { return LookupText(info.LabelKey, info.Label); }));
+  OpdTextFile.SetFilter(Text("TextFileFilter"));
+  SvdAtlas.SetFilter(Text("AtlasFilter"));
+  ShowCharacterChoice();
 }
 
 std::string TFrmLetrana::LookupText(const std::string& key, const std::string& builtIn) const {
   return Shell.Language.LookupText(key, builtIn);
+}
+
+std::string TFrmLetrana::Text(std::string_view name) const {
+  for (const TLanguageText& text : kLetranaMainTexts) {
+    if (name == text.Name) return LookupText(text.Name, text.BuiltIn);
+  }
+  throw std::logic_error("Letrana's text table has no text named " + std::string(name));
 }
 
 void TFrmLetrana::AddShortcutTexts() {
@@ -383,7 +538,9 @@ void TFrmLetrana::AddShortcutTexts() {
                              .Ctrl = m_aMenScCtrl,
                              .Alt = m_aMenScAlt,
                              .Del = m_aMenScDelete,
-                             .F = m_aMenScF};
+                             .F = m_aMenScF,
+                             .PageUp = m_aMenScPageUp,
+                             .PageDown = m_aMenScPageDown};
   for (const TMenuShortcutText& entry : kLetranaMenuShortcuts) {
     ui::MenuItem& item = MenuItemNamed(entry.Item);
     item.SetCaption(CaptionWithShortcut(item.Caption(), entry.Shortcut, words));
@@ -416,6 +573,21 @@ void TFrmLetrana::LoadSettings(const std::string& path) {
     SelectLanguage(language);
     NoStoredLanguage = false;
   }
+
+  // A text file that cannot be read any more gives the code page, and its error once the grid is built.
+  TCharacterChoice choice = ReadCharacterChoice(settings);
+  if (choice.Source == TCharacterSource::TextFile) OpdTextFile.SetFileName(choice.TextFile);
+  try {
+    ChosenCharacters = ChoiceCharacters(choice);
+  } catch (const ECharacterFileError& error) {
+    startError_ = FileErrorText(error);
+    choice = {};
+    ChosenCharacters = CodePageCharacters();
+  }
+  Characters = choice;
+  Characters.Page = std::clamp(Characters.Page, 0, PageCount(ChosenCharacters.size()) - 1);
+  ShowCharacterChoice();
+  AtlasChoice = ReadAtlasChoice(settings);
 }
 
 void TFrmLetrana::SaveSettings(const std::string& path) {
@@ -425,6 +597,8 @@ void TFrmLetrana::SaveSettings(const std::string& path) {
   WriteRenderingState(settings, {font.name, font.size, font.color, LblFont.Color()});
   Shell.SaveInterfaceFont(*this, settings);
   settings.SetString("LanguageName", NoStoredLanguage ? std::string() : Shell.Language.Name);
+  WriteCharacterChoice(settings, Characters);
+  WriteAtlasChoice(settings, AtlasChoice);
   settings.Save(path);  // a file that cannot be written is skipped
 }
 
@@ -452,33 +626,35 @@ void TFrmLetrana::ApplyInterfaceFont(const ui::Font& font) {
 void TFrmLetrana::LisCharactersClick() {
   const int first = LisCharacters.FirstSelected();
   if (first < 0) return;
-  const int code = LisCharacters.ItemImageIndex(first);
+  const TGlyphCharacter character = CellCharacter(first);
 
   TBitmap preview;
   preview.SetSize(ImgPreview.Width(), ImgPreview.Height());
   *PreviewFont = LblFont.GetFont();
   PreviewFont->size = kPreviewPoints;
   TBitmap glyph;
-  RenderCharacter(*PreviewFont, LblFont.Color(), ImgPreview.Height(), glyph, code);
+  RenderCharacter(*PreviewFont, LblFont.Color(), ImgPreview.Height(), glyph, character);
   DrawBitmap(preview, (preview.Width() - glyph.Width()) / 2, (preview.Height() - glyph.Height()) / 2, glyph);
   ImgPreview.SetPicture(preview);
-  LblCharValue.SetCaption(CodeValueText(code));
+  LblCharValue.SetCaption(CodeValueText(character.Code));
 }
 
 void TFrmLetrana::LisCharactersSelectItem(int /*index*/, bool /*selected*/) { LisCharactersClick(); }
 
 bool TFrmLetrana::RenderCharacter(const ui::Font& font, TColor background, int height, TBitmap& bitmap,
-                                  int code) {
-  return RenderGlyph(Renderer(font), background, height, bitmap, code);
+                                  TGlyphCharacter character) {
+  const ui::TextRenderer& renderer = Renderer(font);
+  if (!FontHasCharacter(renderer, character)) return false;
+  return RenderGlyph(renderer, background, height, bitmap, character);
 }
 
 int TFrmLetrana::GetCellHeight(const ui::Font& font) { return Renderer(font).Measure("a").height; }
 
 int TFrmLetrana::GetCellWidth(const ui::Font& font) {
   const ui::TextRenderer& renderer = Renderer(font);
-  int widest = -1;
-  for (int code = 0; code < kCodeCount; ++code)
-    widest = std::max(widest, renderer.Measure(CodeText(code)).width);
+  int widest = 0;
+  for (const TGlyphCharacter& character : GridCharacters)
+    widest = std::max(widest, CharacterWidth(renderer, character));
   return widest;
 }
 
@@ -489,16 +665,20 @@ void TFrmLetrana::BuildCharacterGrid() {
   try {
     LisCharacters.Clear();
     ImlCharacters.Clear();
+    // The page's characters are kept for this build: a build begun meanwhile takes its own.
+    const std::vector<TGlyphCharacter> cells = PageOf(ChosenCharacters, Characters.Page);
+    GridCharacters = cells;
+    if (Characters.Source != TCharacterSource::CodePage) CheckCharacterMap(Renderer(LblFont.GetFont()));
     const int cellWidth = GetCellWidth(LblFont.GetFont());
     const int cellHeight = GetCellHeight(LblFont.GetFont());
     ImlCharacters.SetSize(cellWidth, cellHeight);
 
-    for (int code = 0; code < kCodeCount; ++code) {
+    for (const TGlyphCharacter& character : cells) {
       if (FrmProgress != nullptr) FrmProgress->Show();
       TBitmap cell;  // white
       cell.SetSize(cellWidth, cellHeight);
       TBitmap glyph;
-      if (RenderCharacter(LblFont.GetFont(), LblFont.Color(), cellHeight, glyph, code)) {
+      if (RenderCharacter(LblFont.GetFont(), LblFont.Color(), cellHeight, glyph, character)) {
         // Centred; an odd difference leaves the left margin one pixel narrower.
         DrawBitmap(cell, (cellWidth - glyph.Width()) / 2, (cellHeight - glyph.Height()) / 2, glyph);
       }
@@ -516,6 +696,10 @@ void TFrmLetrana::BuildCharacterGrid() {
   }
   CloseProgress();
   LisCharacters.EndUpdate();
+}
+
+TGlyphCharacter TFrmLetrana::CellCharacter(int index) const {
+  return GridCharacters.at(static_cast<std::size_t>(LisCharacters.ItemImageIndex(index)));
 }
 
 // ---- Helpers ----------------------------------------------------------------------------------------
@@ -540,10 +724,16 @@ void TFrmLetrana::CloseProgress() {
 
 void TFrmLetrana::SetLanguageTarget(std::string_view target, const std::string& text) {
   const std::pair<std::string_view, std::string*> members[] = {
-      {"m_aMenScShift", &m_aMenScShift}, {"m_aMenScCtrl", &m_aMenScCtrl},
-      {"m_aMenScAlt", &m_aMenScAlt},     {"m_aMenScDelete", &m_aMenScDelete},
-      {"m_aMenScF", &m_aMenScF},         {"m_aMGeneratingPreview", &m_aMGeneratingPreview},
-      {"m_aMSaving", &m_aMSaving},       {"m_aMPngWithAlpha", &m_aMPngWithAlpha}};
+      {"m_aMenScShift", &m_aMenScShift},
+      {"m_aMenScCtrl", &m_aMenScCtrl},
+      {"m_aMenScAlt", &m_aMenScAlt},
+      {"m_aMenScDelete", &m_aMenScDelete},
+      {"m_aMenScF", &m_aMenScF},
+      {"m_aMenScPageUp", &m_aMenScPageUp},
+      {"m_aMenScPageDown", &m_aMenScPageDown},
+      {"m_aMGeneratingPreview", &m_aMGeneratingPreview},
+      {"m_aMSaving", &m_aMSaving},
+      {"m_aMPngWithAlpha", &m_aMPngWithAlpha}};
   for (const auto& [name, member] : members) {
     if (name == target) {
       *member = text;
@@ -564,6 +754,14 @@ void TFrmLetrana::SetLanguageTarget(std::string_view target, const std::string& 
       control->SetCaption(text);
       return;
     }
+  }
+  // A block's item: the table may name a block the glyphs library no longer offers.
+  if (target.starts_with("MenBlock")) {
+    const std::vector<TUnicodeBlock>& blocks = UnicodeBlocks();
+    for (std::size_t block = 0; block < blocks.size(); ++block) {
+      if (target == BlockItemName(blocks[block])) MenBlocks[block]->SetCaption(text);
+    }
+    return;
   }
   MenuItemNamed(target).SetCaption(text);
 }
@@ -588,13 +786,58 @@ ui::MenuItem& TFrmLetrana::MenuItemNamed(std::string_view name) {
       {"MenCheckUpdate", &MenCheckUpdate},
       {"MenInfo", &MenInfo},
       {"PopCopyCharacter", &PopCopyCharacter},
-      {"PopCopyImage", &PopCopyImage}};
+      {"PopCopyImage", &PopCopyImage},
+      {"MenCharacters", &MenCharacters},
+      {"MenCodePage", &MenCodePage},
+      {"MenUnicodeBlocks", &MenUnicodeBlocks},
+      {"MenTextFile", &MenTextFile},
+      {"MenPreviousPage", &MenPreviousPage},
+      {"MenNextPage", &MenNextPage},
+      {"MenExportAtlas", &MenExportAtlas}};
   for (const auto& [itemName, item] : items) {
     if (itemName == name) return *item;
   }
   // The text tables and this window name the same controls; a name missing here is a fault of the
   // program, not of any input.
   throw std::logic_error("Letrana's main window has no control named " + std::string(name));
+}
+
+void TFrmLetrana::ShowCharacterChoice() {
+  const std::vector<TUnicodeBlock>& blocks = UnicodeBlocks();
+  const bool block = Characters.Source == TCharacterSource::Block;
+  MenCodePage.SetChecked(Characters.Source == TCharacterSource::CodePage);
+  std::string name = FileNamePart(Characters.TextFile);
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    const bool chosen = block && Characters.Block == blocks[i].Name;
+    MenBlocks[i]->SetChecked(chosen);
+    if (chosen) name = MenBlocks[i]->Caption();
+  }
+  MenTextFile.SetChecked(Characters.Source == TCharacterSource::TextFile);
+  const int pages = PageCount(ChosenCharacters.size());
+  MenPreviousPage.SetEnabled(Characters.Page > 0);
+  MenNextPage.SetEnabled(Characters.Page + 1 < pages);
+  if (Characters.Source == TCharacterSource::CodePage) {
+    SetCaption(kWindowCaption);
+  } else {
+    SetCaption(std::string(kWindowCaption) + " - " + name + " (" +
+               WithDetails(Text("PageOf"), {std::to_string(Characters.Page + 1), std::to_string(pages)}) +
+               ")");
+  }
+}
+
+void TFrmLetrana::CheckCharacterMap(const ui::TextRenderer& renderer) const {
+  try {
+    renderer.HasCharacter(U'A');
+  } catch (const std::runtime_error&) {
+    throw std::runtime_error(WithDetails(Text("ErrNoCharacterMap"), {renderer.FaceName()}));
+  }
+}
+
+std::string TFrmLetrana::FileErrorText(const ECharacterFileError& error) const {
+  const char* name = error.Reason() == ECharacterFileError::TReason::NotUtf8        ? "ErrFileNotUtf8"
+                     : error.Reason() == ECharacterFileError::TReason::NoCharacters ? "ErrFileNoCharacters"
+                                                                                    : "ErrFileUnreadable";
+  return WithDetails(Text(name), {error.Path()});
 }
 
 // ---- The program ------------------------------------------------------------------------------------

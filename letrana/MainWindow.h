@@ -1,7 +1,8 @@
 #pragma once
-// The main window of Letrana: the 256 codes of the single-byte character set drawn in a chosen font,
-// font colour and background colour as a grid of equal cells, an enlarged preview of the clicked
-// character, and the export of the selected characters as image files of their own.
+// The main window of Letrana: the 256 codes of the single-byte character set (or a page of the Unicode
+// characters chosen in the Characters menu) drawn in a chosen font, font colour and background colour as
+// a grid of equal cells, an enlarged preview of the clicked character, the export of the selected
+// characters as image files of their own, and the export of all the chosen characters as an atlas.
 //
 // The sample label LblFont holds the rendering state: its font is the rendering font (the font's
 // colour is the font colour) and its background colour is the background colour. Every rendering
@@ -14,8 +15,11 @@
 #include <vector>
 
 #include "common/SettingsDocument.h"
+#include "glyphs/GlyphExport.h"
 #include "imaging/Graphics.h"
 #include "letrana/AboutBox.h"
+#include "letrana/AtlasDialog.h"
+#include "letrana/CharacterChoice.h"
 #include "letrana/ProgressBox.h"
 #include "letrana/Texts.h"
 #include "platform/text/Text.h"
@@ -33,15 +37,22 @@ class TFrmLetrana : public ui::Form {
   ui::MenuItem MenEdit, MenSelectFont, MenSelectFontColor, MenSelectBackgroundColor, N1, MenSelectAll,
       MenInvertSelection, MenEditLine02, MenCopyCharacter, MenCopyImage;
   ui::MenuItem MenHelp, MenUsage, MenLicense, MenReadMe, MenCheckUpdate, MenHelpLine, MenInfo;
+  // After "?", so that the designed menus keep their places.
+  ui::MenuItem MenCharacters, MenCodePage, MenUnicodeBlocks, MenTextFile, MenCharactersLine01,
+      MenPreviousPage, MenNextPage, MenCharactersLine02, MenExportAtlas;
+  // The items of MenUnicodeBlocks, one a block of UnicodeBlocks(), in its order.
+  std::vector<std::unique_ptr<ui::MenuItem>> MenBlocks;
   ui::PopupMenu PopMain;
   ui::MenuItem PopCopyCharacter, PopCopyImage;
   ui::ImageList ImlCharacters;
   ui::FontDialog FodFont;
   ui::SaveDialog SvdSave;
   ui::ColorDialog CldColor;
+  ui::OpenDialog OpdTextFile;
+  ui::SaveDialog SvdAtlas;
   // The key bindings of the window's action list.
   ui::Action ActExport, ActGenerateImages, ActQuit, ActSelectAll, ActInvert, ActCopyCharacters, ActCopyImage,
-      ActUsage;
+      ActUsage, ActPreviousPage, ActNextPage;
   ui::Timer TimInit;
 
   // ---- Controls ----
@@ -64,7 +75,8 @@ class TFrmLetrana : public ui::Form {
   TProgramShell& Shell;
   std::string LicensePath, ReadMePath;
   // The localised names of the keys in the menus' shortcut texts.
-  std::string m_aMenScShift, m_aMenScCtrl, m_aMenScAlt, m_aMenScDelete, m_aMenScF;
+  std::string m_aMenScShift, m_aMenScCtrl, m_aMenScAlt, m_aMenScDelete, m_aMenScF, m_aMenScPageUp,
+      m_aMenScPageDown;
   // Progress box texts of the grid build and the export; empty until a language sets them.
   std::string m_aMGeneratingPreview, m_aMSaving;
   // The name of the fifth export form in the save dialog's file-type list; empty until a language sets
@@ -74,6 +86,14 @@ class TFrmLetrana : public ui::Form {
 
   // True when the settings named no language: the language name is then not written back.
   bool NoStoredLanguage = true;
+
+  // The characters chosen (the code page until the settings or the Characters menu choose others), all of
+  // them, and the page of them the grid shows, a cell each (a cell's image index is its place here).
+  TCharacterChoice Characters;
+  std::vector<TGlyphCharacter> ChosenCharacters = CodePageCharacters();
+  std::vector<TGlyphCharacter> GridCharacters = CodePageCharacters();
+  // The options of the last atlas export (or of the settings).
+  TAtlasChoice AtlasChoice;
 
   // ---- Window events ----
   void FormCreate();
@@ -102,6 +122,20 @@ class TFrmLetrana : public ui::Form {
   void MenReadMeClick();
   void MenCheckUpdateClick();
   void MenInfoClick();
+  void MenCodePageClick();
+  // An item of MenBlocks: the block of that place in UnicodeBlocks().
+  void MenBlockClick(std::size_t block);
+  void MenTextFileClick();
+  void MenPreviousPageClick();
+  void MenNextPageClick();
+  void MenExportAtlasClick();
+  // Writes the atlas of all the chosen characters (every page) with the options of AtlasChoice: the
+  // pages and base + ".fnt", base being the chosen path without its extension, as letrana-export
+  // --atlas writes them for the same font, size, colours, characters and options.
+  void ExportAtlas(const std::string& chosenPath);
+  // Makes the choice the one in force from its page on and builds the grid: the characters are read
+  // first (a text file's error leaves the choice in force as it was).
+  void ChooseCharacters(const TCharacterChoice& choice);
 
   // ---- Language ----
   // Finds the wanted language in the language list beside the program (empty: the list's default) and
@@ -112,6 +146,8 @@ class TFrmLetrana : public ui::Form {
   void ApplyLanguage(std::string path, std::string name);
   // The language's text of key in the current section, or the built-in text.
   std::string LookupText(const std::string& key, const std::string& builtIn) const;
+  // The language's text of a row of the window's text table (letrana/Texts.h), by its name.
+  std::string Text(std::string_view name) const;
   // Appends a tab and the key to the captions of the menu items that have one.
   void AddShortcutTexts();
 
@@ -128,17 +164,23 @@ class TFrmLetrana : public ui::Form {
   void LisCharactersClick();
   void LisCharactersSelectItem(int index, bool selected);
 
-  // Renders the one-byte string of the code into the bitmap (fresh, owned by the caller): as wide as
-  // the character's advance width and `height` pixels high, the background colour with the glyph in
-  // the font's colour; rows below the font's line height keep the contrast colour (black on an exactly
-  // white background, else white). True when the result is at least 1 x 1 pixels.
-  bool RenderCharacter(const ui::Font& font, TColor background, int height, TBitmap& bitmap, int code);
+  // Renders the character (the one-byte string of a code page byte) into the bitmap (fresh, owned by
+  // the caller): as wide as the character's advance width and `height` pixels high, the background
+  // colour with the glyph in the font's colour; rows below the font's line height keep the contrast
+  // colour (black on an exactly white background, else white). True when the result is at least 1 x 1
+  // pixels; a character the font lacks renders nothing (false).
+  bool RenderCharacter(const ui::Font& font, TColor background, int height, TBitmap& bitmap,
+                       TGlyphCharacter character);
   // The line height of the font in pixels.
   int GetCellHeight(const ui::Font& font);
-  // The largest advance width of the 256 one-byte strings in the font (0 when all measure 0).
+  // The largest advance width of the grid's characters in the font (0 when all measure 0; the 256
+  // one-byte strings of the code page).
   int GetCellWidth(const ui::Font& font);
-  // Replaces all 256 cells with the codes rendered in the current rendering state.
+  // Replaces all cells with the page's characters rendered in the current rendering state (a
+  // character the font lacks leaves its cell empty).
   void BuildCharacterGrid();
+  // The character of the grid's item.
+  TGlyphCharacter CellCharacter(int index) const;
 
   // A distance designed at 96 pixels per inch, at this window's resolution.
   int ScaleForDpi(int n) const { return ui::ScaleForDpi(n, PixelsPerInch()); }
@@ -151,9 +193,19 @@ class TFrmLetrana : public ui::Form {
   // The control or member a language text is set into, by its name.
   void SetLanguageTarget(std::string_view target, const std::string& text);
   ui::MenuItem& MenuItemNamed(std::string_view name);
+  // The menu's marks and enabled page commands, and the caption ("Letrana", with the set and the page
+  // for Unicode characters), for the choice in force.
+  void ShowCharacterChoice();
+  // The font can tell which Unicode characters it has; throws the language's error when it cannot.
+  void CheckCharacterMap(const ui::TextRenderer& renderer) const;
+  // An error of a text file in the language's words.
+  std::string FileErrorText(const ECharacterFileError& error) const;
 
   std::vector<std::unique_ptr<ui::TextRenderer>> renderers_;  // most recently used first
   bool shown_ = false;
+  // An error met while the settings were read (a text file that cannot be read any more), shown once
+  // the grid is built.
+  std::string startError_;
   // Counts the grid builds begun; a build that sees it change while it processes messages was
   // replaced by a newer one (a command run meanwhile) and stops.
   unsigned buildGeneration_ = 0;

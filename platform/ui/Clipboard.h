@@ -4,6 +4,7 @@
 // (opened by a hidden window of the program's own for the moment of each copy), a virtual clipboard in
 // the headless backend (see platform/ui/ClipboardTesting.h).
 
+#include <string>
 #include <string_view>
 
 #include "imaging/Errors.h"
@@ -12,7 +13,7 @@
 namespace os {
 
 // The clipboard formats the programs put, numbered as the system numbers them.
-enum class ClipboardFormat { Text = 1, Bitmap = 2, Palette = 9 };
+enum class ClipboardFormat { Text = 1, Bitmap = 2, Palette = 9, UnicodeText = 13 };
 
 // The error raised when the clipboard cannot be opened because another program holds it (or the system
 // refuses to take the data): ELocalisedError of kind ClipboardBusy (imaging/Errors.h).
@@ -23,6 +24,26 @@ enum class ClipboardFormat { Text = 1, Bitmap = 2, Palette = 9 };
 // which reads as empty text. Throws ELocalisedError (ClipboardBusy) when the clipboard cannot
 // be opened (its contents then stay as they were), std::bad_alloc when the memory block cannot be had.
 void PutClipboardText(std::string_view text);
+
+// Puts the characters as a zero-terminated string in the Unicode text format (UTF-16, the characters
+// beyond U+FFFF as surrogate pairs), up to the first zero character; the system offers them to the
+// programs that read plain text too, in their code page. Throws as PutClipboardText does.
+void PutClipboardUnicodeText(std::u32string_view text);
+
+// The block that format holds for the characters: UTF-16 up to the first zero character, then a zero.
+inline std::u16string UnicodeTextBlock(std::u32string_view text) {
+  std::u16string block;
+  for (const char32_t c : text.substr(0, text.find(U'\0'))) {
+    if (c < 0x10000) {
+      block.push_back(static_cast<char16_t>(c));
+    } else {
+      block.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+      block.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    }
+  }
+  block.push_back(u'\0');
+  return block;
+}
 
 // Puts a device-dependent copy of the bitmap (made for the screen) in the bitmap format, and the
 // display's palette in the palette format when the display works with a palette (a true-colour display

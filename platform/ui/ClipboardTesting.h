@@ -18,6 +18,9 @@ bool ClipboardHasFormat(ClipboardFormat format);
 // system may round a block's size up; under Wine and in the headless backend it is the size given.
 std::optional<std::string> ClipboardTextBlock();
 
+// The data block of the Unicode text format, zero characters included; nothing when there is none.
+std::optional<std::u16string> ClipboardUnicodeTextBlock();
+
 // The picture in the bitmap format, as 32-bit pixels; nothing when there is none.
 std::optional<TBitmap> ClipboardBitmap();
 

@@ -43,6 +43,7 @@ constexpr int F5 = 0x74;
 constexpr int F12 = 0x7B;
 constexpr int LShift = 0xA0, RShift = 0xA1, LControl = 0xA2, RControl = 0xA3, LMenu = 0xA4, RMenu = 0xA5;
 constexpr int Return = 0x0D;
+constexpr int PageUp = 0x21, PageDown = 0x22;
 constexpr int Escape = 0x1B;
 constexpr int Delete = 0x2E;
 }  // namespace key

@@ -1,5 +1,5 @@
 #pragma once
-// The font, colour and save dialogs of the window classes (platform/ui/Controls.h): each remembers the
+// The font, colour, save and open dialogs of the window classes (platform/ui/Controls.h): each remembers the
 // last answer and is run by Execute.
 
 #include <functional>
@@ -88,6 +88,33 @@ class SaveDialog : public Component {
   SaveDialogProps props_;
   std::string fileName_;
   bool typeChanging_ = false;
+};
+
+struct OpenDialogProps {
+  std::string filter;   // "Text|pattern|Text|pattern"
+  int filterIndex = 1;  // 1-based
+};
+// Asks for an existing file to read.
+class OpenDialog : public Component {
+ public:
+  void Create(Form& owner, const OpenDialogProps& props);
+  const std::string& Filter() const { return props_.filter; }
+  // Takes effect at the next Execute.
+  void SetFilter(const std::string& filter) { props_.filter = filter; }
+  // The file name and filter index: shown when the dialog opens, chosen when it closes with OK.
+  const std::string& FileName() const { return fileName_; }
+  void SetFileName(const std::string& fileName) { fileName_ = fileName; }
+  int FilterIndex() const { return props_.filterIndex; }
+  void SetFilterIndex(int index) { props_.filterIndex = index; }
+  // Shows the dialog; true when the user chose an existing file with OK. A cancelled dialog leaves the
+  // file name and the filter index as they were.
+  bool Execute();
+  Form* Owner() const { return owner_; }
+
+ private:
+  Form* owner_ = nullptr;
+  OpenDialogProps props_;
+  std::string fileName_;
 };
 
 }  // namespace ui

@@ -41,6 +41,18 @@ void MenuItem::SetEnabled(bool enabled) {
   native::MenuChanged(*this);
 }
 
+void MenuItem::SetChecked(bool checked) {
+  if (checked == checked_) return;
+  checked_ = checked;
+  native::MenuChanged(*this);
+}
+
+void MenuItem::SetRadioItem(bool radioItem) {
+  if (radioItem == radioItem_) return;
+  radioItem_ = radioItem;
+  native::MenuChanged(*this);
+}
+
 void MenuItem::Click() {
   if (enabled_ && OnClick) OnClick();
 }
@@ -121,6 +133,19 @@ bool SaveDialog::Execute() {
   const bool chosen = native::ExecuteSaveDialog(*this);
   typeChanging_ = false;
   // A type picked in a dialog that was cancelled is no choice.
+  if (!chosen) props_.filterIndex = filterIndex;
+  return chosen;
+}
+
+void OpenDialog::Create(Form& owner, const OpenDialogProps& props) {
+  owner_ = &owner;
+  props_ = props;
+  native::Created(*this);
+}
+
+bool OpenDialog::Execute() {
+  const int filterIndex = props_.filterIndex;
+  const bool chosen = native::ExecuteOpenDialog(*this);
   if (!chosen) props_.filterIndex = filterIndex;
   return chosen;
 }

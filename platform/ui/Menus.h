@@ -21,6 +21,11 @@ class MenuItem : public Component {
   void SetVisible(bool visible);
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled);
+  // A mark beside the caption: a tick, or for a radio item (one choice among the items around it) a dot.
+  bool Checked() const { return checked_; }
+  void SetChecked(bool checked);
+  bool RadioItem() const { return radioItem_; }
+  void SetRadioItem(bool radioItem);
   bool IsSeparator() const { return caption_ == "-"; }
   MenuItem* Parent() const { return parent_; }
   const std::vector<MenuItem*>& Items() const { return items_; }
@@ -35,6 +40,8 @@ class MenuItem : public Component {
   std::string caption_;
   bool visible_ = true;
   bool enabled_ = true;
+  bool checked_ = false;
+  bool radioItem_ = false;
 };
 
 // The menu bar of a form; its items are the top-level menus.

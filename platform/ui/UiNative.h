@@ -64,7 +64,7 @@ Control* FocusedControl(const Form& form);
 
 // ---- Menus ------------------------------------------------------------------------------------------
 
-// An item was added to a menu, or an item's caption, visibility or enabled state changed.
+// An item was added to a menu, or an item's caption, visibility, enabled or checked state changed.
 void MenuChanged(MenuItem& item);
 void ShowPopup(PopupMenu& menu, int screenX, int screenY);
 
@@ -98,6 +98,7 @@ void EditCreated(Edit& edit);
 bool ExecuteFontDialog(FontDialog& dialog);
 bool ExecuteColorDialog(ColorDialog& dialog);
 bool ExecuteSaveDialog(SaveDialog& dialog);
+bool ExecuteOpenDialog(OpenDialog& dialog);
 // Only while the save dialog is open and runs SaveDialog::OnTypeChange (SaveDialog::TypeChanging):
 // the name in its name box as a full path (empty when the dialog cannot tell), and a new text for it.
 std::string SaveDialogFilePath(const SaveDialog& dialog);

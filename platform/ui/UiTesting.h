@@ -38,6 +38,8 @@ void AnswerSave(SaveDialog& dialog, const std::string& fileName, int filterIndex
 // FileName, and filterIndex as FilterIndex; with an empty box OK cannot close the dialog, and the
 // answer cancels it instead.
 void AnswerSaveWithTypeChange(SaveDialog& dialog, const std::string& typedName, int filterIndex, bool accept);
+// Answers an open dialog as a user who picks the file (under the entry filterIndex) and presses OK.
+void AnswerOpen(OpenDialog& dialog, const std::string& fileName, int filterIndex = 1);
 void AnswerFont(FontDialog& dialog, const Font& font);
 void AnswerColor(ColorDialog& dialog, TColor color);
 void CancelNext(Component& dialog);
@@ -45,8 +47,8 @@ int UnansweredDialogs();
 
 struct DialogOpening {
   const Component* dialog = nullptr;
-  std::string fileName;                   // save dialog: the name it opened with
-  int filterIndex = 0;                    // save dialog: the filter index it opened with
+  std::string fileName;                   // save or open dialog: the name it opened with
+  int filterIndex = 0;                    // save or open dialog: the filter index it opened with
   Font font;                              // font dialog: the font it opened with
   TColor color = 0;                       // colour dialog: the colour it opened on
   std::vector<std::string> nameBoxTexts;  // save dialog: the texts SetDialogFileNameText wrote, in order

@@ -1,5 +1,5 @@
-// The Windows clipboard: plain text and device-dependent bitmaps, opened by a hidden window of the
-// program's own for the moment of each copy. What is put is prepared first, so that a failure to get
+// The Windows clipboard: plain and Unicode text and device-dependent bitmaps, opened by a hidden window of
+// the program's own for the moment of each copy. What is put is prepared first, so that a failure to get
 // memory or to open the clipboard leaves its contents as they were.
 //
 // A picture goes on the clipboard by delayed rendering: the window keeps a copy of it and announces
@@ -262,6 +262,20 @@ void PutClipboardText(std::string_view text) {
   block.Release();
 }
 
+void PutClipboardUnicodeText(std::u32string_view text) {
+  const std::u16string units = UnicodeTextBlock(text);
+  GlobalBlock block(units.size() * sizeof(char16_t));
+  {
+    GlobalLockScope lock(block.Get());
+    if (lock.Data() == nullptr) throw std::bad_alloc();
+    std::memcpy(lock.Data(), units.data(), units.size() * sizeof(char16_t));
+  }
+  OpenClipboardScope clipboard(OwnerWindow::Get().Handle());
+  ::EmptyClipboard();
+  SetData(CF_UNICODETEXT, block.Get());
+  block.Release();
+}
+
 void PutClipboardBitmap(const TBitmap& bitmap) {
   if (bitmap.Empty()) return;
   const ScreenDC screen;
@@ -313,6 +327,15 @@ std::optional<std::string> ClipboardTextBlock() {
   GlobalLockScope lock(data);
   if (lock.Data() == nullptr) return std::nullopt;
   return std::string(static_cast<const char*>(lock.Data()), ::GlobalSize(data));
+}
+
+std::optional<std::u16string> ClipboardUnicodeTextBlock() {
+  OpenClipboardScope clipboard(OwnerWindow::Get().Handle());
+  const HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+  if (data == nullptr) return std::nullopt;
+  GlobalLockScope lock(data);
+  if (lock.Data() == nullptr) return std::nullopt;
+  return std::u16string(static_cast<const char16_t*>(lock.Data()), ::GlobalSize(data) / sizeof(char16_t));
 }
 
 std::optional<TBitmap> ClipboardBitmap() {

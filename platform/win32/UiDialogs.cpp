@@ -1,5 +1,5 @@
-// The standard dialogs of the Win32 backend (COMDLG32): font, colour and save-file dialogs, each modal
-// to its owner form. A save dialog with a type-change handler runs with a hook, through which the
+// The standard dialogs of the Win32 backend (COMDLG32): font, colour, save-file and open-file dialogs,
+// each modal to its owner form. A save dialog with a type-change handler runs with a hook, through which the
 // handler learns the type picked and reads and writes the name box of the open dialog.
 
 #include <algorithm>
@@ -34,6 +34,13 @@ class ColorDialogNative : public NativeData {
 constexpr std::size_t kFileNameBuffer = 32768;
 // The buffer the name in an open save dialog is first asked into (a path of MAX_PATH characters).
 constexpr std::size_t kDialogPathBuffer = 261;
+
+// "Text|pattern|Text|pattern" as the pairs of zero-terminated strings the file dialogs take.
+std::string DialogFilter(std::string filter) {
+  std::replace(filter.begin(), filter.end(), '|', '\0');
+  filter.append(2, '\0');
+  return filter;
+}
 
 // A save dialog while it is open with its hook: the hook's dialog window, a child of the dialog.
 struct OpenSave {
@@ -137,10 +144,7 @@ bool ExecuteColorDialog(ColorDialog& dialog) {
 }
 
 bool ExecuteSaveDialog(SaveDialog& dialog) {
-  // "Text|pattern|Text|pattern" becomes the pairs of zero-terminated strings the dialog takes.
-  std::string filter = dialog.Filter();
-  std::replace(filter.begin(), filter.end(), '|', '\0');
-  filter.append(2, '\0');
+  const std::string filter = DialogFilter(dialog.Filter());
   std::string defaultExt = dialog.DefaultExt();
   if (!defaultExt.empty() && defaultExt.front() == '.') defaultExt.erase(0, 1);
 
@@ -174,6 +178,32 @@ bool ExecuteSaveDialog(SaveDialog& dialog) {
     // The last name is no valid name (any more): the dialog opens without it instead of not at all.
     std::fill(file.begin(), file.end(), '\0');
     chosen = GetSaveFileNameA(&open);
+  }
+  if (!chosen) return false;
+  dialog.SetFileName(std::string(file.data(), strnlen(file.data(), file.size())));
+  dialog.SetFilterIndex(static_cast<int>(open.nFilterIndex));
+  return true;
+}
+
+bool ExecuteOpenDialog(OpenDialog& dialog) {
+  const std::string filter = DialogFilter(dialog.Filter());
+  std::vector<char> file(kFileNameBuffer, '\0');
+  const std::string& last = dialog.FileName();
+  if (last.size() < file.size()) std::memcpy(file.data(), last.data(), last.size());
+
+  OPENFILENAMEA open{};
+  open.lStructSize = sizeof(open);
+  open.hwndOwner = OwnerOf(dialog.Owner());
+  open.lpstrFilter = dialog.Filter().empty() ? nullptr : filter.c_str();
+  open.nFilterIndex = static_cast<DWORD>(std::max(dialog.FilterIndex(), 0));
+  open.lpstrFile = file.data();
+  open.nMaxFile = static_cast<DWORD>(file.size());
+  open.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST |
+               OFN_PATHMUSTEXIST;
+  BOOL chosen = GetOpenFileNameA(&open);
+  if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME && file[0] != '\0') {
+    std::fill(file.begin(), file.end(), '\0');
+    chosen = GetOpenFileNameA(&open);
   }
   if (!chosen) return false;
   dialog.SetFileName(std::string(file.data(), strnlen(file.data(), file.size())));

@@ -109,7 +109,8 @@ class MenuNode : public NativeData {
     info.cbSize = sizeof(info);
     info.fMask = MIIM_FTYPE | MIIM_STATE | (item_->IsSeparator() ? 0 : MIIM_STRING);
     info.fType = item_->IsSeparator() ? MFT_SEPARATOR : MFT_STRING;
-    info.fState = item_->Enabled() ? MFS_ENABLED : MFS_DISABLED;
+    if (item_->RadioItem()) info.fType |= MFT_RADIOCHECK;
+    info.fState = (item_->Enabled() ? MFS_ENABLED : MFS_DISABLED) | (item_->Checked() ? MFS_CHECKED : 0);
     caption_ = item_->Caption();
     info.dwTypeData = caption_.data();
     info.cch = static_cast<UINT>(caption_.size());

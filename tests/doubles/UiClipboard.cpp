@@ -13,6 +13,7 @@ namespace {
 
 struct VirtualClipboard {
   std::optional<std::string> text;
+  std::optional<std::u16string> unicodeText;
   std::optional<TBitmap> bitmap;
   bool held = false;
 };
@@ -27,6 +28,7 @@ VirtualClipboard& OpenAndEmpty() {
   VirtualClipboard& board = Board();
   if (board.held) throw ELocalisedError(TErrorKind::ClipboardBusy, {});
   board.text.reset();
+  board.unicodeText.reset();
   board.bitmap.reset();
   return board;
 }
@@ -39,6 +41,12 @@ void PutClipboardText(std::string_view text) {
   std::string block(text.substr(0, text.find('\0')));
   block.push_back('\0');
   OpenAndEmpty().text = std::move(block);
+}
+
+void PutClipboardUnicodeText(std::u32string_view text) {
+  std::u16string block = UnicodeTextBlock(text);
+  // The headless clipboard makes no plain text of it: only the format put is there.
+  OpenAndEmpty().unicodeText = std::move(block);
 }
 
 void PutClipboardBitmap(const TBitmap& bitmap) {
@@ -57,6 +65,8 @@ bool ClipboardHasFormat(ClipboardFormat format) {
       return board.text.has_value();
     case ClipboardFormat::Bitmap:
       return board.bitmap.has_value();
+    case ClipboardFormat::UnicodeText:
+      return board.unicodeText.has_value();
     case ClipboardFormat::Palette:
       return false;
   }
@@ -65,12 +75,15 @@ bool ClipboardHasFormat(ClipboardFormat format) {
 
 std::optional<std::string> ClipboardTextBlock() { return Board().text; }
 
+std::optional<std::u16string> ClipboardUnicodeTextBlock() { return Board().unicodeText; }
+
 std::optional<TBitmap> ClipboardBitmap() { return Board().bitmap; }
 
 bool ClipboardPictureKept() { return false; }
 
 void ClearClipboard() {
   Board().text.reset();
+  Board().unicodeText.reset();
   Board().bitmap.reset();
 }
 

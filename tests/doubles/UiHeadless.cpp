@@ -303,6 +303,17 @@ bool ExecuteSaveDialog(SaveDialog& dialog) {
   return true;
 }
 
+bool ExecuteOpenDialog(OpenDialog& dialog) {
+  S().openings.push_back(
+      {.dialog = &dialog, .fileName = dialog.FileName(), .filterIndex = dialog.FilterIndex()});
+  const auto answer = NextAnswer(dialog);
+  if (!answer || !std::holds_alternative<SaveAnswer>(*answer)) return false;
+  const auto& open = std::get<SaveAnswer>(*answer);
+  dialog.SetFileName(open.fileName);
+  dialog.SetFilterIndex(open.filterIndex);
+  return true;
+}
+
 std::string SaveDialogFilePath(const SaveDialog& dialog) {
   const OpenSave* open = FindOpenSave(dialog);
   return open != nullptr ? DialogPath(open->nameBox) : std::string();
@@ -390,6 +401,9 @@ void AnswerSave(SaveDialog& dialog, const std::string& fileName, int filterIndex
 void AnswerSaveWithTypeChange(SaveDialog& dialog, const std::string& typedName, int filterIndex,
                               bool accept) {
   S().answers[&dialog].push_back(SaveTypeChange{typedName, filterIndex, accept});
+}
+void AnswerOpen(OpenDialog& dialog, const std::string& fileName, int filterIndex) {
+  S().answers[&dialog].push_back(SaveAnswer{fileName, filterIndex});
 }
 void AnswerFont(FontDialog& dialog, const Font& font) { S().answers[&dialog].push_back(font); }
 void AnswerColor(ColorDialog& dialog, TColor color) { S().answers[&dialog].push_back(color); }

@@ -5,7 +5,7 @@
 # clipboard.
 #
 #   letrana_e2e.sh LETRANA_EXE WINPROBE_EXE [SCENARIO...]
-#     scenarios: start export pngalpha dpi144 restart german clipboard dblclick defaultstart (all when none is named)
+#     scenarios: start export pngalpha dpi144 restart german clipboard dblclick unicode defaultstart (all when none is named)
 #
 # DISPLAY and WINEPREFIX are those scripts/test.sh exports (without WINEPREFIX, the prefix beside the
 # build's programs is used and made on first use). Without a reachable display the script skips (exit
@@ -23,7 +23,7 @@ letrana_exe=$(readlink -f "$1")
 probe_exe=$(readlink -f "$2")
 shift 2
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(start export pngalpha dpi144 restart german clipboard dblclick defaultstart)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(start export pngalpha dpi144 restart german clipboard dblclick unicode defaultstart)
 
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 dist="$repo/letrana/dist"
@@ -762,6 +762,71 @@ scenario_dblclick() {
   done
   expect_no_error_box
   stop_letrana
+}
+
+# Characters > Unicode block > Cyrillic through the real menus with keys: the caption names the block,
+# the grid holds its 256 characters, the menu marks the choice, Copy character puts the Unicode text
+# and Ctrl+S exports a cell under its code point; the choice is written after the other keys and
+# brings the same page back at the next start.
+scenario_unicode() {
+  local dir="$work/unicode" caption="Letrana - Cyrillic (page 1 of 1)" menu window ini
+  make_program "$dir"
+  ini="$dir/store/Letrana.ini"
+  start_letrana "$dir/prog" || return
+  wait_for_grid
+  menu=$(probe menu Letrana)
+  expect_eq "fourth menu" "$(value menu.3 "$menu")" "Characters"
+  expect_eq "code page checked at the start" "$(value menu.3.0.checked "$menu")" 1
+  expect_eq "the block's item" "$(value menu.3.1.8 "$menu")" "Cyrillic"
+  window=$(probe_value window.xid info Letrana)
+  # F10 to the menu bar, three Rights to Characters, Down opens it on "Code page", Down to "Unicode
+  # block", Right opens its list on the first block, eight Downs to Cyrillic.
+  keys_to "$window" F10 Right Right Right Down Down Right Down Down Down Down Down Down Down Down Return
+  grid=$(probe wait-items "$caption" 256 $((E2E_TIMEOUT * 1000)))
+  expect_eq "256 cells under '$caption'" "$(value items.reached "$grid")" 1
+  menu=$(probe menu "$caption")
+  expect_eq "Cyrillic checked" "$(value menu.3.1.8.checked "$menu")" 1
+  expect_eq "code page no longer checked" "$(value menu.3.0.checked "$menu")" ""
+  shoot "$window" "$artefacts/letrana-cyrillic.png" && echo "  screenshot: $artefacts/letrana-cyrillic.png"
+  # A click on the first cell (U+0400), then End to the last one (U+04FF); each copied as Unicode text.
+  local info
+  info=$(probe info "$caption")
+  xdotool mousemove --window "$window" $(($(value client.offset_x "$info") + $(value listview.left "$info") + 14)) \
+    $(($(value client.offset_y "$info") + $(value listview.top "$info") + 12)) click 1
+  await_eq "first selected after the click" 0 probe_value listview.first_selected info "$caption"
+  probe clipboard-set sentinel >/dev/null
+  keys_to "$window" ctrl+shift+c
+  await_eq "Unicode text of the first cell" 0400 probe_value clipboard.unicode.hex clipboard
+  # Ctrl+S exports the selected cell through the real save dialog, named by its code point.
+  local out="$dir/out" box
+  mkdir -p "$out"
+  keys_to "$window" ctrl+s
+  await_window "Save As" || return
+  box=$(value window.xid "$window_lines")
+  xdotool windowfocus --sync "$box" 2>/dev/null
+  xdotool key --clearmodifiers ctrl+a
+  xdotool type --clearmodifiers --delay 30 "$(winpath "$out/cyr")"
+  xdotool key --clearmodifiers Return
+  await_file "$out/cyr1024.bmp" "the export of U+0400"
+  expect_eq "files exported" "$(ls "$out")" "cyr1024.bmp"
+  expect_eq "its format and height" "$(identify -format '%m %h' "$out/cyr1024.bmp" 2>/dev/null)" \
+    "BMP3 $(value font.line_height "$(probe measure Arial 12 "$(value window.dpi "$info")")")"
+  keys_to "$window" End
+  await_eq "first selected after End" 255 probe_value listview.first_selected info "$caption"
+  probe clipboard-set sentinel >/dev/null
+  keys_to "$window" ctrl+shift+c
+  await_eq "Unicode text of the last cell" 04ff probe_value clipboard.unicode.hex clipboard
+  expect_no_error_box
+  keys_to "$window" ctrl+q
+  await "the end of the program after Ctrl+Q" process_ended "$program_pid" && ok "Ctrl+Q ends the program"
+  program_pid=""
+  expect_eq "keys after LanguageName" "$(sed -n '/<LanguageName>/,$p' "$ini" | grep -o '^  <[A-Za-z]*>[^<]*' | tr -d ' <' | tr '>\n' '= ')" \
+    "LanguageName= CharacterSet=Cyrillic CharacterPage=1 "
+  start_program "$dir/prog" letrana.exe '^Letrana - Cyrillic \(page 1 of 1\)$' || return
+  grid=$(probe wait-items "$caption" 256 $((E2E_TIMEOUT * 1000)))
+  expect_eq "the Cyrillic page again after a restart" "$(value items.reached "$grid")" 1
+  stop_program "$caption" "$program_pid"
+  program_pid=""
 }
 
 # The default start: no SavePath.ini, in a prefix no Letrana ran in. The settings go to the user's

@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -60,6 +62,21 @@ class LetranaTest : public ::testing::Test, public testing_support::ProgramSandb
   // The rendering font as the platform measures it at the window's resolution.
   ui::TextRenderer Measured() { return {Frm().LblFont.GetFont(), Frm().PixelsPerInch()}; }
   static std::string Byte(int code) { return std::string(1, static_cast<char>(code)); }
+  // Runs a command as the message loop does: an escaping error goes to the error box.
+  void AsTheMessageLoop(const std::function<void()>& command) {
+    try {
+      command();
+    } catch (const std::exception& error) {
+      app->HandleException(error);
+    }
+  }
+  // The item of a Unicode block in the Characters menu.
+  ui::MenuItem& BlockItem(const std::string& name) {
+    const auto& blocks = UnicodeBlocks();
+    for (std::size_t i = 0; i < blocks.size(); ++i)
+      if (name == blocks[i].Name) return *Frm().MenBlocks.at(i);
+    throw std::invalid_argument("no block " + name);
+  }
 
   std::unique_ptr<TLetranaWindows> windows;
 };

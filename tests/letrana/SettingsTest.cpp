@@ -186,4 +186,71 @@ TEST_F(SettingsTest, BrokenValuesFallBackAndNeverHideTheWindowOrStopTheGrid) {
   EXPECT_NE(Written().find("<LanguageName></LanguageName>\r\n</InitFile>"), std::string::npos);
 }
 
+TEST_F(SettingsTest, TheCharacterChoiceAndTheAtlasOptionsAreKeptAfterTheOtherKeys) {
+  testing_support::TempDir folder;
+  const std::string file = folder.File("chars.txt");
+  std::string text;
+  for (char32_t c = 0x100; c < 0x100 + 300; ++c) text += CharacterUtf8(TGlyphCharacter::CodePoint(c));
+  testing_support::WriteFileBytes(file, text);
+  TFrmLetrana& frm = StartAsIs();
+  ui::testing::AnswerOpen(frm.OpdTextFile, file);
+  frm.MenTextFile.Click();
+  frm.MenNextPage.Click();
+  const TAtlasChoice atlas{.PageWidth = 1024,
+                           .PageHeight = 256,
+                           .PowerOfTwo = true,
+                           .Padding = 2,
+                           .Spacing = 0,
+                           .Descriptor = TDescriptorForm::Binary,
+                           .DistanceFieldSpread = 6,
+                           .PictureForm = TImageFormat::PngWithAlpha};
+  frm.AtlasChoice = atlas;
+  const std::string written = Written();
+  const std::string keys =
+      "  <CharacterSet>TextFile</CharacterSet>\r\n  <CharacterFile>" + file +
+      "</CharacterFile>\r\n  <CharacterPage>2</CharacterPage>\r\n"
+      "  <AtlasPageSize>1024x256</AtlasPageSize>\r\n  <AtlasPowerOfTwo>1</AtlasPowerOfTwo>\r\n"
+      "  <AtlasPadding>2</AtlasPadding>\r\n  <AtlasSpacing>0</AtlasSpacing>\r\n"
+      "  <AtlasDescriptor>binary</AtlasDescriptor>\r\n"
+      "  <AtlasDistanceField>6</AtlasDistanceField>\r\n"
+      "  <AtlasPictures>png-alpha</AtlasPictures>\r\n";
+  EXPECT_NE(written.find("</LanguageName>\r\n" + keys + "</InitFile>\r\n"), std::string::npos) << written;
+
+  // Read back: the same page of the same file, the same options, opened in the same folder.
+  StartAsIs();
+  EXPECT_EQ(Frm().Caption(), "Letrana - chars.txt (page 2 of 2)");
+  EXPECT_EQ(Frm().AtlasChoice, atlas);
+  EXPECT_EQ(Frm().OpdTextFile.FileName(), file);
+  ui::testing::AdvanceTime(500);
+  ASSERT_EQ(Frm().LisCharacters.Count(), 44);
+  EXPECT_EQ(Frm().CellCharacter(0).Code, 0x200u);
+  EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
+
+  // Values the window cannot use give the defaults; a file that went gives the code page and its error.
+  struct Case {
+    std::string entries;
+    std::string caption;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"  <CharacterSet>Klingon</CharacterSet>\r\n  <AtlasPageSize>9x9</AtlasPageSize>\r\n", "Letrana"},
+           {"  <CharacterSet>TextFile</CharacterSet>\r\n  <AtlasDescriptor>json</AtlasDescriptor>\r\n",
+            "Letrana"},
+           {"  <CharacterSet>Cyrillic</CharacterSet>\r\n  <CharacterPage>99</CharacterPage>\r\n"
+            "  <AtlasPadding>-1</AtlasPadding>\r\n  <AtlasPictures>tiff</AtlasPictures>\r\n",
+            "Letrana - Cyrillic (page 1 of 1)"},
+       }) {
+    SCOPED_TRACE(c.entries);
+    EXPECT_EQ(Start(c.entries).Caption(), c.caption);
+    EXPECT_EQ(Frm().AtlasChoice, TAtlasChoice{});
+  }
+  std::filesystem::remove(file);
+  Start(keys);
+  EXPECT_EQ(Frm().Caption(), "Letrana");
+  ui::testing::AdvanceTime(500);
+  EXPECT_EQ(Frm().LisCharacters.Count(), 256);
+  ASSERT_EQ(ui::testing::ErrorBoxes().size(), 1u);
+  EXPECT_EQ(ui::testing::ErrorBoxes()[0].text, "The file " + file + " cannot be read.");
+  EXPECT_EQ(Written().find("Character"), std::string::npos) << "the code page writes no keys of its own";
+}
+
 }  // namespace

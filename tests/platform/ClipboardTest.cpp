@@ -7,6 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/ui/ClipboardTesting.h"
 
@@ -42,6 +43,22 @@ TEST(Clipboard, TextIsAZeroTerminatedBlockOfTheBytesGiven) {
   // A zero byte ends the text, as it ends a C string.
   os::PutClipboardText(std::string("AB\0C", 4));
   EXPECT_EQ(ClipboardTextBlock(), std::string("AB\0", 3));
+}
+
+TEST(Clipboard, UnicodeTextIsAZeroTerminatedUtf16BlockUpToTheFirstZeroCharacter) {
+  struct Case {
+    std::u32string text;
+    std::u16string block;
+  };
+  for (const Case& c : std::vector<Case>{{U"\u0416", u"\u0416"},
+                                         {U"A\U0001F600", u"A\xD83D\xDE00"},
+                                         {U"\U0010FFFF", u"\xDBFF\xDFFF"},
+                                         {std::u32string(U"B\0C", 3), u"B"},
+                                         {U"", u""}}) {
+    os::PutClipboardUnicodeText(c.text);
+    EXPECT_TRUE(ClipboardHasFormat(ClipboardFormat::UnicodeText));
+    EXPECT_EQ(os::testing::ClipboardUnicodeTextBlock(), c.block + u'\0');
+  }
 }
 
 TBitmap Pattern(int width, int height) {

@@ -53,9 +53,10 @@ inline std::string MenuItemText(HMENU menu, UINT position) {
 }
 
 // One line per item: "<prefix>.<i>=<caption>", then for a separator "<prefix>.<i>.separator=1", for a
-// disabled item "<prefix>.<i>.enabled=0", for a sub-menu its items below "<prefix>.<i>"; every level
-// starts with "<prefix>.count=<n>". Returns false when the menu cannot be read from this process
-// (the system keeps a menu in the process that made it, so another process may get -1 for its count).
+// disabled item "<prefix>.<i>.enabled=0", for a checked one "<prefix>.<i>.checked=1", for a sub-menu its
+// items below "<prefix>.<i>"; every level starts with "<prefix>.count=<n>". Returns false when the menu
+// cannot be read from this process (the system keeps a menu in the process that made it, so another process
+// may get -1 for its count).
 inline bool AppendMenuLines(HMENU menu, const std::string& prefix, std::string& out, int depth = 0) {
   const int count = GetMenuItemCount(menu);
   if (count < 0) return false;
@@ -69,6 +70,7 @@ inline bool AppendMenuLines(HMENU menu, const std::string& prefix, std::string& 
     out += Line(key, Escape(MenuItemText(menu, static_cast<UINT>(i))));
     if (info.fType & MFT_SEPARATOR) out += Line(key + ".separator", 1);
     if (info.fState & MFS_DISABLED) out += Line(key + ".enabled", 0);
+    if (info.fState & MFS_CHECKED) out += Line(key + ".checked", 1);
     if (info.hSubMenu != nullptr && depth < 4 && !AppendMenuLines(info.hSubMenu, key, out, depth + 1)) {
       return false;
     }

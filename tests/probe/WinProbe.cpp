@@ -21,7 +21,8 @@
 //   winprobe close CAPTION TIMEOUT_MS          asks it to close (WM_CLOSE) and waits for its process
 //   winprobe clipboard                         the clipboard's sequence number (it grows at every change),
 //                                              its formats, its text (CF_TEXT bytes in hex), its bitmap
-//                                              (CF_BITMAP size, depth, corner colour) and whether
+//                                              (CF_BITMAP size, depth, corner colour), its Unicode
+//                                              text (CF_UNICODETEXT code units in hex) and whether
 //                                              CF_PALETTE is there
 //   winprobe clipboard-set TEXT                replaces the clipboard's content by a text
 //   winprobe measure FACE POINTS DPI           the line height and the advance widths of the 256
@@ -630,6 +631,24 @@ std::string ClipboardLines() {
       }
       out += Line("clipboard.text.size", static_cast<long long>(size));
       out += Line("clipboard.text.hex", hex);
+    }
+  }
+
+  // The Unicode text as its UTF-16 code units, each four hexadecimal digits, up to the first zero.
+  const bool hasUnicode = IsClipboardFormatAvailable(CF_UNICODETEXT);
+  out += Line("clipboard.unicode", hasUnicode ? 1 : 0);
+  if (hasUnicode) {
+    if (const HANDLE memory = GetClipboardData(CF_UNICODETEXT)) {
+      const SIZE_T units = GlobalSize(memory) / sizeof(WCHAR);
+      const LockedGlobal locked(memory);
+      const auto* text = reinterpret_cast<const WCHAR*>(locked.Bytes());
+      std::string hex;
+      for (SIZE_T i = 0; text != nullptr && i < units && text[i] != 0; ++i) {
+        char unit[8];
+        std::snprintf(unit, sizeof unit, "%04x", static_cast<unsigned>(text[i]));
+        hex += unit;
+      }
+      out += Line("clipboard.unicode.hex", hex);
     }
   }
 
