@@ -147,7 +147,14 @@ void TCapture::CropToUserRect(const os::ScreenRect& userRect) {
   ReplaceWith(area);
 }
 
-void TCapture::CopyToClipboard() const { os::PutClipboardBitmap(image_); }
+void TCapture::CopyToClipboard() const {
+  // Every capture replaces what the clipboard held, one of nothing (a window beyond every monitor, a
+  // user rectangle of no width) too.
+  if (image_.Empty())
+    os::EmptyClipboard();
+  else
+    os::PutClipboardBitmap(image_);
+}
 
 void TCapture::CopyTo(TBitmap& bitmap) const { bitmap = image_; }
 

@@ -58,7 +58,7 @@ class TCapture {
   bool GrabTarget(os::WindowHandle window, bool clientOnly, const os::ScreenRect& userRect, bool useUserRect);
   // Grabs the whole virtual screen (every monitor), then crops to the user rectangle when asked.
   bool GrabAllScreens(const os::ScreenRect& userRect, bool useUserRect);
-  // Empties the clipboard and puts the image on it as a bitmap.
+  // Empties the clipboard and puts the image on it as a bitmap (an empty image leaves it empty).
   void CopyToClipboard() const;
   // The bitmap receives the image's size and pixels.
   void CopyTo(TBitmap& bitmap) const;

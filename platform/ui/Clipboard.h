@@ -53,4 +53,7 @@ inline std::u16string UnicodeTextBlock(std::u32string_view text) {
 // or until the program ends; what a program that pastes gets is the same either way.
 void PutClipboardBitmap(const TBitmap& bitmap);
 
+// Empties the clipboard: no format is left on it. Throws as PutClipboardText does.
+void EmptyClipboard();
+
 }  // namespace os

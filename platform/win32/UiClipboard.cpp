@@ -314,6 +314,11 @@ void PutClipboardBitmap(const TBitmap& bitmap) {
   }
 }
 
+void EmptyClipboard() {
+  OpenClipboardScope clipboard(OwnerWindow::Get().Handle());
+  ::EmptyClipboard();
+}
+
 namespace testing {
 
 bool ClipboardHasFormat(ClipboardFormat format) {

@@ -56,6 +56,8 @@ void PutClipboardBitmap(const TBitmap& bitmap) {
   OpenAndEmpty().bitmap = std::move(copy);
 }
 
+void EmptyClipboard() { OpenAndEmpty(); }
+
 namespace testing {
 
 bool ClipboardHasFormat(ClipboardFormat format) {

@@ -324,6 +324,13 @@ TEST_F(SnaporaTest, AFailedGrabOrWriteLeavesTheWindowUsable) {
   EXPECT_EQ(frm.ImgThumbNail.Picture().Width(), 0);
   EXPECT_EQ(EntryOf("Doomed"), -1);  // the list was rebuilt
   EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
+  // A window beyond every monitor grabs nothing, and that capture too replaces what the clipboard held.
+  const os::WindowHandle away = os::testing::AddWindow("Away", {-5000, -5000, -4800, -4800});
+  os::PutClipboardText("before");
+  frm.CaptureTarget("Away", away, "");
+  EXPECT_FALSE(os::testing::ClipboardHasFormat(os::ClipboardFormat::Text));
+  EXPECT_FALSE(os::testing::ClipboardBitmap().has_value());
+  EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
 
   // A file in a folder that does not exist: the writer's error in the error box titled "Snapora",
   // the window still showing, the options as they were.
