@@ -18,14 +18,19 @@ TFrmFileName::TFrmFileName(ui::Application& app)
   LblFileName.Create(Panel1, {.bounds = {8, 28, 0, 0}, .caption = "Select a filename"});
   EdtFileName.Create(Panel1, {.bounds = {8, 48, 369, 22}, .tabOrder = 0});
   BtnBrowse.Create(Panel1, {.bounds = {384, 48, 25, 25}, .caption = "...", .tabOrder = 1});
-  BtnOk.Create(*this, {.bounds = {116, 112, 90, 25}, .caption = "OK", .tabOrder = 1});
+  BtnOk.Create(*this, {.bounds = {116, 112, 90, 25}, .caption = "OK", .tabOrder = 1, .isDefault = true});
   BtnCancel.Create(*this, {.bounds = {214, 112, 90, 25}, .caption = "Cancel", .tabOrder = 2});
   ActOk.Create(*this, {.key = ui::key::Return});
   ActCancel.Create(*this, {.key = ui::key::Escape});
 
-  BtnOk.OnClick = ActOk.OnExecute = [this] {
+  BtnOk.OnClick = [this] {
     accepted_ = true;
     Close();
+  };
+  // Enter presses the button that has the focus (Cancel, "..."), anywhere else the default button OK.
+  ActOk.OnExecute = [this] {
+    auto* focused = dynamic_cast<ui::Button*>(FocusedControl());
+    (focused != nullptr ? *focused : BtnOk).Click();
   };
   BtnCancel.OnClick = ActCancel.OnExecute = [this] { Close(); };
   BtnBrowse.OnClick = [this] { BtnBrowseClick(); };

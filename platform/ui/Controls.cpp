@@ -255,6 +255,7 @@ void Label::Resize() {
 }
 
 void Button::Create(Control& parent, const ButtonProps& props) {
+  default_ = props.isDefault;
   SetVisibleDirect(props.visible);
   Attach(&parent, props.bounds, Align::None, props.caption, props.tabOrder);
 }

@@ -249,13 +249,18 @@ struct ButtonProps {
   std::string caption;
   int tabOrder = -1;
   bool visible = true;
+  bool isDefault = false;  // the button Enter presses: drawn with the default button's outline
 };
 class Button : public Control {
  public:
   void Create(Control& parent, const ButtonProps& props);
+  bool IsDefault() const { return default_; }
   std::function<void()> OnClick;
   // Acts as a click by the user.
   void Click();
+
+ private:
+  bool default_ = false;
 };
 
 struct CheckBoxProps {

@@ -949,7 +949,8 @@ void Created(Component& component) {
     label->SetNative(std::move(native));
   } else if (auto* button = dynamic_cast<Button*>(&component)) {
     auto native = std::make_unique<ButtonNative>(*button);
-    native->CreateChild("BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, false);
+    native->CreateChild("BUTTON", (button->IsDefault() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP, 0,
+                        false);
     button->SetNative(std::move(native));
   } else if (auto* checkBox = dynamic_cast<CheckBox*>(&component)) {
     auto native = std::make_unique<CheckBoxNative>(*checkBox);

@@ -391,12 +391,15 @@ TEST_F(SnaporaTest, TheFileNameQuestionCanNameCancelOrEmptyTheFile) {
     os::testing::ClearClipboard();
     ui::testing::OnModal([&](ui::Form&) {
       auto& dialog = windows->FrmFileName;
-      if (empty == 1) {
-        dialog.EdtFileName.SetText("");
-        dialog.BtnOk.Click();
-      } else {
-        dialog.BtnCancel.Click();
-      }
+      // Enter presses the focused button (Cancel, with a name in the box), in the name box the default
+      // button OK.
+      dialog.EdtFileName.SetText(empty == 1 ? "" : chosen);
+      if (empty == 1)
+        dialog.EdtFileName.SetFocus();
+      else
+        dialog.BtnCancel.SetFocus();
+      EXPECT_TRUE(dialog.BtnOk.IsDefault());
+      EXPECT_TRUE(dialog.ExecuteShortCut({.key = ui::key::Return}));
     });
     ASSERT_TRUE(frm.CaptureTarget("Screen", 0, frm.EdtFile.Text()));
     EXPECT_FALSE(frm.AskingName);
