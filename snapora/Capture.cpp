@@ -147,6 +147,20 @@ void TCapture::CropToUserRect(const os::ScreenRect& userRect) {
   ReplaceWith(area);
 }
 
+TClaimedName ClaimStampedFileName(const std::string& stamped) {
+  if (os::CreateNewFile(stamped)) return {stamped, true};
+  auto taken = [](const std::string& name) { return os::FileExists(name) || os::DirectoryExists(name); };
+  if (!taken(stamped)) return {stamped, false};
+  const std::string extension = FileExtension(stamped);
+  const std::string stem = stamped.substr(0, stamped.size() - extension.size());
+  for (int number = 2; number < 1000000; ++number) {
+    const std::string candidate = stem + "-" + std::to_string(number) + extension;
+    if (os::CreateNewFile(candidate)) return {candidate, true};
+    if (!taken(candidate)) return {stamped, false};
+  }
+  return {stamped, false};
+}
+
 void TCapture::CopyToClipboard() const {
   // Every capture replaces what the clipboard held, one of nothing (a window beyond every monitor, a
   // user rectangle of no width) too.

@@ -94,3 +94,13 @@ std::string StampedFileName(const std::string& base, const os::LocalTime& moment
 // extension, "-3", ... under which nothing exists (file or folder), so that automatic capture never
 // writes over an earlier file.
 std::string UnusedStampedFileName(const std::string& base, const os::LocalTime& moment);
+// Takes the stamped name at the moment of writing: creates it empty, only where nothing of that name
+// exists, else the first free of stem + "-2" + extension, "-3", ... (as UnusedStampedFileName numbers),
+// so that a file that appeared since the name was stamped (another Snapora writing on the same base
+// name) is never overwritten. The name taken, and whether this call created it; the name unchanged and
+// nothing created when the folder does not take the file (the writer then says why).
+struct TClaimedName {
+  std::string Name;
+  bool Created = false;
+};
+TClaimedName ClaimStampedFileName(const std::string& stamped);

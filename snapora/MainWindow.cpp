@@ -463,7 +463,10 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   ImgCapture.SetHint(EnlargeHint + hint);
 
   std::string name = fileName;
+  // Automatic capture writes under the name stamped at its tick, unless the user is asked for one.
+  bool stamped = TimCapture.Enabled() && name == EdtFile.Text();
   if (ChbToFile.Checked() && ChbAskName.Checked() && FrmFileName != nullptr) {
+    stamped = false;
     AskingName = true;
     FrmFileName->EdtFileName.SetText(EdtFile.Text());
     // The question is over however the dialog ends.
@@ -480,7 +483,25 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   }
 
   if (!name.empty()) {
-    if (SavePictureByName(ImgCapture.Picture(), name, false)) LastFileWritten = name;
+    // The stamped name is taken now, when the file is written: a file that appeared under it since the
+    // tick is kept, and the capture takes the next free number (shown in the file field).
+    TClaimedName claimed;
+    if (stamped) {
+      claimed = ClaimStampedFileName(name);
+      name = claimed.Name;
+      EdtFile.SetText(name);
+    }
+    bool written = false;
+    try {
+      written = SavePictureByName(ImgCapture.Picture(), name, false);
+    } catch (...) {
+      if (claimed.Created) os::RemoveFile(name);
+      throw;
+    }
+    if (written)
+      LastFileWritten = name;
+    else if (claimed.Created)
+      os::RemoveFile(name);
   }
   restoreTarget();
   return true;

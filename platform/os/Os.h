@@ -100,6 +100,11 @@ bool FileExists(const std::string& path);
 // (Names differ from the Win32 calls on purpose: those are macros in <windows.h>.)
 // Creates one directory level; false when it could not be created (for example it exists already).
 bool MakeDirectory(const std::string& path);
+// Creates the file, empty, only where nothing of that name exists, in one step: of two programs that
+// ask for one name at once, one gets it. False when it exists already or cannot be created.
+bool CreateNewFile(const std::string& path);
+// Removes a file; false when it could not be removed.
+bool RemoveFile(const std::string& path);
 
 enum class SpecialFolder {
   LocalAppData,   // the signed-in user's local application-data folder

@@ -3,6 +3,7 @@
 // ~/.local/share), the folder common to all users is /var/lib, and the delimiter is '/'. The local time
 // is the system's, unless a test fixed it (platform/os/OsTesting.h).
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,6 +115,16 @@ bool FileExists(const std::string& path) {
 }
 
 bool MakeDirectory(const std::string& path) { return IsCallable(path) && mkdir(path.c_str(), 0777) == 0; }
+
+bool CreateNewFile(const std::string& path) {
+  if (!IsCallable(path)) return false;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+bool RemoveFile(const std::string& path) { return IsCallable(path) && ::unlink(path.c_str()) == 0; }
 
 std::optional<std::string> GetSpecialFolder(SpecialFolder folder, void* /*owner*/) {
   if (folder == SpecialFolder::CommonAppData) return std::string("/var/lib");

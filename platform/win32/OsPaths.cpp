@@ -81,6 +81,17 @@ bool MakeDirectory(const std::string& path) {
   return IsCallable(path) && CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
 
+bool CreateNewFile(const std::string& path) {
+  if (!IsCallable(path)) return false;
+  const HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+bool RemoveFile(const std::string& path) { return IsCallable(path) && DeleteFileA(path.c_str()) != 0; }
+
 std::optional<std::string> GetSpecialFolder(SpecialFolder folder, void* owner) {
   const int csidl = folder == SpecialFolder::LocalAppData ? CSIDL_LOCAL_APPDATA : CSIDL_COMMON_APPDATA;
   char buffer[MAX_PATH + 1] = {};

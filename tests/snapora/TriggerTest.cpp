@@ -172,6 +172,20 @@ TEST_F(SnaporaTest, AutomaticCaptureWritesEachTickToItsOwnStampedFile) {
   // The field holds the name of the last file written.
   EXPECT_EQ(frm.EdtFile.Text(), frm.LastFileWritten);
   EXPECT_TRUE(fs::exists(frm.EdtFile.Text()));
+  // A file that appears under the stamped name between the tick and the write (another Snapora on the
+  // same base name) is kept: the capture takes the next free number.
+  std::vector<std::string> others;
+  os::testing::OnGrabDisplay([&] {
+    others.push_back(frm.EdtFile.Text());
+    testing_support::WriteFileBytes(others.back(), "another program's");
+  });
+  ui::testing::AdvanceTime(100);
+  os::testing::OnGrabDisplay(nullptr);
+  ASSERT_FALSE(others.empty());
+  for (const std::string& other : others)
+    EXPECT_TRUE(testing_support::ReadFileText(other) == "another program's") << other << " was written over";
+  EXPECT_NE(frm.LastFileWritten, others.back());
+  EXPECT_GT(fs::file_size(frm.LastFileWritten), 1280u * 1024u) << frm.LastFileWritten;
 
   // Escape seen by a tick: automatic capture stops, but that tick still writes one more stamped file
   // and leaves its name in the field.
