@@ -33,16 +33,9 @@ font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 ranges=U+0020-U+007E,U+00A0-U+00FF,U+0370-U+03FF,U+0400-U+04FF
 pixels=32 points=24 spread=4 page=512 spacing=1
 leave_out=${SDF_LEAVE_OUT-046F}
-tool=${TOOL:-}
-if [ -z "$tool" ]; then
-  build=$here/build/bench
-  if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON \
-      -DBUILD_TESTING=OFF >/dev/null
-  fi
-  cmake --build "$build" --target letrana-export -j 2 >/dev/null
-  tool=$build/letrana/letrana-export
-fi
+# shellcheck source=lib/export_tool.sh
+source "$here/bench/lib/export_tool.sh"
+tool=$(bench_export_tool "$here")
 
 # The npm peer as its lock file pins it, installed again only when the lock file changed; npm retries
 # each download itself, and the whole install is tried three times. Without it the distance-field case

@@ -14,16 +14,9 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${ROUNDS:-3}
 font=/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
 convert=/usr/bin/convert
-tool=${TOOL:-}
-if [ -z "$tool" ]; then
-  build=$here/build/bench
-  if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON \
-      -DBUILD_TESTING=OFF >/dev/null
-  fi
-  cmake --build "$build" --target letrana-export -j 2 >/dev/null
-  tool=$build/letrana/letrana-export
-fi
+# shellcheck source=lib/export_tool.sh
+source "$here/bench/lib/export_tool.sh"
+tool=$(bench_export_tool "$here")
 
 base=/dev/shm
 [ -d "$base" ] && [ -w "$base" ] || base=${TMPDIR:-/tmp}

@@ -143,26 +143,46 @@ bool ExecuteColorDialog(ColorDialog& dialog) {
   return true;
 }
 
+// The file dialogs' common part: the last name in the name buffer (a name too long for the buffer would
+// be cut into another name: the dialog then opens empty), owner, filter and filter index.
+struct FileDialogSetUp {
+  std::string filter;
+  std::vector<char> file = std::vector<char>(kFileNameBuffer, '\0');
+  OPENFILENAMEA open{};
+
+  FileDialogSetUp(Form* owner, const std::string& filterText, int filterIndex, const std::string& last)
+      : filter(DialogFilter(filterText)) {
+    if (last.size() < file.size()) std::memcpy(file.data(), last.data(), last.size());
+    open.lStructSize = sizeof(open);
+    open.hwndOwner = OwnerOf(owner);
+    open.lpstrFilter = filterText.empty() ? nullptr : filter.c_str();
+    open.nFilterIndex = static_cast<DWORD>(std::max(filterIndex, 0));
+    open.lpstrFile = file.data();
+    open.nMaxFile = static_cast<DWORD>(file.size());
+    // The process's current directory stays what the program made it.
+    open.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+  }
+  FileDialogSetUp(const FileDialogSetUp&) = delete;  // the structure points into this object
+  FileDialogSetUp& operator=(const FileDialogSetUp&) = delete;
+  // Runs the dialog; a last name that is no valid name (any more) opens it without the name instead of
+  // not at all.
+  bool Run(BOOL(WINAPI* show)(LPOPENFILENAMEA)) {
+    BOOL chosen = show(&open);
+    if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME && file[0] != '\0') {
+      std::fill(file.begin(), file.end(), '\0');
+      chosen = show(&open);
+    }
+    return chosen != FALSE;
+  }
+  std::string Chosen() const { return std::string(file.data(), strnlen(file.data(), file.size())); }
+};
+
 bool ExecuteSaveDialog(SaveDialog& dialog) {
-  const std::string filter = DialogFilter(dialog.Filter());
+  FileDialogSetUp setUp(dialog.Owner(), dialog.Filter(), dialog.FilterIndex(), dialog.FileName());
   std::string defaultExt = dialog.DefaultExt();
   if (!defaultExt.empty() && defaultExt.front() == '.') defaultExt.erase(0, 1);
-
-  std::vector<char> file(kFileNameBuffer, '\0');
-  const std::string& last = dialog.FileName();
-  // A name too long for the buffer would be cut into another name: the dialog then opens empty.
-  if (last.size() < file.size()) std::memcpy(file.data(), last.data(), last.size());
-
-  OPENFILENAMEA open{};
-  open.lStructSize = sizeof(open);
-  open.hwndOwner = OwnerOf(dialog.Owner());
-  open.lpstrFilter = dialog.Filter().empty() ? nullptr : filter.c_str();
-  open.nFilterIndex = static_cast<DWORD>(std::max(dialog.FilterIndex(), 0));
-  open.lpstrFile = file.data();
-  open.nMaxFile = static_cast<DWORD>(file.size());
+  OPENFILENAMEA& open = setUp.open;
   open.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
-  // The process's current directory stays what the program made it.
-  open.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
   if (dialog.OverwritePrompt()) open.Flags |= OFN_OVERWRITEPROMPT;
   // Only a dialog whose type changes are handled runs with the hook, which changes how it looks.
   OpenSave context{&dialog, nullptr};
@@ -172,42 +192,18 @@ bool ExecuteSaveDialog(SaveDialog& dialog) {
     open.lpfnHook = &SaveDialogHook;
     open.lCustData = reinterpret_cast<LPARAM>(&context);
   }
-
-  BOOL chosen = GetSaveFileNameA(&open);
-  if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME && file[0] != '\0') {
-    // The last name is no valid name (any more): the dialog opens without it instead of not at all.
-    std::fill(file.begin(), file.end(), '\0');
-    chosen = GetSaveFileNameA(&open);
-  }
-  if (!chosen) return false;
-  dialog.SetFileName(std::string(file.data(), strnlen(file.data(), file.size())));
+  if (!setUp.Run(GetSaveFileNameA)) return false;
+  dialog.SetFileName(setUp.Chosen());
   dialog.SetFilterIndex(static_cast<int>(open.nFilterIndex));
   return true;
 }
 
 bool ExecuteOpenDialog(OpenDialog& dialog) {
-  const std::string filter = DialogFilter(dialog.Filter());
-  std::vector<char> file(kFileNameBuffer, '\0');
-  const std::string& last = dialog.FileName();
-  if (last.size() < file.size()) std::memcpy(file.data(), last.data(), last.size());
-
-  OPENFILENAMEA open{};
-  open.lStructSize = sizeof(open);
-  open.hwndOwner = OwnerOf(dialog.Owner());
-  open.lpstrFilter = dialog.Filter().empty() ? nullptr : filter.c_str();
-  open.nFilterIndex = static_cast<DWORD>(std::max(dialog.FilterIndex(), 0));
-  open.lpstrFile = file.data();
-  open.nMaxFile = static_cast<DWORD>(file.size());
-  open.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST |
-               OFN_PATHMUSTEXIST;
-  BOOL chosen = GetOpenFileNameA(&open);
-  if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME && file[0] != '\0') {
-    std::fill(file.begin(), file.end(), '\0');
-    chosen = GetOpenFileNameA(&open);
-  }
-  if (!chosen) return false;
-  dialog.SetFileName(std::string(file.data(), strnlen(file.data(), file.size())));
-  dialog.SetFilterIndex(static_cast<int>(open.nFilterIndex));
+  FileDialogSetUp setUp(dialog.Owner(), dialog.Filter(), dialog.FilterIndex(), dialog.FileName());
+  setUp.open.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+  if (!setUp.Run(GetOpenFileNameA)) return false;
+  dialog.SetFileName(setUp.Chosen());
+  dialog.SetFilterIndex(static_cast<int>(setUp.open.nFilterIndex));
   return true;
 }
 
