@@ -29,7 +29,7 @@
 //                                              one-byte strings of a font, as GDI measures them
 //   winprobe items CAPTION                     the texts of every column of every item of the window's
 //                                              list view, the first selected item, whether it is enabled
-//   winprobe window TITLE LEFT TOP WIDTH HEIGHT RRGGBB
+//   winprobe window TITLE LEFT TOP WIDTH HEIGHT RRGGBB [topmost]
 //                                              shows a window filled with the colour until it is closed
 //                                              (a capture target whose pixels are known)
 //
@@ -510,7 +510,8 @@ LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 // Shows a top-level window with the title, filled with one colour, until it is closed.
-int RunTargetWindow(const std::string& title, int left, int top, int width, int height, COLORREF colour) {
+int RunTargetWindow(const std::string& title, int left, int top, int width, int height, COLORREF colour,
+                    bool topmost) {
   targetColour = colour;
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = TargetProc;
@@ -518,8 +519,9 @@ int RunTargetWindow(const std::string& title, int left, int top, int width, int 
   windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   windowClass.lpszClassName = "WinProbeTarget";
   if (RegisterClassA(&windowClass) == 0) throw ProbeError("RegisterClass failed");
-  const HWND window = CreateWindowExA(0, windowClass.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, left,
-                                      top, width, height, nullptr, nullptr, windowClass.hInstance, nullptr);
+  const HWND window = CreateWindowExA(topmost ? WS_EX_TOPMOST : 0, windowClass.lpszClassName, title.c_str(),
+                                      WS_OVERLAPPEDWINDOW, left, top, width, height, nullptr, nullptr,
+                                      windowClass.hInstance, nullptr);
   if (window == nullptr) throw ProbeError("CreateWindowEx failed");
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
@@ -819,10 +821,11 @@ int Run(int argc, char** argv) {
     need(1);
     Print(ItemLines(RequireWindow(argv[2])));
   } else if (command == "window") {
-    need(6);
+    if (argc != 8 && argc != 9) throw UsageError("window takes 6 or 7 arguments");
     const unsigned long rgb = std::strtoul(argv[7], nullptr, 16);
     return RunTargetWindow(argv[2], ToInt(argv[3], "left"), ToInt(argv[4], "top"), ToInt(argv[5], "width"),
-                           ToInt(argv[6], "height"), RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+                           ToInt(argv[6], "height"), RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF),
+                           argc == 9 && std::string(argv[8]) == "topmost");
   } else if (command == "clipboard") {
     need(0);
     Print(ClipboardLines());
