@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 
 #include "common/FileNames.h"
@@ -43,19 +45,36 @@ std::string StampedFileName(const std::string& base, const os::LocalTime& moment
   return base.substr(0, base.size() - extension.size()) + stamp + extension;
 }
 
-std::string UnusedStampedFileName(const std::string& base, const os::LocalTime& moment) {
-  const std::string stamped = StampedFileName(base, moment);
-  auto taken = [](const std::string& name) { return os::FileExists(name) || os::DirectoryExists(name); };
-  if (!taken(stamped)) return stamped;
+namespace {
+
+enum class TNameAnswer { Take, Next, GiveUp };
+
+// The stamped name, else the first of stem + "-2" + extension, "-3", ... that ask takes; nothing when
+// ask gives up or no number is left. A folder cannot hold that many files with one stamp; the bound only
+// keeps a system that answers "exists" to every name from holding the program here for ever.
+std::optional<std::string> FirstNumberedName(const std::string& stamped,
+                                             const std::function<TNameAnswer(const std::string&)>& ask) {
   const std::string extension = FileExtension(stamped);
   const std::string stem = stamped.substr(0, stamped.size() - extension.size());
-  // A folder cannot hold that many files with one stamp; the bound only keeps a system that answers
-  // "exists" to every name from holding the program here for ever.
-  for (int number = 2; number < 1000000; ++number) {
-    std::string candidate = stem + "-" + std::to_string(number) + extension;
-    if (!taken(candidate)) return candidate;
+  for (int number = 1; number < 1000000; ++number) {
+    std::string candidate = number == 1 ? stamped : stem + "-" + std::to_string(number) + extension;
+    const TNameAnswer answer = ask(candidate);
+    if (answer == TNameAnswer::Take) return candidate;
+    if (answer == TNameAnswer::GiveUp) break;
   }
-  return stamped;
+  return std::nullopt;
+}
+
+bool NameTaken(const std::string& name) { return os::FileExists(name) || os::DirectoryExists(name); }
+
+}  // namespace
+
+std::string UnusedStampedFileName(const std::string& base, const os::LocalTime& moment) {
+  const std::string stamped = StampedFileName(base, moment);
+  return FirstNumberedName(
+             stamped,
+             [](const std::string& name) { return NameTaken(name) ? TNameAnswer::Next : TNameAnswer::Take; })
+      .value_or(stamped);
 }
 
 os::ScreenRect UserRectangle(const std::string& leftText, const std::string& topText,
@@ -148,17 +167,12 @@ void TCapture::CropToUserRect(const os::ScreenRect& userRect) {
 }
 
 TClaimedName ClaimStampedFileName(const std::string& stamped) {
-  if (os::CreateNewFile(stamped)) return {stamped, true};
-  auto taken = [](const std::string& name) { return os::FileExists(name) || os::DirectoryExists(name); };
-  if (!taken(stamped)) return {stamped, false};
-  const std::string extension = FileExtension(stamped);
-  const std::string stem = stamped.substr(0, stamped.size() - extension.size());
-  for (int number = 2; number < 1000000; ++number) {
-    const std::string candidate = stem + "-" + std::to_string(number) + extension;
-    if (os::CreateNewFile(candidate)) return {candidate, true};
-    if (!taken(candidate)) return {stamped, false};
-  }
-  return {stamped, false};
+  const std::optional<std::string> claimed = FirstNumberedName(stamped, [](const std::string& name) {
+    if (os::CreateNewFile(name)) return TNameAnswer::Take;
+    // Not taken, yet not created: the folder does not take the file, and no other name would help.
+    return NameTaken(name) ? TNameAnswer::Next : TNameAnswer::GiveUp;
+  });
+  return claimed ? TClaimedName{*claimed, true} : TClaimedName{stamped, false};
 }
 
 void TCapture::CopyToClipboard() const {
