@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 #include "glyphs/FontKerning.h"
 #include "imaging/Gifimage.h"
@@ -176,18 +177,27 @@ TGlyphCoverage Padded(const TGlyphCoverage& coverage, int padding) {
 
 }  // namespace
 
+bool RenderGlyphWithAlpha(const ui::TextRenderer& renderer, TColor background, int height,
+                          TGlyphCharacter character, TBitmap& colour, std::vector<std::uint8_t>& alpha,
+                          int padding) {
+  TGlyphCoverage coverage = RenderGlyphCoverage(renderer, background, height, character);
+  if (coverage.Alpha.empty()) return false;
+  if (padding > 0) coverage = Padded(coverage, padding);
+  colour.SetFillColor(ColorToRGB(renderer.GetFont().color));
+  colour.SetSize(coverage.Width, coverage.Height);
+  alpha = std::move(coverage.Alpha);
+  return true;
+}
+
 bool ExportGlyph(const ui::TextRenderer& renderer, TColor background, int cellHeight, TGlyphCharacter code,
                  TExportForm form, const std::string& base, int padding) {
   if (padding < 0) throw std::invalid_argument("A padding cannot be negative");
   const std::string name = base + ExportNumber(code.Code) + ExportExtension(form);
   if (form == TExportForm::PngWithAlpha) {
-    TGlyphCoverage coverage = RenderGlyphCoverage(renderer, background, cellHeight, code);
-    if (coverage.Alpha.empty()) return false;
-    if (padding > 0) coverage = Padded(coverage, padding);
     TBitmap colour;
-    colour.SetFillColor(ColorToRGB(renderer.GetFont().color));
-    colour.SetSize(coverage.Width, coverage.Height);
-    SaveBitmapAsPngWithAlpha(colour, coverage.Alpha, name);
+    std::vector<std::uint8_t> alpha;
+    if (!RenderGlyphWithAlpha(renderer, background, cellHeight, code, colour, alpha, padding)) return false;
+    SaveBitmapAsPngWithAlpha(colour, alpha, name);
     return true;
   }
   TBitmap glyph;

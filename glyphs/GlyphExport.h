@@ -70,6 +70,13 @@ struct TGlyphCoverage {
 TGlyphCoverage RenderGlyphCoverage(const ui::TextRenderer& renderer, TColor background, int height,
                                    TGlyphCharacter character);
 
+// The glyph as the PNG with alpha holds it: the font colour in every pixel of colour, the coverage as
+// alpha (RenderGlyphCoverage), with `padding` fully transparent pixels on every side (not negative).
+// False, and nothing set, when the glyph has no pixels.
+bool RenderGlyphWithAlpha(const ui::TextRenderer& renderer, TColor background, int height,
+                          TGlyphCharacter character, TBitmap& colour, std::vector<std::uint8_t>& alpha,
+                          int padding = 0);
+
 // Renders the glyph of the code at the cell height and writes it in the form to base + ExportNumber +
 // ExportExtension; a glyph without pixels writes nothing (false). The writer's errors pass through; an
 // existing file of that name is replaced only by a whole new one. A padding of N pixels puts N rows

@@ -60,6 +60,17 @@ void PackRow16(const TBitmap::Pixel32* source, int width, unsigned char* target,
   std::memset(target + 2 * width, 0, stride - 2 * static_cast<std::uint32_t>(width));
 }
 
+// The 40-byte information header of a bottom-up picture without compression or colour table.
+void PutInfoHeader(unsigned char* header, int width, int height, int depth, std::uint32_t imageSize) {
+  std::memset(header, 0, kDibHeaderSize);
+  PutU32(header + 0, kDibHeaderSize);
+  PutU32(header + 4, static_cast<std::uint32_t>(width));
+  PutU32(header + 8, static_cast<std::uint32_t>(height));  // positive: rows stored bottom-up
+  PutU16(header + 12, 1);
+  PutU16(header + 14, static_cast<std::uint32_t>(depth));
+  PutU32(header + 20, imageSize);  // compression, resolutions, colour counts: 0
+}
+
 // Pictures up to this many bytes of pixel data are packed into a buffer that is kept for the next
 // file; larger ones into a buffer of their own, so that one huge picture does not hold its memory for
 // the rest of the run.
@@ -122,13 +133,7 @@ void SaveBitmapAsBmp(const TBitmap& bitmap, const std::string& fileName) {
   unsigned char headers[kBmpHeadersSize] = {'B', 'M'};
   PutU32(headers + 2, layout.fileSize);
   PutU32(headers + 10, kBmpHeadersSize);  // the reserved fields at 6 and 8 stay 0
-  unsigned char* infoHeader = headers + 14;
-  PutU32(infoHeader + 0, 40);
-  PutU32(infoHeader + 4, static_cast<std::uint32_t>(width));
-  PutU32(infoHeader + 8, static_cast<std::uint32_t>(height));  // positive: rows stored bottom-up
-  PutU16(infoHeader + 12, 1);
-  PutU16(infoHeader + 14, static_cast<std::uint32_t>(depth));
-  PutU32(infoHeader + 20, layout.imageSize);  // compression, resolutions, colour counts: 0
+  PutInfoHeader(headers + 14, width, height, depth, layout.imageSize);
   stream.Write(headers, sizeof headers);
 
   // At 32 bits the bitmap's memory is the pixel data of the file, bottom row first, without padding
@@ -157,4 +162,20 @@ void SaveBitmapAsBmp(const TBitmap& bitmap, const std::string& fileName) {
     stream.Write(pixels, layout.imageSize);
   }
   stream.Close();
+}
+
+std::size_t DibBlockSize(const TBitmap& bitmap) {
+  return bitmap.Empty() ? 0 : kDibHeaderSize + BmpLayout(bitmap.Width(), bitmap.Height(), 24).imageSize;
+}
+
+void WriteDibBlock(const TBitmap& bitmap, unsigned char* block) {
+  if (bitmap.Empty()) return;
+  const int width = bitmap.Width(), height = bitmap.Height();
+  const TBmpLayout layout = BmpLayout(width, height, 24);
+  PutInfoHeader(block, width, height, 24, layout.imageSize);
+  unsigned char* const pixels = block + kDibHeaderSize;
+  for (int row = 0; row < height; ++row) {
+    PackRow24(bitmap.ScanLine(height - 1 - row), width,
+              pixels + static_cast<std::size_t>(row) * layout.stride, layout.stride);
+  }
 }

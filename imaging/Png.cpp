@@ -1,5 +1,6 @@
-// The PNG writer, through libpng: the picture is compressed into memory and leaves in one checked
-// write through the temporary-file stream, so the target is replaced only by a whole file.
+// The PNG writer, through libpng: the picture is compressed into memory, and either handed over as
+// those bytes or leaves in one checked write through the temporary-file stream, so the target is
+// replaced only by a whole file.
 
 #include "imaging/Png.h"
 
@@ -143,35 +144,53 @@ void CheckSize(std::int64_t width, std::int64_t height, int bytesPerPixel) {
   }
 }
 
-// Writes the rows whole or not at all; an empty picture gives an empty file.
-void Save(const TRowSource& source, int bytesPerPixel, int colourType, RowPacker pack,
-          const std::string& fileName) {
-  const bool empty = source.width == 0 || source.height == 0;
-  // Checked before the file exists: a picture the format cannot hold leaves no file behind.
-  if (!empty) CheckSize(source.width, source.height, bytesPerPixel);
-  TFileStream stream(fileName);
-  if (empty) {
-    stream.Close();
-    return;
-  }
-  std::vector<unsigned char> row(static_cast<std::size_t>(source.width) * bytesPerPixel);
+// The PNG file of the rows; an empty picture gives no bytes.
+std::vector<unsigned char> Encode(const TRowSource& source, int bytesPerPixel, int colourType,
+                                  RowPacker pack) {
   std::vector<unsigned char> output;
+  if (source.width == 0 || source.height == 0) return output;
+  CheckSize(source.width, source.height, bytesPerPixel);
+  std::vector<unsigned char> row(static_cast<std::size_t>(source.width) * bytesPerPixel);
   TPngJob job;
   job.output = &output;
   Compress(job, source, colourType, pack, row.data());
-  stream.Write(output.data(), output.size());
+  return output;
+}
+
+// Writes the rows whole or not at all; an empty picture gives an empty file.
+void Save(const TRowSource& source, int bytesPerPixel, int colourType, RowPacker pack,
+          const std::string& fileName) {
+  // Checked before the file exists: a picture the format cannot hold leaves no file behind.
+  if (source.width != 0 && source.height != 0) CheckSize(source.width, source.height, bytesPerPixel);
+  TFileStream stream(fileName);
+  const std::vector<unsigned char> output = Encode(source, bytesPerPixel, colourType, pack);
+  if (!output.empty()) stream.Write(output.data(), output.size());
   stream.Close();
 }
 
+TRowSource BitmapSource(const TBitmap& bitmap, const std::uint8_t* alpha) {
+  return {.bitmap = &bitmap,
+          .alpha = alpha,
+          .width = bitmap.Empty() ? 0 : bitmap.Width(),
+          .height = bitmap.Empty() ? 0 : bitmap.Height()};
+}
+
 void Save(const TBitmap& bitmap, const std::uint8_t* alpha, const std::string& fileName) {
-  const TRowSource source{.bitmap = &bitmap,
-                          .alpha = alpha,
-                          .width = bitmap.Empty() ? 0 : bitmap.Width(),
-                          .height = bitmap.Empty() ? 0 : bitmap.Height()};
   if (alpha != nullptr) {
-    Save(source, 4, PNG_COLOR_TYPE_RGB_ALPHA, PackRgba, fileName);
+    Save(BitmapSource(bitmap, alpha), 4, PNG_COLOR_TYPE_RGB_ALPHA, PackRgba, fileName);
   } else {
-    Save(source, 3, PNG_COLOR_TYPE_RGB, PackRgb, fileName);
+    Save(BitmapSource(bitmap, nullptr), 3, PNG_COLOR_TYPE_RGB, PackRgb, fileName);
+  }
+}
+
+// Raises std::invalid_argument unless the alpha holds one byte for every pixel of the colour.
+void CheckAlphaSize(const TBitmap& colour, const std::vector<std::uint8_t>& alpha) {
+  const std::size_t pixels =
+      colour.Empty() ? 0
+                     : static_cast<std::size_t>(colour.Width()) * static_cast<std::size_t>(colour.Height());
+  if (alpha.size() != pixels) {
+    throw std::invalid_argument("alpha holds " + std::to_string(alpha.size()) + " bytes for " +
+                                std::to_string(pixels) + " pixels");
   }
 }
 
@@ -189,14 +208,17 @@ void SaveBitmapAsPng(const TBitmap& bitmap, const std::string& fileName) { Save(
 
 void SaveBitmapAsPngWithAlpha(const TBitmap& colour, const std::vector<std::uint8_t>& alpha,
                               const std::string& fileName) {
-  const std::size_t pixels =
-      colour.Empty() ? 0
-                     : static_cast<std::size_t>(colour.Width()) * static_cast<std::size_t>(colour.Height());
-  if (alpha.size() != pixels) {
-    throw std::invalid_argument("alpha holds " + std::to_string(alpha.size()) + " bytes for " +
-                                std::to_string(pixels) + " pixels");
-  }
+  CheckAlphaSize(colour, alpha);
   Save(colour, alpha.empty() ? nullptr : alpha.data(), fileName);
+}
+
+std::vector<std::uint8_t> PngBytes(const TBitmap& bitmap) {
+  return Encode(BitmapSource(bitmap, nullptr), 3, PNG_COLOR_TYPE_RGB, PackRgb);
+}
+
+std::vector<std::uint8_t> PngWithAlphaBytes(const TBitmap& colour, const std::vector<std::uint8_t>& alpha) {
+  CheckAlphaSize(colour, alpha);
+  return Encode(BitmapSource(colour, alpha.data()), 4, PNG_COLOR_TYPE_RGB_ALPHA, PackRgba);
 }
 
 void SavePngGreyWithAlpha(int width, int height, std::uint8_t grey, const std::vector<std::uint8_t>& alpha,

@@ -32,6 +32,14 @@ void SaveBitmapAsPng(const TBitmap& bitmap, const std::string& fileName);
 void SaveBitmapAsPngWithAlpha(const TBitmap& colour, const std::vector<std::uint8_t>& alpha,
                               const std::string& fileName);
 
+// The bytes of the PNG file SaveBitmapAsPng writes (none for a bitmap without pixels), in memory.
+// Raises EPNGError, the size error or std::bad_alloc.
+std::vector<std::uint8_t> PngBytes(const TBitmap& bitmap);
+
+// The bytes of the PNG file SaveBitmapAsPngWithAlpha writes, in memory; raises as PngBytes does, and
+// std::invalid_argument as SaveBitmapAsPngWithAlpha does.
+std::vector<std::uint8_t> PngWithAlphaBytes(const TBitmap& colour, const std::vector<std::uint8_t>& alpha);
+
 // Writes a width x height picture of one grey (0 black to 255 white) with one alpha byte a pixel, as
 // SaveBitmapAsPngWithAlpha writes colours, as an 8-bit grey-and-alpha PNG: half the bytes of RGBA for
 // pictures whose colour is the same everywhere.

@@ -1,11 +1,13 @@
 #include "letrana/MainWindow.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "common/FileNames.h"
 #include "common/Localisation.h"
@@ -15,6 +17,7 @@
 #include "glyphs/GlyphExport.h"
 #include "glyphs/RenderingSettings.h"
 #include "imaging/Errors.h"
+#include "imaging/Png.h"
 #include "platform/os/Os.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/Shell.h"
@@ -380,15 +383,23 @@ void TFrmLetrana::MenCopyCharacterClick() {
 }
 
 // The first selected cell's glyph, exactly as export writes it; a code that renders empty copies
-// nothing.
+// nothing. When the export form is PNG with alpha, that PNG goes with it.
 void TFrmLetrana::MenCopyImageClick() {
   const int cellHeight = GetCellHeight(LblFont.GetFont());
   const int first = LisCharacters.FirstSelected();
   if (first < 0) return;
+  const TGlyphCharacter character = CellCharacter(first);
   TBitmap glyph;
-  if (RenderCharacter(LblFont.GetFont(), LblFont.Color(), cellHeight, glyph, CellCharacter(first))) {
-    os::PutClipboardBitmap(glyph);
+  if (!RenderCharacter(LblFont.GetFont(), LblFont.Color(), cellHeight, glyph, character)) return;
+  std::vector<std::uint8_t> png;
+  if (ExportFormOfFilterIndex(SvdSave.FilterIndex()) == TExportForm::PngWithAlpha) {
+    TBitmap colour;
+    std::vector<std::uint8_t> alpha;
+    if (RenderGlyphWithAlpha(Renderer(LblFont.GetFont()), LblFont.Color(), cellHeight, character, colour,
+                             alpha))
+      png = PngWithAlphaBytes(colour, alpha);
   }
+  os::PutClipboardBitmap(glyph, png);
 }
 
 // The help file of the language in force, else the English one (which the shell may not find either).

@@ -181,7 +181,7 @@ void TCapture::CopyToClipboard() const {
   if (image_.Empty())
     os::EmptyClipboard();
   else
-    os::PutClipboardBitmap(image_);
+    os::PutClipboardPicture(image_);
 }
 
 void TCapture::CopyTo(TBitmap& bitmap) const { bitmap = image_; }

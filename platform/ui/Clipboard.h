@@ -4,16 +4,19 @@
 // (opened by a hidden window of the program's own for the moment of each copy), a virtual clipboard in
 // the headless backend (see platform/ui/ClipboardTesting.h).
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "imaging/Errors.h"
 #include "imaging/Graphics.h"
 
 namespace os {
 
-// The clipboard formats the programs put, numbered as the system numbers them.
-enum class ClipboardFormat { Text = 1, Bitmap = 2, Palette = 9, UnicodeText = 13 };
+// The clipboard formats the programs put, numbered as the system numbers them; Png is the format
+// registered under the name "PNG" (a PNG file's bytes), whose number the system gives at run time.
+enum class ClipboardFormat { Text = 1, Bitmap = 2, Dib = 8, Palette = 9, UnicodeText = 13, Png = -1 };
 
 // The error raised when the clipboard cannot be opened because another program holds it (or the system
 // refuses to take the data): ELocalisedError of kind ClipboardBusy (imaging/Errors.h).
@@ -47,11 +50,20 @@ inline std::u16string UnicodeTextBlock(std::u32string_view text) {
 
 // Puts a device-dependent copy of the bitmap (made for the screen) in the bitmap format, and the
 // display's palette in the palette format when the display works with a palette (a true-colour display
-// has none, and then no palette is put). An empty bitmap leaves the clipboard untouched. Throws as
-// PutClipboardText does; std::bad_alloc also when the system cannot make the copy. On Windows the
-// device bitmap is made from a copy of the picture that the program keeps until a program asks for it,
-// or until the program ends; what a program that pastes gets is the same either way.
-void PutClipboardBitmap(const TBitmap& bitmap);
+// has none, and then no palette is put). When png holds bytes (a PNG file, e.g. the picture with an
+// alpha channel), they go in the PNG format beside it. An empty bitmap leaves the clipboard untouched.
+// Throws as PutClipboardText does; std::bad_alloc also when the system cannot make the copy. On
+// Windows the device bitmap is made from a copy of the picture that the program keeps until a program
+// asks for it, or until the program ends; what a program that pastes gets is the same either way.
+void PutClipboardBitmap(const TBitmap& bitmap, const std::vector<std::uint8_t>& png = {});
+
+// Puts the picture as a device-independent bitmap in the DIB format (24 bits a pixel; the system
+// derives the bitmap format from it for the programs that ask for that) and as a PNG file of its
+// colours (opaque RGB) in the PNG format. An empty picture leaves the clipboard untouched. Throws as
+// PutClipboardBitmap does, and the size error of a picture neither format can hold. On Windows both
+// are made from a copy of the picture kept as PutClipboardBitmap keeps it, each when a program asks
+// for it, all of them at the latest when the program ends.
+void PutClipboardPicture(const TBitmap& picture);
 
 // Empties the clipboard: no format is left on it. Throws as PutClipboardText does.
 void EmptyClipboard();

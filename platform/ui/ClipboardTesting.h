@@ -3,8 +3,10 @@
 // backends implement these: on Windows they read the real clipboard, in the headless backend the
 // virtual one.
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "imaging/Graphics.h"
 #include "platform/ui/Clipboard.h"
@@ -20,6 +22,9 @@ std::optional<std::string> ClipboardTextBlock();
 
 // The data block of the Unicode text format, zero characters included; nothing when there is none.
 std::optional<std::u16string> ClipboardUnicodeTextBlock();
+
+// The data block of the DIB or the PNG format; nothing when there is none.
+std::optional<std::vector<std::uint8_t>> ClipboardBlock(ClipboardFormat format);
 
 // The picture in the bitmap format, as 32-bit pixels; nothing when there is none.
 std::optional<TBitmap> ClipboardBitmap();

@@ -1,23 +1,30 @@
-// The Windows clipboard: plain and Unicode text and device-dependent bitmaps, opened by a hidden window of
+// The Windows clipboard: plain and Unicode text, device-dependent and device-independent bitmaps and
+// PNG files, opened by a hidden window of
 // the program's own for the moment of each copy. What is put is prepared first, so that a failure to get
 // memory or to open the clipboard leaves its contents as they were.
 //
 // A picture goes on the clipboard by delayed rendering: the window keeps a copy of it and announces
-// the bitmap format without data; the device bitmap is made only when a program asks for it
-// (WM_RENDERFORMAT), or when the window is destroyed, at the latest when the program ends, while the
-// clipboard still waits for it (WM_RENDERALLFORMATS), so that a program that pastes later still gets
-// it. Handing a bitmap of the screen's size to the system at once costs many times what the copy costs
-// (the system takes the bitmap's pixels over into a form every program can read), and most pictures
-// put are never pasted. The copy goes when the clipboard is emptied, by this program or another
-// (WM_DESTROYCLIPBOARD), or once it has been rendered.
+// its formats (the bitmap, or the DIB and the PNG) without data; each is made only when a program asks
+// for it (WM_RENDERFORMAT), or when the window is destroyed, at the latest when the program ends, while
+// the clipboard still waits for them (WM_RENDERALLFORMATS), so that a program that pastes later still
+// gets them. Handing a bitmap of the screen's size to the system at once costs many times what the
+// copy costs (the system takes the bitmap's pixels over into a form every program can read; a PNG
+// must be compressed), and most pictures put are never pasted. The copy goes when the clipboard is
+// emptied, by this program or another (WM_DESTROYCLIPBOARD), or once every format announced has been
+// rendered.
 
 #include "platform/ui/Clipboard.h"
+
+#include "imaging/Bmp.h"
+#include "imaging/Png.h"
 #include "platform/ui/ClipboardTesting.h"
 
 // After the platform headers: <windows.h> defines RGB and GetRValue as macros, which Graphics.h
 // declares as functions.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -49,6 +56,7 @@ class GlobalBlock {
   ~GlobalBlock() {
     if (handle_ != nullptr) ::GlobalFree(handle_);
   }
+  GlobalBlock(GlobalBlock&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
   GlobalBlock(const GlobalBlock&) = delete;
   GlobalBlock& operator=(const GlobalBlock&) = delete;
   HGLOBAL Get() const { return handle_; }
@@ -73,6 +81,25 @@ class GlobalLockScope {
   HGLOBAL block_;
   void* data_;
 };
+
+// The number of the format registered under the name "PNG"; 0 when the system cannot register it.
+UINT PngFormat() {
+  static const UINT format = ::RegisterClipboardFormatA("PNG");
+  return format;
+}
+
+UINT FormatNumber(os::ClipboardFormat format) {
+  return format == os::ClipboardFormat::Png ? PngFormat() : static_cast<UINT>(format);
+}
+
+// A block of global memory holding the bytes.
+GlobalBlock BlockOf(const std::vector<std::uint8_t>& bytes) {
+  GlobalBlock block(bytes.size());
+  GlobalLockScope lock(block.Get());
+  if (lock.Data() == nullptr) throw std::bad_alloc();
+  std::memcpy(lock.Data(), bytes.data(), bytes.size());
+  return block;
+}
 
 // A GDI object, deleted unless the clipboard took it.
 template <typename Handle>
@@ -135,6 +162,15 @@ HBITMAP DeviceBitmap(const TBitmap& picture) {
   return made;
 }
 
+// The picture as the DIB format holds it.
+GlobalBlock DibBlock(const TBitmap& picture) {
+  GlobalBlock block(DibBlockSize(picture));
+  GlobalLockScope lock(block.Get());
+  if (lock.Data() == nullptr) throw std::bad_alloc();
+  WriteDibBlock(picture, static_cast<unsigned char*>(lock.Data()));
+  return block;
+}
+
 // The display's palette when it works with one; none on a true-colour display.
 HPALETTE DisplayPalette(HDC screen) {
   if ((::GetDeviceCaps(screen, RASTERCAPS) & RC_PALETTE) == 0) return nullptr;
@@ -187,28 +223,38 @@ class OwnerWindow {
   OwnerWindow& operator=(const OwnerWindow&) = delete;
 
   HWND Handle() const { return handle_; }
-  // The picture of the bitmap format just announced; the clipboard is open and was emptied.
-  void Keep(TBitmap picture) { picture_ = std::move(picture); }
+  // The picture of the formats just announced; the clipboard is open and was emptied.
+  void Keep(TBitmap picture, std::vector<UINT> formats) {
+    picture_ = std::move(picture);
+    pending_ = std::move(formats);
+  }
   // The picture kept, which the window keeps no more.
-  TBitmap Take() { return std::move(picture_); }
+  TBitmap Take() {
+    pending_.clear();
+    return std::move(picture_);
+  }
   bool Keeps() const { return !picture_.Empty(); }
+  const std::vector<UINT>& Pending() const { return pending_; }
 
   // Never raises: nothing may leave a window procedure.
   LRESULT Receive(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     switch (message) {
       case WM_RENDERFORMAT:
         // The program that asked holds the clipboard open.
-        if (wParam == CF_BITMAP) Render();
+        Render(static_cast<UINT>(wParam));
         return 0;
       case WM_RENDERALLFORMATS:
         // Another program may have taken the clipboard over meanwhile; its data stays.
         if (Keeps() && ::OpenClipboard(window)) {
-          if (::GetClipboardOwner() == window) Render();
+          if (::GetClipboardOwner() == window) {
+            const std::vector<UINT> formats = pending_;
+            for (const UINT format : formats) Render(format);
+          }
           ::CloseClipboard();
         }
         return 0;
       case WM_DESTROYCLIPBOARD:
-        picture_ = TBitmap();
+        Take();
         return 0;
       default:
         return ::DefWindowProcA(window, message, wParam, lParam);
@@ -218,18 +264,32 @@ class OwnerWindow {
  private:
   OwnerWindow() : handle_(CreateMessageWindow(this)) {}
 
-  // Puts the device bitmap of the picture; once the clipboard has it, the picture is not needed any
-  // more. When the system cannot make the bitmap, the program that asked gets none.
-  void Render() noexcept {
-    if (!Keeps()) return;
-    GdiObject<HBITMAP> bitmap(DeviceBitmap(picture_));
-    if (bitmap.Get() == nullptr || ::SetClipboardData(CF_BITMAP, bitmap.Get()) == nullptr) return;
-    bitmap.Release();
-    picture_ = TBitmap();
+  // Puts the data of one format announced and waiting, made from the picture; once every format has
+  // been put, the picture is not needed any more. When the data cannot be made, the program that asked
+  // gets none.
+  void Render(UINT format) noexcept {
+    const auto waiting = std::find(pending_.begin(), pending_.end(), format);
+    if (!Keeps() || waiting == pending_.end()) return;
+    try {
+      if (format == CF_BITMAP) {
+        GdiObject<HBITMAP> bitmap(DeviceBitmap(picture_));
+        if (bitmap.Get() == nullptr || ::SetClipboardData(CF_BITMAP, bitmap.Get()) == nullptr) return;
+        bitmap.Release();
+      } else {
+        GlobalBlock block = format == CF_DIB ? DibBlock(picture_) : BlockOf(PngBytes(picture_));
+        if (::SetClipboardData(format, block.Get()) == nullptr) return;
+        block.Release();
+      }
+    } catch (...) {
+      return;  // no memory for the block, or the PNG library failed
+    }
+    pending_.erase(waiting);
+    if (pending_.empty()) picture_ = TBitmap();
   }
 
   HWND handle_;
   TBitmap picture_;
+  std::vector<UINT> pending_;  // the formats announced for the picture and not yet rendered
 };
 
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -276,7 +336,47 @@ void PutClipboardUnicodeText(std::u32string_view text) {
   block.Release();
 }
 
-void PutClipboardBitmap(const TBitmap& bitmap) {
+namespace {
+
+// Puts the copy of the picture with its formats announced for delayed rendering, and then the data
+// made already (each handed to the clipboard once it is put).
+void PutKept(const TBitmap& picture, std::vector<UINT> formats, GlobalBlock* png,
+             GdiObject<HPALETTE>* palette) {
+  OwnerWindow& owner = OwnerWindow::Get();
+  OpenClipboardScope clipboard(owner.Handle());
+  // The copy goes into the memory of the picture kept so far, when there is one of the same size (as
+  // with every capture of the same window): no other program can ask for that picture while this one
+  // holds the clipboard open, and should the copy fail, the picture is kept again as it was.
+  std::vector<UINT> keptFormats = owner.Pending();
+  TBitmap copy = owner.Take();
+  try {
+    copy = picture;
+  } catch (...) {
+    owner.Keep(std::move(copy), std::move(keptFormats));
+    throw;
+  }
+  // Emptying tells the clipboard's owner, this window too, to drop what it kept for it.
+  ::EmptyClipboard();
+  owner.Keep(std::move(copy), formats);
+  try {
+    for (const UINT format : formats) SetData(format, nullptr);
+  } catch (...) {
+    owner.Keep(TBitmap(), {});
+    throw;
+  }
+  if (png != nullptr) {
+    SetData(PngFormat(), png->Get());
+    png->Release();
+  }
+  if (palette != nullptr && palette->Get() != nullptr) {
+    SetData(CF_PALETTE, palette->Get());
+    palette->Release();
+  }
+}
+
+}  // namespace
+
+void PutClipboardBitmap(const TBitmap& bitmap, const std::vector<std::uint8_t>& png) {
   if (bitmap.Empty()) return;
   const ScreenDC screen;
   if (screen.Get() == nullptr) throw std::bad_alloc();
@@ -287,31 +387,22 @@ void PutClipboardBitmap(const TBitmap& bitmap) {
     if (trial.Get() == nullptr) throw std::bad_alloc();
   }
   GdiObject<HPALETTE> palette(DisplayPalette(screen.Get()));
-  OwnerWindow& owner = OwnerWindow::Get();
-  OpenClipboardScope clipboard(owner.Handle());
-  // The copy goes into the memory of the picture kept so far, when there is one of the same size (as
-  // with every capture of the same window): no other program can ask for that picture while this one
-  // holds the clipboard open, and should the copy fail, the picture is kept again as it was.
-  TBitmap copy = owner.Take();
-  try {
-    copy = bitmap;
-  } catch (...) {
-    owner.Keep(std::move(copy));
-    throw;
+  if (png.empty()) {
+    PutKept(bitmap, {CF_BITMAP}, nullptr, &palette);
+  } else {
+    if (PngFormat() == 0) throw ELocalisedError(TErrorKind::ClipboardBusy, {});
+    GlobalBlock block = BlockOf(png);
+    PutKept(bitmap, {CF_BITMAP}, &block, &palette);
   }
-  // Emptying tells the clipboard's owner, this window too, to drop what it kept for it.
-  ::EmptyClipboard();
-  owner.Keep(std::move(copy));
-  try {
-    SetData(CF_BITMAP, nullptr);
-  } catch (...) {
-    owner.Keep(TBitmap());
-    throw;
-  }
-  if (palette.Get() != nullptr) {
-    SetData(CF_PALETTE, palette.Get());
-    palette.Release();
-  }
+}
+
+void PutClipboardPicture(const TBitmap& picture) {
+  if (picture.Empty()) return;
+  // A picture neither format can hold is refused now, while that can still be reported.
+  DibBlockSize(picture);
+  CheckPngSize(picture.Width(), picture.Height(), 3);
+  if (PngFormat() == 0) throw ELocalisedError(TErrorKind::ClipboardBusy, {});
+  PutKept(picture, {CF_DIB, PngFormat()}, nullptr, nullptr);
 }
 
 void EmptyClipboard() {
@@ -322,7 +413,17 @@ void EmptyClipboard() {
 namespace testing {
 
 bool ClipboardHasFormat(ClipboardFormat format) {
-  return ::IsClipboardFormatAvailable(static_cast<UINT>(format)) != 0;
+  return ::IsClipboardFormatAvailable(FormatNumber(format)) != 0;
+}
+
+std::optional<std::vector<std::uint8_t>> ClipboardBlock(ClipboardFormat format) {
+  OpenClipboardScope clipboard(OwnerWindow::Get().Handle());
+  const HANDLE data = ::GetClipboardData(FormatNumber(format));
+  if (data == nullptr) return std::nullopt;
+  GlobalLockScope lock(data);
+  if (lock.Data() == nullptr) return std::nullopt;
+  const auto* bytes = static_cast<const std::uint8_t*>(lock.Data());
+  return std::vector<std::uint8_t>(bytes, bytes + ::GlobalSize(data));
 }
 
 std::optional<std::string> ClipboardTextBlock() {

@@ -1,11 +1,16 @@
 // The headless backend's clipboard: a virtual one in the process, with the same rules as the real one
-// (a held clipboard cannot be opened; emptying comes before putting; a zero-terminated text block).
+// (a held clipboard cannot be opened; emptying comes before putting; a zero-terminated text block; a
+// picture as DIB, derived bitmap and PNG).
 
+#include <cstdint>
 #include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "imaging/Bmp.h"
+#include "imaging/Png.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/ClipboardTesting.h"
 
@@ -15,7 +20,17 @@ struct VirtualClipboard {
   std::optional<std::string> text;
   std::optional<std::u16string> unicodeText;
   std::optional<TBitmap> bitmap;
+  std::optional<std::vector<std::uint8_t>> dib;
+  std::optional<std::vector<std::uint8_t>> png;
   bool held = false;
+
+  void Clear() {
+    text.reset();
+    unicodeText.reset();
+    bitmap.reset();
+    dib.reset();
+    png.reset();
+  }
 };
 
 VirtualClipboard& Board() {
@@ -27,9 +42,7 @@ VirtualClipboard& Board() {
 VirtualClipboard& OpenAndEmpty() {
   VirtualClipboard& board = Board();
   if (board.held) throw ELocalisedError(TErrorKind::ClipboardBusy, {});
-  board.text.reset();
-  board.unicodeText.reset();
-  board.bitmap.reset();
+  board.Clear();
   return board;
 }
 
@@ -49,11 +62,28 @@ void PutClipboardUnicodeText(std::u32string_view text) {
   OpenAndEmpty().unicodeText = std::move(block);
 }
 
-void PutClipboardBitmap(const TBitmap& bitmap) {
+void PutClipboardBitmap(const TBitmap& bitmap, const std::vector<std::uint8_t>& png) {
   if (bitmap.Empty()) return;
   TBitmap copy = bitmap;  // made before opening, as the real one is, so a failure changes nothing
+  std::optional<std::vector<std::uint8_t>> pngCopy;
+  if (!png.empty()) pngCopy = png;
   // The headless display is a true-colour display: no palette goes with the picture.
-  OpenAndEmpty().bitmap = std::move(copy);
+  VirtualClipboard& board = OpenAndEmpty();
+  board.bitmap = std::move(copy);
+  board.png = std::move(pngCopy);
+}
+
+void PutClipboardPicture(const TBitmap& picture) {
+  if (picture.Empty()) return;
+  // Made at once (the real clipboard makes them when asked): the blocks a program would get.
+  std::vector<std::uint8_t> dib(DibBlockSize(picture));
+  WriteDibBlock(picture, dib.data());
+  std::vector<std::uint8_t> png = PngBytes(picture);
+  TBitmap copy = picture;  // the bitmap the system derives from the DIB
+  VirtualClipboard& board = OpenAndEmpty();
+  board.dib = std::move(dib);
+  board.png = std::move(png);
+  board.bitmap = std::move(copy);
 }
 
 void EmptyClipboard() { OpenAndEmpty(); }
@@ -69,6 +99,10 @@ bool ClipboardHasFormat(ClipboardFormat format) {
       return board.bitmap.has_value();
     case ClipboardFormat::UnicodeText:
       return board.unicodeText.has_value();
+    case ClipboardFormat::Dib:
+      return board.dib.has_value();
+    case ClipboardFormat::Png:
+      return board.png.has_value();
     case ClipboardFormat::Palette:
       return false;
   }
@@ -79,15 +113,17 @@ std::optional<std::string> ClipboardTextBlock() { return Board().text; }
 
 std::optional<std::u16string> ClipboardUnicodeTextBlock() { return Board().unicodeText; }
 
+std::optional<std::vector<std::uint8_t>> ClipboardBlock(ClipboardFormat format) {
+  if (format == ClipboardFormat::Dib) return Board().dib;
+  if (format == ClipboardFormat::Png) return Board().png;
+  return std::nullopt;
+}
+
 std::optional<TBitmap> ClipboardBitmap() { return Board().bitmap; }
 
 bool ClipboardPictureKept() { return false; }
 
-void ClearClipboard() {
-  Board().text.reset();
-  Board().unicodeText.reset();
-  Board().bitmap.reset();
-}
+void ClearClipboard() { Board().Clear(); }
 
 struct ClipboardHolder::Impl {};
 

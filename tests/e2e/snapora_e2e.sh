@@ -278,7 +278,8 @@ scenario_list() {
 
 # Capture of the Screen entry with "Capture to file" (stored in the settings): a BMP of the display's
 # size whose pixels equal the test's own grab of the display outside Snapora's window (whose preview
-# changes with the capture), then a JPEG for a .Jpg name; the clipboard holds the capture.
+# changes with the capture), then a JPEG for a .Jpg name; the clipboard holds the capture (bitmap, DIB
+# and PNG).
 scenario_capture() {
   local dir="$work/capture" info shot kind
   for kind in bmp Jpg; do
@@ -323,6 +324,15 @@ scenario_capture() {
       clip=$(probe clipboard)
       expect_eq "its size" "$(value clipboard.bitmap.width "$clip")x$(value clipboard.bitmap.height "$clip")" \
         "${screen_width}x${screen_height}"
+      # Its DIB and its PNG, decoded, are the pixels of the capture's file.
+      probe clipboard-save "$(winpath "$dir")" >/dev/null
+      expect_eq "the PNG's type" "$(file -b "$dir/clipboard.png" | cut -d, -f1-3)" \
+        "PNG image data, ${screen_width} x ${screen_height}, 8-bit/color RGB"
+      local copy
+      for copy in clipboard.png clipboard-dib.bmp; do
+        expect_eq "pixels of the clipboard's $copy that differ from the capture" \
+          "$(compare -metric AE "$dir/$copy" "$dir/out/shot.bmp" null: 2>&1)" 0
+      done
       shot="$artefacts/snapora-capture.png"
       shoot "$(value window.xid "$info")" "$shot" && echo "  screenshot: $shot"
     else

@@ -79,6 +79,16 @@ inline DecodedBmp ReadBmp(const Bytes& file) {
   return bmp;
 }
 
+// A packed device-independent bitmap (the clipboard's DIB format: a BMP file without its 14-byte file
+// header), read as the BMP file it heads.
+inline DecodedBmp ReadDib(const Bytes& block) {
+  Bytes file = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
+  const std::uint32_t size = static_cast<std::uint32_t>(block.size() + file.size());
+  for (int i = 0; i < 4; ++i) file[2 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+  file.insert(file.end(), block.begin(), block.end());
+  return ReadBmp(file);
+}
+
 // What the library's decoder reports about a file, and the decoded pixels as red, green, blue.
 struct DecodedJpeg {
   bool ok = false;

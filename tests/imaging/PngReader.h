@@ -1,12 +1,13 @@
 #pragma once
-// An independent reading of a PNG file with the PNG library's own decoder, for the tests of every
-// program that writes PNG files.
+// An independent reading of a PNG file (or its bytes in memory) with the PNG library's own decoder, for the
+// tests of every program that writes PNG files.
 
 #include <png.h>
 
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,20 @@ struct DecodedPng {
   std::vector<std::uint8_t> pixels;
 };
 
+// What is read: a file, or else bytes in memory from `at` on.
 struct ReadJob {
   std::FILE* file = nullptr;
   DecodedPng* out = nullptr;
+  const std::vector<std::uint8_t>* bytes = nullptr;
+  std::size_t at = 0;
 };
+
+inline void ReadBytes(png_structp png, png_bytep data, png_size_t size) {
+  auto* job = static_cast<ReadJob*>(png_get_io_ptr(png));
+  if (size > job->bytes->size() - job->at) png_error(png, "read past the end");
+  std::memcpy(data, job->bytes->data() + job->at, size);
+  job->at += size;
+}
 
 // The library's reader, with the million-pixel limit lifted (the format allows 2^31 - 1). No object
 // with a destructor lives in this frame, which a library error leaves by longjmp.
@@ -38,7 +49,10 @@ inline bool ReadPngFrame(ReadJob& job, std::vector<png_bytep>& rows) {
     return false;
   }
   png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
-  png_init_io(png, job.file);
+  if (job.file != nullptr)
+    png_init_io(png, job.file);
+  else
+    png_set_read_fn(png, &job, ReadBytes);
   png_read_info(png, info);
   DecodedPng& out = *job.out;
   out.width = static_cast<int>(png_get_image_width(png, info));
@@ -69,6 +83,15 @@ inline DecodedPng ReadPngWithLibrary(const std::string& fileName) {
   std::vector<png_bytep> rows;
   decoded.ok = ReadPngFrame(job, rows);
   std::fclose(file);
+  return decoded;
+}
+
+// The same reading of a PNG file's bytes held in memory.
+inline DecodedPng DecodePngBytes(const std::vector<std::uint8_t>& bytes) {
+  DecodedPng decoded;
+  ReadJob job{.out = &decoded, .bytes = &bytes};
+  std::vector<png_bytep> rows;
+  decoded.ok = ReadPngFrame(job, rows);
   return decoded;
 }
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "glyphs/GlyphExport.h"
 #include "platform/ui/Clipboard.h"
+#include "tests/imaging/PngReader.h"
 #include "tests/letrana/LetranaFixture.h"
 
 namespace {
@@ -94,6 +96,39 @@ TEST_F(CopyTest, CopyImagePutsTheGlyphAsExportWritesItFromEveryTrigger) {
   Select({empty});
   frm.MenCopyImage.Click();
   EXPECT_EQ(Text(), std::string("kept\0", 5));
+}
+
+TEST_F(CopyTest, CopyImageAddsThePngWithAlphaExportWritesOnlyWhenThatIsTheExportForm) {
+  TFrmLetrana& frm = Frm();
+  PickBackground(kGreen);
+  const testing_support::TempDir temp;
+  Select({'W'});
+  const int forms = static_cast<int>(GlyphFormats().size());
+  for (int index = 1; index <= forms; ++index) {
+    SCOPED_TRACE(index);
+    frm.SvdSave.SetFilterIndex(index);
+    os::testing::ClearClipboard();
+    frm.MenCopyImage.Click();
+    EXPECT_TRUE(os::testing::ClipboardBitmap());
+    const auto png = os::testing::ClipboardBlock(os::ClipboardFormat::Png);
+    if (ExportFormOfFilterIndex(index) != TExportForm::PngWithAlpha) {
+      EXPECT_FALSE(png);
+      continue;
+    }
+    // The bytes of the file export writes; a glyph with transparent and opaque pixels both.
+    frm.ExportCells((temp.Path() / "g.png").string(), index);
+    ASSERT_TRUE(png);
+    EXPECT_EQ(*png, testing_support::ReadFileBytes(temp.Path() / "g087.png"));
+    const png_reader::DecodedPng decoded = png_reader::DecodePngBytes(*png);
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_EQ(decoded.colorType, PNG_COLOR_TYPE_RGB_ALPHA);
+    bool clear = false, opaque = false;
+    for (std::size_t at = 3; at < decoded.pixels.size(); at += 4) {
+      clear |= decoded.pixels[at] == 0;
+      opaque |= decoded.pixels[at] == 255;
+    }
+    EXPECT_TRUE(clear && opaque);
+  }
 }
 
 TEST_F(CopyTest, AHeldClipboardShowsTheErrorAndStaysUnchanged) {

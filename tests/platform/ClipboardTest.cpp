@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/ui/ClipboardTesting.h"
+#include "tests/platform/ClipboardPictures.h"
 
 #ifdef _WIN32
 // After the platform headers: <windows.h> defines RGB and GetRValue as macros, which Graphics.h
@@ -94,6 +97,26 @@ TEST(Clipboard, BitmapReplacesTheTextAndCarriesNoPaletteOnATrueColourDisplay) {
   EXPECT_FALSE(ClipboardHasFormat(ClipboardFormat::Bitmap));
 }
 
+TEST(Clipboard, APictureGoesAsDibDerivedBitmapAndPngReplacingWhatWasThere) {
+  os::PutClipboardText("A");
+  // An odd width: the DIB's rows are padded.
+  const TBitmap picture = Pattern(5, 3);
+  os::PutClipboardPicture(picture);
+  EXPECT_FALSE(ClipboardHasFormat(ClipboardFormat::Text));
+  clipboard_testing::ExpectClipboardOffersPicture(picture);
+  // An empty picture puts nothing and leaves the clipboard as it was.
+  os::PutClipboardPicture(TBitmap());
+  clipboard_testing::ExpectClipboardOffersPicture(picture);
+
+  // A bitmap put alone replaces the picture's formats; one put with a PNG carries that PNG as given.
+  os::PutClipboardBitmap(picture);
+  EXPECT_FALSE(ClipboardHasFormat(ClipboardFormat::Png));
+  const std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 1, 2, 3};
+  os::PutClipboardBitmap(picture, png);
+  EXPECT_EQ(os::testing::ClipboardBlock(ClipboardFormat::Png), png);
+  EXPECT_TRUE(ClipboardHasFormat(ClipboardFormat::Bitmap));
+}
+
 TEST(Clipboard, AClipboardHeldByAnotherProgramRaisesTheErrorAndKeepsItsContents) {
   os::PutClipboardText("K");
   {
@@ -105,15 +128,23 @@ TEST(Clipboard, AClipboardHeldByAnotherProgramRaisesTheErrorAndKeepsItsContents)
     } catch (const std::runtime_error& error) {
       EXPECT_EQ(error.what(), kOpenError);
     }
-    try {
-      os::PutClipboardBitmap(Pattern(2, 2));
-      ADD_FAILURE() << "no error";
-    } catch (const std::runtime_error& error) {
-      EXPECT_EQ(error.what(), kOpenError);
+    for (const auto& put :
+         std::vector<std::function<void()>>{[] { os::PutClipboardBitmap(Pattern(2, 2)); },
+                                            [] {
+                                              os::PutClipboardBitmap(Pattern(2, 2), {1, 2});
+                                            },
+                                            [] { os::PutClipboardPicture(Pattern(2, 2)); }}) {
+      try {
+        put();
+        ADD_FAILURE() << "no error";
+      } catch (const std::runtime_error& error) {
+        EXPECT_EQ(error.what(), kOpenError);
+      }
     }
   }
   EXPECT_EQ(ClipboardTextBlock(), std::string("K\0", 2));
-  EXPECT_FALSE(ClipboardHasFormat(ClipboardFormat::Bitmap));
+  for (const ClipboardFormat format : {ClipboardFormat::Bitmap, ClipboardFormat::Dib, ClipboardFormat::Png})
+    EXPECT_FALSE(ClipboardHasFormat(format)) << static_cast<int>(format);
   // Once released, it can be used again.
   os::PutClipboardText("L");
   EXPECT_EQ(ClipboardTextBlock(), std::string("L\0", 2));
@@ -262,20 +293,32 @@ TEST(Win32Clipboard, APictureIsKeptUntilItIsAskedForOrTheClipboardIsEmptied) {
   ExpectClipboardShows(picture);
   os::PutClipboardBitmap(second);
   ExpectClipboardShows(second);
+
+  // A picture put as DIB and PNG is kept until both have been asked for.
+  os::PutClipboardPicture(picture);
+  ASSERT_TRUE(os::testing::ClipboardBlock(ClipboardFormat::Dib));
+  EXPECT_TRUE(os::testing::ClipboardPictureKept());
+  ASSERT_TRUE(os::testing::ClipboardBlock(ClipboardFormat::Png));
+  EXPECT_FALSE(os::testing::ClipboardPictureKept());
+  clipboard_testing::ExpectClipboardOffersPicture(picture);
 }
 
-// Run only as the program of the next test, in a process of its own (disabled otherwise).
+// Run only as the programs of the next test, each in a process of its own (disabled otherwise).
 TEST(Win32ClipboardProgram, DISABLED_PutsThePatternAndEnds) {
   os::PutClipboardBitmap(Pattern(kWidth, kHeight));
 }
+TEST(Win32ClipboardProgram, DISABLED_PutsThePatternAsPictureAndEnds) {
+  os::PutClipboardPicture(Pattern(kWidth, kHeight));
+}
 
-TEST(Win32Clipboard, APictureStaysOnTheClipboardAfterTheProgramThatPutItHasEnded) {
-  os::PutClipboardText("before");
+// Runs the program of that name and handles this thread's messages until it has ended.
+void RunClipboardProgram(const std::string& name) {
   char path[MAX_PATH] = {};
   ASSERT_GT(::GetModuleFileNameA(nullptr, path, MAX_PATH), 0u);
   std::string command = std::string("\"") + path +
                         "\" --gtest_also_run_disabled_tests"
-                        " --gtest_filter=Win32ClipboardProgram.DISABLED_PutsThePatternAndEnds";
+                        " --gtest_filter=Win32ClipboardProgram.DISABLED_" +
+                        name;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -287,7 +330,16 @@ TEST(Win32Clipboard, APictureStaysOnTheClipboardAfterTheProgramThatPutItHasEnded
   ::GetExitCodeProcess(process.hProcess, &code);
   ::CloseHandle(process.hProcess);
   ASSERT_EQ(code, 0u);
+}
 
+TEST(Win32Clipboard, APictureStaysOnTheClipboardAfterTheProgramThatPutItHasEnded) {
+  // Put as DIB and PNG: both are there when the program is gone.
+  os::PutClipboardText("before");
+  RunClipboardProgram("PutsThePatternAsPictureAndEnds");
+  clipboard_testing::ExpectClipboardOffersPicture(Pattern(kWidth, kHeight));
+
+  os::PutClipboardText("before");
+  RunClipboardProgram("PutsThePatternAndEnds");
   // The program is gone; its picture is on the clipboard, the right way up, as a bitmap of its own.
   EXPECT_FALSE(os::testing::ClipboardPictureKept());
   ExpectClipboardShows(Pattern(kWidth, kHeight));

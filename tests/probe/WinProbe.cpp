@@ -25,6 +25,9 @@
 //                                              text (CF_UNICODETEXT code units in hex) and whether
 //                                              CF_PALETTE is there
 //   winprobe clipboard-set TEXT                replaces the clipboard's content by a text
+//   winprobe clipboard-save FOLDER             writes the clipboard's picture blocks as files there:
+//                                              the "PNG" format as clipboard.png, CF_DIB with a BMP
+//                                              file header as clipboard-dib.bmp (each when present)
 //   winprobe measure FACE POINTS DPI           the line height and the advance widths of the 256
 //                                              one-byte strings of a font, as GDI measures them
 //   winprobe items CAPTION                     the texts of every column of every item of the window's
@@ -51,6 +54,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/probe/ProbeText.h"
@@ -689,6 +693,37 @@ std::string ClipboardLines() {
   return out;
 }
 
+// Writes the data block of the format, after the header given, to the file; its size, or -1 when the
+// clipboard has no such block.
+long long SaveClipboardBlock(UINT format, std::vector<unsigned char> header, const std::string& file) {
+  const HANDLE memory = format != 0 ? GetClipboardData(format) : nullptr;
+  if (memory == nullptr) return -1;
+  const SIZE_T size = GlobalSize(memory);
+  const LockedGlobal locked(memory);
+  if (locked.Bytes() == nullptr) throw ProbeError("GlobalLock failed");
+  std::vector<unsigned char> bytes = std::move(header);
+  bytes.insert(bytes.end(), locked.Bytes(), locked.Bytes() + size);
+  std::FILE* out = std::fopen(file.c_str(), "wb");
+  if (out == nullptr) throw ProbeError("cannot create " + file);
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  if (std::fclose(out) != 0 || !written) throw ProbeError("cannot write " + file);
+  return static_cast<long long>(size);
+}
+
+std::string SaveClipboardPictures(const std::string& folder) {
+  const OpenedClipboard clipboard;
+  std::string out = Line("clipboard.png.size",
+                         SaveClipboardBlock(RegisterClipboardFormatA("PNG"), {}, folder + "\\clipboard.png"));
+  // The BMP file header: signature, file size, two reserved words, the offset of the pixels (no colour
+  // table follows a 24- or 32-bit DIB's 40-byte header).
+  const HANDLE dib = GetClipboardData(CF_DIB);
+  const DWORD fileSize = 14 + static_cast<DWORD>(dib != nullptr ? GlobalSize(dib) : 0);
+  std::vector<unsigned char> header = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
+  for (int i = 0; i < 4; ++i) header[2 + i] = static_cast<unsigned char>(fileSize >> (8 * i));
+  out += Line("clipboard.dib.size", SaveClipboardBlock(CF_DIB, header, folder + "\\clipboard-dib.bmp"));
+  return out;
+}
+
 void SetClipboardText(const std::string& text) {
   const OpenedClipboard clipboard;
   if (!EmptyClipboard()) throw ProbeError("the clipboard cannot be emptied");
@@ -829,6 +864,9 @@ int Run(int argc, char** argv) {
   } else if (command == "clipboard") {
     need(0);
     Print(ClipboardLines());
+  } else if (command == "clipboard-save") {
+    need(1);
+    Print(SaveClipboardPictures(argv[2]));
   } else if (command == "clipboard-set") {
     need(1);
     SetClipboardText(argv[2]);

@@ -11,6 +11,7 @@
 
 #include "tests/imaging/ImageReaders.h"
 #include "tests/imaging/PngReader.h"
+#include "tests/platform/ClipboardPictures.h"
 #include "tests/snapora/SnaporaFixture.h"
 
 namespace {
@@ -99,10 +100,8 @@ TEST_F(SnaporaTest, AScreenCaptureGoesToPreviewThumbnailClipboardAndFile) {
   EXPECT_EQ(thumb.Pixel(99, 79) & 0xFFFFFF, ColorToRGB(clBtnFace));
   EXPECT_EQ(thumb.Pixel(1, 1) & 0xFFFFFF, whole.Pixel(6, 6) & 0xFFFFFF);
   EXPECT_EQ(frm.ImgThumbNail.Width(), 100);
-  // The clipboard holds the capture.
-  const auto clip = os::testing::ClipboardBitmap();
-  ASSERT_TRUE(clip);
-  ExpectSamePixels(*clip, whole);
+  // The clipboard holds the capture, as DIB, bitmap and PNG.
+  clipboard_testing::ExpectClipboardOffersPicture(whole);
   // The file: a BMP of the same pixels, read back independently.
   ExpectSamePixels(ReadBmpFile(file), whole);
   // A screen capture neither minimises anything nor raises a window; it waits its 350 ms.
@@ -329,7 +328,8 @@ TEST_F(SnaporaTest, AFailedGrabOrWriteLeavesTheWindowUsable) {
   os::PutClipboardText("before");
   frm.CaptureTarget("Away", away, "");
   EXPECT_FALSE(os::testing::ClipboardHasFormat(os::ClipboardFormat::Text));
-  EXPECT_FALSE(os::testing::ClipboardBitmap().has_value());
+  for (const auto format : {os::ClipboardFormat::Bitmap, os::ClipboardFormat::Dib, os::ClipboardFormat::Png})
+    EXPECT_FALSE(os::testing::ClipboardHasFormat(format));
   EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
 
   // A file in a folder that does not exist: the writer's error in the error box titled "Snapora",
