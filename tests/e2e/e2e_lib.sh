@@ -5,7 +5,13 @@
 # start-and-wait helper too.
 
 failures=0  # of the running scenario
+skipped=""  # why the running scenario could not run here, when it could not
 ok() { echo "  ok: $*"; }
+# The running scenario cannot run on this machine (the reason is printed and in the summary).
+skip() {
+  echo "  SKIP: $*"
+  skipped=$*
+}
 fail() {
   echo "  FAIL: $*"
   failures=$((failures + 1))
@@ -256,7 +262,7 @@ count_colour() {  # picture, x, y, width, height, colour
 
 # Runs the named scenarios (functions scenario_NAME) one after the other, each followed by the stop
 # function (which ends the program it may have left running), prints a line for each and exits with
-# 0 when all passed, 1 when one failed, 2 for an unknown scenario.
+# 0 when all passed, 1 when one failed, 2 for an unknown scenario and 77 when all were skipped.
 run_scenarios() {  # stop function, scenario...
   local stop=$1 scenario start_time status=0
   shift
@@ -268,10 +274,15 @@ run_scenarios() {  # stop function, scenario...
     fi
     echo "== $scenario"
     failures=0
+    skipped=""
     start_time=$SECONDS
     "scenario_$scenario"
     "$stop"
-    if [ $failures -eq 0 ]; then
+    if [ $failures -eq 0 ] && [ -n "$skipped" ]; then
+      summary+=("$scenario: SKIPPED, $skipped")
+      ran_none=${ran_none:-1}
+    elif [ $failures -eq 0 ]; then
+      ran_none=0
       summary+=("$scenario: passed ($((SECONDS - start_time)) s)")
     else
       summary+=("$scenario: FAILED, $failures checks ($((SECONDS - start_time)) s)")
@@ -280,6 +291,8 @@ run_scenarios() {  # stop function, scenario...
   done
   echo
   printf '%s\n' "${summary[@]}"
+  # Exit code 77 (a skip for ctest) when no scenario could run here.
+  [ $status -ne 0 ] || [ "${ran_none:-0}" != 1 ] || exit 77
   exit $status
 }
 

@@ -5,7 +5,7 @@
 # winprobe also shows the windows the list must find.
 #
 #   snapora_e2e.sh SNAPORA_EXE WINPROBE_EXE [SCENARIO...]
-#     scenarios: start list capture cmdline auto hotkey viewer askname (all of them when none is named)
+#     scenarios: start list capture cmdline auto autogone autofull hotkey viewer askname (all of them when none is named)
 #
 # DISPLAY and WINEPREFIX are those scripts/test.sh exports (without WINEPREFIX, the prefix beside the
 # build's programs is used and made on first use). Without a reachable display the script fails when
@@ -23,7 +23,7 @@ snapora_exe=$(readlink -f "$1")
 probe_exe=$(readlink -f "$2")
 shift 2
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(start list capture cmdline auto hotkey viewer askname)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(start list capture cmdline auto autogone autofull hotkey viewer askname)
 
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 dist="$repo/snapora/dist"
@@ -41,10 +41,14 @@ read -r screen_width screen_height < <(xdpyinfo | awk '/dimensions:/ { split($2,
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/snapora-e2e.XXXXXX")
 export PROGRAM_OUTPUT="$work/snapora-output.txt"
+unmount_after=()  # the file systems a scenario mounted
 cleanup() {
-  local pid
+  local pid mounted
   for pid in "${started[@]}"; do
     kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
+  done
+  for mounted in "${unmount_after[@]}"; do
+    umount "$mounted" 2>/dev/null || umount -l "$mounted"
   done
   rm -rf "$work"
 }
@@ -420,6 +424,79 @@ scenario_auto() {
     "$([ -n "$(control_with_text "$(escaped "$(winpath "$dir/out/$name")")" "$(probe info "$caption")")" ] && echo yes)" yes
   expect_no_error_box
   stop_snapora
+}
+
+# Automatic capture every 300 ms into a folder of out/; the run is started and awaited until a file is
+# written.
+start_auto_run() {  # program dir, folder
+  local info
+  write_settings "$1/store" ChbToFile 1 EdtFile "$(winpath "$2/auto.bmp")" CbbSeconds 300
+  start_snapora "$1/prog" || return
+  info=$(probe info "$caption")
+  click_control "$info" "$(control_with_text "Auto capture each [sec]" "$info")"
+  click_control "$info" "$(control_with_text "Capture" "$info")"
+  await "a first stamped file" stamped_files_at_least 1 "$2"
+}
+# A failed write stops automatic capture with one error box, which stays the only one while ten
+# intervals pass; once it is closed, the window is as before the run: the Stop button hidden, the list
+# enabled, the file field holding the base name.
+expect_run_stopped_once() {  # folder
+  local info
+  await_eq "error boxes after the failed write" 1 box_count Snapora
+  echo "  the box says: $(probe_value box.0.text boxes Snapora)"
+  expect_never "a second error box" 3 error_boxes_at_least 2
+  probe close Snapora 0 >/dev/null
+  await_eq "error boxes after the box is closed" 0 box_count Snapora
+  expect_never "an error box after the stop" 1 error_boxes_at_least 1
+  info=$(probe info "$caption")
+  expect_eq "the Stop button shows" "$(value "control.$(control_with_text "Stop" "$info").visible" "$info")" 0
+  expect_eq "the list is enabled" "$(value enabled "$(probe items "$caption")")" 1
+  expect_eq "the file field holds the base name" \
+    "$([ -n "$(control_with_text "$(escaped "$(winpath "$1/auto.bmp")")" "$info")" ] && echo yes)" yes
+}
+
+# The folder of automatic capture removed during the run: one error box, the run stopped.
+scenario_autogone() {
+  local dir="$work/autogone"
+  make_program "$dir"
+  mkdir -p "$dir/out"
+  start_auto_run "$dir" "$dir/out" || return
+  rm -rf "$dir/out"
+  expect_run_stopped_once "$dir/out"
+  stop_snapora
+}
+
+# The disk filled during automatic capture (a small file system of its own, mounted for the scenario
+# and shrunk to what it holds once files are written): one error box, the run stopped, every file
+# written before whole and no partial file left. Skipped where this user may not mount one.
+scenario_autofull() {
+  local dir="$work/autofull" size used file bad=0
+  make_program "$dir"
+  mkdir -p "$dir/out"
+  if ! mount -t tmpfs -o size=256m snapora-e2e "$dir/out" 2>"$work/mount.txt"; then
+    skip "no file system of its own to fill: $(<"$work/mount.txt")"
+    return
+  fi
+  unmount_after+=("$dir/out")
+  start_auto_run "$dir" "$dir/out" || return
+  file=$(find "$dir/out" -name 'auto*.bmp' | sort | head -1)
+  await_file "$file" "the first stamped file" || return
+  size=$(stat -c %s "$file")
+  # Room for half a file more than the disk holds now: the next write fails on the way.
+  used=$(df --output=used -B1 "$dir/out" | tail -1)
+  mount -o remount,size=$(((used + size / 2) / 4096 * 4096 + 4096)) "$dir/out" ||
+    fail "the file system could not be shrunk"
+  expect_run_stopped_once "$dir/out"
+  stop_snapora
+  for file in "$dir/out"/*; do
+    if [[ ! "$file" =~ /auto[0-9_-]+\.bmp$ ]] || [ "$(stat -c %s "$file")" != "$size" ] ||
+      ! identify "$file" >/dev/null 2>&1; then
+      bad=$((bad + 1))
+      echo "  not a whole capture: $file ($(stat -c %s "$file") bytes)"
+    fi
+  done
+  expect_eq "files that are not whole captures" $bad 0
+  expect_between "whole captures kept" "$(stamped_files "$dir/out")" 1 1000
 }
 
 # True when at least the number of error boxes titled "Snapora" are open.
