@@ -290,8 +290,36 @@ void TFrmSnapora::FormResize() {
   BtnRefresh.SetLeft(PnlListTop.Width() - (ScaleForDpi(3) + BtnRefresh.Width()));
   BtnBrowse.SetLeft(PnlBottom.Width() - (ScaleForDpi(6) + BtnBrowse.Width()));
   EdtFile.SetWidth(PnlBottom.Width() - (ScaleForDpi(12) + EdtFile.Left() + BtnBrowse.Width()));
+  FitCheckBoxes();
+  // The size column keeps its designed width unless the system's font makes a size wider; the name
+  // column takes what is left.
+  LisWindows.FitColumnToTexts(1, ScaleForDpi(80));
   LisWindows.SetColumnWidth(0,
                             LisWindows.ClientWidth() - (LisWindows.Columns().at(1).width + ScaleForDpi(12)));
+}
+
+void TFrmSnapora::FitCheckBoxes() {
+  // Each switch keeps its designed width unless its caption in the chosen language and the system's
+  // font is wider: then it grows as far as the control beside it (or the panel's edge) allows.
+  struct Switch {
+    ui::CheckBox& box;
+    int designedWidth;
+    const ui::Control* beside;
+  };
+  const Switch switches[] = {{ChbClient, 297, nullptr},
+                             {ChbDefineRect, 297, nullptr},
+                             {ChbToFile, 169, &EdtFile},
+                             {ChbAskName, 329, nullptr},
+                             {ChbAutoCapture, 249, &CbbSeconds},
+                             {ChbKeyboard, 249, &CbbFKey},
+                             {ChbShift, 49, &ChbAlt},
+                             {ChbAlt, 49, &ChbCtrl},
+                             {ChbCtrl, 49, &ImgBlank}};
+  for (const Switch& s : switches) {
+    const int limit =
+        (s.beside != nullptr ? s.beside->Left() : PnlBottom.Width()) - ScaleForDpi(4) - s.box.Left();
+    s.box.SetWidth(std::max(ScaleForDpi(s.designedWidth), std::min(s.box.FittingWidth(), limit)));
+  }
 }
 
 // ---- The window list ------------------------------------------------------------------------------------
@@ -350,6 +378,7 @@ void TFrmSnapora::FillWindowList() {
     throw;
   }
   LisWindows.EndUpdate();
+  FormResize();
 }
 
 void TFrmSnapora::BtnRefreshClick() { FillWindowList(); }
@@ -746,6 +775,7 @@ void TFrmSnapora::ApplyLanguage(const std::string& path) {
       if (target != nullptr) SetLanguageTarget(target, LookupText(FullKey(text), text.BuiltIn));
     }
   }
+  FitCheckBoxes();
 }
 
 void TFrmSnapora::SelectLanguage(const std::string& wanted) {

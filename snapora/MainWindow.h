@@ -181,6 +181,8 @@ class TFrmSnapora : public ui::Form {
   bool capturing_ = false;
   bool captureTickPending_ = false;
   bool hotKeyHeldThroughBox_ = false;
+  // Widens the switches whose captions do not fit their designed width, where there is room.
+  void FitCheckBoxes();
   void SetLanguageTarget(const std::string& target, const std::string& text);
   std::string SettingsPath() const;
 };

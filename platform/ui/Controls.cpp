@@ -270,6 +270,13 @@ void CheckBox::Create(Control& parent, const CheckBoxProps& props) {
   Attach(&parent, props.bounds, Align::None, props.caption, props.tabOrder);
 }
 
+int CheckBox::FittingWidth() const {
+  // The box (13 pixels at 96 pixels per inch), the gap before the caption and the focus outline's
+  // margin after it.
+  const TextRenderer renderer(GetFont(), PixelsPerInch());
+  return renderer.Measure(Caption()).width + ScaleForDpi(20, PixelsPerInch());
+}
+
 void CheckBox::SetChecked(bool checked) {
   if (checked == checked_) return;
   checked_ = checked;

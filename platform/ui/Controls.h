@@ -278,6 +278,8 @@ class CheckBox : public Control {
   void SetChecked(bool checked);
   std::function<void()> OnClick;
   void Click() { SetChecked(!checked_); }
+  // The width that shows the whole caption in the control's font beside the box.
+  int FittingWidth() const;
 
  private:
   bool checked_ = false;

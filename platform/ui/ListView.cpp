@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "platform/text/Text.h"
 #include "platform/ui/Shared.h"
 #include "platform/ui/UiNative.h"
 
@@ -104,6 +105,20 @@ void ListView::SetColumnWidth(int column, int width) {
   if (columns_[column].width == width) return;
   columns_[column].width = width;
   native::ListColumnChanged(*this, column);
+}
+
+void ListView::FitColumnToTexts(int column, int minimumWidth) {
+  // The report view keeps about six pixels (at 96 pixels per inch) beside a text on either side.
+  const int pixelsPerInch = PixelsPerInch();
+  int widest = 0;
+  if (!items_.empty()) {
+    const TextRenderer renderer(GetFont(), pixelsPerInch);
+    for (int index = 0; index < Count(); ++index) {
+      const std::string text = SubItem(index, column);
+      if (!text.empty()) widest = std::max(widest, renderer.Measure(text).width);
+    }
+  }
+  SetColumnWidth(column, std::max(minimumWidth, widest > 0 ? widest + ScaleForDpi(12, pixelsPerInch) : 0));
 }
 
 void ListView::ScaleContents(int multiplier, int divisor) {

@@ -86,6 +86,9 @@ class ListView : public Control {
   bool ShowColumnHeaders() const { return showColumnHeaders_; }
   bool ReadOnly() const { return readOnly_; }
   void SetColumnWidth(int column, int width);
+  // The column (1 or later) as wide as its widest text in the view's font with the margins the view
+  // keeps beside a text, and not narrower than minimumWidth.
+  void FitColumnToTexts(int column, int minimumWidth);
   // The width inside the border, less a vertical scroll bar when the view shows one.
   int ClientWidth() const override;
 

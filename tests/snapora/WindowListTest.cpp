@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -192,7 +193,8 @@ TEST_F(SnaporaTest, ResizeRulesAt96And120PixelsPerInch) {
   EXPECT_EQ(frm.BtnRefresh.Left(), 403);
   EXPECT_EQ(frm.BtnBrowse.Left(), 660);
   EXPECT_EQ(frm.EdtFile.Width(), 454);
-  EXPECT_EQ(frm.LisWindows.Columns().at(0).width, frm.LisWindows.ClientWidth() - (80 + 12));
+  EXPECT_EQ(frm.LisWindows.Columns().at(0).width,
+            frm.LisWindows.ClientWidth() - (frm.LisWindows.Columns().at(1).width + 12));
   EXPECT_EQ(frm.BtnStop.Left(), 9);
 
   frm.SetClientSize(901, 500);
@@ -216,6 +218,56 @@ TEST_F(SnaporaTest, ResizeRulesAt96And120PixelsPerInch) {
   EXPECT_EQ(scaled.BtnRefresh.Left(), scaled.PnlListTop.Width() - (3 + scaled.BtnRefresh.Width()));
   EXPECT_EQ(scaled.LisWindows.Columns().at(0).width,
             scaled.LisWindows.ClientWidth() - (scaled.LisWindows.Columns().at(1).width + 15));
+}
+
+// The size column keeps its designed 80 pixels while every size fits in the list's font, and grows to
+// the widest size (with the view's margins) when one does not; the name column takes what is left.
+TEST_F(SnaporaTest, TheSizeColumnFitsItsWidestText) {
+  struct Case {
+    int fontSize;
+    bool wideWindow;
+  };
+  for (const Case c : {Case{2, false}, Case{8, false}, Case{8, true}}) {
+    SCOPED_TRACE(c.fontSize * 10 + c.wideWindow);
+    windows.reset();
+    ui::testing::Reset();
+    if (c.wideWindow) os::testing::AddWindow("Wide", {0, 0, 123456, 123456});
+    TFrmSnapora& frm = OpenShown();
+    ui::Font font = frm.LisWindows.GetFont();
+    font.size = c.fontSize;
+    frm.LisWindows.SetFont(font);
+    frm.BtnRefresh.Click();
+    const ui::TextRenderer renderer(font, frm.PixelsPerInch());
+    int widest = 0;
+    for (int i = 0; i < frm.LisWindows.Count(); ++i)
+      widest = std::max(widest, renderer.Measure(frm.LisWindows.SubItem(i, 1)).width);
+    const int width = frm.LisWindows.Columns().at(1).width;
+    EXPECT_EQ(width, std::max(widest + 12, 80));
+    EXPECT_EQ(width > 80, c.fontSize == 8);
+    EXPECT_EQ(frm.LisWindows.Columns().at(0).width, frm.LisWindows.ClientWidth() - (width + 12));
+  }
+}
+
+// A switch whose caption is wider than its designed width in the chosen language and font grows as far
+// as the control beside it allows, and is back at its designed width in a language where it fits.
+TEST_F(SnaporaTest, SwitchesGrowForCaptionsWiderThanTheirDesign) {
+  for (const char* name : {"Snapora_Languages.ini", "Snapora_English.lng", "Snapora_Deutsch.lng"})
+    PlaceShipped(name);
+  TFrmSnapora& frm = OpenShown();
+  const int room = frm.EdtFile.Left() - 4 - frm.ChbToFile.Left();
+  for (const char* language : {"Deutsch", "English", "Deutsch"}) {
+    SCOPED_TRACE(language);
+    frm.SelectLanguage(language);
+    EXPECT_EQ(frm.ChbToFile.Width(), std::clamp(frm.ChbToFile.FittingWidth(), 169, room));
+    EXPECT_EQ(frm.ChbAutoCapture.Width(),
+              std::clamp(frm.ChbAutoCapture.FittingWidth(), 249, frm.CbbSeconds.Left() - 4 - 8));
+  }
+  EXPECT_GT(frm.ChbToFile.Width(), 169);
+  frm.ChbToFile.SetCaption(std::string(60, 'W'));
+  frm.SetClientSize(frm.ClientWidth() + 1, frm.ClientHeight());
+  EXPECT_EQ(frm.ChbToFile.Width(), room);
+  frm.SelectLanguage("English");
+  EXPECT_EQ(frm.ChbToFile.Width(), 169);
 }
 
 // What the layout of the main window is made of: its resolution, minimum size and client size, and
