@@ -39,30 +39,47 @@ class ColorDialog : public Component {
   TColor color_ = clBlack;
 };
 
+// What the save and open dialogs share: the owner, the file types offered ("Text|pattern|Text|pattern")
+// with the one picked, and the file name.
+class FileDialog : public Component {
+ public:
+  const std::string& Filter() const { return filter_; }
+  // Takes effect at the next Execute (a language change renames the file types).
+  void SetFilter(const std::string& filter) { filter_ = filter; }
+  // The file name and filter index (1-based): shown when the dialog opens, chosen when it closes with
+  // OK; the next Execute opens with the last ones chosen.
+  const std::string& FileName() const { return fileName_; }
+  void SetFileName(const std::string& fileName) { fileName_ = fileName; }
+  int FilterIndex() const { return filterIndex_; }
+  void SetFilterIndex(int index) { filterIndex_ = index; }
+  Form* Owner() const { return owner_; }
+
+ protected:
+  void Attach(Form& owner, const std::string& filter, int filterIndex);
+  // Shows the dialog through the backend; true when the user chose a name with OK. A cancelled dialog
+  // leaves the filter index as it was before it opened (and the backend leaves the name).
+  bool Run(const std::function<bool()>& show);
+
+ private:
+  Form* owner_ = nullptr;
+  std::string filter_;
+  int filterIndex_ = 1;
+  std::string fileName_;
+};
+
 struct SaveDialogProps {
   std::string filter;  // "Text|pattern|Text|pattern"
   std::string defaultExt;
   int filterIndex = 1;  // 1-based
   bool overwritePrompt = false;
 };
-class SaveDialog : public Component {
+class SaveDialog : public FileDialog {
  public:
   void Create(Form& owner, const SaveDialogProps& props);
-  const std::string& Filter() const { return props_.filter; }
-  // Takes effect at the next Execute (a language change renames the file types).
-  void SetFilter(const std::string& filter) { props_.filter = filter; }
-  const std::string& DefaultExt() const { return props_.defaultExt; }
-  bool OverwritePrompt() const { return props_.overwritePrompt; }
-  // The file name and filter index: shown when the dialog opens, chosen when it closes with OK;
-  // the next Execute opens with the last ones chosen.
-  const std::string& FileName() const { return fileName_; }
-  void SetFileName(const std::string& fileName) { fileName_ = fileName; }
-  int FilterIndex() const { return props_.filterIndex; }
-  void SetFilterIndex(int index) { props_.filterIndex = index; }
-  // Shows the dialog; true when the user chose a name with OK. A cancelled dialog leaves the file name
-  // and the filter index as they were before it opened.
+  const std::string& DefaultExt() const { return defaultExt_; }
+  bool OverwritePrompt() const { return overwritePrompt_; }
+  // Shows the dialog; true when the user chose a name with OK.
   bool Execute();
-  Form* Owner() const { return owner_; }
 
   // Runs while the dialog is open, whenever the user picks another entry of the file-type list;
   // meanwhile FilterIndex() is the entry picked (1-based).
@@ -84,9 +101,8 @@ class SaveDialog : public Component {
   void NativeTypeChanged(int filterIndex);
 
  private:
-  Form* owner_ = nullptr;
-  SaveDialogProps props_;
-  std::string fileName_;
+  std::string defaultExt_;
+  bool overwritePrompt_ = false;
   bool typeChanging_ = false;
 };
 
@@ -95,26 +111,11 @@ struct OpenDialogProps {
   int filterIndex = 1;  // 1-based
 };
 // Asks for an existing file to read.
-class OpenDialog : public Component {
+class OpenDialog : public FileDialog {
  public:
   void Create(Form& owner, const OpenDialogProps& props);
-  const std::string& Filter() const { return props_.filter; }
-  // Takes effect at the next Execute.
-  void SetFilter(const std::string& filter) { props_.filter = filter; }
-  // The file name and filter index: shown when the dialog opens, chosen when it closes with OK.
-  const std::string& FileName() const { return fileName_; }
-  void SetFileName(const std::string& fileName) { fileName_ = fileName; }
-  int FilterIndex() const { return props_.filterIndex; }
-  void SetFilterIndex(int index) { props_.filterIndex = index; }
-  // Shows the dialog; true when the user chose an existing file with OK. A cancelled dialog leaves the
-  // file name and the filter index as they were.
+  // Shows the dialog; true when the user chose an existing file with OK.
   bool Execute();
-  Form* Owner() const { return owner_; }
-
- private:
-  Form* owner_ = nullptr;
-  OpenDialogProps props_;
-  std::string fileName_;
 };
 
 }  // namespace ui

@@ -121,37 +121,47 @@ void ColorDialog::Create(Form& owner) {
 
 bool ColorDialog::Execute() { return native::ExecuteColorDialog(*this); }
 
-void SaveDialog::Create(Form& owner, const SaveDialogProps& props) {
+void FileDialog::Attach(Form& owner, const std::string& filter, int filterIndex) {
   owner_ = &owner;
-  props_ = props;
+  filter_ = filter;
+  filterIndex_ = filterIndex;
+}
+
+bool FileDialog::Run(const std::function<bool()>& show) {
+  const int filterIndex = filterIndex_;
+  const bool chosen = show();
+  // A type picked in a dialog that was cancelled is no choice.
+  if (!chosen) filterIndex_ = filterIndex;
+  return chosen;
+}
+
+void SaveDialog::Create(Form& owner, const SaveDialogProps& props) {
+  Attach(owner, props.filter, props.filterIndex);
+  defaultExt_ = props.defaultExt;
+  overwritePrompt_ = props.overwritePrompt;
   native::Created(*this);
 }
 
 bool SaveDialog::Execute() {
-  const int filterIndex = props_.filterIndex;
   typeChanging_ = false;
-  const bool chosen = native::ExecuteSaveDialog(*this);
-  typeChanging_ = false;
-  // A type picked in a dialog that was cancelled is no choice.
-  if (!chosen) props_.filterIndex = filterIndex;
-  return chosen;
+  return Run([this] {
+    const bool chosen = native::ExecuteSaveDialog(*this);
+    typeChanging_ = false;
+    return chosen;
+  });
 }
 
 void OpenDialog::Create(Form& owner, const OpenDialogProps& props) {
-  owner_ = &owner;
-  props_ = props;
+  Attach(owner, props.filter, props.filterIndex);
   native::Created(*this);
 }
 
 bool OpenDialog::Execute() {
-  const int filterIndex = props_.filterIndex;
-  const bool chosen = native::ExecuteOpenDialog(*this);
-  if (!chosen) props_.filterIndex = filterIndex;
-  return chosen;
+  return Run([this] { return native::ExecuteOpenDialog(*this); });
 }
 
 void SaveDialog::NativeTypeChanged(int filterIndex) {
-  props_.filterIndex = filterIndex;
+  SetFilterIndex(filterIndex);
   if (!OnTypeChange) return;
   // DialogFilePath and SetDialogFileNameText reach the dialog while the handler runs.
   const FlagScope changing(typeChanging_);
