@@ -73,7 +73,7 @@ cleanup() {
   for pid in "${started[@]}"; do
     kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
   done
-  [ ! -f "$work/wineprefix/system.reg" ] || WINEPREFIX="$work/wineprefix" wineserver -k >/dev/null 2>&1 || true
+  wine_server_end "$work/wineprefix"
   xvfb_stop
 }
 trap cleanup EXIT
@@ -84,6 +84,7 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   echo "make_pictures: on the Xvfb display $DISPLAY"
 fi
 
+wine_server_end "$work/wineprefix"
 rm -rf "$work"
 mkdir -p "$work"
 export WINEPREFIX=$work/wineprefix

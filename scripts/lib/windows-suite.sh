@@ -32,7 +32,7 @@ suite_cleanup() {
     suite_unlock_immutable "$dir"
     # Temporary folders of the end-to-end tests, with Wine prefixes of their own.
     for prefix in "$dir"/*/ "$dir"/*/*/; do
-      [ -f "$prefix/system.reg" ] && WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+      [ ! -f "$prefix/system.reg" ] || wine_server_end "$prefix"
     done
     rm -rf "$dir" "$(dirname "$dir")/wineprefix" "$(dirname "$dir")/wineprefix-template"
   done

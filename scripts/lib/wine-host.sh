@@ -92,6 +92,17 @@ host_windows_preset() {
   if [ "$HOST_I686" = yes ]; then echo windows; else echo windows64; fi
 }
 
+# Ends the Wine server of a prefix (WINEPREFIX when none is named) and waits until it is gone. A prefix
+# is removed only after this: a server's socket is named after its prefix folder's inode, which a folder
+# made next may get again, and a program started there would meet the dying server and end with it
+# (exit code 0, before its window appears).
+wine_server_end() {  # [prefix]
+  local prefix=${1:-${WINEPREFIX:-}}
+  [ -n "$prefix" ] && [ -d "$prefix" ] || return 0
+  WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX="$prefix" wineserver -w >/dev/null 2>&1 || true
+}
+
 # Makes a fresh Wine prefix at WINEPREFIX for the loader wine_select chose, with unmanaged X11 windows
 # (Xvfb has no window manager: unmanaged windows spare Wine its wait for one at every hide) and the
 # fonts below.

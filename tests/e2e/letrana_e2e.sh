@@ -46,7 +46,7 @@ cleanup() {
     kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
   done
   for prefix in "${own_prefixes[@]}"; do
-    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+    wine_server_end "$prefix"
   done
   rm -rf "$work"
 }
