@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "platform/ui/ScreenOverlay.h"
 #include "platform/ui/Ui.h"
 
 namespace ui::native {
@@ -103,6 +104,19 @@ bool ExecuteOpenDialog(OpenDialog& dialog);
 // the name in its name box as a full path (empty when the dialog cannot tell), and a new text for it.
 std::string SaveDialogFilePath(const SaveDialog& dialog);
 void SetSaveDialogFileNameText(SaveDialog& dialog, const std::string& text);
+
+// ---- Screen overlay ---------------------------------------------------------------------------------
+
+// Shows the overlay over its area with its picture, in front of every window, with the cross-hair
+// pointer, the keyboard focus and the mouse captured, and runs the messages until OverlayClosed; then
+// hides it. The user's actions reach ScreenOverlay::Native... in picture coordinates.
+void RunOverlay(ScreenOverlay& overlay);
+// The part of the overlay's picture (picture coordinates) changed: it is painted again.
+void OverlayInvalidated(ScreenOverlay& overlay, const os::ScreenRect& part);
+// Ends the loop of RunOverlay.
+void OverlayClosed(ScreenOverlay& overlay);
+// Moves the mouse pointer onto the pixel of the overlay's picture.
+void OverlayMovePointer(ScreenOverlay& overlay, int x, int y);
 
 // The error box: caption, text, stop icon, OK button; returns when it is closed.
 void ShowErrorBox(const std::string& caption, const std::string& text);

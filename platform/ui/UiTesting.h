@@ -5,8 +5,10 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/ui/ScreenOverlay.h"
 #include "platform/ui/Ui.h"
 
 namespace ui::testing {
@@ -59,6 +61,14 @@ const std::vector<DialogOpening>& DialogOpenings();
 // Runs when a form is shown modally; the form stays modal until the function (or anything it calls)
 // hides it. Without one, a modal form is closed at once, as if the user pressed its default button.
 void OnModal(std::function<void(Form&)> handler);
+
+// Runs while a screen overlay runs (ScreenOverlay::Run); the test acts through its Native... members
+// and closes it, or it closes when the function returns. Without one, an overlay closes at once.
+void OnOverlay(std::function<void(ScreenOverlay&)> handler);
+// The parts of overlays painted again, oldest first, and where the overlays moved the pointer (picture
+// coordinates), since Reset.
+const std::vector<os::ScreenRect>& OverlayInvalidations();
+const std::vector<std::pair<int, int>>& OverlayPointerMoves();
 
 // ---- The message loop and the clock -------------------------------------------------------------
 // Milliseconds since Reset.

@@ -66,6 +66,9 @@ struct State {
   long long timersCreated = 0;
   std::map<const ListView*, int> suspensions;
   std::vector<OpenSave> openSaves;  // the save dialogs open now, the last opened last
+  std::function<void(ScreenOverlay&)> onOverlay;
+  std::vector<os::ScreenRect> overlayInvalidations;
+  std::vector<std::pair<int, int>> overlayPointerMoves;
 };
 
 // The scroll bars each form's window shows, by the window's handle (never reused, so that an entry of a
@@ -207,6 +210,17 @@ void RunModal(Form& form) {
   }
   if (form.Showing()) form.Hide();
 }
+
+// The overlay runs while the test's function acts on it; it closes when the function returns.
+void RunOverlay(ScreenOverlay& overlay) {
+  if (S().onOverlay) S().onOverlay(overlay);
+  overlay.Close();
+}
+void OverlayInvalidated(ScreenOverlay&, const os::ScreenRect& part) {
+  S().overlayInvalidations.push_back(part);
+}
+void OverlayClosed(ScreenOverlay&) {}
+void OverlayMovePointer(ScreenOverlay&, int x, int y) { S().overlayPointerMoves.emplace_back(x, y); }
 
 void NonClientSize(const Form& form, int& extraWidth, int& extraHeight) {
   // The standard frame, at every resolution, and the scroll bars the form shows.
@@ -412,6 +426,10 @@ int UnansweredDialogs() { return S().unanswered; }
 const std::vector<DialogOpening>& DialogOpenings() { return S().openings; }
 
 void OnModal(std::function<void(Form&)> handler) { S().onModal = std::move(handler); }
+
+void OnOverlay(std::function<void(ScreenOverlay&)> handler) { S().onOverlay = std::move(handler); }
+const std::vector<os::ScreenRect>& OverlayInvalidations() { return S().overlayInvalidations; }
+const std::vector<std::pair<int, int>>& OverlayPointerMoves() { return S().overlayPointerMoves; }
 
 long long Now() { return S().now; }
 
