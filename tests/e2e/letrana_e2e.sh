@@ -86,7 +86,11 @@ stop_letrana() {
 
 # A copy of the Wine prefix at work/NAME for a scenario that changes the system's settings, so that
 # no later test meets the change, even after a killed run; its own wineserver is ended by the clean-up.
+# The prefix's server ends first (the end-to-end tests run one at a time, and this scenario's programs
+# have ended): while it runs it saves the registry now and then through temporary files, which a copy
+# would meet half-way.
 prefix_copy() {  # name
+  timeout "$E2E_TIMEOUT" wineserver -w >/dev/null 2>&1 || true
   if ! cp -a --reflink=auto "$WINEPREFIX" "$work/$1"; then
     fail "the Wine prefix cannot be copied"
     return 1
