@@ -77,6 +77,30 @@ std::string UnusedStampedFileName(const std::string& base, const os::LocalTime& 
       .value_or(stamped);
 }
 
+std::string RegionText(const os::ScreenRect& region) {
+  return std::to_string(region.left) + ";" + std::to_string(region.top) + ";" +
+         std::to_string(region.Width()) + ";" + std::to_string(region.Height());
+}
+
+std::optional<os::ScreenRect> RegionFromText(const std::string& text) {
+  long long values[4] = {};
+  std::size_t start = 0;
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t end = i < 3 ? text.find(';', start) : text.size();
+    if (end == std::string::npos) return std::nullopt;
+    const std::string part = text.substr(start, end - start);
+    // INT_MIN, no sensible coordinate, marks a field that is no number.
+    const int value = TextToIntDef(part, INT_MIN);
+    if (value == INT_MIN) return std::nullopt;
+    values[i] = value;
+    start = end + 1;
+  }
+  if (values[2] <= 0 || values[3] <= 0 || values[0] + values[2] > INT_MAX || values[1] + values[3] > INT_MAX)
+    return std::nullopt;
+  return os::ScreenRect{static_cast<int>(values[0]), static_cast<int>(values[1]),
+                        static_cast<int>(values[0] + values[2]), static_cast<int>(values[1] + values[3])};
+}
+
 os::ScreenRect UserRectangle(const std::string& leftText, const std::string& topText,
                              const std::string& widthText, const std::string& heightText) {
   int left = TextToIntDef(leftText, 0);
@@ -143,6 +167,13 @@ bool TCapture::GrabAllScreens(const os::ScreenRect& userRect, bool useUserRect) 
   const bool ok = GrabRect(os::VirtualScreen());
   if (useUserRect) CropToUserRect(userRect);
   return ok;
+}
+
+bool TCapture::TakeFromScreenPicture(const TBitmap& screen, const os::ScreenRect& userRect) {
+  if (screen.Empty()) return false;
+  ReplaceWith(screen);
+  CropToUserRect(userRect);
+  return true;
 }
 
 void TCapture::CropToUserRect(const os::ScreenRect& userRect) {

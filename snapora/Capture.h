@@ -14,6 +14,12 @@
 // (and blanks around them); anything else, or a number beyond 32 bits, gives the fallback.
 int TextToIntDef(const std::string& text, int fallback);
 
+// A region as the settings keep it: "left;top;width;height" in screen coordinates.
+std::string RegionText(const os::ScreenRect& region);
+// The region such a text names; nothing for a text that is not four integers with a positive width and
+// height within the 32-bit range.
+std::optional<os::ScreenRect> RegionFromText(const std::string& text);
+
 // The user's rectangle as the four option fields give it (left, top, width, height): negative left and
 // top count as 0, a width or height that is no positive number or reaches beyond the 32-bit range as
 // 300 and 200.
@@ -58,6 +64,9 @@ class TCapture {
   bool GrabTarget(os::WindowHandle window, bool clientOnly, const os::ScreenRect& userRect, bool useUserRect);
   // Grabs the whole virtual screen (every monitor), then crops to the user rectangle when asked.
   bool GrabAllScreens(const os::ScreenRect& userRect, bool useUserRect);
+  // Takes the user rectangle of a picture of the virtual screen grabbed before (the frozen screen a
+  // region was chosen on), measured from its top-left corner; false for an empty picture.
+  bool TakeFromScreenPicture(const TBitmap& screen, const os::ScreenRect& userRect);
   // Empties the clipboard and puts the image on it as a bitmap (an empty image leaves it empty).
   void CopyToClipboard() const;
   // The bitmap receives the image's size and pixels.

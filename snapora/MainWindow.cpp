@@ -19,6 +19,7 @@
 #include "platform/os/Os.h"
 #include "platform/text/SystemFont.h"
 #include "platform/ui/Clipboard.h"
+#include "snapora/RegionSelector.h"
 #include "snapora/SnaporaWindows.h"
 
 namespace {
@@ -351,6 +352,9 @@ void TFrmSnapora::FillWindowList() {
           LisWindows.AddItem(AllScreensLabel, {SizeText(screens.Width(), screens.Height()), ""});
       if (AllScreensLabel == rememberedCaption) LisWindows.SetSelected(allScreens, true);
     }
+    // A region chosen on the frozen screen, after the entries above, which keep their places.
+    const int region = LisWindows.AddItem(RegionLabel, {"", ""});
+    if (RegionLabel == rememberedCaption) LisWindows.SetSelected(region, true);
 
     std::unordered_set<os::WindowHandle> seen;
     int walked = 0;
@@ -471,9 +475,14 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   const os::ScreenRect userRect =
       UserRectangle(EdtLeft.Text(), EdtTop.Text(), EdtWidth.Text(), EdtHeight.Text());
 
+  // A region: the pixels of the frozen screen it was chosen on, or (automatic capture's later ticks) of
+  // the screen now, inside the user rectangle measured from the virtual screen's top-left corner.
+  const bool region = window == 0 && !caption.empty() && caption == RegionLabel;
+  const TBitmap frozen = std::exchange(frozenScreen_, TBitmap());
   const bool grabbed =
-      window == 0 && !caption.empty() && caption == AllScreensLabel
-          ? picture.GrabAllScreens(userRect, ChbDefineRect.Checked())
+      region && !frozen.Empty() ? picture.TakeFromScreenPicture(frozen, userRect)
+      : window == 0 && !caption.empty() && (caption == AllScreensLabel || region)
+          ? picture.GrabAllScreens(userRect, ChbDefineRect.Checked() || region)
           : picture.GrabTarget(window, ChbClient.Checked(), userRect, ChbDefineRect.Checked());
   if (!grabbed) {
     restoreTarget();
@@ -536,6 +545,23 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   return true;
 }
 
+bool TFrmSnapora::ChooseRegion() {
+  const os::ScreenRect screens = os::VirtualScreen();
+  App().ProcessMessages();  // the main window hidden for the capture is off the screen first
+  TBitmap frozen = os::GrabDisplay(screens.left, screens.top, screens.Width(), screens.Height());
+  if (frozen.Empty()) return false;
+  const std::optional<os::ScreenRect> region = SelectRegion(App(), screens, frozen, LastRegion, {});
+  if (!region) return false;
+  LastRegion = *region;
+  EdtLeft.SetText(std::to_string(region->left - screens.left));
+  EdtTop.SetText(std::to_string(region->top - screens.top));
+  EdtWidth.SetText(std::to_string(region->Width()));
+  EdtHeight.SetText(std::to_string(region->Height()));
+  ChbDefineRect.SetChecked(true);
+  frozenScreen_ = std::move(frozen);
+  return true;
+}
+
 // ---- Triggers ------------------------------------------------------------------------------------------
 
 std::string TFrmSnapora::FindSelectedTarget() {
@@ -583,8 +609,9 @@ void TFrmSnapora::CaptureSelected(TCaptureTrigger trigger) {
   // The Screen and All screens entries taken by the hot key or by automatic capture show the main window
   // in the picture; every other entry without a window of its own (those two by the button, the
   // Desktop) is taken with the main window out of sight.
-  const bool screenKeepsWindow = (caption == ScreenLabel || caption == AllScreensLabel) &&
-                                 (TimCapture.Enabled() || trigger == TCaptureTrigger::KeyProcTimer);
+  const bool screenKeepsWindow =
+      (caption == ScreenLabel || caption == AllScreensLabel || caption == RegionLabel) &&
+      (TimCapture.Enabled() || trigger == TCaptureTrigger::KeyProcTimer);
   if (TargetWindow == 0 && !screenKeepsWindow) {
     Hide();
     // A window shown again behind the form's back (by the Desktop capture's restore) is hidden too.
@@ -603,6 +630,17 @@ void TFrmSnapora::CaptureSelected(TCaptureTrigger trigger) {
 
   bool ok = false;
   try {
+    // A region is chosen on the frozen screen each time but at automatic capture's ticks, which take
+    // the region chosen when the run began.
+    if (caption == RegionLabel && TargetWindow == 0 && trigger != TCaptureTrigger::CaptureTimer &&
+        !ChooseRegion()) {
+      // Cancelled: nothing is captured, and an automatic capture that was to begin does not.
+      if (TimCapture.Enabled()) BtnStopClick();
+      showAgain();
+      FillWindowList();
+      restoreApplication();
+      return;
+    }
     ok = CaptureTarget(caption, TargetWindow, fileName);
   } catch (...) {
     // A failed write: automatic capture stops first, so that its timer cannot stack one error box on
@@ -729,6 +767,20 @@ void TFrmSnapora::CommandLineCapture() {
     DesktopLabel = "desktop";
     caption = DesktopLabel;
   }
+  // A region chosen on the frozen screen; cancelled, nothing is written.
+  if (mode == "region") {
+    caption = RegionLabel;
+    bool chosen = false;
+    {
+      const FlagWhile capturing(capturing_);
+      chosen = ChooseRegion();
+    }
+    if (!chosen) {
+      ExitCode = capture_exit::NotWritten;
+      Close();
+      return;
+    }
+  }
   // The program ends after this capture however it goes; the exit code tells a calling script whether
   // the file was written. An error (a failed write) still reaches the error box, after the close.
   bool grabbed = false;
@@ -790,6 +842,8 @@ void TFrmSnapora::SetLanguageTarget(const std::string& target, const std::string
     ScreenLabel = text;
   } else if (target == "AllScreensLabel") {
     AllScreensLabel = text;
+  } else if (target == "RegionLabel") {
+    RegionLabel = text;
   } else if (target == "EnlargeHint") {
     EnlargeHint = text;
   } else if (target == "NoImageHint") {
@@ -842,6 +896,7 @@ void TFrmSnapora::LoadSettings() {
 
   StoredLanguageName = settings.GetString("LanguageName", "");
   if (!StoredLanguageName.empty()) SelectLanguage(StoredLanguageName);
+  LastRegion = RegionFromText(settings.GetString("LastRegion", ""));
   SettingsLoaded = true;
 }
 
@@ -862,6 +917,7 @@ void TFrmSnapora::SaveSettings() {
   settings.SetBool("ChbCtrl", ChbCtrl.Checked());
   Shell.SaveInterfaceFont(*this, settings);
   settings.SetString("LanguageName", StoredLanguageName);
+  if (LastRegion) settings.SetString("LastRegion", RegionText(*LastRegion));
   settings.Save(SettingsPath());  // a file that cannot be written is skipped
 }
 

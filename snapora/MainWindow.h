@@ -4,6 +4,7 @@
 // of the last capture with its thumbnail, and the buttons that take a capture.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,7 +72,9 @@ class TFrmSnapora : public ui::Form {
   TFrmFileName* FrmFileName = nullptr;
 
   // ---- Window state ----
-  std::string DesktopLabel, ScreenLabel, AllScreensLabel, EnlargeHint, NoImageHint;
+  std::string DesktopLabel, ScreenLabel, AllScreensLabel, RegionLabel, EnlargeHint, NoImageHint;
+  // The region chosen last on the frozen screen (screen coordinates), offered again at the next choice.
+  std::optional<os::ScreenRect> LastRegion;
   os::WindowHandle TargetWindow = 0;
   std::string AutoBaseName;
   bool AskingName = false;
@@ -131,6 +134,11 @@ class TFrmSnapora : public ui::Form {
   // is taken right after the running capture, a hot-key poll is skipped. Nothing starts while
   // CaptureMayStart says no.
   void BtnCaptureClick(TCaptureTrigger trigger);
+  // Freezes the screen (a picture of every monitor) and lets the user choose a region of it on the
+  // overlay; the region fills the user rectangle's fields (from the virtual screen's top-left corner),
+  // ticks ChbDefineRect and becomes LastRegion, and the picture is kept for the capture that follows.
+  // False when the user cancelled.
+  bool ChooseRegion();
   // The caption of the first selected entry (empty when none); sets TargetWindow to its handle.
   std::string FindSelectedTarget();
   void StartAutoCaptureIfTicked();
@@ -180,6 +188,8 @@ class TFrmSnapora : public ui::Form {
   void ArmHotKey();
   bool capturing_ = false;
   bool captureTickPending_ = false;
+  // The frozen screen the region was just chosen on, for the capture of that region (then dropped).
+  TBitmap frozenScreen_;
   bool hotKeyHeldThroughBox_ = false;
   // Widens the switches whose captions do not fit their designed width, where there is room.
   void FitCheckBoxes();

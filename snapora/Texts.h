@@ -32,6 +32,7 @@ inline constexpr TLanguageText kSnaporaMainTexts[] = {
     {"FrmSnap", "ChbAskName", "Ask for filename before saving", {"ChbAskName"}},
     {"FrmSnap", "PopSaveAs", "Save as...", {"PopSaveAs"}},
     {"FrmSnap", "BtnOk", "OK", {"BtnOk"}},
+    {"FrmSnap", "m_aMRegion", "Region...", {"RegionLabel"}},
 };
 
 // The capture tool's viewer, at each show: MenFile, then MenSaveAs (whose caption PopSaveAs takes

@@ -5,7 +5,7 @@
 # winprobe also shows the windows the list must find.
 #
 #   snapora_e2e.sh SNAPORA_EXE WINPROBE_EXE [SCENARIO...]
-#     scenarios: start list capture cmdline auto autogone autofull hotkey viewer askname (all of them when none is named)
+#     scenarios: start list capture cmdline auto autogone autofull hotkey viewer askname region (all of them when none is named)
 #
 # DISPLAY and WINEPREFIX are those scripts/test.sh exports (without WINEPREFIX, the prefix beside the
 # build's programs is used and made on first use). Without a reachable display the script fails when
@@ -23,7 +23,7 @@ snapora_exe=$(readlink -f "$1")
 probe_exe=$(readlink -f "$2")
 shift 2
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(start list capture cmdline auto autogone autofull hotkey viewer askname)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(start list capture cmdline auto autogone autofull hotkey viewer askname region)
 
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 dist="$repo/snapora/dist"
@@ -497,6 +497,73 @@ scenario_autofull() {
   done
   expect_eq "files that are not whole captures" $bad 0
   expect_between "whole captures kept" "$(stamped_files "$dir/out")" 1 1000
+}
+
+# The overlay of a region choice is up: the green window of the region scenario shows dimmed at one of
+# two points far apart (the magnifier beside the pointer cannot cover both).
+region_overlay_shown() {  # folder for the screenshot
+  import -window root "$1/now.png" 2>/dev/null || return 1
+  local a b
+  a=$(pixel "$1/now.png" 60 680)
+  b=$(pixel "$1/now.png" 320 690)
+  echo "green window at $a and $b"
+  [ "$a" != 00ff00 ] || [ "$b" != 00ff00 ]
+}
+
+# A region dragged on the frozen screen, by the Region entry and the button: from beyond the green
+# window's bottom-right corner up into it, so that the region holds the window, its frame's edges and the
+# background; the file holds exactly those pixels of the screen, both corners included. Escape on the
+# next overlay captures nothing. From the command line ("region"), Escape ends with exit code 2 and
+# Enter takes the region chosen last (kept in the settings).
+scenario_region() {
+  local dir="$work/region" info pid rc key
+  make_program "$dir"
+  mkdir -p "$dir/out"
+  write_settings "$dir/store" ChbToFile 1 EdtFile "$(winpath "$dir/out/region.bmp")"
+  start_snapora "$dir/prog" || return
+  show_target "E2E Green" 40 640 300 200 00ff00 topmost || return
+  info=$(probe info "$caption")
+  # The Region entry, third in the list (one monitor), selected with the keys.
+  click_control "$info" "$(largest_control_of_class SysListView32 "$info")"
+  xdotool key Home Down Down
+  await_eq "the Region entry selected" 2 probe_value first_selected items "$caption"
+  shoot root "$dir/before.png"
+  click_control "$info" "$(control_with_text "Capture" "$info")"
+  await "the region overlay" region_overlay_shown "$dir" || return
+  xdotool mousemove 360 860 mousedown 1 mousemove 300 800 mousemove 100 700 mouseup 1
+  if await_file "$dir/out/region.bmp" "the region's file"; then
+    expect_eq "the region's size" "$(identify -format '%wx%h' "$dir/out/region.bmp")" 261x161
+    expect_eq "pixels that differ from the screen's" \
+      "$(compare -metric AE "$dir/out/region.bmp" <(convert "$dir/before.png" -crop 261x161+100+700 +repage png:-) null: 2>&1)" 0
+  fi
+  await "Snapora's window back" window_shown "$caption"
+  rm -f "$dir/out/region.bmp"
+  info=$(probe info "$caption")
+  click_control "$info" "$(control_with_text "Capture" "$info")"
+  await "the region overlay again" region_overlay_shown "$dir" || return
+  xdotool key Escape
+  await "Snapora's window back after Escape" window_shown "$caption"
+  expect_never "a file after Escape" 1 test -e "$dir/out/region.bmp"
+  expect_no_error_box
+  stop_snapora
+
+  for key in Escape Return; do
+    (cd "$dir/prog" && exec "$WINE" "$dir/prog/snapora.exe" "$(winpath "$dir/out/cmd.bmp")" region) >"$PROGRAM_OUTPUT" 2>&1 &
+    pid=$!
+    started+=("$pid")
+    await "the region overlay of the command line" region_overlay_shown "$dir" || return
+    xdotool key "$key"
+    await "the end of snapora.exe" process_ended "$pid"
+    wait "$pid" && rc=0 || rc=$?
+    if [ "$key" = Escape ]; then
+      expect_eq "exit code after Escape" "$rc" 2
+      expect_eq "a file after Escape" "$([ -e "$dir/out/cmd.bmp" ] && echo yes)" ""
+    else
+      expect_eq "exit code after Enter" "$rc" 0
+      expect_eq "the last region's size" "$(identify -format '%wx%h' "$dir/out/cmd.bmp" 2>&1)" 261x161
+    fi
+  done
+  probe close "E2E Green" 5000 >/dev/null
 }
 
 # True when at least the number of error boxes titled "Snapora" are open.

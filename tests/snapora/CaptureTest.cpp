@@ -18,30 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using snapora_testing::Called;
+using snapora_testing::DisplayPart;
+using snapora_testing::ExpectSamePixels;
 using snapora_testing::SnaporaTest;
-
-// The display's pixels in the rectangle (screen coordinates), as a picture of its own.
-TBitmap DisplayPart(int left, int top, int width, int height) {
-  const TBitmap& display = os::testing::DisplayPixels();
-  const os::ScreenRect screens = os::VirtualScreen();
-  TBitmap part;
-  part.SetSize(width, height);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      const int sx = left + x - screens.left, sy = top + y - screens.top;
-      const bool inside = sx >= 0 && sy >= 0 && sx < display.Width() && sy < display.Height();
-      part.SetPixel(x, y, inside ? display.Pixel(sx, sy) : clBlack);
-    }
-  return part;
-}
-
-void ExpectSamePixels(const TBitmap& actual, const TBitmap& expected) {
-  ASSERT_EQ(actual.Width(), expected.Width());
-  ASSERT_EQ(actual.Height(), expected.Height());
-  for (int y = 0; y < expected.Height(); ++y)
-    for (int x = 0; x < expected.Width(); ++x)
-      ASSERT_EQ(actual.Pixel(x, y) & 0xFFFFFF, expected.Pixel(x, y) & 0xFFFFFF) << x << "," << y;
-}
 
 // A BMP file read back by the independent reader; throws when it is no valid BMP.
 TBitmap ReadBmpFile(const std::string& path) {

@@ -84,6 +84,29 @@ class SnaporaTest : public ::testing::Test, public testing_support::ProgramSandb
   std::unique_ptr<TSnaporaWindows> windows;
 };
 
+// The display's pixels in the rectangle (screen coordinates), as a picture of its own.
+inline TBitmap DisplayPart(int left, int top, int width, int height) {
+  const TBitmap& display = os::testing::DisplayPixels();
+  const os::ScreenRect screens = os::VirtualScreen();
+  TBitmap part;
+  part.SetSize(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const int sx = left + x - screens.left, sy = top + y - screens.top;
+      const bool inside = sx >= 0 && sy >= 0 && sx < display.Width() && sy < display.Height();
+      part.SetPixel(x, y, inside ? display.Pixel(sx, sy) : clBlack);
+    }
+  return part;
+}
+
+inline void ExpectSamePixels(const TBitmap& actual, const TBitmap& expected) {
+  ASSERT_EQ(actual.Width(), expected.Width());
+  ASSERT_EQ(actual.Height(), expected.Height());
+  for (int y = 0; y < expected.Height(); ++y)
+    for (int x = 0; x < expected.Width(); ++x)
+      ASSERT_EQ(actual.Pixel(x, y) & 0xFFFFFF, expected.Pixel(x, y) & 0xFFFFFF) << x << "," << y;
+}
+
 // How often the window system was called with exactly this line, and with a line starting so.
 inline int Count(const std::string& line) {
   const auto& calls = os::testing::WindowCalls();

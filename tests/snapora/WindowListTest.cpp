@@ -16,6 +16,7 @@ namespace {
 using snapora_testing::SnaporaTest;
 using Names = std::vector<std::string>;
 constexpr const char* kCaption = "Snapora Version 1.460 (06.06.2017)";
+constexpr const char* kRegion = "Region...";
 
 TEST_F(SnaporaTest, StartsWithItsWindowsAndTheScreenSelected) {
   const os::WindowHandle editor = os::testing::AddWindow("Editor", {100, 100, 500, 400});
@@ -27,19 +28,19 @@ TEST_F(SnaporaTest, StartsWithItsWindowsAndTheScreenSelected) {
   EXPECT_FALSE(windows->FrmFullscreen.Showing());
   EXPECT_FALSE(windows->FrmFileName.Showing());
 
-  // Screen and Desktop first, then the windows front to back. The list is filled while the window is
+  // Screen, Desktop and Region first, then the windows front to back. The list is filled while the window is
   // being shown, before it is visible: it lists itself from the next rebuild on, in front.
-  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", "Editor"}));
+  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", kRegion, "Editor"}));
   frm.BtnRefresh.Click();
-  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", kCaption, "Editor"}));
+  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", kRegion, kCaption, "Editor"}));
   EXPECT_EQ(frm.LisWindows.FirstSelected(), 0);
   EXPECT_EQ(frm.LisWindows.SelCount(), 1);
   EXPECT_EQ(frm.LisWindows.SubItem(0, 1), "1280 x 1024 px");
   EXPECT_EQ(frm.LisWindows.SubItem(1, 1), "1280 x 1024 px");
   EXPECT_EQ(frm.LisWindows.SubItem(0, 2), "");
-  EXPECT_EQ(frm.LisWindows.SubItem(3, 1), "400 x 300 px");
-  EXPECT_EQ(frm.LisWindows.SubItem(3, 2), std::to_string(editor));
-  EXPECT_EQ(frm.EntryTarget(3), editor);
+  EXPECT_EQ(frm.LisWindows.SubItem(4, 1), "400 x 300 px");
+  EXPECT_EQ(frm.LisWindows.SubItem(4, 2), std::to_string(editor));
+  EXPECT_EQ(frm.EntryTarget(4), editor);
   EXPECT_EQ(frm.EntryTarget(0), 0);
 
   // The options as designed: only the first switches, the interval and the buttons show.
@@ -84,7 +85,7 @@ TEST_F(SnaporaTest, ListsOnlyVisibleTitledWindowsWithASize) {
   TFrmSnapora& frm = OpenShown();
   frm.BtnRefresh.Click();
 
-  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", kCaption, "Above", "Left", "Minimised"}));
+  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", kRegion, kCaption, "Above", "Left", "Minimised"}));
   // A minimised window (far off at negative coordinates) has no size text; one that only reaches past
   // the left or top edge keeps its full size.
   EXPECT_EQ(frm.LisWindows.SubItem(EntryOf("Minimised"), 1), "");
@@ -97,7 +98,7 @@ TEST_F(SnaporaTest, RebuildsKeepTheSelectionWhileCaptionAndHandleStay) {
   const os::WindowHandle second = os::testing::AddWindow("Report", {0, 0, 300, 200});
   TFrmSnapora& frm = OpenShown();
   frm.BtnRefresh.Click();
-  ASSERT_EQ(Captions(), (Names{"Screen", "Desktop", kCaption, "Report", "Report"}));
+  ASSERT_EQ(Captions(), (Names{"Screen", "Desktop", kRegion, kCaption, "Report", "Report"}));
 
   // Two windows of one title: the handle tells them apart.
   int index = -1;
@@ -114,7 +115,7 @@ TEST_F(SnaporaTest, RebuildsKeepTheSelectionWhileCaptionAndHandleStay) {
   frm.LisWindows.NativeKeyDown('A');
   EXPECT_EQ(EntryOf("Newcomer"), -1);
   frm.LisWindows.NativeKeyDown(ui::key::F5);
-  EXPECT_EQ(EntryOf("Newcomer"), 2);
+  EXPECT_EQ(EntryOf("Newcomer"), 3);
 
   // A retitled window loses the selection, and nothing is selected then.
   os::testing::SetWindowTitle(first, "Report (changed)");
@@ -150,7 +151,7 @@ TEST_F(SnaporaTest, DoubleClickRaisesAWindowEntryAndNothingElse) {
   EXPECT_EQ(os::testing::WindowCalls(), (std::vector<std::string>{"BringToTop " + h, "ShowWindow " + h + " 9",
                                                                   "ShowWindow " + h + " 5"}));
   // The list was rebuilt: the raised window now stands first among the windows, still selected.
-  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", "Back", kCaption, "Front"}));
+  EXPECT_EQ(Captions(), (Names{"Screen", "Desktop", kRegion, "Back", kCaption, "Front"}));
   EXPECT_EQ(frm.EntryTarget(frm.LisWindows.FirstSelected()), back);
 }
 
@@ -162,7 +163,7 @@ TEST_F(SnaporaTest, TheWalkSurvivesWindowsThatGoLongTitlesAndThousandsOfWindows)
   for (int i = 0; i < 3000; ++i) os::testing::AddWindow("W" + std::to_string(i), {0, 0, 20, 20});
   TFrmSnapora& frm = OpenShown();
   frm.BtnRefresh.Click();
-  EXPECT_EQ(frm.LisWindows.Count(), 2 + 1 + 3000 + 2);
+  EXPECT_EQ(frm.LisWindows.Count(), 3 + 1 + 3000 + 2);
   EXPECT_EQ(EntryOf(std::string(4095, 'U')), frm.LisWindows.Count() - 2);
   EXPECT_GE(EntryOf(longTitle), 0);
 
@@ -176,10 +177,10 @@ TEST_F(SnaporaTest, TheWalkSurvivesWindowsThatGoLongTitlesAndThousandsOfWindows)
   os::testing::OnNextWindow({});
   EXPECT_EQ(calls, 7);
   const int listed = frm.LisWindows.Count();
-  ASSERT_GT(listed, 2);
-  EXPECT_LT(listed, 2 + 7 + 1);
+  ASSERT_GT(listed, 3);
+  EXPECT_LT(listed, 3 + 7 + 1);
   EXPECT_FALSE(os::WindowExists(frm.EntryTarget(listed - 1)));
-  for (int i = 2; i < listed - 1; ++i) EXPECT_TRUE(os::WindowExists(frm.EntryTarget(i))) << i;
+  for (int i = 3; i < listed - 1; ++i) EXPECT_TRUE(os::WindowExists(frm.EntryTarget(i))) << i;
 }
 
 // The layout rules: buttons centred about the middle, the file field and the name column stretched.
