@@ -44,22 +44,13 @@ struct Backend {
   std::unordered_map<UINT_PTR, Timer*> timers;
   UINT_PTR nextTimerId = 1;
   std::vector<ModalFrame> modal;
-  int loops = 0;  // message loops running (the program's and modal forms')
+  int loops = 0;  // message loops running (the program's, modal forms' and the screen overlay's)
 };
 
 Backend& B() {
   static Backend backend;
   return backend;
 }
-
-// Counts a running message loop for as long as it runs.
-class LoopScope {
- public:
-  LoopScope() { ++B().loops; }
-  ~LoopScope() { --B().loops; }
-  LoopScope(const LoopScope&) = delete;
-  LoopScope& operator=(const LoopScope&) = delete;
-};
 
 // The forms take the application window's topmost state when it changes.
 //
@@ -383,6 +374,9 @@ void HandleMessage(MSG& message) {
   DispatchMessageA(&message);
 }
 
+LoopScope::LoopScope() { ++B().loops; }
+LoopScope::~LoopScope() { --B().loops; }
+
 void EndModal(Form& form) {
   for (ModalFrame& frame : B().modal) {
     if (frame.form != &form) continue;
@@ -477,7 +471,6 @@ int ScreenPixelsPerInch() {
   const int pixelsPerInch = GetDeviceCaps(screen.Get(), LOGPIXELSY);
   return pixelsPerInch > 0 ? pixelsPerInch : 96;
 }
-
 
 }  // namespace native
 }  // namespace ui

@@ -84,6 +84,23 @@ class DcSelection {
   HGDIOBJ old_;
 };
 
+// BeginPaint and EndPaint, also when painting fails half-way.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND hwnd) : hwnd_(hwnd), dc_(BeginPaint(hwnd, &paint_)) {}
+  ~PaintScope() { EndPaint(hwnd_, &paint_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  HDC Dc() const { return dc_; }
+  // The part of the client area to paint.
+  const RECT& Part() const { return paint_.rcPaint; }
+
+ private:
+  HWND hwnd_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
 // ---- Conversions ------------------------------------------------------------------------------------
 
 // A colour value (a system colour resolved) as GDI takes it.
@@ -260,6 +277,15 @@ bool DispatchMenuCommand(UINT id);
 bool PreTranslate(MSG& message);
 // Dispatches one message as every loop of this backend does.
 void HandleMessage(MSG& message);
+// Counts a running message loop for as long as it runs: Application::Terminate wakes the loops with a
+// quit request only when one runs (a request left waiting would end a later loop).
+class LoopScope {
+ public:
+  LoopScope();
+  ~LoopScope();
+  LoopScope(const LoopScope&) = delete;
+  LoopScope& operator=(const LoopScope&) = delete;
+};
 // Re-enables what a modal form disabled, when that form hides.
 void EndModal(Form& form);
 

@@ -25,21 +25,6 @@ HWND HandleOf(const Control* control) {
   return native != nullptr ? static_cast<HWND>(native->WindowHandle()) : nullptr;
 }
 
-// BeginPaint and EndPaint, also when painting fails half-way.
-class PaintScope {
- public:
-  explicit PaintScope(HWND hwnd) : hwnd_(hwnd), dc_(BeginPaint(hwnd, &paint_)) {}
-  ~PaintScope() { EndPaint(hwnd_, &paint_); }
-  PaintScope(const PaintScope&) = delete;
-  PaintScope& operator=(const PaintScope&) = delete;
-  HDC Dc() const { return dc_; }
-
- private:
-  HWND hwnd_;
-  PAINTSTRUCT paint_{};
-  HDC dc_;
-};
-
 }  // namespace
 
 WindowNative* FindWindowNative(HWND hwnd) {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ui/ScreenOverlay.h"
 #include "platform/ui/Ui.h"
 #include "platform/ui/WindowSystem.h"
 #include "platform/win32/UiWin32.h"
@@ -457,6 +458,120 @@ TEST(Win32Forms, TheSaveDialogsTypeChangeReadsAndWritesItsNameBox) {
   EXPECT_EQ(dialog.FilterIndex(), 2);
   EXPECT_EQ(dialog.FileName(), folder.File("shot.jpg"));
   EXPECT_EQ(testing_support::ReadFileText(folder.Path() / "exists.bmp"), "keep");
+}
+
+// Whether the display shows the picture over the area, pixel for pixel.
+bool Shows(const os::ScreenRect& area, const TBitmap& picture) {
+  const TBitmap grab = os::GrabDisplay(area.left, area.top, area.Width(), area.Height());
+  if (grab.Width() != picture.Width() || grab.Height() != picture.Height()) return false;
+  for (int y = 0; y < picture.Height(); ++y) {
+    for (int x = 0; x < picture.Width(); ++x) {
+      if (grab.Pixel(x, y) != picture.Pixel(x, y)) return false;
+    }
+  }
+  return true;
+}
+
+void SendKey(WORD key, DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = flags;
+  SendInput(1, &input, sizeof(input));
+}
+
+// The overlay over a part of the screen and in front of the program's form, driven by the system's own
+// input: it shows the picture pixel for pixel, the pointer and the keys reach the handlers in picture
+// coordinates (negative ones outside the area while the button is held), a part invalidated is painted
+// again, and Close ends Run, as a request to end the program does (which the loop around it still sees).
+TEST(Win32Forms, TheScreenOverlayShowsItsPictureAndPassesTheUserOnInPictureCoordinates) {
+  Application app;
+  Form form(app, {.caption = "Under the overlay", .bounds = {0, 0, 400, 300}});
+  form.Show();
+  ASSERT_TRUE(ProcessUntil(app, [&] { return GetActiveWindow() == H(form); }));
+  const os::ScreenRect area{50, 60, 250, 210};
+  // Every pixel of a colour of its own: a picture moved, turned over or cut by one pixel differs.
+  TBitmap picture = Picture(area.Width(), area.Height());
+  for (int y = 0; y < picture.Height(); ++y) {
+    for (int x = 0; x < picture.Width(); ++x) picture.SetPixel(x, y, RGB(x, y, 255 - x));
+  }
+  ScreenOverlay overlay(app);
+  std::vector<std::string> mouse, keys;
+  const auto record = [&](const char* what) {
+    return
+        [&mouse, what](int x, int y) { mouse.push_back(what + std::to_string(x) + " " + std::to_string(y)); };
+  };
+  overlay.OnMouseDown = record("down ");
+  overlay.OnMouseMove = record("move ");
+  overlay.OnMouseUp = record("up ");
+  overlay.OnKeyDown = [&](int key, bool shift) { keys.push_back(std::to_string(key) + (shift ? "+" : "")); };
+  HWND window = nullptr;
+  Timer act;
+  act.Create(form, {.interval = 50});
+  // Stops at the first input that would not reach the overlay: the form would get it, and a press on its
+  // title bar would wait for the button to come up.
+  const auto drive = [&] {
+    window = H(overlay);
+    RECT bounds;
+    GetWindowRect(window, &bounds);
+    ASSERT_EQ(os::ScreenRect(bounds.left, bounds.top, bounds.right, bounds.bottom), area);
+    ASSERT_TRUE(Topmost(window));
+    EXPECT_TRUE(ProcessUntil(app, [&] { return Shows(area, overlay.Picture()); }));
+
+    // The pointer put onto a pixel, then nudged by the mouse (with or without the left button).
+    struct Step {
+      int x, y;
+      DWORD button;
+      std::string seen;
+    };
+    for (const Step& step :
+         {Step{10, 20, MOUSEEVENTF_LEFTDOWN, "down 10 20"}, Step{199, 149, 0, "move 199 149"},
+          Step{-7, 160, 0, "move -7 160"}, Step{-7, 160, MOUSEEVENTF_LEFTUP, "up -7 160"}}) {
+      SCOPED_TRACE(step.seen);
+      overlay.MovePointer(step.x, step.y);
+      POINT at{};
+      ASSERT_TRUE(GetCursorPos(&at) && at.x == area.left + step.x && at.y == area.top + step.y);
+      INPUT input{};
+      input.type = INPUT_MOUSE;
+      input.mi.dwFlags = MOUSEEVENTF_MOVE | step.button;
+      SendInput(1, &input, sizeof(input));
+      EXPECT_TRUE(ProcessUntil(app, [&] { return !mouse.empty() && mouse.back() == step.seen; }));
+      if (step.button == MOUSEEVENTF_LEFTDOWN) {
+        EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, MAKEINTRESOURCEA(32515) /* IDC_CROSS */));
+      }
+    }
+    EXPECT_EQ(GetCapture(), nullptr);
+    SendKey(VK_ESCAPE, 0);
+    SendKey(VK_ESCAPE, KEYEVENTF_KEYUP);
+    SendKey(VK_SHIFT, 0);
+    SendKey(VK_RIGHT, KEYEVENTF_EXTENDEDKEY);
+    SendKey(VK_RIGHT, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP);
+    SendKey(VK_SHIFT, KEYEVENTF_KEYUP);
+    EXPECT_TRUE(ProcessUntil(app, [&] { return keys.size() >= 3; }));
+
+    overlay.Picture().FillRect(20, 30, 40, 25, clSilver);
+    overlay.Invalidate({20, 30, 60, 55});
+    EXPECT_TRUE(ProcessUntil(app, [&] { return Shows(area, overlay.Picture()); }));
+  };
+  act.OnTimer = [&] {
+    act.SetEnabled(false);
+    drive();
+    overlay.Close();
+  };
+  overlay.Run(area, picture);
+  EXPECT_FALSE(overlay.Running());
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(keys, (std::vector<std::string>{"27", "16+", "39+"}));
+  EXPECT_TRUE(ProcessUntil(app, [&] { return GetActiveWindow() == H(form); })) << "the form active again";
+
+  act.OnTimer = [&] {
+    act.SetEnabled(false);
+    PostQuitMessage(7);
+  };
+  act.SetEnabled(true);
+  overlay.Run(area, picture);
+  MSG quit{};
+  EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 7);
 }
 
 }  // namespace
