@@ -504,15 +504,15 @@ scenario_autofull() {
 region_overlay_shown() {  # folder for the screenshot
   import -window root "$1/now.png" 2>/dev/null || return 1
   local a b
-  a=$(pixel "$1/now.png" 60 680)
-  b=$(pixel "$1/now.png" 320 690)
+  a=$(pixel "$1/now.png" 60 820)
+  b=$(pixel "$1/now.png" 320 830)
   echo "green window at $a and $b"
   [ "$a" != 00ff00 ] || [ "$b" != 00ff00 ]
 }
 
 # A region dragged on the frozen screen, by the Region entry and the button: from beyond the green
-# window's bottom-right corner up into it, so that the region holds the window, its frame's edges and the
-# background; the file holds exactly those pixels of the screen, both corners included. Escape on the
+# window's bottom-right corner up into it (below Snapora's window, which the frozen screen does not
+# show), so that the region holds the window, its frame's edges and the background; the file holds exactly those pixels of the screen, both corners included. Escape on the
 # next overlay captures nothing. From the command line ("region"), Escape ends with exit code 2 and
 # Enter takes the region chosen last (kept in the settings).
 scenario_region() {
@@ -521,7 +521,7 @@ scenario_region() {
   mkdir -p "$dir/out"
   write_settings "$dir/store" ChbToFile 1 EdtFile "$(winpath "$dir/out/region.bmp")"
   start_snapora "$dir/prog" || return
-  show_target "E2E Green" 40 640 300 200 00ff00 topmost || return
+  show_target "E2E Green" 40 780 300 200 00ff00 topmost || return
   info=$(probe info "$caption")
   # The Region entry, third in the list (one monitor), selected with the keys.
   click_control "$info" "$(largest_control_of_class SysListView32 "$info")"
@@ -530,11 +530,16 @@ scenario_region() {
   shoot root "$dir/before.png"
   click_control "$info" "$(control_with_text "Capture" "$info")"
   await "the region overlay" region_overlay_shown "$dir" || return
-  xdotool mousemove 360 860 mousedown 1 mousemove 300 800 mousemove 100 700 mouseup 1
+  xdotool mousemove 360 1000 mousedown 1 mousemove 300 900 mousemove 100 840
+  shoot root "$artefacts/snapora-region-overlay.png" && echo "  screenshot: $artefacts/snapora-region-overlay.png"
+  xdotool mouseup 1
   if await_file "$dir/out/region.bmp" "the region's file"; then
     expect_eq "the region's size" "$(identify -format '%wx%h' "$dir/out/region.bmp")" 261x161
+    convert "$dir/before.png" -crop 261x161+100+840 +repage "$dir/expected.png"
+    cp "$dir/before.png" "$artefacts/snapora-region-before.png"
+    convert "$dir/out/region.bmp" "$artefacts/snapora-region.png"
     expect_eq "pixels that differ from the screen's" \
-      "$(compare -metric AE "$dir/out/region.bmp" <(convert "$dir/before.png" -crop 261x161+100+700 +repage png:-) null: 2>&1)" 0
+      "$(compare -metric AE "$dir/out/region.bmp" "$dir/expected.png" "$artefacts/snapora-region-diff.png" 2>&1)" 0
   fi
   await "Snapora's window back" window_shown "$caption"
   rm -f "$dir/out/region.bmp"
