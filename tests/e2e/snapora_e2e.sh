@@ -514,7 +514,7 @@ region_overlay_shown() {  # folder for the screenshot
 # window's bottom-right corner up into it (below Snapora's window, which the frozen screen does not
 # show), so that the region holds the window, its frame's edges and the background; the file holds exactly those pixels of the screen, both corners included. Escape on the
 # next overlay captures nothing. From the command line ("region"), Escape ends with exit code 2 and
-# Enter takes the region chosen last (kept in the settings).
+# Enter takes the region stored as the last one.
 scenario_region() {
   local dir="$work/region" info pid rc key
   make_program "$dir"
@@ -549,9 +549,33 @@ scenario_region() {
   xdotool key Escape
   await "Snapora's window back after Escape" window_shown "$caption"
   expect_never "a file after Escape" 1 test -e "$dir/out/region.bmp"
+  # Keyboard alone (the mouse only placed first): Space fixes a corner at the pointer, Shift+Right and
+  # Down move it by ten pixels and one, Enter takes the region, both corners included.
+  click_control "$info" "$(control_with_text "Capture" "$info")"
+  await "the region overlay for the keyboard" region_overlay_shown "$dir" || return
+  xdotool mousemove 200 900
+  xdotool key space shift+Right shift+Right shift+Right Down Down Down Down Return
+  if await_file "$dir/out/region.bmp" "the file of the region chosen with the keys"; then
+    expect_eq "its size" "$(identify -format '%wx%h' "$dir/out/region.bmp")" 31x5
+    expect_eq "its pixels that differ from the screen's" "$(compare -metric AE "$dir/out/region.bmp" \
+      <(convert "$dir/before.png" -crop 31x5+200+900 +repage png:-) null: 2>&1)" 0
+  fi
+  await "Snapora's window back after the keys" window_shown "$caption"
+  rm -f "$dir/out/region.bmp"
+  # A click without a drag takes the window under the pointer, as it shows.
+  click_control "$info" "$(control_with_text "Capture" "$info")"
+  await "the region overlay for the click" region_overlay_shown "$dir" || return
+  xdotool mousemove 200 900 click 1
+  if await_file "$dir/out/region.bmp" "the file of the window clicked"; then
+    expect_eq "its size (the green window's)" "$(identify -format '%wx%h' "$dir/out/region.bmp")" 300x200
+  fi
+  await "Snapora's window back after the click" window_shown "$caption"
   expect_no_error_box
   stop_snapora
 
+  # The region kept in the settings: the window clicked last; offered again as stored here.
+  expect_eq "the region kept" "$(sed -n 's:.*<LastRegion>\(.*\)</LastRegion>.*:\1:p' "$dir/store/Snapora.ini")" "40;780;300;200"
+  write_settings "$dir/store" LastRegion "100;840;261;161"
   for key in Escape Return; do
     (cd "$dir/prog" && exec "$WINE" "$dir/prog/snapora.exe" "$(winpath "$dir/out/cmd.bmp")" region) >"$PROGRAM_OUTPUT" 2>&1 &
     pid=$!

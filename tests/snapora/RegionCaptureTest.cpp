@@ -1,7 +1,7 @@
 // A region chosen on the frozen screen and captured through the capture routine: by the button (the
 // frozen picture's pixels, whatever the screen shows meanwhile), with one monitor or two; Escape
 // captures nothing; the command line with its exit codes; automatic capture chooses once and then
-// takes the same region of the screen at each tick; the region kept in the settings and offered again.
+// takes the same region of the screen at each tick; the hot key; the region kept in the settings and offered again.
 
 #include <gtest/gtest.h>
 
@@ -139,4 +139,17 @@ TEST_F(SnaporaTest, AutomaticCaptureChoosesTheRegionOnceAndTakesItFromTheScreenA
   EXPECT_EQ(overlays, 2);
   EXPECT_FALSE(frm.TimCapture.Enabled());
   EXPECT_FALSE(frm.BtnStop.Visible());
+
+  // The hot key (F9) chooses a region too, with the main window left where it is.
+  frm.ChbKeyboard.SetChecked(true);
+  frm.CbbFKey.SetItemIndex(8);
+  frm.TimKeyProc.SetEnabled(true);
+  OnOverlay(Drag(0, 0, 9, 4), &overlays);
+  os::testing::SetKeyDown(0x78, true);
+  ui::testing::AdvanceTime(100);
+  os::testing::SetKeyDown(0x78, false);
+  EXPECT_EQ(overlays, 3);
+  EXPECT_EQ(frm.ImgCapture.Picture().Width(), 10);
+  EXPECT_EQ(frm.ImgCapture.Picture().Height(), 5);
+  EXPECT_TRUE(frm.Showing());
 }
