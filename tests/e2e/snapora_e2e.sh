@@ -512,9 +512,11 @@ region_overlay_shown() {  # folder for the screenshot
 
 # A region dragged on the frozen screen, by the Region entry and the button: from beyond the green
 # window's bottom-right corner up into it (below Snapora's window, which the frozen screen does not
-# show), so that the region holds the window, its frame's edges and the background; the file holds exactly those pixels of the screen, both corners included. Escape on the
-# next overlay captures nothing. From the command line ("region"), Escape ends with exit code 2 and
-# Enter takes the region stored as the last one.
+# show), so that the region holds the window, its frame's edges and the background; the file holds
+# exactly those pixels of the screen, both corners included. Escape on the next overlay captures
+# nothing; the keyboard alone chooses a region; a click takes the window under the pointer, which is kept
+# as the last region. From the command line ("region"), Escape ends with exit code 2 and Enter takes the
+# region stored as the last one.
 scenario_region() {
   local dir="$work/region" info pid rc key
   make_program "$dir"
