@@ -28,8 +28,9 @@ enum class TCaptureTrigger { Button, CaptureTimer, KeyProcTimer };
 namespace capture_exit {
 constexpr int Written = 0;     // the capture was written to the file
 constexpr int NotGrabbed = 1;  // nothing could be grabbed
-constexpr int NotWritten = 2;  // the name's extension writes no file, or the file-name question was cancelled
-constexpr int Failed = 3;      // an error ended the capture, a failed write for one (the error box said why)
+constexpr int NotWritten =
+    2;  // the name's extension writes no file, or the file-name question or the region choice was cancelled
+constexpr int Failed = 3;  // an error ended the capture, a failed write for one (the error box said why)
 }  // namespace capture_exit
 
 class TFrmSnapora : public ui::Form {
