@@ -510,18 +510,18 @@ region_overlay_shown() {  # folder for the screenshot
   [ "$a" != 00ff00 ] || [ "$b" != 00ff00 ]
 }
 
-# A region dragged on the frozen screen, by the Region entry and the button: from beyond the green
-# window's bottom-right corner up into it (below Snapora's window, which the frozen screen does not
-# show), so that the region holds the window, its frame's edges and the background; the file holds
-# exactly those pixels of the screen, both corners included. Escape on the next overlay captures
-# nothing; the keyboard alone chooses a region; a click takes the window under the pointer, which is kept
-# as the last region. From the command line ("region"), Escape ends with exit code 2 and Enter takes the
+# A region dragged on the frozen screen, by the Region entry and the hot key (F9): from beyond the green
+# window's bottom-right corner up into it (below Snapora's window, which the button hides from the frozen
+# screen), so that the region holds the window, its frame's edges and the background; the file holds
+# exactly those pixels of the screen, both corners included, and so does the clipboard. By the button:
+# Escape on the next overlay captures nothing; the keyboard alone chooses a region; a click takes the
+# window under the pointer, which is kept as the last region. From the command line ("region"), Escape ends with exit code 2 and Enter takes the
 # region stored as the last one.
 scenario_region() {
   local dir="$work/region" info pid rc key
   make_program "$dir"
   mkdir -p "$dir/out"
-  write_settings "$dir/store" ChbToFile 1 EdtFile "$(winpath "$dir/out/region.bmp")"
+  write_settings "$dir/store" ChbToFile 1 EdtFile "$(winpath "$dir/out/region.bmp")" ChbKeyboard 1 CbbFKey 8
   start_snapora "$dir/prog" || return
   show_target "E2E Green" 40 780 300 200 00ff00 topmost || return
   info=$(probe info "$caption")
@@ -530,7 +530,7 @@ scenario_region() {
   xdotool key Home Down Down
   await_eq "the Region entry selected" 2 probe_value first_selected items "$caption"
   shoot root "$dir/before.png"
-  click_control "$info" "$(control_with_text "Capture" "$info")"
+  keys_to "$(value window.xid "$info")" F9
   await "the region overlay" region_overlay_shown "$dir" || return
   xdotool mousemove 360 1000 mousedown 1 mousemove 300 900 mousemove 100 840
   shoot root "$artefacts/snapora-region-overlay.png" && echo "  screenshot: $artefacts/snapora-region-overlay.png"
@@ -542,6 +542,9 @@ scenario_region() {
     convert "$dir/out/region.bmp" "$artefacts/snapora-region.png"
     expect_eq "pixels that differ from the screen's" \
       "$(compare -metric AE "$dir/out/region.bmp" "$dir/expected.png" "$artefacts/snapora-region-diff.png" 2>&1)" 0
+    probe clipboard-save "$(winpath "$dir")" >/dev/null
+    expect_eq "pixels of the clipboard's PNG that differ" \
+      "$(compare -metric AE "$dir/clipboard.png" "$dir/expected.png" null: 2>&1)" 0
   fi
   await "Snapora's window back" window_shown "$caption"
   rm -f "$dir/out/region.bmp"
