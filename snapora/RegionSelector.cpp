@@ -131,13 +131,13 @@ TRegionSelector::TRegionSelector(ui::ScreenOverlay& overlay, const os::ScreenRec
                                                overlay_.App().ScreenPixelsPerInch());
     lineHeight_ = text_->LineHeight();
     // Wide enough for the widest values, so that the panel keeps its size while the pointer moves.
-    for (const char* widest : {"-00000, -00000", "#DDDDDD", "00000 x 00000"})
+    for (const char* widest : {"-00000, -00000", "#DDDDDD", "00000 x 00000", "at -00000, -00000"})
       textWidth = std::max(textWidth, text_->Measure(widest).width);
   } catch (const std::exception&) {
     text_.reset();  // the label's text is left out; the magnifier still shows
   }
   panel_.SetSize(std::max(kMagnifierSide, textWidth + 2 * kLabelMargin),
-                 kMagnifierSide + 3 * lineHeight_ + 2 * kLabelMargin);
+                 kMagnifierSide + 4 * lineHeight_ + 2 * kLabelMargin);
 
   const os::ScreenRect picture{0, 0, width, height};
   if (last && !last->Empty() && Within(*last, area_)) selection_ = Offset(*last, -area_.left, -area_.top);
@@ -191,6 +191,8 @@ std::vector<std::string> TRegionSelector::LabelLines() const {
   lines.emplace_back(text);
   if (selection_) {
     std::snprintf(text, sizeof text, "%d x %d", selection_->Width(), selection_->Height());
+    lines.emplace_back(text);
+    std::snprintf(text, sizeof text, "at %d, %d", area_.left + selection_->left, area_.top + selection_->top);
     lines.emplace_back(text);
   }
   return lines;

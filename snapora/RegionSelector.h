@@ -1,8 +1,8 @@
 #pragma once
 // Choosing a region of the screen on a frozen picture of it: the picture shown full-screen on a screen
 // overlay, dimmed outside the selection, with a cross-hair through the pointer and a magnifier beside it
-// that tells the pointer's screen coordinates, the colour under it and the selection's size. The user
-// drags a rectangle, clicks a window, or works with the keyboard alone.
+// that tells the pointer's screen coordinates, the colour under it and the selection's size and place. The
+// user drags a rectangle, clicks a window, or works with the keyboard alone.
 
 #include <memory>
 #include <optional>
@@ -62,7 +62,8 @@ class TRegionSelector {
   // The selection shown, in screen coordinates; nothing while there is none.
   std::optional<os::ScreenRect> Selection() const;
   // The lines of the label under the magnifier: the pointer's screen coordinates "x, y", the frozen
-  // picture's colour there as "#RRGGBB", and while a selection exists its size as "W x H".
+  // picture's colour there as "#RRGGBB", and while a selection exists its size as "W x H" and its
+  // top-left corner in screen coordinates as "at x, y".
   std::vector<std::string> LabelLines() const;
   // Where the magnifier and its label stand, in picture coordinates.
   os::ScreenRect PanelRect() const { return panelRect_; }

@@ -146,7 +146,7 @@ TEST_F(RegionSelectorTest, MagnifierBesideThePointerTellsItsScreenPixel) {
               frozen.Pixel(-2 - area.left, 5 - area.top));
     Down(o, -3, 5);
     Move(o, -1, 10);
-    EXPECT_EQ(selector.LabelLines(), (std::vector<std::string>{"-1, 10", "#1FD283", "3 x 6"}));
+    EXPECT_EQ(selector.LabelLines(), (std::vector<std::string>{"-1, 10", "#1FD283", "3 x 6", "at -3, 5"}));
     // Near every edge and corner the panel stays inside the area, off the pointer.
     for (const auto& [x, y] : std::vector<std::pair<int, int>>{
              {0, 0}, {-800, -200}, {1279, 1023}, {1279, -200}, {-800, 1023}, {1200, 500}, {100, 1000}}) {
@@ -268,7 +268,7 @@ TEST_F(RegionSelectorTest, LastRegionInsideTheAreaIsOfferedAndTakenUnlessReplace
         [&](ui::ScreenOverlay& o, TRegionSelector& selector) {
           if (c.last == last) {
             EXPECT_EQ(selector.Selection(), last);
-            EXPECT_EQ(selector.LabelLines().back(), "120 x 100");
+            EXPECT_EQ(selector.LabelLines().at(2), "120 x 100");
             ExpectShown(o, selector);
           }
           c.act(o);
