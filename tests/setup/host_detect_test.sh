@@ -46,6 +46,7 @@ check "the answer is inherited" "$out" "no|inherited"
 
 # wine_select refuses i686 where it cannot run, with the reason, and picks the 64-bit loader for x86_64.
 out=$(
+  unset HOST_I686 HOST_I686_WHY  # decided here, not taken over from the caller's environment
   export HOST_I686_PROBE=$work/foreign
   source "$here/scripts/lib/wine-host.sh"
   WINE64_LOADER=$work/runs
