@@ -1,13 +1,13 @@
 #!/usr/bin/python3
 """Checks the layering of the code: each folder includes only headers of the folders below it (and its
-own), only platform/win32/ includes <windows.h>, and no folder of the portable core asks the compiler
+own), only platform/win32/ includes <windows.h>, only platform/qt/ includes Qt, and no folder of the portable core asks the compiler
 which system it is built for. Prints every include that breaks a rule and exits with 1 when one does.
 
     check_layers.py SOURCE_DIR
 
 The layers, lowest first (README.md, "The layers"):
     platform/os, imaging, platform/text, common, glyphs, platform/ui, shell, letrana | snapora
-The system backends (platform/win32, platform/posix, platform/freetype, and the test doubles of
+The system backends (platform/win32, platform/qt, platform/posix, platform/freetype, and the test doubles of
 tests/doubles) implement the platform's families and may include those and what lies below them;
 tests/, bench/ and tools/ may include anything.
 """
@@ -18,7 +18,7 @@ import sys
 
 LAYERS = ["platform/os", "imaging", "platform/text", "common", "glyphs", "platform/ui", "shell",
           ("letrana", "snapora")]
-BACKENDS = ["platform/win32", "platform/posix", "platform/freetype", "tests/doubles"]
+BACKENDS = ["platform/win32", "platform/qt", "platform/posix", "platform/freetype", "tests/doubles"]
 FREE = ["tests", "bench", "tools"]
 # Folders whose code must build unchanged for every system.
 PORTABLE = ["platform/os", "imaging", "platform/text", "common", "glyphs", "platform/ui", "shell", "letrana",
@@ -78,6 +78,8 @@ def main(argv):
                                 faults.append(f"{path}:{number}: {source} includes {quoted.group(1)}")
                         elif system and system.group(1).lower() == "windows.h" and source != "platform/win32":
                             faults.append(f"{path}:{number}: only platform/win32 includes <windows.h>")
+                        elif system and re.match(r"Q[A-Za-z]*(/|$)", system.group(1)) and source != "platform/qt":
+                            faults.append(f"{path}:{number}: only platform/qt includes Qt")
                         elif source in PORTABLE and re.match(r"\s*#\s*if(def|ndef)?\b.*\b_WIN32\b", line):
                             faults.append(f"{path}:{number}: the portable {source} asks which system it is built for")
     for fault in faults:
