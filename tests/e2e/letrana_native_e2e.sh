@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# End-to-end tests of the native Linux letrana (the Qt desktop build) on an X display of its own with a
+# window manager (openbox): the program is started as a user starts it, driven with xdotool (keys, the
+# real save dialog) and read through the accessibility tree (AT-SPI, tests/e2e/atspi_probe.py), the
+# clipboard with xclip, its pictures against letrana-export's of the same font.
+#
+#   letrana_native_e2e.sh LETRANA LETRANA_EXPORT [SCENARIO...]
+#     scenarios: start export clipboard restart german (all when none is named)
+#
+# The script runs in a D-Bus session of its own (the accessibility bus lives there) on an Xvfb display
+# of its own. Each scenario starts letrana from a fresh program folder (the program and the files beside
+# it) with fresh XDG folders, so no two runs share settings, and ends it, also when a check fails.
+# Screenshots are kept in <build>/e2e-artefacts.
+set -uo pipefail
+
+if [ $# -lt 2 ]; then
+  echo "usage: $0 LETRANA LETRANA_EXPORT [SCENARIO...]" >&2
+  exit 2
+fi
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+for tool in Xvfb openbox xdotool xclip import convert dbus-run-session /usr/libexec/at-spi-bus-launcher; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "FAIL: $tool is missing (scripts/setup.sh installs it)"
+    exit 1
+  fi
+done
+# The accessibility bus is found through the session bus: one of the script's own.
+if [ -z "${LETRANA_E2E_SESSION:-}" ]; then
+  LETRANA_E2E_SESSION=1 exec dbus-run-session -- bash "$0" "$@" 2> >(grep -v 'Failed to set fd limit' >&2)
+fi
+
+letrana=$(readlink -f "$1")
+letrana_export=$(readlink -f "$2")
+shift 2
+scenarios=("$@")
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(start export clipboard restart german)
+dist="$repo/letrana/dist"
+build_dir=$(cd "$(dirname "$letrana")/.." && pwd)
+artefacts="$build_dir/e2e-artefacts"
+mkdir -p "$artefacts"
+
+# shellcheck source=../../scripts/lib/wine-host.sh
+source "$repo/scripts/lib/wine-host.sh"
+# shellcheck source=e2e_lib.sh
+source "$repo/tests/e2e/e2e_lib.sh"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/letrana-native-e2e.XXXXXX")
+helpers=()
+cleanup() {
+  local pid
+  for pid in "${started[@]}" "${helpers[@]}"; do
+    kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
+  done
+  xvfb_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+if ! xvfb_start; then
+  echo "FAIL: the Xvfb display did not start"
+  exit 1
+fi
+openbox >/dev/null 2>&1 &
+helpers+=($!)
+/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+helpers+=($!)
+export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+
+atspi() { /usr/bin/python3 "$repo/tests/e2e/atspi_probe.py" "$1" letrana "${@:2}"; }
+window_id() { xdotool search --onlyvisible --name '^Letrana$' | head -1; }
+
+# A fresh program folder DIR/prog (the program and the files beside it) and XDG folders under DIR.
+make_program() {  # dir
+  mkdir -p "$1/prog" "$1/config" "$1/data"
+  cp "$letrana" "$1/prog/letrana"
+  cp "$dist"/* "$1/prog/"
+}
+# Starts letrana from the program folder with the scenario's XDG folders and waits for its window and
+# its grid of 256 characters in the accessibility tree.
+start_letrana() {  # dir
+  XDG_CONFIG_HOME="$1/config" XDG_DATA_HOME="$1/data" PROGRAM_OUTPUT="$1/output.txt" \
+    start_program_native "$1/prog" || return 1
+  await_eq "characters in the grid" 256 atspi children list ""
+}
+start_program_native() {  # folder
+  local deadline=$((SECONDS + E2E_TIMEOUT)) rc
+  (cd "$1" && exec ./letrana) >"$PROGRAM_OUTPUT" 2>&1 &
+  program_pid=$!
+  started+=("$program_pid")
+  until [ -n "$(window_id)" ]; do
+    if process_ended "$program_pid"; then
+      wait "$program_pid" && rc=0 || rc=$?
+      fail "letrana ended with exit code $rc before its window appeared: $(tail -c 300 "$PROGRAM_OUTPUT" | tr '\n' ' ')"
+      return 1
+    fi
+    [ $SECONDS -lt $deadline ] || { fail "letrana shows no window after $E2E_TIMEOUT s"; return 1; }
+    sleep 0.1
+  done
+}
+# Ctrl+Q ends the program (its settings are written as it ends).
+quit_letrana() {
+  xdotool key --window "$(window_id)" ctrl+q
+  await "the end of the program after Ctrl+Q" process_ended "$program_pid" && ok "Ctrl+Q ends the program"
+  program_pid=""
+}
+stop_letrana() {
+  [ -n "$program_pid" ] && ! process_ended "$program_pid" && kill "$program_pid" 2>/dev/null
+  [ -z "$program_pid" ] || poll process_ended "$program_pid" || kill -9 "$program_pid" 2>/dev/null
+  program_pid=""
+}
+# The key of the focused window (a dialog over the main window once it is up).
+active_name() { xdotool getactivewindow getwindowname 2>/dev/null; }
+active_is_not() { [ "$(active_name)" != "$1" ]; }
+# True when two pictures hold the same pixels (any file form Pillow reads).
+same_pixels() {  # picture, picture
+  /usr/bin/python3 -c 'import sys
+from PIL import Image
+a, b = (Image.open(p).convert("RGB") for p in sys.argv[1:3])
+sys.exit(0 if a.size == b.size and a.tobytes() == b.tobytes() else 1)' "$1" "$2"
+}
+count_files() { find "$1" -type f -name "$2" | wc -l; }
+
+scenario_start() {
+  local dir="$work/start" shot="$artefacts/letrana-native.png"
+  make_program "$dir"
+  start_letrana "$dir" || return
+  expect_eq "menus" "$(atspi names menu | head -4 | tr '\n' ' ')" "File Edit ? Characters "
+  shoot "$(window_id)" "$shot" && echo "  screenshot: $shot"
+  # The grid shows the characters: many colours of anti-aliased glyphs, not one flat area.
+  expect_between "colours in the window" "$(convert "$shot" -format %k info:)" 20 1000000
+}
+
+scenario_export() {
+  local dir="$work/export" out="$work/export/out" ref="$work/export/ref" file wrong=0
+  make_program "$dir"
+  mkdir -p "$out" "$ref"
+  start_letrana "$dir" || return
+  xdotool key --window "$(window_id)" ctrl+s
+  await "the save dialog" active_is_not Letrana || return
+  local dialog
+  dialog=$(xdotool getactivewindow)
+  shoot "$dialog" "$artefacts/letrana-native-save-dialog.png"
+  xdotool key --window "$dialog" ctrl+a
+  xdotool type --window "$dialog" --delay 5 "$out/glyph"
+  xdotool key --window "$dialog" Return
+  "$letrana_export" --no-settings --output "$ref/glyph" >/dev/null || fail "letrana-export failed"
+  local expected
+  expected=$(count_files "$ref" 'glyph*.bmp')
+  expect_between "reference files" "$expected" 150 256
+  await_eq "files exported" "$expected" count_files "$out" 'glyph*.bmp'
+  await_file "$out/$(cd "$ref" && ls glyph*.bmp | tail -1)" "the last file"
+  for file in "$ref"/glyph*.bmp; do
+    same_pixels "$file" "$out/${file##*/}" || {
+      wrong=$((wrong + 1))
+      [ $wrong -le 5 ] && echo "    ${file##*/} differs from letrana-export's"
+    }
+  done
+  expect_eq "files unlike letrana-export's" $wrong 0
+}
+
+scenario_clipboard() {
+  local dir="$work/clipboard" ref="$work/clipboard/ref"
+  make_program "$dir"
+  mkdir -p "$ref"
+  start_letrana "$dir" || return
+  atspi select list 65 || fail "the cell of A cannot be selected"
+  atspi do "menu item" "Copy image" || fail "Copy image cannot be chosen"
+  await "a PNG on the clipboard" sh -c "xclip -selection clipboard -t TARGETS -o | grep -qx image/png"
+  xclip -selection clipboard -t image/png -o >"$dir/clip.png"
+  "$letrana_export" --no-settings --codes 65 --output "$ref/glyph" >/dev/null
+  same_pixels "$dir/clip.png" "$ref/glyph065.bmp" && ok "the clipboard holds A as letrana-export draws it" ||
+    fail "the clipboard's picture differs from letrana-export's A"
+}
+
+scenario_restart() {
+  local dir="$work/restart" ini="$work/restart/config/Norvane/Letrana/Letrana.ini"
+  make_program "$dir"
+  start_letrana "$dir" || return
+  xdotool windowsize "$(window_id)" 700 500
+  await_eq "the window's size" "700x500" sh -c "xdotool getwindowgeometry $(window_id) | sed -n 's/.*Geometry: //p'"
+  quit_letrana
+  [ -f "$ini" ] && ok "Letrana.ini written under XDG_CONFIG_HOME" || { fail "no $ini"; return; }
+  local before
+  before=$(grep -o '<WindowPos>.*</WindowPos>' "$ini")
+  start_letrana "$dir" || return
+  await_eq "the window's size after a restart" "700x500" \
+    sh -c "xdotool getwindowgeometry $(window_id) | sed -n 's/.*Geometry: //p'"
+  quit_letrana
+  expect_eq "the placement written again" "$(grep -o '<WindowPos>.*</WindowPos>' "$ini")" "$before"
+}
+
+scenario_german() {
+  local dir="$work/german"
+  make_program "$dir"
+  sed -i 's/^LanguageDefault=.*/LanguageDefault="Deutsch"\r/' "$dir/prog/Letrana_Languages.ini"
+  start_letrana "$dir" || return
+  local text
+  text() { LC_ALL=C sed -n "s|^FrmMain\.$1=\"\(.*\)\"\r\$|\1|p" "$dist/Letrana_Deutsch.lng" | iconv -f CP1252 -t UTF-8; }
+  expect_eq "menus" "$(atspi names menu | head -4 | tr '\n' '|')" "$(text MenFile)|$(text MenEdit)|?|$(text MenCharacters)|"
+  expect_eq "the export item" "$(atspi names "menu item" | head -1)" "$(text MenExport)"
+  shoot "$(window_id)" "$artefacts/letrana-native-german.png"
+}
+
+run_scenarios stop_letrana "${scenarios[@]}"
