@@ -1,6 +1,7 @@
 #include "common/StorageLocation.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "common/ProgramVersion.h"
 #include "common/SettingsDocument.h"
@@ -13,7 +14,6 @@ constexpr const char* kRedirectionKey = "ApplicationStorage";
 
 constexpr const char* kRecordFileName = "Installation.ini";
 constexpr const char* kRecordVersion = "Version " LETRANA_VERSION " (" LETRANA_VERSION_DATE ")";
-constexpr const char* kLanguageListFileName = "Letrana_Languages.ini";
 
 bool IsNamed(const std::optional<std::string>& folder) { return folder && !folder->empty(); }
 
@@ -39,11 +39,36 @@ std::string AppendAndCreate(const std::string& directory, const char* folder) {
   return result;
 }
 
+// The program's default storage folder under a per-user folder.
+std::string DefaultFolderUnder(const std::string& userFolder, const TStorageConstants& program) {
+  const char d = os::PathDelimiter();
+  return userFolder + d + program.MakerFolder + d + program.ProgramFolder + d;
+}
+
+// The settings file an earlier version kept under the former per-user folder, copied into a default
+// storage folder that has none. Whole or not at all; the old file stays as it is.
+void CarryOverFormerSettings(const TStorageConstants& program, const std::string& storageDirectory,
+                             const TStorageFolders& folders) {
+  if (!IsNamed(folders.FormerUserSettings)) return;
+  const std::string target = storageDirectory + program.SettingsFileName;
+  if (os::FileExists(target)) return;
+  const auto bytes =
+      os::ReadWholeFile(DefaultFolderUnder(*folders.FormerUserSettings, program) + program.SettingsFileName);
+  if (!bytes) return;
+  // A copy that cannot be written is left out: the program then starts with its defaults, as before.
+  os::WriteFileReplacing(target,
+                         std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+}
+
 }  // namespace
 
 TStorageFolders SystemStorageFolders(void* owner) {
-  return {os::GetSpecialFolder(os::SpecialFolder::LocalAppData, owner),
-          os::GetSpecialFolder(os::SpecialFolder::CommonAppData, owner)};
+  TStorageFolders folders{os::GetSpecialFolder(os::SpecialFolder::UserSettings, owner),
+                          os::GetSpecialFolder(os::SpecialFolder::CommonAppData, owner),
+                          os::GetSpecialFolder(os::SpecialFolder::LocalAppData, owner)};
+  // Where the settings have always been under the local application-data folder, nothing is former.
+  if (folders.FormerUserSettings == folders.UserSettings) folders.FormerUserSettings.reset();
+  return folders;
 }
 
 std::string ProgramDirectoryOf(const std::string& executableFileName, std::size_t fullPathBuffer) {
@@ -56,6 +81,15 @@ std::string ProgramDirectoryOf(const std::string& executableFileName, std::size_
 
 std::string DetermineProgramDirectory(const TStorageConstants& program) {
   return ProgramDirectoryOf(os::ExecutableFileName(program.FullPathBuffer), program.FullPathBuffer);
+}
+
+std::string ProgramDataDirectoryOf(const TStorageConstants& program, const std::string& programDirectory) {
+  if (os::FileExists(programDirectory + program.LanguageList)) return programDirectory;
+  const char d = os::PathDelimiter();
+  const std::string shared = os::FullPathName(
+      programDirectory + ".." + d + "share" + d + program.SharedDataFolder + d, program.FullPathBuffer);
+  if (!shared.empty() && os::FileExists(shared + program.LanguageList)) return WithDelimiter(shared);
+  return programDirectory;
 }
 
 TStorageLocation DetermineStorageDirectory(const TStorageConstants& program,
@@ -78,10 +112,11 @@ TStorageLocation DetermineStorageDirectory(const TStorageConstants& program,
   }
 
   if (!location.StorageRedirected) {
-    if (IsNamed(folders.LocalAppData)) {
+    if (IsNamed(folders.UserSettings)) {
       const std::string maker =
-          AppendAndCreate(*folders.LocalAppData + os::PathDelimiter(), program.MakerFolder);
+          AppendAndCreate(*folders.UserSettings + os::PathDelimiter(), program.MakerFolder);
       location.StorageDirectory = AppendAndCreate(maker, program.ProgramFolder);
+      CarryOverFormerSettings(program, location.StorageDirectory, folders);
     } else {
       // Without a per-user folder the settings live beside the program, as on a portable drive.
       location.StorageDirectory = programDirectory;
@@ -107,9 +142,13 @@ std::optional<std::string> FindStorageDirectory(const TStorageConstants& program
     }
   }
   std::string directory = programDirectory;
-  if (IsNamed(folders.LocalAppData)) {
-    directory = *folders.LocalAppData + os::PathDelimiter() + program.MakerFolder + os::PathDelimiter() +
-                program.ProgramFolder + os::PathDelimiter();
+  if (IsNamed(folders.UserSettings)) {
+    directory = DefaultFolderUnder(*folders.UserSettings, program);
+    // Not carried over yet: the former file is the one to read.
+    if (IsNamed(folders.FormerUserSettings) && !os::FileExists(directory + program.SettingsFileName)) {
+      const std::string former = DefaultFolderUnder(*folders.FormerUserSettings, program);
+      if (os::FileExists(former + program.SettingsFileName)) return former;
+    }
   }
   if (!os::DirectoryExists(directory)) return std::nullopt;
   return directory;
@@ -129,7 +168,7 @@ void WriteFirstRunRecord(const std::string& programDirectory, const TStorageFold
   }
   document.Clear();
   document.SetString("InstallationDirectory", programDirectory);
-  document.SetString("LanguageFile", kLanguageListFileName);
+  document.SetString("LanguageFile", LetranaStorage.LanguageList);
   document.SetString("IniFile", LetranaStorage.SettingsFileName);
   document.SetString("Version", kRecordVersion);
   document.SetString("InstallDate", FormatInstallDate(os::Now()));

@@ -402,12 +402,21 @@ void TFrmLetrana::MenCopyImageClick() {
   os::PutClipboardBitmap(glyph, png);
 }
 
-// The help file of the language in force, else the English one (which the shell may not find either).
+// The help of the language in force, else the English one (which the shell may not find either). A
+// language's help is its compiled help file beside the program (Windows), else the first of its HTML
+// pages under help/<language>/, which the shell opens in the user's browser.
 void TFrmLetrana::MenUsageClick() {
-  std::string help =
-      Shell.ProgramDirectory() + "Letrana_" + HelpLanguagePart(Shell.Language.FilePath) + ".chm";
-  if (!os::FileExists(help)) help = Shell.ProgramDirectory() + "Letrana_English.chm";
-  os::ShellOpen(this, help);
+  const std::string& directory = Shell.ProgramDirectory();
+  const auto helpOf = [&](const std::string& language) -> std::optional<std::string> {
+    const std::string compiled = directory + "Letrana_" + language + ".chm";
+    if (os::FileExists(compiled)) return compiled;
+    const char d = os::PathDelimiter();
+    const std::string pages = directory + "help" + d + language + d + "index.html";
+    if (!language.empty() && os::FileExists(pages)) return pages;
+    return std::nullopt;
+  };
+  const std::optional<std::string> help = helpOf(HelpLanguagePart(Shell.Language.FilePath));
+  os::ShellOpen(this, help ? *help : helpOf("English").value_or(directory + "Letrana_English.chm"));
 }
 
 void TFrmLetrana::MenLicenseClick() { os::ShellOpen(this, LicensePath); }

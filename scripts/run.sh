@@ -5,6 +5,8 @@
 # built, saves a screenshot of the window as a PNG and prints its path. Snapora: waits for its window
 # with the list of capture targets, takes one capture of the screen with its Capture button, saves a
 # screenshot of the window showing the capture's preview and prints its path. Each is closed again.
+# Where the native Linux desktop build can be made (Qt 6 installed), its Letrana is built and started
+# too, with its settings in a folder of its own under build/run: its window's screenshot likewise.
 #   LETRANA_KEEP_OPEN=1   leave the programs running (on the user's display) instead of closing them
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -86,8 +88,28 @@ await "Snapora's window back after the capture" window_shown "$caption" || die "
 shot="$out/snapora.png"
 shoot "$(value window.xid "$info")" "$shot" || die "no settled screenshot of Snapora's window"
 echo "$shot"
-if [ "$keep_open" = 1 ]; then
-  trap - EXIT
-  exit 0
+[ "$keep_open" = 1 ] || stop_program "$caption" "$snapora_pid"
+
+# The native Linux Letrana (Qt 6), where the desktop build can be made.
+if [ -f /usr/lib/x86_64-linux-gnu/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake ] ||
+  pkg-config --exists Qt6Widgets 2>/dev/null; then
+  cmake --preset linux-desktop >/dev/null
+  cmake --build --preset linux-desktop -j "$(nproc)" --target letrana letrana_help_pages
+  XDG_CONFIG_HOME="$out/native-config" build/linux-desktop/letrana/letrana >"$out/letrana-native-output.txt" 2>&1 &
+  native_pid=$!
+  native_window() { xdotool search --onlyvisible --pid "$native_pid" --name '^Letrana' | head -n 1 | grep .; }
+  await "the native Letrana's window" native_window || die "the native Letrana did not show its window"
+  native_xid=$seen
+  shot="$out/letrana-native.png"
+  shoot "$native_xid" "$shot" || die "no settled screenshot of the native Letrana's window"
+  echo "$shot"
+  if [ "$keep_open" = 0 ]; then
+    keys_to "$native_xid" ctrl+q || true
+    poll process_ended "$native_pid" || kill "$native_pid" 2>/dev/null
+    wait "$native_pid" 2>/dev/null || true
+  fi
+else
+  echo "run.sh: the native Linux Letrana is not built here: Qt 6 is not installed (scripts/setup.sh installs it)"
 fi
-stop_program "$caption" "$snapora_pid"
+# Kept open on the user's display: the clean-up that ends them is not run.
+[ "$keep_open" = 0 ] || trap - EXIT

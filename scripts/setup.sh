@@ -32,6 +32,11 @@ packages=(
   python3-pil python3-fonttools
   giflib-tools
   nsis fp-utils libchm-bin zip unzip
+  # The native Linux desktop build (Qt 6 Widgets; the xcb and offscreen platform plugins come with
+  # libqt6gui6), its tests on an X display (a window manager, the clipboard, the accessibility bus on a
+  # session bus) and its Debian package's checks.
+  qt6-base-dev openbox xclip python3-pyatspi at-spi2-core dbus-daemon dbus-x11
+  lintian desktop-file-utils appstream xdg-utils
 )
 
 # Node and npm, for the packages the tests read bitmap-font descriptors with. A Node installed

@@ -11,7 +11,11 @@
 # the summary names them all. What scripts/setup.sh installs must be there: TEST_REQUIRE_SETUP=1
 # turns a test's skip for a missing font or device into a failure.
 #   FUZZ_SECONDS   how long the fuzz harnesses run (default 60 in all)
-#   SKIP_WINDOWS=1 / SKIP_FUZZ=1   leave those parts out (for quick local runs; the summary says so)
+# The native Linux desktop build (Qt 6, preset linux-desktop) is built and its tests run on an Xvfb
+# display of the script's own: its backend's controls, and the Debian package made, checked by lintian
+# and its programs run from it.
+#   SKIP_WINDOWS=1 / SKIP_DESKTOP=1 / SKIP_FUZZ=1   leave those parts out (for quick local runs; the
+#                                                   summary says so)
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -69,6 +73,24 @@ build() {  # preset
 # Native build and tests.
 build linux || exit 1
 run_ctest native build/linux
+
+# The native Linux desktop build and its tests.
+if [ "${SKIP_DESKTOP:-0}" != 1 ]; then
+  began=$SECONDS
+  if ! build linux-desktop; then
+    fail_part desktop "the build failed"
+  else
+    summary+=("desktop build: $((SECONDS - began)) s")
+    if ! xvfb_start; then
+      fail_part desktop "no Xvfb display"
+    else
+      run_ctest desktop build/linux-desktop
+      xvfb_stop
+    fi
+  fi
+else
+  summary+=("desktop: not run (SKIP_DESKTOP=1)")
+fi
 
 # Windows builds and tests under Wine.
 if [ "${SKIP_WINDOWS:-0}" != 1 ]; then

@@ -12,7 +12,8 @@ TProgramFolders StartFolders(const TStorageConstants& program) {
 TProgramFolders StartFolders(const TStorageConstants& program, const std::string& programDirectory) {
   const TStorageLocation location =
       DetermineStorageDirectory(program, programDirectory, SystemStorageFolders());
-  return {programDirectory, location.StorageDirectory, location.StorageRedirected};
+  return {ProgramDataDirectoryOf(program, programDirectory), location.StorageDirectory,
+          location.StorageRedirected};
 }
 
 TProgramShell::TProgramShell(const TStorageConstants& program, const char* languageList,

@@ -16,14 +16,15 @@
 
 // The folders of a run. Each ends with the path delimiter.
 struct TProgramFolders {
-  std::string Program;             // the program's own folder: language files and documents lie there
+  std::string Program;             // the program's data folder: language files and documents lie there
+                                   // (beside the executable, or its installation's share/ folder)
   std::string Storage;             // the folder of the settings file
   bool StorageRedirected = false;  // true when SavePath.ini named the storage folder
 };
 
 // The folders as a start finds them (DetermineStorageDirectory: SavePath.ini beside the program, else
 // the per-user folder, created, and the glyph exporter's first-run record): of the running executable,
-// or of the given program folder.
+// or of the given folder of the executable; the data folder is found from there (ProgramDataDirectoryOf).
 TProgramFolders StartFolders(const TStorageConstants& program);
 TProgramFolders StartFolders(const TStorageConstants& program, const std::string& programDirectory);
 

@@ -2,16 +2,20 @@
 """Draws the programs' icons and writes them as .ico files: Letrana's (a blue rounded tile with a white
 capital letter on an orange baseline bar) and Snapora's (a dark slate rounded tile with four light crop
 corners framing a viewfinder, and a small red capture dot in its middle). Each icon holds three
-images: 48 x 48 and 16 x 16 in 256 colours, 32 x 32 in true colour with an alpha channel. Only the
-Python standard library is used; the output is the same on every run.
+images: 48 x 48 and 16 x 16 in 256 colours, 32 x 32 in true colour with an alpha channel. For the Linux
+desktop it writes the same drawing as PNG files (true colour with alpha) at 16, 32, 48, 64, 128 and 256
+pixels, laid out as the icon theme's folders (<size>x<size>/apps/<name>.png). Only the Python standard
+library is used; the output is the same on every run.
 
     python3 tools/make_icon.py letrana|snapora [output.ico]
       (default: letrana/res/Letrana.ico, snapora/res/Snapora.ico)
+    python3 tools/make_icon.py letrana|snapora --png THEME_FOLDER ICON_NAME
 """
 
 import os
 import struct
 import sys
+import zlib
 
 SAMPLES = 8  # supersamples per pixel along each axis
 
@@ -123,22 +127,24 @@ def snapora_sample(x, y):
 # ---- Drawing and the icon file ------------------------------------------------------------------------
 
 def render(size, sample):
-    """Rows of (r, g, b, a) pixels, top row first, each averaged over SAMPLES x SAMPLES points."""
+    """Rows of (r, g, b, a) pixels, top row first, each averaged over SAMPLES x SAMPLES points (fewer
+    for the large sizes, whose pixels are small against the drawing's edges)."""
+    samples = max(2, min(SAMPLES, 512 // size))
     rows = []
     for py in range(size):
         row = []
         for px in range(size):
             red = green = blue = alpha = 0.0
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    x = (px + (sx + 0.5) / SAMPLES) / size
-                    y = (py + (sy + 0.5) / SAMPLES) / size
+            for sy in range(samples):
+                for sx in range(samples):
+                    x = (px + (sx + 0.5) / samples) / size
+                    y = (py + (sy + 0.5) / samples) / size
                     colour, opacity = sample(x, y)
                     red += colour[0] * opacity
                     green += colour[1] * opacity
                     blue += colour[2] * opacity
                     alpha += opacity
-            n = SAMPLES * SAMPLES
+            n = samples * samples
             if alpha > 0:
                 pixel = (round(red / alpha), round(green / alpha), round(blue / alpha), round(255 * alpha / n))
             else:
@@ -237,6 +243,28 @@ def icon_file(images):
     return header + directory + body
 
 
+PNG_SIZES = (16, 32, 48, 64, 128, 256)
+
+
+def png_file(size, sample):
+    """A PNG of the drawing: 8-bit RGBA, no interlace, each row without a filter."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    raw = b"".join(b"\0" + bytes(channel for pixel in row for channel in pixel) for row in render(size, sample))
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) +
+            chunk(b"IEND", b""))
+
+
+def write_pngs(sample, theme_folder, name):
+    for size in PNG_SIZES:
+        folder = os.path.join(theme_folder, f"{size}x{size}", "apps")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, name + ".png"), "wb") as out:
+            out.write(png_file(size, sample))
+
+
 PROGRAMS = {
     "letrana": (letrana_sample, os.path.join("letrana", "res", "Letrana.ico")),
     "snapora": (snapora_sample, os.path.join("snapora", "res", "Snapora.ico")),
@@ -244,8 +272,12 @@ PROGRAMS = {
 
 
 def main():
+    if len(sys.argv) == 5 and sys.argv[2] == "--png" and sys.argv[1] in PROGRAMS:
+        write_pngs(PROGRAMS[sys.argv[1]][0], sys.argv[3], sys.argv[4])
+        return
     if len(sys.argv) not in (2, 3) or sys.argv[1] not in PROGRAMS:
-        sys.exit("usage: make_icon.py letrana|snapora [output.ico]")
+        sys.exit("usage: make_icon.py letrana|snapora [output.ico]\n"
+                 "       make_icon.py letrana|snapora --png THEME_FOLDER ICON_NAME")
     sample, default = PROGRAMS[sys.argv[1]]
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     target = sys.argv[2] if len(sys.argv) == 3 else os.path.join(root, default)

@@ -109,6 +109,8 @@ bool RemoveFile(const std::string& path);
 enum class SpecialFolder {
   LocalAppData,   // the signed-in user's local application-data folder
   CommonAppData,  // the application-data folder common to all users
+  UserSettings,   // where the signed-in user's programs keep their settings: on Windows the local
+                  // application-data folder itself, elsewhere the user's configuration folder
 };
 
 // The folder's path without a trailing delimiter, or nothing when the system cannot say. owner is the

@@ -1,6 +1,7 @@
 // Paths, folders, special folders and the local time on a POSIX system. The Windows
 // folders map as follows: the local application-data folder is $XDG_DATA_HOME (by default
-// ~/.local/share), the folder common to all users is /var/lib, and the delimiter is '/'. The local time
+// ~/.local/share), the folder common to all users is /var/lib, and the delimiter is '/'. The user's
+// settings go to the configuration folder, $XDG_CONFIG_HOME (by default ~/.config). The local time
 // is the system's, unless a test fixed it (platform/os/OsTesting.h).
 
 #include <fcntl.h>
@@ -128,11 +129,15 @@ bool RemoveFile(const std::string& path) { return IsCallable(path) && ::unlink(p
 
 std::optional<std::string> GetSpecialFolder(SpecialFolder folder, void* /*owner*/) {
   if (folder == SpecialFolder::CommonAppData) return std::string("/var/lib");
-  if (auto dataHome = AbsoluteFromEnvironment("XDG_DATA_HOME")) return WithoutTrailingDelimiter(*dataHome);
+  // The base directories of the freedesktop.org specification: the variable when it names an absolute
+  // path, else its default under the home folder.
+  const bool settings = folder == SpecialFolder::UserSettings;
+  if (auto own = AbsoluteFromEnvironment(settings ? "XDG_CONFIG_HOME" : "XDG_DATA_HOME"))
+    return WithoutTrailingDelimiter(*own);
   if (auto home = AbsoluteFromEnvironment("HOME")) {
     std::string base = WithoutTrailingDelimiter(*home);
     if (base == "/") base.clear();
-    return base + "/.local/share";
+    return base + (settings ? "/.config" : "/.local/share");
   }
   return std::nullopt;
 }

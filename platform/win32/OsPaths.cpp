@@ -93,7 +93,8 @@ bool CreateNewFile(const std::string& path) {
 bool RemoveFile(const std::string& path) { return IsCallable(path) && DeleteFileA(path.c_str()) != 0; }
 
 std::optional<std::string> GetSpecialFolder(SpecialFolder folder, void* owner) {
-  const int csidl = folder == SpecialFolder::LocalAppData ? CSIDL_LOCAL_APPDATA : CSIDL_COMMON_APPDATA;
+  // The user's settings stay in the local application-data folder.
+  const int csidl = folder == SpecialFolder::CommonAppData ? CSIDL_COMMON_APPDATA : CSIDL_LOCAL_APPDATA;
   char buffer[MAX_PATH + 1] = {};
   // No access token (the current user), flags 0: the folder's present path, nothing created.
   if (SHGetFolderPathA(static_cast<HWND>(owner), csidl, nullptr, 0, buffer) != S_OK) return std::nullopt;

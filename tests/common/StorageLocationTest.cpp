@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <regex>
 #include <string>
@@ -132,8 +133,9 @@ TEST_F(StorageLocationTest, WithoutSavePathTheDefaultFolderIsMadeAndTheRecordWri
 
 // The folders the programs start with are the system's, each in its place: the settings under the
 // user's own folder, the record under the one common to all users. Read here independently of the
-// code under test: the environment Windows (and Wine) give every process, or, natively, the
-// XDG_DATA_HOME this test sets and /var/lib.
+// code under test: the environment Windows (and Wine) give every process, where the settings have
+// always been (nothing former); or, natively, the configuration folder XDG_CONFIG_HOME this test sets,
+// the data folder XDG_DATA_HOME earlier versions used, and /var/lib.
 TEST_F(StorageLocationTest, SystemFoldersAreTheUsersAndTheCommonOne) {
 #ifdef _WIN32
   const char* localAppData = std::getenv("LOCALAPPDATA");
@@ -141,21 +143,111 @@ TEST_F(StorageLocationTest, SystemFoldersAreTheUsersAndTheCommonOne) {
   ASSERT_NE(localAppData, nullptr);
   ASSERT_NE(programData, nullptr);
   const TStorageFolders system = SystemStorageFolders();
-  ASSERT_TRUE(system.LocalAppData && system.CommonAppData);
-  EXPECT_TRUE(fs::equivalent(*system.LocalAppData, localAppData)) << *system.LocalAppData;
+  ASSERT_TRUE(system.UserSettings && system.CommonAppData);
+  EXPECT_TRUE(fs::equivalent(*system.UserSettings, localAppData)) << *system.UserSettings;
   EXPECT_TRUE(fs::equivalent(*system.CommonAppData, programData)) << *system.CommonAppData;
+  EXPECT_EQ(system.FormerUserSettings, std::nullopt);
 #else
-  const char* saved = std::getenv("XDG_DATA_HOME");
-  const std::string savedValue = saved != nullptr ? saved : "";
-  ASSERT_EQ(setenv("XDG_DATA_HOME", local.c_str(), 1), 0);
+  std::optional<std::string> saved[2];
+  const char* names[2] = {"XDG_CONFIG_HOME", "XDG_DATA_HOME"};
+  for (int i = 0; i < 2; ++i)
+    if (const char* value = std::getenv(names[i])) saved[i] = value;
+  ASSERT_EQ(setenv("XDG_CONFIG_HOME", local.c_str(), 1), 0);
+  ASSERT_EQ(setenv("XDG_DATA_HOME", temp.File("Data").c_str(), 1), 0);
   const TStorageFolders system = SystemStorageFolders();
-  if (saved != nullptr)
-    setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
-  else
-    unsetenv("XDG_DATA_HOME");
-  EXPECT_EQ(system.LocalAppData, std::optional<std::string>(local));
+  for (int i = 0; i < 2; ++i) saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
+  EXPECT_EQ(system.UserSettings, std::optional<std::string>(local));
   EXPECT_EQ(system.CommonAppData, std::optional<std::string>("/var/lib"));
+  EXPECT_EQ(system.FormerUserSettings, std::optional<std::string>(temp.File("Data")));
 #endif
+}
+
+// A settings file under the former per-user folder: a default start copies it into the new folder
+// when that has none (the old one stays); finding the folder without a start points at the file to
+// read. Both programs alike.
+TEST_F(StorageLocationTest, SettingsUnderTheFormerFolderAreCarriedOverOnce) {
+  const std::string former = temp.File("Former");
+  const TStorageFolders withFormer{local, common, former};
+  struct Case {
+    const char* name;
+    std::optional<std::string> formerText, newText;  // the files before the start; nothing: none
+    bool redirected;
+    std::optional<std::string> carried;  // the new folder's file after the start
+    bool findsFormer;                    // FindStorageDirectory before the start gives the former folder
+  };
+  const Case cases[] = {
+      {"carried over", "<former/>", std::nullopt, false, "<former/>", true},
+      {"the new one wins", "<former/>", "<new/>", false, "<new/>", false},
+      {"nothing to carry", std::nullopt, std::nullopt, false, std::nullopt, false},
+      {"an empty file is a file", "", std::nullopt, false, "", true},
+      {"redirected: nothing carried", "<former/>", std::nullopt, true, std::nullopt, true},
+  };
+  for (const auto& program : {LetranaStorage, SnaporaStorage}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(program.SettingsFileName) + ": " + c.name);
+      fs::remove_all(former);
+      fs::remove_all(local);
+      fs::remove(programDirectory + "SavePath.ini");
+      fs::create_directory(local);
+      const std::string formerFolder = former + d + "Norvane" + d + program.ProgramFolder + d;
+      const std::string newFolder = DefaultDirectory(program.ProgramFolder);
+      if (c.formerText) {
+        fs::create_directories(formerFolder);
+        WriteFileBytes(formerFolder + program.SettingsFileName, *c.formerText);
+      }
+      if (c.newText) {
+        fs::create_directories(newFolder);
+        WriteFileBytes(newFolder + program.SettingsFileName, *c.newText);
+      }
+      if (c.redirected) {
+        fs::create_directories(programDirectory + "Portable");
+        WriteSavePath("ApplicationStorage=\"Portable\"\r\n");
+      }
+      const std::optional<std::string> expectedFound = c.redirected    ? programDirectory + "Portable" + d
+                                                       : c.findsFormer ? formerFolder
+                                                       : c.newText     ? std::optional<std::string>(newFolder)
+                                                                       : std::nullopt;
+      EXPECT_EQ(FindStorageDirectory(program, programDirectory, withFormer), expectedFound);
+
+      DetermineStorageDirectory(program, programDirectory, withFormer);
+      const std::string newFile = newFolder + program.SettingsFileName;
+      const auto text = [](const std::string& file) {
+        return fs::exists(file) ? std::optional<std::string>(ReadFileText(file)) : std::nullopt;
+      };
+      EXPECT_EQ(text(newFile), c.carried);
+      EXPECT_EQ(text(formerFolder + program.SettingsFileName), c.formerText) << "the old file stays";
+      if (!c.redirected) {
+        EXPECT_EQ(std::distance(fs::directory_iterator(newFolder), fs::directory_iterator()),
+                  c.carried ? 1 : 0)
+            << "no temporary file left";
+        EXPECT_EQ(FindStorageDirectory(program, programDirectory, withFormer), newFolder);
+      }
+      ASSERT_TRUE(os::ChangeCurrentDirectory(savedDirectory));
+    }
+  }
+}
+
+// The data directory: beside the executable when the language list lies there, else the installation's
+// share/ folder when that holds it, else beside the executable all the same.
+TEST_F(StorageLocationTest, DataDirectoryIsBesideTheProgramOrInItsInstallationsShareFolder) {
+  const std::string bin = temp.File("usr") + d + "bin" + d;
+  const std::string share = temp.File("usr") + d + "share" + d + "letrana" + d;
+  struct Case {
+    bool besideProgram, inShare;
+    std::string expected;
+  };
+  for (const Case& c :
+       {Case{true, false, bin}, Case{true, true, bin}, Case{false, true, share}, Case{false, false, bin}}) {
+    SCOPED_TRACE(std::to_string(c.besideProgram) + std::to_string(c.inShare));
+    fs::remove_all(temp.Path() / "usr");
+    fs::create_directories(bin);
+    fs::create_directories(share);
+    if (c.besideProgram) WriteFileBytes(bin + "Letrana_Languages.ini", "x");
+    if (c.inShare) WriteFileBytes(share + "Letrana_Languages.ini", "x");
+    EXPECT_EQ(ProgramDataDirectoryOf(LetranaStorage, bin), c.expected);
+  }
+  // Each program looks for its own list under its own folder.
+  EXPECT_EQ(ProgramDataDirectoryOf(SnaporaStorage, bin), bin);
 }
 
 TEST_F(StorageLocationTest, CaptureToolUsesTheViewersFolderAndNeverWritesARecord) {

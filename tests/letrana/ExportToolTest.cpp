@@ -350,14 +350,17 @@ TEST_F(ExportToolSettingsTest, ASettingsFileTheWindowWroteGivesTheWindowsOwnPict
 // The program itself, run as a process from a copy in a folder of its own, as a build pipeline runs it:
 // its exit codes and streams for a metrics file that cannot be written, settings files that are no
 // settings, the usage and version texts and a font without kerning tables; and Letrana's own settings
-// file, found where the window keeps it (under the user's data folder, or in the folder a SavePath.ini
-// beside the program names), used unless --no-settings, and passed over with a warning when unreadable.
+// file, found where the window keeps it (under the user's configuration folder, where an earlier version
+// kept it under the data folder, or in the folder a SavePath.ini beside the program names), used unless
+// --no-settings, and passed over with a warning when unreadable.
 TEST_F(ExportToolTest, TheProgramsExitCodesAndLetranasOwnSettingsFile) {
-  const fs::path program = temp.Path() / "program" / "letrana-export", data = temp.Path() / "data";
+  const fs::path program = temp.Path() / "program" / "letrana-export", data = temp.Path() / "data",
+                 config = temp.Path() / "config";
   fs::create_directories(program.parent_path());
   fs::copy_file(EXPORT_TOOL_PROGRAM, program);
   const auto run = [&](const std::vector<std::string>& arguments) {
-    std::string command = "XDG_DATA_HOME='" + data.string() + "' '" + program.string() + "'";
+    std::string command = "XDG_DATA_HOME='" + data.string() + "' XDG_CONFIG_HOME='" + config.string() +
+                          "' '" + program.string() + "'";
     for (const std::string& argument : arguments) command += " '" + argument + "'";
     FILE* pipe = popen((command + " 2>'" + temp.File("err.txt") + "'").c_str(), "r");
     ToolRun result;
@@ -382,7 +385,7 @@ TEST_F(ExportToolTest, TheProgramsExitCodesAndLetranasOwnSettingsFile) {
   testing_support::WriteFileBytes(temp.Path() / "cut.ini", settings.substr(0, settings.find("Serif")));
   fs::create_directory(Base("metrics") + ".json");
 
-  enum class Own { None, Installed, Portable };  // where Letrana's own settings file lies
+  enum class Own { None, Installed, Former, Portable };  // where Letrana's own settings file lies
   const auto drawn = [&](const std::string& name, const std::string& face, int size, TColor background) {
     const std::string json = testing_support::ReadFileText(Base(name) + ".json");
     EXPECT_NE(json.find("\"asked\": \"" + face + "\""), std::string::npos) << json;
@@ -445,6 +448,17 @@ TEST_F(ExportToolTest, TheProgramsExitCodesAndLetranasOwnSettingsFile) {
        "font: Liberation Serif\n",
        "",
        [&] { drawn("installed", "Liberation Serif", 20, kGreen); }},
+      {"former",
+       {"--codes", "65"},
+       Own::Former,
+       settings,
+       0,
+       "font: Liberation Serif\n",
+       "",
+       [&] {
+         drawn("former", "Liberation Serif", 20, kGreen);
+         EXPECT_FALSE(fs::exists(config)) << "read where it lies, nothing created";
+       }},
       {"portable",
        {"--codes", "65"},
        Own::Portable,
@@ -467,14 +481,15 @@ TEST_F(ExportToolTest, TheProgramsExitCodesAndLetranasOwnSettingsFile) {
        noise,
        0,
        "",
-       "warning: Letrana's settings file '" + (data / "Norvane/Letrana/Letrana.ini").string() +
+       "warning: Letrana's settings file '" + (config / "Norvane/Letrana/Letrana.ini").string() +
            "' cannot be read; its defaults are used",
        [&] { drawn("unreadable", "Arial", 12, clSilver); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const fs::path folder =
-        c.own == Own::Installed ? data / "Norvane" / "Letrana" : program.parent_path() / "Settings";
+    const fs::path folder = c.own == Own::Installed ? config / "Norvane" / "Letrana"
+                            : c.own == Own::Former  ? data / "Norvane" / "Letrana"
+                                                    : program.parent_path() / "Settings";
     if (c.own != Own::None) {
       fs::create_directories(folder);
       testing_support::WriteFileBytes(folder / "Letrana.ini", c.ownSettings);
@@ -490,6 +505,7 @@ TEST_F(ExportToolTest, TheProgramsExitCodesAndLetranasOwnSettingsFile) {
     EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
     if (c.check) c.check();
     fs::remove_all(data);
+    fs::remove_all(config);
     fs::remove_all(folder);
     fs::remove(program.parent_path() / "SavePath.ini");
   }

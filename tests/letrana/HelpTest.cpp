@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -53,6 +54,28 @@ TEST_F(HelpTest, HelpOpensTheLanguagesFileElseTheEnglishOne) {
   os::testing::ClearShellCalls();
   EXPECT_TRUE(frm.ExecuteShortCut({.key = ui::key::F1}));
   EXPECT_EQ(ShellCalls().at(0).target, dir + "Letrana_English.chm");
+
+  // Where there is no compiled help (Linux), a language's HTML pages; the compiled file comes first.
+  Unplace("Letrana_Deutsch.chm");
+  for (const char* language : {"Deutsch", "English"}) {
+    std::filesystem::create_directories(std::filesystem::path(dir) / "help" / language);
+    Place(std::string("help/") + language + "/index.html", "<h1>");
+  }
+  const std::string german = dir + "help/Deutsch/index.html", english = dir + "help/English/index.html";
+  for (const auto& [placed, unplaced, languageFile, target] :
+       std::vector<std::tuple<std::string, std::string, std::string, std::string>>{
+           {"", "", dir + "Letrana_Deutsch.lng", german},
+           {"Letrana_Deutsch.chm", "", dir + "Letrana_Deutsch.lng", dir + "Letrana_Deutsch.chm"},
+           {"Letrana_English.chm", "Letrana_Deutsch.chm", dir + "Letrana_Greek.lng",
+            dir + "Letrana_English.chm"},
+           {"", "Letrana_English.chm", dir + "Letrana_Greek.lng", english},
+           {"", "", "", english},
+           {"", "help/Deutsch/index.html", dir + "Letrana_Deutsch.lng", english},
+           {"", "help/English/index.html", dir + "Letrana_Deutsch.lng", dir + "Letrana_English.chm"}}) {
+    if (!placed.empty()) Place(placed, "c");
+    if (!unplaced.empty()) Unplace(unplaced);
+    EXPECT_EQ(help(languageFile).target, target) << languageFile;
+  }
 }
 
 TEST_F(HelpTest, DocumentsAndTheUpdatePageAreHandedToTheShell) {

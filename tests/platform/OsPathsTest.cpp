@@ -161,14 +161,15 @@ TEST_F(OsPathsTest, ExistenceAndOneLevelCreation) {
 }
 
 TEST_F(OsPathsTest, SpecialFoldersAreAbsoluteWithoutTrailingDelimiter) {
-  for (auto folder : {os::SpecialFolder::LocalAppData, os::SpecialFolder::CommonAppData}) {
+  for (auto folder :
+       {os::SpecialFolder::LocalAppData, os::SpecialFolder::CommonAppData, os::SpecialFolder::UserSettings}) {
     const auto path = os::GetSpecialFolder(folder);
 #ifdef _WIN32
-    // Every Windows installation, Wine's included, has both folders.
+    // Every Windows installation, Wine's included, has these folders.
     ASSERT_TRUE(path.has_value());
     EXPECT_TRUE(os::DirectoryExists(*path)) << *path;
 #else
-    if (!path) continue;  // no $XDG_DATA_HOME and no $HOME
+    if (!path) continue;  // no $XDG_DATA_HOME / $XDG_CONFIG_HOME and no $HOME
 #endif
     EXPECT_TRUE(IsAbsolute(*path)) << *path;
     EXPECT_NE(path->back(), kDelimiter) << *path;
@@ -198,18 +199,33 @@ class ScopedEnvironment {
   std::optional<std::string> saved_;
 };
 
-TEST_F(OsPathsTest, LinuxFoldersComeFromTheDataHomeOrTheHomeFolder) {
-  ScopedEnvironment dataHome("XDG_DATA_HOME"), home("HOME");
-  dataHome.Set("/srv/data/");
-  home.Set("/home/someone");
-  EXPECT_EQ(os::GetSpecialFolder(os::SpecialFolder::LocalAppData), "/srv/data");
-  dataHome.Set(nullptr);
-  EXPECT_EQ(os::GetSpecialFolder(os::SpecialFolder::LocalAppData), "/home/someone/.local/share");
-  dataHome.Set("relative/data");  // not absolute: ignored
-  EXPECT_EQ(os::GetSpecialFolder(os::SpecialFolder::LocalAppData), "/home/someone/.local/share");
-  dataHome.Set("");
-  home.Set(nullptr);
-  EXPECT_EQ(os::GetSpecialFolder(os::SpecialFolder::LocalAppData), std::nullopt);
+TEST_F(OsPathsTest, LinuxFoldersComeFromTheBaseDirectoriesOrTheHomeFolder) {
+  ScopedEnvironment dataHome("XDG_DATA_HOME"), configHome("XDG_CONFIG_HOME"), home("HOME");
+  // Each per-user folder, its own variable and its default under the home folder; the other variable is
+  // set throughout and never taken.
+  struct Case {
+    os::SpecialFolder folder;
+    ScopedEnvironment& own;
+    ScopedEnvironment& other;
+    const char* underHome;
+  };
+  for (const Case& c : {Case{os::SpecialFolder::LocalAppData, dataHome, configHome, "/.local/share"},
+                        Case{os::SpecialFolder::UserSettings, configHome, dataHome, "/.config"}}) {
+    SCOPED_TRACE(c.underHome);
+    c.other.Set("/srv/other");
+    home.Set("/home/someone");
+    c.own.Set("/srv/own/");
+    EXPECT_EQ(os::GetSpecialFolder(c.folder), "/srv/own");
+    c.own.Set(nullptr);
+    EXPECT_EQ(os::GetSpecialFolder(c.folder), std::string("/home/someone") + c.underHome);
+    c.own.Set("relative/own");  // not absolute: ignored
+    EXPECT_EQ(os::GetSpecialFolder(c.folder), std::string("/home/someone") + c.underHome);
+    home.Set("/");
+    EXPECT_EQ(os::GetSpecialFolder(c.folder), c.underHome);
+    c.own.Set("");
+    home.Set(nullptr);
+    EXPECT_EQ(os::GetSpecialFolder(c.folder), std::nullopt);
+  }
   EXPECT_EQ(os::GetSpecialFolder(os::SpecialFolder::CommonAppData), "/var/lib");
 }
 #endif
