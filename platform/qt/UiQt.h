@@ -101,11 +101,14 @@ QWidget* ContainerWidget(const Control& control);
 void SetFormMenuBar(Form& form, QMenuBar* bar);
 
 // Made by the files of their families, called by Created (UiQtWindows.cpp).
-void CreateListViewNative(ListView& view);       // UiQtListView.cpp
-void CreateImageListNative(ImageList& list);     // UiQtListView.cpp
-void CreateMenuNative(MenuItem& item);           // UiQtMenus.cpp
-void CreateTimerNative(Timer& timer);            // UiQtBackend.cpp
-void UpdateTimer(Timer& timer);                  // UiQtBackend.cpp: interval or enabled changed
+void CreateListViewNative(ListView& view);          // UiQtListView.cpp
+void CreateImageListNative(ImageList& list);        // UiQtListView.cpp
+void CreateMenuNative(MenuItem& item);              // UiQtMenus.cpp
+void CreateTimerNative(Timer& timer);               // UiQtBackend.cpp
+void UpdateTimer(Timer& timer);                     // UiQtBackend.cpp: interval or enabled changed
 void CreateColorDialogNative(ColorDialog& dialog);  // UiQtDialogs.cpp
+
+// Made by UiQtMenus.cpp, called by Created: an action's shortcut, live while its form is active.
+void CreateActionNative(Action& action);
 
 }  // namespace ui::qt

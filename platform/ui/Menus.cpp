@@ -71,6 +71,7 @@ void PopupMenu::Create(Form& owner) {
 void PopupMenu::Popup(int screenX, int screenY) { native::ShowPopup(*this, screenX, screenY); }
 
 void Action::Create(Form& owner, ShortCut shortCut) {
+  owner_ = &owner;
   shortCut_ = shortCut;
   owner.actions_.push_back(this);
   native::Created(*this);

@@ -70,10 +70,12 @@ class Action : public Component {
  public:
   void Create(Form& owner, ShortCut shortCut);
   ShortCut GetShortCut() const { return shortCut_; }
+  Form* Owner() const { return owner_; }
   std::function<void()> OnExecute;
   void Execute();
 
  private:
+  Form* owner_ = nullptr;
   ShortCut shortCut_;
 };
 
