@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QMimeData>
 #include <memory>
+#include <new>
 
 #include "platform/qt/UiQt.h"
 #include "platform/ui/Clipboard.h"

@@ -516,7 +516,7 @@ void ReportingView<Base>::keyPressEvent(QKeyEvent* event) {
     // The key is told before the view moves or selects by it.
     owner->KeyDown(*event);
   }
-  if (owner != nullptr) Base::keyPressEvent(event);
+  Base::keyPressEvent(event);
 }
 
 template <class Base>
