@@ -10,7 +10,6 @@
 #include <QFontDialog>
 #include <QLineEdit>
 #include <QPointer>
-#include <QRegularExpression>
 #include <array>
 #include <cmath>
 #include <memory>
