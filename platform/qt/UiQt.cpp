@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <unordered_map>
 
 #include "platform/text/Text.h"
@@ -37,6 +38,7 @@ class EventFilter : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (!watched->isWidgetType()) return false;
     auto* widget = static_cast<QWidget*>(watched);
+    if (IsKeyEvent(*event) && !widget->window()->isVisible()) return Redirect(*widget, *event);
     if (event->type() == QEvent::KeyPress && RunAction(widget->window(), static_cast<QKeyEvent&>(*event))) {
       return true;
     }
@@ -56,6 +58,23 @@ class EventFilter : public QObject {
   }
 
  private:
+  static bool IsKeyEvent(const QEvent& event) {
+    return event.type() == QEvent::KeyPress || event.type() == QEvent::KeyRelease ||
+           event.type() == QEvent::ShortcutOverride;
+  }
+  // Keys for a window that is hidden: Qt keeps the keyboard with a window that was active when it went
+  // until the window manager moves the focus, which it does not do when a window shown and hidden again
+  // quickly (a progress box) took the activation only after it went. The keys go to the window that
+  // takes the activation now, as the user sees it.
+  static bool Redirect(QWidget& widget, QEvent& event) {
+    QWidget* next = NextFormWindow(*widget.window());
+    if (next == nullptr) return true;
+    next->activateWindow();
+    QWidget* target = next->focusWidget() != nullptr ? next->focusWidget() : next;
+    const std::unique_ptr<QEvent> copy(event.clone());
+    QCoreApplication::sendEvent(target, copy.get());
+    return true;
+  }
   static bool RunAction(QWidget* window, const QKeyEvent& key) {
     WidgetNative* native = FindWidgetNative(window);
     auto* form = native != nullptr ? dynamic_cast<Form*>(&native->GetControl()) : nullptr;

@@ -155,6 +155,9 @@ void DisposeWidget(QWidget* widget);
 // makes room for the bar, and the form learns its new client size (as on Windows). The bar stays its
 // main menu's: the form's window lets it go when it goes.
 void SetFormMenuBar(Form& form, QMenuBar* bar);
+// The window of the form that takes the activation when this form's window goes: the main form's when
+// it shows, else another showing form's; null when none shows.
+QWidget* NextFormWindow(const QWidget& going);
 
 // Made by the files of their families, called by Created (UiQtWindows.cpp).
 void CreateListViewNative(ListView& view);          // UiQtListView.cpp

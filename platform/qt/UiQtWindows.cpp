@@ -202,6 +202,11 @@ class FormNative : public WidgetNative {
           Sync();
         }
         return false;
+      case QEvent::WindowActivate:
+        // The window manager's activation of a window that went meanwhile (shown and hidden again
+        // quickly, such as a progress box) arrives late: handed on as the hiding hands it on.
+        if (window && !widget_->isVisible()) ActivateNextForm();
+        return false;
       case QEvent::Close:
         if (!window) return false;
         // The form decides: its Close hides it (or not).
@@ -266,8 +271,20 @@ class FormNative : public WidgetNative {
   }
 
   void Hide() {
-    if (widget_) widget_->hide();
+    if (widget_) {
+      const bool active = widget_->isActiveWindow();
+      widget_->hide();
+      if (active) ActivateNextForm();
+    }
     WakeModalLoops(form_);
+  }
+
+  // As on Windows, the active window that goes hands the activation on to another window of the
+  // program: the main form when it shows, else another showing form. Qt would otherwise go on
+  // sending the keyboard to the hidden window until the window manager moves the focus, which it
+  // does not when the focus lies with the next window already.
+  void ActivateNextForm() {
+    if (QWidget* next = NextFormWindow(*widget_)) next->activateWindow();
   }
 
   void SetMenuBar(QMenuBar* bar) {
@@ -977,6 +994,20 @@ void UpdateTabOrder(Form& form) {
   };
   walk(form);
   for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+QWidget* NextFormWindow(const QWidget& going) {
+  const WidgetNative* native = FindWidgetNative(const_cast<QWidget*>(&going));
+  const Form* main = native != nullptr ? native->App().MainForm() : nullptr;
+  if (main != nullptr && main->Native() != nullptr) {
+    auto* window = static_cast<QWidget*>(main->Native()->WindowHandle());
+    if (window != nullptr && window != &going && window->isVisible()) return window;
+  }
+  for (QWidget* candidate : QApplication::topLevelWidgets()) {
+    if (candidate != &going && candidate->isVisible() && FindWidgetNative(candidate) != nullptr)
+      return candidate;
+  }
+  return nullptr;
 }
 
 }  // namespace qt

@@ -2,10 +2,12 @@
 """Reads a running native program through the accessibility tree (AT-SPI), as a screen reader sees it.
 
     atspi_probe.py names APP ROLE        the names of the objects of that role, one a line
+    atspi_probe.py menus APP             the menu bar's menus, one a line
     atspi_probe.py count APP ROLE        how many objects of that role there are
     atspi_probe.py children APP ROLE NAME  how many children the first such object has
     atspi_probe.py do APP ROLE NAME      runs the first action (press, click) of the first such object
-    atspi_probe.py select APP ROLE INDEX  selects the child at INDEX of the first object of that role
+    atspi_probe.py centre APP ROLE INDEX  the screen position "x y" of the middle of the child at INDEX of
+                                         the first object of that role (where a user clicks it)
     atspi_probe.py tree APP              every object: depth, role, name (lists: their first items only)
 
 APP is the program's name on the accessibility bus (the executable's name). A list's items are counted,
@@ -60,6 +62,11 @@ def main(argv):
         for depth, node in walk(app):
             print(f"{'  ' * depth}{node.getRoleName()} '{node.name}' ({node.childCount})")
         return 0
+    if command == "menus":
+        for bar in find(app, "menu bar"):
+            for index in range(bar.childCount):
+                print(bar.getChildAtIndex(index).name)
+        return 0
     role = argv[3]
     if command == "names":
         for node in find(app, role):
@@ -68,9 +75,14 @@ def main(argv):
     if command == "count":
         print(sum(1 for _ in find(app, role)))
         return 0
-    if command == "select":
+    if command == "centre":
         node = next(find(app, role), None)
-        return 0 if node is not None and node.querySelection().selectChild(int(argv[4])) else 1
+        child = node.getChildAtIndex(int(argv[4])) if node is not None else None
+        if child is None:
+            return 1
+        box = child.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        print(box.x + box.width // 2, box.y + box.height // 2)
+        return 0 if box.width > 0 and box.height > 0 else 1
     node = next(find(app, role, argv[4]), None)
     if node is None:
         print(f"no {role} '{argv[4]}' in {app_name}")

@@ -51,6 +51,8 @@ cleanup() {
   for pid in "${started[@]}" "${helpers[@]}"; do
     kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
   done
+  # The accessibility bus's daemon outlives its launcher; it is known by its socket under the work folder.
+  pkill -f "dbus-daemon.*$work/" 2>/dev/null
   xvfb_stop
   rm -rf "$work"
 }
@@ -60,13 +62,15 @@ if ! xvfb_start; then
   echo "FAIL: the Xvfb display did not start"
   exit 1
 fi
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 openbox >/dev/null 2>&1 &
 helpers+=($!)
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 helpers+=($!)
-export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+export QT_QPA_PLATFORM=xcb
+# The accessibility bus's registry, started now (it is started on the first question otherwise).
+/usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)' >/dev/null 2>&1
 
 atspi() { /usr/bin/python3 "$repo/tests/e2e/atspi_probe.py" "$1" letrana "${@:2}"; }
 window_id() { xdotool search --onlyvisible --name '^Letrana$' | head -1; }
@@ -78,11 +82,21 @@ make_program() {  # dir
   cp "$dist"/* "$1/prog/"
 }
 # Starts letrana from the program folder with the scenario's XDG folders and waits for its window and
-# its grid of 256 characters in the accessibility tree.
+# its grid: with READ_TREE=1 read through the accessibility tree (its 256 characters), else until the
+# window's picture settles. (Qt hands every key to the accessibility bus before it takes it, and once a
+# reader has asked the program something, keys typed through the X server's test extension can get
+# lost on that way: the scenarios that type run with the tree off, as they do for most users.)
 start_letrana() {  # dir
+  local tree=${READ_TREE:-0}
+  # (Qt turns the tree on when the variable is set at all, whatever its value.)
+  if [ "$tree" = 1 ]; then export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1; else unset QT_LINUX_ACCESSIBILITY_ALWAYS_ON; fi
   XDG_CONFIG_HOME="$1/config" XDG_DATA_HOME="$1/data" PROGRAM_OUTPUT="$1/output.txt" \
     start_program_native "$1/prog" || return 1
-  await_eq "characters in the grid" 256 atspi children list ""
+  if [ "$tree" = 1 ]; then
+    await_eq "characters in the grid" 256 atspi children list ""
+  else
+    shoot "$(window_id)" "$1/window.png"
+  fi
 }
 start_program_native() {  # folder
   local deadline=$((SECONDS + E2E_TIMEOUT)) rc
@@ -99,10 +113,17 @@ start_program_native() {  # folder
     sleep 0.1
   done
 }
+# Keys typed into a window as a user types them: the window activated first (through the window
+# manager), then the keys through the X server's keyboard.
+keys_into() {  # x window id, keys...
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1
+  xdotool key --clearmodifiers "${@:2}"
+}
 # Ctrl+Q ends the program (its settings are written as it ends).
 quit_letrana() {
-  xdotool key --window "$(window_id)" ctrl+q
-  await "the end of the program after Ctrl+Q" process_ended "$program_pid" && ok "Ctrl+Q ends the program"
+  keys_into "$(window_id)" ctrl+q
+  await "the end of the program after Ctrl+Q" process_ended "$program_pid" || return 1
+  ok "Ctrl+Q ends the program"
   program_pid=""
 }
 stop_letrana() {
@@ -125,8 +146,9 @@ count_files() { find "$1" -type f -name "$2" | wc -l; }
 scenario_start() {
   local dir="$work/start" shot="$artefacts/letrana-native.png"
   make_program "$dir"
-  start_letrana "$dir" || return
-  expect_eq "menus" "$(atspi names menu | head -4 | tr '\n' ' ')" "File Edit ? Characters "
+  READ_TREE=1 start_letrana "$dir" || return
+  atspi tree > "$artefacts/letrana-native-tree.txt"
+  expect_eq "menus" "$(atspi menus | tr '\n' ' ')" "File Edit ? Characters "
   shoot "$(window_id)" "$shot" && echo "  screenshot: $shot"
   # The grid shows the characters: many colours of anti-aliased glyphs, not one flat area.
   expect_between "colours in the window" "$(convert "$shot" -format %k info:)" 20 1000000
@@ -137,14 +159,14 @@ scenario_export() {
   make_program "$dir"
   mkdir -p "$out" "$ref"
   start_letrana "$dir" || return
-  xdotool key --window "$(window_id)" ctrl+s
+  keys_into "$(window_id)" ctrl+s
   await "the save dialog" active_is_not Letrana || return
   local dialog
   dialog=$(xdotool getactivewindow)
   shoot "$dialog" "$artefacts/letrana-native-save-dialog.png"
-  xdotool key --window "$dialog" ctrl+a
-  xdotool type --window "$dialog" --delay 5 "$out/glyph"
-  xdotool key --window "$dialog" Return
+  keys_into "$dialog" ctrl+a
+  xdotool type --delay 5 "$out/glyph"
+  xdotool key Return
   "$letrana_export" --no-settings --output "$ref/glyph" >/dev/null || fail "letrana-export failed"
   local expected
   expected=$(count_files "$ref" 'glyph*.bmp')
@@ -164,9 +186,12 @@ scenario_clipboard() {
   local dir="$work/clipboard" ref="$work/clipboard/ref"
   make_program "$dir"
   mkdir -p "$ref"
-  start_letrana "$dir" || return
-  atspi select list 65 || fail "the cell of A cannot be selected"
-  atspi do "menu item" "Copy image" || fail "Copy image cannot be chosen"
+  READ_TREE=1 start_letrana "$dir" || return
+  # A click on the cell of A, then Copy image from the Edit menu (through the accessibility tree).
+  local centre
+  centre=$(atspi centre list 65) || { fail "the cell of A is not on the screen"; return; }
+  xdotool mousemove $centre click 1
+  atspi do "menu item" $'Copy image\tCtrl+C' || fail "Copy image cannot be chosen"
   await "a PNG on the clipboard" sh -c "xclip -selection clipboard -t TARGETS -o | grep -qx image/png"
   xclip -selection clipboard -t image/png -o >"$dir/clip.png"
   "$letrana_export" --no-settings --codes 65 --output "$ref/glyph" >/dev/null
@@ -180,7 +205,7 @@ scenario_restart() {
   start_letrana "$dir" || return
   xdotool windowsize "$(window_id)" 700 500
   await_eq "the window's size" "700x500" sh -c "xdotool getwindowgeometry $(window_id) | sed -n 's/.*Geometry: //p'"
-  quit_letrana
+  quit_letrana || return
   [ -f "$ini" ] && ok "Letrana.ini written under XDG_CONFIG_HOME" || { fail "no $ini"; return; }
   local before
   before=$(grep -o '<WindowPos>.*</WindowPos>' "$ini")
@@ -195,11 +220,11 @@ scenario_german() {
   local dir="$work/german"
   make_program "$dir"
   sed -i 's/^LanguageDefault=.*/LanguageDefault="Deutsch"\r/' "$dir/prog/Letrana_Languages.ini"
-  start_letrana "$dir" || return
+  READ_TREE=1 start_letrana "$dir" || return
   local text
   text() { LC_ALL=C sed -n "s|^FrmMain\.$1=\"\(.*\)\"\r\$|\1|p" "$dist/Letrana_Deutsch.lng" | iconv -f CP1252 -t UTF-8; }
-  expect_eq "menus" "$(atspi names menu | head -4 | tr '\n' '|')" "$(text MenFile)|$(text MenEdit)|?|$(text MenCharacters)|"
-  expect_eq "the export item" "$(atspi names "menu item" | head -1)" "$(text MenExport)"
+  expect_eq "menus" "$(atspi menus | tr '\n' '|')" "$(text MenFile)|$(text MenEdit)|?|$(text MenCharacters)|"
+  expect_eq "the export item" "$(atspi names "menu item" | sed -n 2p)" "$(text MenExport)"$'\t'"$(text m_aMenScCtrl)+S"
   shoot "$(window_id)" "$artefacts/letrana-native-german.png"
 }
 

@@ -420,6 +420,10 @@ TEST(QtForms, EditsAndComboBoxesReportWhatTheUserTypedAndPickedOnceAndNotTheProg
   form.Name.SetFocus();
   EXPECT_EQ(form.FocusedControl(), &form.Name);
   EXPECT_TRUE(name->hasFocus());
+  // A box shown and gone again (a progress box), which Qt may still send the keyboard to.
+  Form gone(app, {.caption = "Progress", .clientWidth = 100, .clientHeight = 40});
+  gone.Show();
+  gone.Hide();
 
   struct Step {
     const char* what;
@@ -442,6 +446,7 @@ TEST(QtForms, EditsAndComboBoxesReportWhatTheUserTypedAndPickedOnceAndNotTheProg
        },
        {"link"}},
       {"a key bound to an action runs it, not the field", [&] { Key(name, Qt::Key_F1); }, {"help"}},
+      {"a key for a window that went goes to the showing form", [&] { Key(W(gone), Qt::Key_F1); }, {"help"}},
       {"the user types a size", [&] { Key(size->lineEdit(), Qt::Key_1, "1"); }, {"size 91 -1"}},
       {"the user picks the next size", [&] { Key(size, Qt::Key_Down); }, {"size 8 0"}},
       {"the program picks a size", [&] { form.Size.SetItemIndex(2); }, {"size 12 2"}},
