@@ -79,6 +79,15 @@ std::string ProgramDirectoryOf(const std::string& executableFileName, std::size_
   return WithDelimiter(os::CurrentDirectory());
 }
 
+bool MakeDirectoryPath(const std::string& path) {
+  if (path.empty() || os::DirectoryExists(path)) return !path.empty();
+  const std::string trimmed = path.back() == os::PathDelimiter() ? path.substr(0, path.size() - 1) : path;
+  const std::size_t last = trimmed.rfind(os::PathDelimiter());
+  if (last != std::string::npos && last > 0) MakeDirectoryPath(trimmed.substr(0, last));
+  os::MakeDirectory(trimmed);
+  return os::DirectoryExists(trimmed);
+}
+
 std::string DetermineProgramDirectory(const TStorageConstants& program) {
   return ProgramDirectoryOf(os::ExecutableFileName(program.FullPathBuffer), program.FullPathBuffer);
 }

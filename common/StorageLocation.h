@@ -58,6 +58,10 @@ struct TStorageLocation {
 // with the delimiter. When the name cannot be made absolute within fullPathBuffer characters, the
 // current directory stands in for it.
 std::string ProgramDirectoryOf(const std::string& executableFileName, std::size_t fullPathBuffer);
+// Creates the folder and every folder above it that is not there yet; false when it is still not there
+// afterwards.
+bool MakeDirectoryPath(const std::string& path);
+
 // The program directory of the running executable.
 std::string DetermineProgramDirectory(const TStorageConstants& program);
 // The data directory of a program directory (see above), ending with the delimiter.

@@ -10,8 +10,11 @@ TProgramFolders StartFolders(const TStorageConstants& program) {
 }
 
 TProgramFolders StartFolders(const TStorageConstants& program, const std::string& programDirectory) {
-  const TStorageLocation location =
-      DetermineStorageDirectory(program, programDirectory, SystemStorageFolders());
+  const TStorageFolders folders = SystemStorageFolders();
+  // The user's settings folder itself may not be there yet (a new account without ~/.config): a program
+  // that keeps settings there makes it, as the base-directory rules ask.
+  if (folders.UserSettings && !folders.UserSettings->empty()) MakeDirectoryPath(*folders.UserSettings);
+  const TStorageLocation location = DetermineStorageDirectory(program, programDirectory, folders);
   return {ProgramDataDirectoryOf(program, programDirectory), location.StorageDirectory,
           location.StorageRedirected};
 }

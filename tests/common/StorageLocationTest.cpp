@@ -385,6 +385,16 @@ TEST_F(StorageLocationTest, RecordOfAnotherOrNoVersionIsRewrittenWhole) {
 }
 
 TEST_F(StorageLocationTest, MissingApplicationDataFoldersAreSurvived) {
+  // A path of folders made level by level, the existing ones kept; a path under a file cannot be made.
+  const std::string nested = temp.File("New") + d + "Config" + d;
+  EXPECT_TRUE(MakeDirectoryPath(nested));
+  EXPECT_TRUE(MakeDirectoryPath(nested));
+  EXPECT_TRUE(fs::is_directory(temp.Path() / "New" / "Config"));
+  ASSERT_TRUE(os::WriteFileReplacing(temp.File("Plain"), "x"));
+  EXPECT_FALSE(MakeDirectoryPath(temp.File("Plain") + d + "Below"));
+  fs::remove_all(temp.Path() / "New");
+  fs::remove(temp.Path() / "Plain");
+
   // The system names folders that are not there: both creations fail and nothing is written.
   const TStorageFolders missing{temp.File("NoLocal"), temp.File("NoCommon")};
   TStorageLocation location = DetermineStorageDirectory(LetranaStorage, programDirectory, missing);
