@@ -49,15 +49,15 @@ file(WRITE ${LETRANA_PACKAGE_DIR}/copyright
      "License: Letrana-freeware\n"
      " ${license}\n")
 
-# The icons, the compressed changelog and manual pages, made at build time.
+# The icons, the compressed changelog and manual pages, made at build time. The icon is named after the
+# program, as the window classes look it up in the icon theme for its windows and its about box.
 set(icon_dir ${LETRANA_PACKAGE_DIR}/icons)
 set(icons)
 foreach(size 16 32 48 64 128 256)
-  list(APPEND icons ${icon_dir}/${size}x${size}/apps/${LETRANA_APP_ID}.png)
+  list(APPEND icons ${icon_dir}/${size}x${size}/apps/letrana.png)
 endforeach()
 add_custom_command(OUTPUT ${icons}
-                   COMMAND ${PACKAGE_PYTHON} ${PROJECT_SOURCE_DIR}/tools/make_icon.py letrana --png ${icon_dir}
-                           ${LETRANA_APP_ID}
+                   COMMAND ${PACKAGE_PYTHON} ${PROJECT_SOURCE_DIR}/tools/make_icon.py letrana --png ${icon_dir} letrana
                    DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_icon.py
                    COMMENT "Drawing Letrana's icon for the desktop"
                    VERBATIM)

@@ -66,7 +66,7 @@ for file in usr/bin/letrana usr/bin/letrana-export usr/share/letrana/Letrana_Lan
   [ -s "$root/$file" ] || fail "/$file is missing or empty"
 done
 for size in 16 32 48 64 128 256; do
-  icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/com.norvane.Letrana.png
+  icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/letrana.png
   measured=$(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); print("%dx%d" % struct.unpack(">II", d[16:24]))' "$icon" 2>&1)
   [ "$measured" == "${size}x${size}" ] || fail "icon of $size pixels: '$measured'"
 done
@@ -110,7 +110,9 @@ fi
 openbox --sm-disable >/dev/null 2>&1 &
 openbox_pid=$!
 trap 'cleanup; kill $openbox_pid 2>/dev/null' EXIT
-QT_QPA_PLATFORM=xcb "$root/usr/bin/letrana" >"$work/letrana.log" 2>&1 &
+# (The scratch root's share folder first among the data folders, as /usr/share is for an installed
+# package: the icon theme is looked up there.)
+XDG_DATA_DIRS="$root/usr/share:/usr/share" QT_QPA_PLATFORM=xcb "$root/usr/bin/letrana" >"$work/letrana.log" 2>&1 &
 letrana_pid=$!
 # Its window, or its end (which the check after the wait reports at once, not after the time-out).
 window_or_end() {
@@ -124,6 +126,12 @@ elif [ "$seen" == "ended" ]; then
 else
   window=$seen
   ok "window $window: $(xdotool getwindowname "$window")"
+  # The window carries the program's icon from the icon theme.
+  if xprop -id "$window" _NET_WM_ICON 2>/dev/null | grep -q 'Icon ('; then
+    ok "the window shows the program's icon"
+  else
+    fail "the window has no icon (_NET_WM_ICON)"
+  fi
   xdotool windowactivate --sync "$window" >/dev/null 2>&1
   xdotool key --window "$window" alt+F4
   ended() { ! kill -0 "$letrana_pid" 2>/dev/null; }
