@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QWheelEvent>
 #include <algorithm>
 #include <functional>
@@ -696,13 +697,38 @@ class ButtonNative : public WidgetNative {
         Guard(native->App(), [&clicked] { clicked.Click(); });
       }
     });
+    FitCaption();
   }
 
   void Update(native::Change what) override {
     WidgetNative::Update(what);
-    if (widget_ && what == native::Change::Caption) {
+    if (!widget_) return;
+    if (what == native::Change::Caption) {
       static_cast<QPushButton*>(widget_.data())->setText(ToQString(control_.Caption()));
     }
+    if (what == native::Change::Caption || what == native::Change::Font || what == native::Change::Bounds) {
+      FitCaption();
+    }
+  }
+
+ private:
+  // The layouts were made for the fonts of Windows; the desktop's are often wider. A caption that would
+  // not fit the button's room is drawn just as much narrower as it takes to show whole, not cut.
+  void FitCaption() {
+    auto* widget = static_cast<QPushButton*>(widget_.data());
+    QFont font = ToQFont(control_.GetFont());
+    QString shown = widget->text();
+    shown.replace(QLatin1String("&&"), QString(QChar(1)))
+        .remove(QLatin1Char('&'))
+        .replace(QChar(1), QLatin1Char('&'));
+    QStyleOptionButton option;
+    option.initFrom(widget);
+    option.rect = QRect(QPoint(0, 0), widget->size());
+    const int room =
+        widget->style()->subElementRect(QStyle::SE_PushButtonContents, &option, widget).width() - 4;
+    const int needed = QFontMetrics(font).horizontalAdvance(shown);
+    if (needed > room && room > 0) font.setStretch(std::max(50, room * 100 / needed));
+    widget->setFont(font);
   }
 };
 

@@ -298,6 +298,15 @@ TEST(QtForms, ButtonsCheckBoxesAndLabelsReportTheUsersClicksOnce) {
   EXPECT_TRUE(W(form.Title)->autoFillBackground()) << "a label with a colour of its own paints it";
   EXPECT_FALSE(W(form.Plain)->autoFillBackground()) << "else it shows its parent's";
   EXPECT_EQ(RectOf(W(form.Plain)->geometry()), form.Plain.Bounds()) << "the size the class measured";
+  // A caption wider than its button shows whole, drawn narrower; one that fits keeps the font's width.
+  EXPECT_EQ(W(form.Ok)->font().stretch(), QFont().stretch());
+  form.Cancel.SetCaption("Schriftart exportieren...");
+  const int narrowed = W(form.Cancel)->font().stretch();
+  EXPECT_GT(narrowed, 0);
+  EXPECT_LT(narrowed, 100);
+  EXPECT_LE(QFontMetrics(W(form.Cancel)->font()).horizontalAdvance("Schriftart exportieren..."), 80);
+  form.Cancel.SetCaption("Cancel");
+  EXPECT_EQ(W(form.Cancel)->font().stretch(), QFont().stretch());
   EXPECT_TRUE(W<QPushButton>(form.Ok)->isDefault());
   // Tab goes by tab order, into the panel where the panel stands.
   EXPECT_EQ(W(form.Check)->nextInFocusChain(), W(form.Cancel));
