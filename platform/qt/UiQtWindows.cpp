@@ -250,20 +250,7 @@ class FormNative : public WidgetNative {
       return;
     }
     Place();
-    {
-      const FlagHeld applying(applyingState_);
-      switch (form_.GetWindowState()) {
-        case WindowState::Minimized:
-          widget_->showMinimized();
-          break;
-        case WindowState::Maximized:
-          widget_->showMaximized();
-          break;
-        case WindowState::Normal:
-          widget_->showNormal();
-          break;
-      }
-    }
+    ShowInState();
     if (!widget_->isMinimized()) {
       widget_->raise();
       widget_->activateWindow();
@@ -423,7 +410,11 @@ class FormNative : public WidgetNative {
   }
 
   void ApplyState() {
-    if (!widget_->isVisible()) return;  // a hidden form takes its state when it shows
+    if (widget_->isVisible()) ShowInState();  // a hidden form takes its state when it shows
+  }
+
+  // Shows the window in the form's state (normal, minimised or maximised).
+  void ShowInState() {
     const FlagHeld applying(applyingState_);
     switch (form_.GetWindowState()) {
       case WindowState::Normal:

@@ -83,6 +83,23 @@ struct BoxAnswerer {
   }
 };
 
+// What the user or the program does, and what the form's handlers note of it.
+struct Step {
+  const char* what;
+  std::function<void()> act;
+  std::vector<std::string> log;
+};
+template <std::size_t N>
+void RunSteps(Application& app, std::vector<std::string>& log, const Step (&steps)[N]) {
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    log.clear();
+    step.act();
+    app.ProcessMessages();
+    EXPECT_EQ(log, step.log);
+  }
+}
+
 // A form that counts what the backend tells it.
 struct CountingForm : Form {
   CountingForm(Application& app, const FormProps& props) : Form(app, props) {
@@ -312,11 +329,6 @@ TEST(QtForms, ButtonsCheckBoxesAndLabelsReportTheUsersClicksOnce) {
   EXPECT_EQ(W(form.Check)->nextInFocusChain(), W(form.Cancel));
   EXPECT_EQ(W(form.Cancel)->nextInFocusChain(), W(form.Ok));
 
-  struct Step {
-    const char* what;
-    std::function<void()> act;
-    std::vector<std::string> log;
-  };
   const Step steps[] = {
       {"the user clicks a button", [&] { W<QPushButton>(form.Cancel)->click(); }, {"cancel"}},
       {"the user ticks the box", [&] { W<QCheckBox>(form.Check)->click(); }, {"checked"}},
@@ -333,13 +345,7 @@ TEST(QtForms, ButtonsCheckBoxesAndLabelsReportTheUsersClicksOnce) {
        {}},
       {"a disabled button is not pressed", [&] { W<QPushButton>(form.Cancel)->click(); }, {}},
   };
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.what);
-    form.log.clear();
-    step.act();
-    app.ProcessMessages();
-    EXPECT_EQ(form.log, step.log);
-  }
+  RunSteps(app, form.log, steps);
   EXPECT_FALSE(W<QCheckBox>(form.Check)->isChecked());
   EXPECT_EQ(W<QLabel>(form.Title)->text(), "New");
   const QPalette plain = W(form.Plain)->palette();
@@ -434,11 +440,6 @@ TEST(QtForms, EditsAndComboBoxesReportWhatTheUserTypedAndPickedOnceAndNotTheProg
   gone.Show();
   gone.Hide();
 
-  struct Step {
-    const char* what;
-    std::function<void()> act;
-    std::vector<std::string> log;
-  };
   const Step steps[] = {
       {"the user types into the field",
        [&] {
@@ -463,13 +464,7 @@ TEST(QtForms, EditsAndComboBoxesReportWhatTheUserTypedAndPickedOnceAndNotTheProg
       {"the user picks the next kind", [&] { Key(kind, Qt::Key_Down); }, {"kind Text"}},
       {"the program picks none", [&] { form.Kind.SetItemIndex(-1); }, {"kind "}},
   };
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.what);
-    form.log.clear();
-    step.act();
-    app.ProcessMessages();
-    EXPECT_EQ(form.log, step.log);
-  }
+  RunSteps(app, form.log, steps);
   EXPECT_EQ(name->text(), QString::fromUtf8("\xC3\xA9t\xC3\xA9")) << "ANSI in the class, UTF-8 in Qt";
   EXPECT_EQ(size->currentText(), "10");
   EXPECT_EQ(size->currentIndex(), 1);
