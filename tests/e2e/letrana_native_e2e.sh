@@ -152,6 +152,17 @@ scenario_start() {
   shoot "$(window_id)" "$shot" && echo "  screenshot: $shot"
   # The grid shows the characters: many colours of anti-aliased glyphs, not one flat area.
   expect_between "colours in the window" "$(convert "$shot" -format %k info:)" 20 1000000
+  # The about box, modal over the window, with the program's name and version, closed by its button.
+  # (The menu's action runs the box's own loop, so the accessibility call returns only once it closed.)
+  atspi do "menu item" "Info" >/dev/null 2>&1 &
+  local chooser=$!
+  await "the about box" sh -c "xdotool search --onlyvisible --name '^Info\$' | grep ."
+  local info=$seen
+  await "the version in the about box" sh -c "$(printf '%q ' /usr/bin/python3 "$repo/tests/e2e/atspi_probe.py") names letrana label | grep -x 'Version .*'"
+  shoot "$info" "$artefacts/letrana-native-about.png"
+  atspi do "push button" "OK" || fail "the about box's OK cannot be pressed"
+  await "the about box closed" sh -c "! xdotool search --onlyvisible --name '^Info\$' | grep -q ."
+  await "the choice of Info answered" process_ended "$chooser"
 }
 
 scenario_export() {
