@@ -208,6 +208,9 @@ scenario_clipboard() {
   "$letrana_export" --no-settings --codes 65 --output "$ref/glyph" >/dev/null
   same_pixels "$dir/clip.png" "$ref/glyph065.bmp" && ok "the clipboard holds A as letrana-export draws it" ||
     fail "the clipboard's picture differs from letrana-export's A"
+  # Copy character puts the character itself, as text.
+  atspi do "menu item" $'Copy character\tCtrl+Shift+C' || fail "Copy character cannot be chosen"
+  await_eq "the text on the clipboard" A xclip -selection clipboard -o
 }
 
 scenario_restart() {
