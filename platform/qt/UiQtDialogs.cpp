@@ -50,7 +50,15 @@ QStringList NameFilters(const std::string& filter) {
 
 // The filter index (1-based) of a name filter of the dialog; 0 when it has none such.
 int FilterIndexOf(const QFileDialog& dialog, const QString& filter) {
-  return static_cast<int>(dialog.nameFilters().indexOf(filter)) + 1;
+  const QStringList filters = dialog.nameFilters();
+  if (const qsizetype index = filters.indexOf(filter); index >= 0) return static_cast<int>(index) + 1;
+  // A dialog that hides the patterns names a filter by its label alone.
+  for (qsizetype index = 0; index < filters.size(); ++index) {
+    if (filters.at(index).left(filters.at(index).lastIndexOf(QLatin1String(" ("))) == filter) {
+      return static_cast<int>(index) + 1;
+    }
+  }
+  return 0;
 }
 
 // The name box of Qt's file dialog.
@@ -62,6 +70,15 @@ QLineEdit* NameBox(const QFileDialog& dialog) {
 void SetUp(QFileDialog& dialog, const FileDialog& file) {
   const QStringList filters = NameFilters(file.Filter());
   if (!filters.isEmpty()) {
+    // Labels that show their patterns in other letters ("(*.BMP)" for *.bmp) show alone: Qt would add
+    // the patterns a second time.
+    const QStringList labels = ToQString(file.Filter()).split(QLatin1Char('|'));
+    bool ownPatterns = true;
+    for (qsizetype index = 0; index < filters.size(); ++index) {
+      const QString& label = labels.at(index * 2);
+      ownPatterns = ownPatterns && filters.at(index) != label && label.trimmed().endsWith(QLatin1Char(')'));
+    }
+    dialog.setOption(QFileDialog::HideNameFilterDetails, ownPatterns);
     dialog.setNameFilters(filters);
     const int index = file.FilterIndex();
     dialog.selectNameFilter(filters.at(index >= 1 && index <= filters.size() ? index - 1 : 0));

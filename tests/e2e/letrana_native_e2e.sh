@@ -134,11 +134,11 @@ stop_letrana() {
 # The key of the focused window (a dialog over the main window once it is up).
 active_name() { xdotool getactivewindow getwindowname 2>/dev/null; }
 active_is_not() { [ "$(active_name)" != "$1" ]; }
-# True when two pictures hold the same pixels (any file form Pillow reads).
+# True when two pictures hold the same pixels, alpha included (any file form Pillow reads).
 same_pixels() {  # picture, picture
   /usr/bin/python3 -c 'import sys
 from PIL import Image
-a, b = (Image.open(p).convert("RGB") for p in sys.argv[1:3])
+a, b = (Image.open(p).convert("RGBA") for p in sys.argv[1:3])
 sys.exit(0 if a.size == b.size and a.tobytes() == b.tobytes() else 1)' "$1" "$2"
 }
 count_files() { find "$1" -type f -name "$2" | wc -l; }
@@ -165,32 +165,41 @@ scenario_start() {
   await "the choice of Info answered" process_ended "$chooser"
 }
 
-scenario_export() {
-  local dir="$work/export" out="$work/export/out" ref="$work/export/ref" file wrong=0
-  make_program "$dir"
+# One export through the real save dialog: the base name typed, the file type chosen with the keys given
+# (in the dialog's type box, after the name), then every file against letrana-export's of the same form,
+# pixel for pixel (alpha included).
+export_through_dialog() {  # dir, extension, letrana-export's form, keys in the type box...
+  local out="$1/out-$2" ref="$1/ref-$2" file wrong=0 dialog expected
   mkdir -p "$out" "$ref"
-  start_letrana "$dir" || return
   keys_into "$(window_id)" ctrl+s
   await "the save dialog" active_is_not Letrana || return
-  local dialog
   dialog=$(xdotool getactivewindow)
-  shoot "$dialog" "$artefacts/letrana-native-save-dialog.png"
+  shoot "$dialog" "$artefacts/letrana-native-save-dialog-$2.png"
   keys_into "$dialog" ctrl+a
   xdotool type --delay 5 "$out/glyph"
+  [ $# -le 3 ] || xdotool key Tab "${@:4}"
   xdotool key Return
-  "$letrana_export" --no-settings --output "$ref/glyph" >/dev/null || fail "letrana-export failed"
-  local expected
-  expected=$(count_files "$ref" 'glyph*.bmp')
-  expect_between "reference files" "$expected" 150 256
-  await_eq "files exported" "$expected" count_files "$out" 'glyph*.bmp'
-  await_file "$out/$(cd "$ref" && ls glyph*.bmp | tail -1)" "the last file"
-  for file in "$ref"/glyph*.bmp; do
+  "$letrana_export" --no-settings --form "$3" --output "$ref/glyph" >/dev/null || fail "letrana-export failed"
+  expected=$(count_files "$ref" "glyph*.$2")
+  expect_between "reference $2 files" "$expected" 150 256
+  await_eq "$2 files exported" "$expected" count_files "$out" "glyph*.$2"
+  await_file "$out/$(cd "$ref" && ls glyph*."$2" | tail -1)" "the last $2 file"
+  for file in "$ref"/glyph*."$2"; do
     same_pixels "$file" "$out/${file##*/}" || {
       wrong=$((wrong + 1))
       [ $wrong -le 5 ] && echo "    ${file##*/} differs from letrana-export's"
     }
   done
-  expect_eq "files unlike letrana-export's" $wrong 0
+  expect_eq "$2 files unlike letrana-export's" $wrong 0
+}
+
+scenario_export() {
+  local dir="$work/export"
+  make_program "$dir"
+  start_letrana "$dir" || return
+  export_through_dialog "$dir" bmp bmp
+  # The last type, PNG with alpha.
+  export_through_dialog "$dir" png png-alpha End
 }
 
 scenario_clipboard() {

@@ -65,7 +65,8 @@ struct TestForm : ui::Form {
                           .readOnly = false});
     FodFont.Create(*this, {.name = "DejaVu Sans", .size = 10});
     CldColor.Create(*this);
-    SvdSave.Create(*this, {.filter = "Bitmap (*.bmp)|*.bmp|JPEG picture|*.jpg;*.jpeg", .defaultExt = "bmp"});
+    // (Labels that show their patterns in capitals, as the programs' export types do.)
+    SvdSave.Create(*this, {.filter = "(*.BMP)|*.bmp|(*.JPG)|*.jpg;*.jpeg", .defaultExt = "bmp"});
     OpdOpen.Create(*this, {.filter = "All files|*"});
     Icons.OnSelectItem =
         Report.OnSelectItem = [this](int index, bool selected) { selections.emplace_back(index, selected); };
@@ -410,7 +411,8 @@ TEST_F(QtBackendTest, DialogsWriteTheAnswerIntoTheirClass) {
   QString opened, filters;
   WhenOpen<QFileDialog>([&](QFileDialog& box) {
     opened = box.directory().absolutePath() + " " + box.findChild<QLineEdit*>("fileNameEdit")->text();
-    filters = box.nameFilters().join('|') + " " + box.selectedNameFilter();
+    filters = box.nameFilters().join('|') + " " + box.selectedNameFilter() +
+              (box.testOption(QFileDialog::HideNameFilterDetails) ? " shown alone" : "");
     auto* types = box.findChild<QComboBox*>("fileTypeCombo");
     types->setFocus();
     QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
@@ -419,7 +421,7 @@ TEST_F(QtBackendTest, DialogsWriteTheAnswerIntoTheirClass) {
   });
   ASSERT_TRUE(f.SvdSave.Execute());
   EXPECT_EQ(opened, folder + " shot.bmp");
-  EXPECT_EQ(filters, "Bitmap (*.bmp)|JPEG picture (*.jpg *.jpeg) Bitmap (*.bmp)");
+  EXPECT_EQ(filters.toStdString(), "(*.BMP) (*.bmp)|(*.JPG) (*.jpg *.jpeg) (*.BMP) shown alone");
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].substr(0, 7), "2 shot.");
   EXPECT_EQ(f.SvdSave.FileName(), (folder + "/renamed2.jpg").toStdString());
