@@ -173,17 +173,20 @@ class Display {
                                           XCB_CURRENT_TIME, Active());
   }
 
-  void Iconify(xcb_window_t window) {
+  // A client message about the window to the manager (through the root window, as the hints ask).
+  void SendToManager(xcb_window_t window, xcb_atom_t type, std::uint32_t data0) {
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
     message.window = window;
-    message.type = wmChangeState_;
-    message.data.data32[0] = XCB_ICCCM_WM_STATE_ICONIC;
+    message.type = type;
+    message.data.data32[0] = data0;
     xcb_send_event(connection_, 0, Root(),
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&message));
   }
+
+  void Iconify(xcb_window_t window) { SendToManager(window, wmChangeState_, XCB_ICCCM_WM_STATE_ICONIC); }
 
   void Restack(xcb_window_t window, xcb_stack_mode_t mode) {
     if (Supported(ewmh_._NET_RESTACK_WINDOW)) {
@@ -751,7 +754,8 @@ bool MinimizeAllWindows() {
   if (display == nullptr) return false;
   xcb_ewmh_connection_t& ewmh = *display->Ewmh();
   if (display->Supported(ewmh._NET_SHOWING_DESKTOP)) {
-    xcb_ewmh_request_change_showing_desktop(&ewmh, 0, 1);
+    // (About the root window itself: a manager may ignore the message about no window.)
+    display->SendToManager(display->Root(), ewmh._NET_SHOWING_DESKTOP, 1);
   } else {
     for (const std::uint32_t window : display->Stacking()) display->Iconify(window);
   }
