@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -56,13 +58,38 @@ class OverlayWidget : public QWidget {
                       static_cast<int>(std::ceil(area.Height() / ratio))));
   }
 
-  // The part of the picture, in picture pixels, painted again.
+  // The part of the picture (picture pixels) changed: copied into the image shown, and painted again.
   void Repaint(const os::ScreenRect& part) {
-    const qreal ratio = devicePixelRatioF();
-    const int left = static_cast<int>(std::floor(part.left / ratio)),
-              top = static_cast<int>(std::floor(part.top / ratio));
-    update(QRect(left, top, static_cast<int>(std::ceil(part.right / ratio)) - left,
-                 static_cast<int>(std::ceil(part.bottom / ratio)) - top));
+    if (Refresh(part)) {
+      const qreal ratio = devicePixelRatioF();
+      const int left = static_cast<int>(std::floor(part.left / ratio));
+      const int top = static_cast<int>(std::floor(part.top / ratio));
+      update(QRect(left, top, static_cast<int>(std::ceil(part.right / ratio)) - left,
+                   static_cast<int>(std::ceil(part.bottom / ratio)) - top));
+    } else {
+      update();
+    }
+  }
+
+  // Copies the part of the picture into the image shown (only that part: a drag changes little of a
+  // picture of the whole screen at each move); all of it when the picture's size changed, which answers
+  // false.
+  bool Refresh(os::ScreenRect part) {
+    const TBitmap& picture = overlay_.Picture();
+    bool whole = false;
+    if (image_.width() != picture.Width() || image_.height() != picture.Height()) {
+      image_ = picture.Empty() ? QImage() : QImage(picture.Width(), picture.Height(), QImage::Format_RGB32);
+      part = {0, 0, picture.Width(), picture.Height()};
+      whole = true;
+    }
+    const int left = std::max(part.left, 0), right = std::min(part.right, picture.Width());
+    for (int y = std::max(part.top, 0); y < std::min(part.bottom, picture.Height()); ++y) {
+      const TBitmap::Pixel32* source = picture.ScanLine(y);
+      auto* target = reinterpret_cast<QRgb*>(image_.scanLine(y));
+      // (The picture's words are 0x00RRGGBB: the image's, opaque.)
+      for (int x = left; x < right; ++x) target[x] = 0xFF000000u | source[x];
+    }
+    return !whole;
   }
 
  protected:
@@ -71,10 +98,9 @@ class OverlayWidget : public QWidget {
       QPainter painter(this);
       // Black where the picture does not reach; the picture at its own pixels over it.
       painter.fillRect(event->rect(), Qt::black);
-      QImage image = ToQImage(overlay_.Picture());
-      image.setDevicePixelRatio(devicePixelRatioF());
+      image_.setDevicePixelRatio(devicePixelRatioF());
       painter.setClipRect(event->rect());
-      painter.drawImage(QPointF(0, 0), image);
+      painter.drawImage(QPointF(0, 0), image_);
     });
   }
 
@@ -112,6 +138,7 @@ class OverlayWidget : public QWidget {
   }
 
   ScreenOverlay& overlay_;
+  QImage image_;  // the picture as shown
 };
 
 // The overlay's window and loop while it runs; the window goes with this object.
@@ -179,6 +206,7 @@ void RunOverlay(ScreenOverlay& overlay) {
   overlay.SetNative(std::move(owned));
   OverlayWidget* widget = native.Widget();
   widget->Place();
+  widget->Refresh({});
   widget->show();
   widget->raise();
   widget->activateWindow();

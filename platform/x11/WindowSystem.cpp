@@ -213,7 +213,9 @@ class Display {
     std::unique_ptr<Display> display(new Display(connection, screens.data));
     xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(connection, &display->ewmh_);
     if (!xcb_ewmh_init_atoms_replies(&display->ewmh_, cookies, nullptr)) {
-      // (The wipe in the destructor frees what an unfinished set holds.)
+      // A failed set has freed what it held already: nothing left for the destructor's wipe.
+      display->ewmh_.screens = nullptr;
+      display->ewmh_._NET_WM_CM_Sn = nullptr;
       return nullptr;
     }
     const Reply<xcb_intern_atom_reply_t> changeState(xcb_intern_atom_reply(
