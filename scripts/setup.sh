@@ -37,6 +37,10 @@ packages=(
   # session bus) and its Debian package's checks.
   qt6-base-dev openbox xclip python3-pyatspi at-spi2-core dbus-daemon dbus-x11
   lintian desktop-file-utils appstream xdg-utils
+  # The X11 window system of the native Snapora (xcb with EWMH, MIT-SHM, RandR, key symbols; XTEST for
+  # its test).
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-randr0-dev libxcb-shm0-dev
+  libxcb-xtest0-dev
 )
 
 # Node and npm, for the packages the tests read bitmap-font descriptors with. A Node installed
