@@ -5,7 +5,7 @@
 # clipboard with xclip, its pictures against letrana-export's of the same font.
 #
 #   letrana_native_e2e.sh LETRANA LETRANA_EXPORT [SCENARIO...]
-#     scenarios: start export clipboard restart german (all when none is named)
+#     scenarios: start export clipboard restart german help (all when none is named)
 #
 # The script runs in a D-Bus session of its own (the accessibility bus lives there) on an Xvfb display
 # of its own. Each scenario starts letrana from a fresh program folder (the program and the files beside
@@ -33,7 +33,7 @@ letrana=$(readlink -f "$1")
 letrana_export=$(readlink -f "$2")
 shift 2
 scenarios=("$@")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(start export clipboard restart german)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(start export clipboard restart german help)
 dist="$repo/letrana/dist"
 build_dir=$(cd "$(dirname "$letrana")/.." && pwd)
 artefacts="$build_dir/e2e-artefacts"
@@ -80,6 +80,8 @@ make_program() {  # dir
   mkdir -p "$1/prog" "$1/config" "$1/data"
   cp "$letrana" "$1/prog/letrana"
   cp "$dist"/* "$1/prog/"
+  # The help pages the build staged beside the program.
+  [ ! -d "$(dirname "$letrana")/help" ] || cp -r "$(dirname "$letrana")/help" "$1/prog/"
 }
 # Starts letrana from the program folder with the scenario's XDG folders and waits for its window and
 # its grid: with READ_TREE=1 read through the accessibility tree (its 256 characters), else until the
@@ -249,6 +251,24 @@ scenario_german() {
   expect_eq "menus" "$(atspi menus | tr '\n' '|')" "$(text MenFile)|$(text MenEdit)|?|$(text MenCharacters)|"
   expect_eq "the export item" "$(atspi names "menu item" | sed -n 2p)" "$(text MenExport)"$'\t'"$(text m_aMenScCtrl)+S"
   shoot "$(window_id)" "$artefacts/letrana-native-german.png"
+}
+
+# F1 hands the help page of the language in force to the desktop's opener (xdg-open; here one of the
+# scenario's own that notes what it was given).
+scenario_help() {
+  local dir="$work/help"
+  make_program "$dir"
+  mkdir -p "$dir/bin"
+  printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s"\n' "$dir/opened.txt" >"$dir/bin/xdg-open"
+  chmod +x "$dir/bin/xdg-open"
+  PATH="$dir/bin:$PATH" start_letrana "$dir" || return
+  keys_into "$(window_id)" F1
+  await "the help page handed to xdg-open" test -s "$dir/opened.txt" || return
+  local page
+  page=$(head -1 "$dir/opened.txt")
+  page=${page#file://}
+  expect_eq "the page opened" "$page" "$dir/prog/help/English/index.html"
+  [ -s "$page" ] && ok "the page is there" || fail "no page $page"
 }
 
 run_scenarios stop_letrana "${scenarios[@]}"
