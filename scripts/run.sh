@@ -101,6 +101,14 @@ if [ -f /usr/lib/x86_64-linux-gnu/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake ] ||
   await "the native Letrana's window" native_window || die "the native Letrana did not show its window"
   native_xid=$seen
   shot="$out/letrana-native.png"
+  # The grid is built after the window shows: its cells (the silver background) fill the lower half.
+  native_grid() {
+    local size
+    import -window "$native_xid" "$shot" 2>/dev/null && size=$(identify -format '%w %h' "$shot") || return 1
+    set -- $size
+    [ "$(count_colour "$shot" 0 $(($2 / 2)) "$1" $(($2 / 3)) c0c0c0)" -gt 2000 ]
+  }
+  await "the native Letrana's character grid" native_grid || die "the native Letrana shows no characters"
   shoot "$native_xid" "$shot" || die "no settled screenshot of the native Letrana's window"
   echo "$shot"
   if [ "$keep_open" = 0 ]; then
