@@ -6,6 +6,8 @@
     atspi_probe.py count APP ROLE        how many objects of that role there are
     atspi_probe.py children APP ROLE NAME  how many children the first such object has
     atspi_probe.py do APP ROLE NAME      runs the first action (press, click) of the first such object
+    atspi_probe.py point APP ROLE NAME   the screen position "x y" of the middle of the first such object,
+                                         when it shows (else exit code 1)
     atspi_probe.py centre APP ROLE INDEX  the screen position "x y" of the middle of the child at INDEX of
                                          the first object of that role (where a user clicks it)
     atspi_probe.py tree APP              every object: depth, role, name (lists: their first items only)
@@ -90,6 +92,13 @@ def main(argv):
     if command == "children":
         print(node.childCount)
         return 0
+    if command == "point":
+        if not node.getState().contains(pyatspi.STATE_SHOWING):
+            print(f"{role} '{argv[4]}' is not on the screen")
+            return 1
+        box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        print(box.x + box.width // 2, box.y + box.height // 2)
+        return 0 if box.width > 0 and box.height > 0 else 1
     if command == "do":
         action = node.queryAction()
         return 0 if action.nActions > 0 and action.doAction(0) else 1
