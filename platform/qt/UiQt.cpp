@@ -66,8 +66,14 @@ class EventFilter : public QObject {
   // until the window manager moves the focus, which it does not do when a window shown and hidden again
   // quickly (a progress box) took the activation only after it went. The keys go to the window that
   // takes the activation now, as the user sees it.
+  // A key held down while its window went (the Enter that closed a dialog, repeated while the
+  // machine is slow) is dropped: it was meant for the window that went, not for the next one.
   static bool Redirect(QWidget& widget, QEvent& event) {
-    QWidget* next = NextFormWindow(*widget.window());
+    if (static_cast<const QKeyEvent&>(event).isAutoRepeat()) return true;
+    // The window the keys are meant for: a modal window that shows (a dialog the program opened),
+    // else the next form.
+    QWidget* next = QApplication::activeModalWidget();
+    if (next == nullptr || !next->isVisible()) next = NextFormWindow(*widget.window());
     if (next == nullptr) return true;
     next->activateWindow();
     QWidget* target = next->focusWidget() != nullptr ? next->focusWidget() : next;
