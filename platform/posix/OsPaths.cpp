@@ -129,7 +129,7 @@ bool RemoveFile(const std::string& path) { return IsCallable(path) && ::unlink(p
 
 std::optional<std::string> GetSpecialFolder(SpecialFolder folder, void* /*owner*/) {
   if (folder == SpecialFolder::CommonAppData) return std::string("/var/lib");
-  // The base directories of the freedesktop.org specification: the variable when it names an absolute
+  // The freedesktop.org base directories: the variable when it names an absolute
   // path, else its default under the home folder.
   const bool settings = folder == SpecialFolder::UserSettings;
   if (auto own = AbsoluteFromEnvironment(settings ? "XDG_CONFIG_HOME" : "XDG_DATA_HOME"))
