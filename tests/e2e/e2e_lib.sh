@@ -111,6 +111,8 @@ process_ended() { ! kill -0 "$1" 2>/dev/null; }
 
 # A screenshot of a window once it has painted what it shows: grabbed until two grabs in a row are alike.
 window_painted() {  # x window id, picture
+  # (Without a window import would wait for the user to click one.)
+  [ -n "$1" ] || { echo "no window to take a screenshot of"; return 1; }
   import -window "$1" "$2.next.png" 2>/dev/null || { echo "no screenshot of window $1"; return 1; }
   if [ -f "$2" ] && [ "$(compare -metric AE "$2" "$2.next.png" null: 2>&1)" == 0 ]; then
     rm -f "$2.next.png"

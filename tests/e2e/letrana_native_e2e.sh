@@ -140,7 +140,11 @@ click_on() {  # role, name
 }
 # The key of the focused window (a dialog over the main window once it is up).
 active_name() { xdotool getactivewindow getwindowname 2>/dev/null; }
-active_is_not() { [ "$(active_name)" != "$1" ]; }
+# (A moment without an active window, while the window manager hands the activation on, is no window.)
+active_is_not() {
+  local name
+  name=$(active_name) && [ -n "$name" ] && [ "$name" != "$1" ]
+}
 # True when two pictures hold the same pixels, alpha included (any file form Pillow reads).
 same_pixels() {  # picture, picture
   /usr/bin/python3 -c 'import sys
@@ -179,7 +183,7 @@ export_through_dialog() {  # dir, extension, letrana-export's form, keys in the 
   mkdir -p "$out" "$ref"
   keys_into "$(window_id)" ctrl+s
   await "the save dialog" active_is_not Letrana || return
-  dialog=$(xdotool getactivewindow)
+  dialog=$(xdotool getactivewindow) && [ -n "$dialog" ] || { fail "no active save dialog"; return; }
   shoot "$dialog" "$artefacts/letrana-native-save-dialog-$2.png"
   keys_into "$dialog" ctrl+a
   xdotool type --delay 5 "$out/glyph"
