@@ -101,19 +101,19 @@ start_letrana() {  # dir
   fi
 }
 start_program_native() {  # folder
-  local deadline=$((SECONDS + E2E_TIMEOUT)) rc
+  local rc
   (cd "$1" && exec ./letrana) >"$PROGRAM_OUTPUT" 2>&1 &
   program_pid=$!
   started+=("$program_pid")
-  until [ -n "$(window_id)" ]; do
-    if process_ended "$program_pid"; then
-      wait "$program_pid" && rc=0 || rc=$?
-      fail "letrana ended with exit code $rc before its window appeared: $(tail -c 300 "$PROGRAM_OUTPUT" | tr '\n' ' ')"
-      return 1
-    fi
-    [ $SECONDS -lt $deadline ] || { fail "letrana shows no window after $E2E_TIMEOUT s"; return 1; }
-    sleep 0.1
-  done
+  # Its window, or its end (reported at once, not after the time-out).
+  window_or_end() { [ -n "$(window_id)" ] || process_ended "$program_pid"; }
+  await "letrana's window" window_or_end || return 1
+  if process_ended "$program_pid"; then
+    wait "$program_pid" && rc=0 || rc=$?
+    fail "letrana ended with exit code $rc before its window appeared: $(tail -c 300 "$PROGRAM_OUTPUT" | tr '\n' ' ')"
+    program_pid=""
+    return 1
+  fi
 }
 # Keys typed into a window as a user types them: the window activated first (through the window
 # manager), then the keys through the X server's keyboard.
