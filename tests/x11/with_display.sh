@@ -51,5 +51,21 @@ if ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; the
   echo "FAIL: openbox did not start"
   exit 1
 fi
+# ... and it manages windows once it has framed one: a probe window (xlogo) until it carries the frame's
+# extents, then gone again.
+xlogo -name wm-probe >/dev/null 2>&1 &
+probe_pid=$!
+framed=""
+for _ in $(seq 300); do
+  probe=$(xdotool search --name '^wm-probe$' 2>/dev/null | head -n 1)
+  [ -n "$probe" ] && xprop -id "$probe" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '=' && framed=1 && break
+  sleep 0.1
+done
+kill "$probe_pid" 2>/dev/null
+wait "$probe_pid" 2>/dev/null
+if [ -z "$framed" ]; then
+  echo "FAIL: openbox did not frame a window"
+  exit 1
+fi
 
 "$@"
