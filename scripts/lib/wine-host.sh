@@ -182,3 +182,37 @@ xvfb_stop() {
   [ -z "$XVFB_PID" ] || kill "$XVFB_PID" >/dev/null 2>&1 || true
   XVFB_PID=""
 }
+
+# Starts openbox on $DISPLAY and waits until it manages windows: it has announced itself on the root
+# window and framed a probe window (xlogo), which is gone again afterwards. Right after its start openbox
+# can leave a window's map request unhandled until some other event reaches it (seen about once in
+# twenty starts: the manager idle, the request waiting); a property changed on the root window each
+# second while the probe waits wakes it. Sets WM_PID; fails with the reason on stderr.
+WM_PID=""
+window_manager_start() {
+  local attempt probe probe_pid framed=""
+  openbox --sm-disable >/dev/null 2>&1 &
+  WM_PID=$!
+  xlogo -name wm-probe >/dev/null 2>&1 &
+  probe_pid=$!
+  for attempt in $(seq 600); do
+    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+      probe=$(xdotool search --name '^wm-probe$' 2>/dev/null | head -n 1)
+      [ -n "$probe" ] && xprop -id "$probe" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '=' && framed=1 && break
+      [ $((attempt % 10)) -ne 0 ] || xprop -root -f _TEST_WM_WAKE 32c -set _TEST_WM_WAKE "$attempt" 2>/dev/null
+    fi
+    kill -0 "$WM_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$probe_pid" 2>/dev/null
+  wait "$probe_pid" 2>/dev/null
+  [ -n "$framed" ] && return 0
+  echo "the window manager (openbox) did not manage a window" >&2
+  window_manager_stop
+  return 1
+}
+
+window_manager_stop() {
+  [ -z "$WM_PID" ] || kill "$WM_PID" >/dev/null 2>&1 || true
+  WM_PID=""
+}

@@ -53,6 +53,7 @@ cleanup() {
   done
   # The accessibility bus's daemon outlives its launcher; it is known by its socket under the work folder.
   pkill -f "dbus-daemon.*$work/" 2>/dev/null
+  window_manager_stop
   xvfb_stop
   rm -rf "$work"
 }
@@ -64,8 +65,10 @@ if ! xvfb_start; then
 fi
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-openbox >/dev/null 2>&1 &
-helpers+=($!)
+if ! window_manager_start; then
+  echo "FAIL: openbox did not manage a window"
+  exit 1
+fi
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
 helpers+=($!)
 export QT_QPA_PLATFORM=xcb
@@ -73,7 +76,18 @@ export QT_QPA_PLATFORM=xcb
 /usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)' >/dev/null 2>&1
 
 atspi() { /usr/bin/python3 "$repo/tests/e2e/atspi_probe.py" "$1" letrana "${@:2}"; }
-window_id() { xdotool search --onlyvisible --name '^Letrana$' | head -1; }
+# The main window's id. xdotool's search walks the window tree and ends with BadWindow when a window
+# goes meanwhile (the progress box does while the grid is built): asked again then, for a few moments.
+window_id() {
+  local id attempt
+  for attempt in $(seq 20); do
+    id=$(xdotool search --onlyvisible --name '^Letrana$' 2>/dev/null | head -1)
+    [ -n "$id" ] && echo "$id" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+window_size() { xdotool getwindowgeometry "$(window_id)" | sed -n 's/.*Geometry: //p'; }
 
 # A fresh program folder DIR/prog (the program and the files beside it) and XDG folders under DIR.
 make_program() {  # dir
@@ -242,14 +256,13 @@ scenario_restart() {
   make_program "$dir"
   start_letrana "$dir" || return
   xdotool windowsize "$(window_id)" 700 500
-  await_eq "the window's size" "700x500" sh -c "xdotool getwindowgeometry $(window_id) | sed -n 's/.*Geometry: //p'"
+  await_eq "the window's size" "700x500" window_size
   quit_letrana || return
   [ -f "$ini" ] && ok "Letrana.ini written under XDG_CONFIG_HOME" || { fail "no $ini"; return; }
   local before
   before=$(grep -o '<WindowPos>.*</WindowPos>' "$ini")
   start_letrana "$dir" || return
-  await_eq "the window's size after a restart" "700x500" \
-    sh -c "xdotool getwindowgeometry $(window_id) | sed -n 's/.*Geometry: //p'"
+  await_eq "the window's size after a restart" "700x500" window_size
   quit_letrana
   expect_eq "the placement written again" "$(grep -o '<WindowPos>.*</WindowPos>' "$ini")" "$before"
 }

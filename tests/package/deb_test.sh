@@ -15,7 +15,7 @@ cpack=$2
 font=$3
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=../../scripts/lib/wine-host.sh
-source "$repo/scripts/lib/wine-host.sh"  # xvfb_start / xvfb_stop
+source "$repo/scripts/lib/wine-host.sh"  # the display and its window manager
 # shellcheck source=../e2e/e2e_lib.sh
 source "$repo/tests/e2e/e2e_lib.sh"  # ok / fail / await
 E2E_TIMEOUT=${E2E_TIMEOUT:-90}
@@ -25,11 +25,12 @@ root=$work/root
 letrana_pid=""
 cleanup() {
   [ -z "$letrana_pid" ] || kill "$letrana_pid" 2>/dev/null
+  window_manager_stop
   xvfb_stop
 }
 trap cleanup EXIT
 
-for tool in lintian dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli Xvfb xdotool openbox; do
+for tool in lintian dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli Xvfb xdotool xprop xlogo openbox; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup.sh installs it)"
 done
 [ -f "$font" ] || fail "the font $font is missing (scripts/setup.sh installs fonts-dejavu-core)"
@@ -107,9 +108,10 @@ if ! xvfb_start; then
   exit 1
 fi
 # A window manager, so that the window can be closed as a user closes it.
-openbox --sm-disable >/dev/null 2>&1 &
-openbox_pid=$!
-trap 'cleanup; kill $openbox_pid 2>/dev/null' EXIT
+if ! window_manager_start; then
+  fail "openbox did not manage a window"
+  exit 1
+fi
 # (The scratch root's share folder first among the data folders, as /usr/share is for an installed
 # package: the icon theme is looked up there.)
 XDG_DATA_DIRS="$root/usr/share:/usr/share" QT_QPA_PLATFORM=xcb "$root/usr/bin/letrana" >"$work/letrana.log" 2>&1 &
@@ -126,12 +128,10 @@ elif [ "$seen" == "ended" ]; then
 else
   window=$seen
   ok "window $window: $(xdotool getwindowname "$window")"
-  # The window carries the program's icon from the icon theme.
-  if xprop -id "$window" _NET_WM_ICON 2>/dev/null | grep -q 'Icon ('; then
-    ok "the window shows the program's icon"
-  else
-    fail "the window has no icon (_NET_WM_ICON)"
-  fi
+  # The window carries the program's icon from the icon theme (set on the window once Qt has it,
+  # which can be a moment after the window shows).
+  window_icon() { xprop -id "$window" _NET_WM_ICON 2>/dev/null | grep -q 'Icon ('; }
+  await "the program's icon on its window (_NET_WM_ICON)" window_icon && ok "the window shows the program's icon"
   xdotool windowactivate --sync "$window" >/dev/null 2>&1
   xdotool key --window "$window" alt+F4
   ended() { ! kill -0 "$letrana_pid" 2>/dev/null; }
