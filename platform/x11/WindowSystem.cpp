@@ -382,26 +382,39 @@ unsigned Channel(std::uint32_t value, std::uint32_t mask) {
 }
 
 // Copies a ZPixmap image of width x height into a TBitmap's memory (Pixel32, the bottom row first, of
-// the whole grab's width) at (x, y) of the grab.
+// the whole grab's width) at (x, y) of the grab. The words are what the bitmap itself holds at its
+// depth: the top byte 0, at 16 bits the channels cut to their top 5 bits.
 void ConvertRows(const PixelLayout& layout, const std::uint8_t* data, int width, int height, int x, int y,
-                 int grabWidth, int grabHeight, std::vector<TBitmap::Pixel32>& pixels) {
+                 int grabWidth, int grabHeight, TBitmap::Pixel32* pixels) {
   const std::size_t rowBytes = layout.RowBytes(width);
   const int bytes = layout.bitsPerPixel / 8;
   const bool common = layout.red == 0xFF0000 && layout.green == 0xFF00 && layout.blue == 0xFF;
+  const std::uint32_t keep = layout.bitsPerPixel == 16 ? 0xF8F8F8u : 0xFFFFFFu;
   for (int row = 0; row < height; ++row) {
     const std::uint8_t* source = data + static_cast<std::size_t>(row) * rowBytes;
     TBitmap::Pixel32* target =
-        pixels.data() +
-        static_cast<std::size_t>(grabHeight - 1 - (y + row)) * static_cast<std::size_t>(grabWidth) + x;
+        pixels + static_cast<std::size_t>(grabHeight - 1 - (y + row)) * static_cast<std::size_t>(grabWidth) +
+        x;
+    if (common && bytes == 4 && !layout.msbFirst) {
+      // The server's usual layout (32 bits, blue in the lowest byte, as this machine keeps words): the
+      // words as they are, less their top byte. (A loop the compiler turns into vector code.)
+      for (int column = 0; column < width; ++column) {
+        std::uint32_t value;
+        std::memcpy(&value, source + static_cast<std::size_t>(column) * 4, 4);
+        target[column] = value & 0xFFFFFFu;
+      }
+      continue;
+    }
     for (int column = 0; column < width; ++column, source += bytes) {
       std::uint32_t value = 0;
       for (int i = 0; i < bytes; ++i) {
         const int shift = layout.msbFirst ? 8 * (bytes - 1 - i) : 8 * i;
         value |= static_cast<std::uint32_t>(source[i]) << shift;
       }
-      target[column] = common ? (value & 0xFFFFFF)
-                              : (Channel(value, layout.red) << 16) | (Channel(value, layout.green) << 8) |
-                                    Channel(value, layout.blue);
+      target[column] = (common ? (value & 0xFFFFFF)
+                               : (Channel(value, layout.red) << 16) | (Channel(value, layout.green) << 8) |
+                                     Channel(value, layout.blue)) &
+                       keep;
     }
   }
 }
@@ -932,12 +945,17 @@ TBitmap GrabDisplay(int left, int top, int width, int height) {
   const int partLeft = std::max(left, 0), partTop = std::max(top, 0);
   const int partRight = static_cast<int>(std::min<long long>(right, screen.width_in_pixels));
   const int partBottom = static_cast<int>(std::min<long long>(bottom, screen.height_in_pixels));
-  std::vector<TBitmap::Pixel32> pixels;
+  // The rows go straight into the bitmap's memory; only a grab that reaches beyond the root window
+  // is filled (black) first.
+  grab.SetBitsPerPixel(layout->bitsPerPixel);
   try {
-    pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-  } catch (const std::bad_alloc&) {
-    return grab;
+    grab.SetSizeForOverwrite(width, height);
+  } catch (const std::exception&) {
+    return TBitmap();
   }
+  TBitmap::Pixel32* const pixels = grab.Bits();
+  if (left < 0 || top < 0 || right > screen.width_in_pixels || bottom > screen.height_in_pixels)
+    std::fill(pixels, pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
   if (partRight > partLeft && partBottom > partTop) {
     const int partWidth = partRight - partLeft, partHeight = partBottom - partTop;
     xcb_connection_t* c = display->C();
@@ -966,14 +984,11 @@ TBitmap GrabDisplay(int left, int top, int width, int height) {
                         static_cast<std::int16_t>(partTop), static_cast<std::uint16_t>(partWidth),
                         static_cast<std::uint16_t>(partHeight), ~0u),
           nullptr));
-      if (!reply) return grab;
+      if (!reply) return TBitmap();
       ConvertRows(*layout, xcb_get_image_data(reply.get()), partWidth, partHeight, partLeft - left,
                   partTop - top, width, height, pixels);
     }
   }
-  grab.SetBitsPerPixel(layout->bitsPerPixel);
-  grab.SetSizeForOverwrite(width, height);
-  grab.AssignBits(pixels.data());
   return grab;
 }
 
