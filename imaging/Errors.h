@@ -20,6 +20,7 @@ enum class TErrorKind {
   GifFailed,            // %1 what the GIF writer found wrong in what it was given
   ClipboardBusy,        // another program holds the clipboard
   CaptureTooLarge,      // the rectangle to capture, %1 x %2 pixels, beyond %3 x %3
+  HotKeyTaken,          // another program holds the hot key, %1 its name ("Ctrl+F5")
 };
 
 struct TErrorText {
@@ -41,6 +42,9 @@ inline constexpr TErrorText kErrorTexts[] = {
     {TErrorKind::ClipboardBusy, "ClipboardBusy", "The clipboard cannot be opened"},
     {TErrorKind::CaptureTooLarge, "CaptureTooLarge",
      "The rectangle to capture (%1 x %2 pixels) is too large: at most %3 x %3"},
+    {TErrorKind::HotKeyTaken, "HotKeyTaken",
+     "Another program has taken the key %1: Snapora still watches it, but a quick press may be missed and "
+     "that program gets the key as well. Choose another key to have it for Snapora alone"},
 };
 inline constexpr const char* kErrorSection = "Errors";
 

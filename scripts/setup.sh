@@ -25,7 +25,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev make pkg-config nasm dpkg-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-  wine wine32:i386 wine64 xvfb xdotool x11-utils x11-apps x11-xserver-utils scrot imagemagick file
+  wine wine32:i386 wine64 xvfb xdotool x11-utils x11-apps x11-xserver-utils scrot maim imagemagick file
   libjpeg62-turbo-dev libpng-dev libz-mingw-w64-dev libgif-dev
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core fonts-wine

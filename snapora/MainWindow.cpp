@@ -15,6 +15,7 @@
 #include "common/PersistedSettings.h"
 #include "common/ProgramVersion.h"
 #include "common/StorageLocation.h"
+#include "imaging/Errors.h"
 #include "imaging/ImageFormats.h"
 #include "platform/os/Os.h"
 #include "platform/text/SystemFont.h"
@@ -235,6 +236,7 @@ TFrmSnapora::TFrmSnapora(ui::Application& app, TProgramShell& shell)
   ChbAskName.OnClick = [this] { ChbAskNameClick(); };
   ChbAutoCapture.OnClick = [this] { ChbAutoCaptureClick(); };
   ChbKeyboard.OnClick = [this] { ChbKeyboardClick(); };
+  ChbShift.OnClick = ChbAlt.OnClick = ChbCtrl.OnClick = [this] { ChbModifierClick(); };
   BtnBrowse.OnClick = [this] { BtnBrowseClick(); };
   BtnOk.OnClick = [this] { BtnOkClick(); };
   BtnCapture.OnClick = [this] { BtnCaptureClick(TCaptureTrigger::Button); };
@@ -437,8 +439,13 @@ void TFrmSnapora::ChbKeyboardClick() {
   if (on) {
     BtnStopClick();
     ArmHotKey();
+  } else {
+    hotKeyGrab_.Release();
+    hotKeyTakenShown_.clear();
   }
 }
+
+void TFrmSnapora::ChbModifierClick() { GrabHotKey(); }
 
 void TFrmSnapora::BtnBrowseClick() {
   if (SvdSave.Execute()) EdtFile.SetText(SvdSave.FileName());
@@ -750,6 +757,35 @@ void TFrmSnapora::ArmHotKey() {
     os::AsyncKeyState(modifier);
   hotKeyHeldThroughBox_ = (os::AsyncKeyState(kF1Key + CbbFKey.ItemIndex()) & kKeyIsDown) != 0;
   AltLatched = CtrlLatched = ShiftLatched = false;
+  GrabHotKey();
+}
+
+void TFrmSnapora::GrabHotKey() {
+  if (loadingSettings_ || CommandLine.size() == 2) return;
+  if (!ChbKeyboard.Checked() || CbbFKey.ItemIndex() < 0) {
+    hotKeyGrab_.Release();
+    return;
+  }
+  const unsigned modifiers = (ChbShift.Checked() ? os::hot_key::Shift : 0u) |
+                             (ChbCtrl.Checked() ? os::hot_key::Control : 0u) |
+                             (ChbAlt.Checked() ? os::hot_key::Alt : 0u);
+  if (hotKeyGrab_.Grab(kF1Key + CbbFKey.ItemIndex(), modifiers)) {
+    hotKeyTakenShown_.clear();
+    return;
+  }
+  const std::string name = HotKeyName();
+  if (name == hotKeyTakenShown_) return;
+  hotKeyTakenShown_ = name;
+  // Shown here, not thrown: what armed the key (a click, the settings' load) goes on after the box.
+  App().HandleException(ELocalisedError(TErrorKind::HotKeyTaken, {name}));
+}
+
+std::string TFrmSnapora::HotKeyName() const {
+  std::string name;
+  if (ChbCtrl.Checked()) name += "Ctrl+";
+  if (ChbAlt.Checked()) name += "Alt+";
+  if (ChbShift.Checked()) name += "Shift+";
+  return name + CbbFKey.Text();
 }
 
 void TFrmSnapora::CommandLineCapture() {
@@ -873,6 +909,15 @@ std::string TFrmSnapora::SettingsPath() const { return Shell.SettingsPath(); }
 
 void TFrmSnapora::LoadSettings() {
   if (SettingsLoaded) return;
+  {
+    const FlagWhile loading(loadingSettings_);
+    LoadSettingsFromFile();
+  }
+  // The hot key as loaded, its error box (if another program holds it) in the loaded language.
+  GrabHotKey();
+}
+
+void TFrmSnapora::LoadSettingsFromFile() {
   TSettingsDocument settings(kXmlSettingsForm);
   settings.Load(SettingsPath());  // a missing or unreadable file leaves every key at its default
 

@@ -115,6 +115,9 @@ class TFrmSnapora : public ui::Form {
   void ChbAskNameClick();
   void ChbAutoCaptureClick();
   void ChbKeyboardClick();
+  // Shift, Alt or Ctrl ticked or unticked: the hot key with its new modifiers is grabbed in place of the
+  // old one.
+  void ChbModifierClick();
   void BtnBrowseClick();
   void BtnOkClick();
 
@@ -187,7 +190,21 @@ class TFrmSnapora : public ui::Form {
   // Only presses from now on count for the hot key: the keys' remembered presses are cleared, the
   // modifier latches dropped, and a hot key still down must be released and pressed again.
   void ArmHotKey();
+  // While the keyboard switch is ticked, the hot key (the function key with the ticked modifiers) is
+  // grabbed, so that its presses come to Snapora alone and a quick one is not missed; unticked, it is
+  // given back. When another program holds it, the error box says so once for that key; the switch
+  // stays ticked and the poll still watches the key. Nothing is grabbed while the settings load (the
+  // key and its modifiers are not all known yet: the load grabs at its end) nor for a command-line run.
+  void GrabHotKey();
+  // "Ctrl+Alt+Shift+F5": the hot key's name as the error box gives it.
+  std::string HotKeyName() const;
+  // LoadSettings proper, while no hot key is grabbed.
+  void LoadSettingsFromFile();
   bool capturing_ = false;
+  bool loadingSettings_ = false;
+  os::HotKeyGrab hotKeyGrab_;
+  // The hot key the error box last said was taken (empty when none): said once, not at every arming.
+  std::string hotKeyTakenShown_;
   bool captureTickPending_ = false;
   // The frozen screen the region was just chosen on, for the capture of that region (then dropped).
   TBitmap frozenScreen_;

@@ -125,6 +125,57 @@ TBitmap GrabDisplay(int left, int top, int width, int height);
 // pressed since the previous query (0x0001); 0 for a code outside 0 to 255.
 int AsyncKeyState(int virtualKey);
 
+// ---- The hot key ------------------------------------------------------------------------------------
+
+// The modifiers a hot key requires, combined with |.
+namespace hot_key {
+constexpr unsigned Shift = 1;
+constexpr unsigned Control = 2;
+constexpr unsigned Alt = 4;
+}  // namespace hot_key
+
+// Takes the virtual key with exactly these modifiers for this program: on X11 a grab of the key on the
+// root window, whatever the lock keys (Caps Lock, Num Lock) are; its presses then come to this program
+// instead of the focused window and count in AsyncKeyState's "pressed since" bit, also a press released
+// before the next question (with the modifiers held at the press counted as pressed too). False when
+// another program holds the key with these modifiers: nothing of it is taken then. On Windows nothing
+// is taken (the key state is polled as it is) and the answer is true; likewise for a key the keyboard
+// does not have.
+bool GrabHotKey(int virtualKey, unsigned modifiers);
+// Gives back what GrabHotKey took of the key with these modifiers (nothing when it took nothing).
+void ReleaseHotKey(int virtualKey, unsigned modifiers);
+
+// One hot key held at a time, given back when another is grabbed, on Release and when it goes.
+class HotKeyGrab {
+ public:
+  HotKeyGrab() = default;
+  ~HotKeyGrab() { Release(); }
+  HotKeyGrab(const HotKeyGrab&) = delete;
+  HotKeyGrab& operator=(const HotKeyGrab&) = delete;
+
+  // Holds the key with the modifiers (kept as it is when it is the one held): true when held, false
+  // when another program holds it (then nothing is held).
+  bool Grab(int virtualKey, unsigned modifiers) {
+    if (held_ && key_ == virtualKey && modifiers_ == modifiers) return true;
+    Release();
+    if (!GrabHotKey(virtualKey, modifiers)) return false;
+    held_ = true;
+    key_ = virtualKey;
+    modifiers_ = modifiers;
+    return true;
+  }
+  void Release() {
+    if (held_) ReleaseHotKey(key_, modifiers_);
+    held_ = false;
+  }
+  bool Held() const { return held_; }
+
+ private:
+  bool held_ = false;
+  int key_ = 0;
+  unsigned modifiers_ = 0;
+};
+
 // Blocks the thread for the milliseconds (Sleep; a negative time counts as 0); no message is handled
 // meanwhile.
 void SleepMilliseconds(int milliseconds);

@@ -4,8 +4,8 @@
 // reads, a virtual keyboard, and a record of what the program did to the windows. Only the headless
 // backend implements these; ui::testing::Reset() resets the virtual screen too (no windows but the
 // program's forms, the size of ui::testing::SetScreenSize, black pixels, no key down, empty record, no
-// OnNextWindow or OnGrabDisplay handler, MinimizeAllWindows working, no time slept, the primary
-// screen the only monitor).
+// OnNextWindow or OnGrabDisplay handler, MinimizeAllWindows working, no time slept, no hot key held or
+// taken, the primary screen the only monitor).
 //
 // How the virtual screen behaves, where the system leaves a choice:
 // - Windows stand in z-order front to back: the topmost band first, then the others. A window made or
@@ -46,6 +46,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/Graphics.h"
@@ -112,6 +113,11 @@ void SetMinimizeAllFails(bool fails);
 // nonzero (0x0001) at the next query only.
 void SetKeyDown(int virtualKey, bool down);
 void TapKey(int virtualKey);
+
+// The hot keys (os::GrabHotKey): another program holds the key with exactly these modifiers (GrabHotKey
+// of it fails) or no longer; and what this program holds, ordered by key and modifiers.
+void SetHotKeyTaken(int virtualKey, unsigned modifiers, bool taken);
+std::vector<std::pair<int, unsigned>> GrabbedHotKeys();
 
 // What the program did, oldest first, one line each, for example "BringToTop 7", "ShowWindow 7 9",
 // "SetPlacement 7", "SetWindowZOrder 7 Bottom show", "ActivateWindow 3", "RedrawNow 7", "MinimizeAll",

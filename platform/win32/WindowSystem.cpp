@@ -299,6 +299,11 @@ TBitmap GrabDisplay(int left, int top, int width, int height) {
 
 int AsyncKeyState(int virtualKey) { return static_cast<unsigned short>(GetAsyncKeyState(virtualKey)); }
 
+// The key state of the whole keyboard is polled (GetAsyncKeyState sees every press, whichever window has
+// the focus): nothing needs taking.
+bool GrabHotKey(int, unsigned) { return true; }
+void ReleaseHotKey(int, unsigned) {}
+
 void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(std::max(milliseconds, 0))); }
 
 }  // namespace os

@@ -1,8 +1,9 @@
 // The window system on the X11 desktop, over xcb and the window manager's hints (EWMH): the managed
 // top-level windows in stacking order, their titles and rectangles as the user sees them (the manager's
 // frame included), their states changed through the client messages the manager acts on, the display's
-// pixels through MIT-SHM where the server offers it (else a plain GetImage), and the keyboard's state
-// through QueryKeymap.
+// pixels through MIT-SHM where the server offers it (else a plain GetImage), the keyboard's state
+// through QueryKeymap, and the hot key through a grab of the key on the root window, whose presses come
+// to this connection as events.
 //
 // The module keeps one connection of its own, opened on first use and kept until the program ends:
 // the Qt windows of the programs live on Qt's connection, this one only reads and asks. A window is
@@ -381,26 +382,39 @@ unsigned Channel(std::uint32_t value, std::uint32_t mask) {
 }
 
 // Copies a ZPixmap image of width x height into a TBitmap's memory (Pixel32, the bottom row first, of
-// the whole grab's width) at (x, y) of the grab.
+// the whole grab's width) at (x, y) of the grab. The words are what the bitmap itself holds at its
+// depth: the top byte 0, at 16 bits the channels cut to their top 5 bits.
 void ConvertRows(const PixelLayout& layout, const std::uint8_t* data, int width, int height, int x, int y,
-                 int grabWidth, int grabHeight, std::vector<TBitmap::Pixel32>& pixels) {
+                 int grabWidth, int grabHeight, TBitmap::Pixel32* pixels) {
   const std::size_t rowBytes = layout.RowBytes(width);
   const int bytes = layout.bitsPerPixel / 8;
   const bool common = layout.red == 0xFF0000 && layout.green == 0xFF00 && layout.blue == 0xFF;
+  const std::uint32_t keep = layout.bitsPerPixel == 16 ? 0xF8F8F8u : 0xFFFFFFu;
   for (int row = 0; row < height; ++row) {
     const std::uint8_t* source = data + static_cast<std::size_t>(row) * rowBytes;
     TBitmap::Pixel32* target =
-        pixels.data() +
-        static_cast<std::size_t>(grabHeight - 1 - (y + row)) * static_cast<std::size_t>(grabWidth) + x;
+        pixels + static_cast<std::size_t>(grabHeight - 1 - (y + row)) * static_cast<std::size_t>(grabWidth) +
+        x;
+    if (common && bytes == 4 && !layout.msbFirst) {
+      // The server's usual layout (32 bits, blue in the lowest byte, as this machine keeps words): the
+      // words as they are, less their top byte. (A loop the compiler turns into vector code.)
+      for (int column = 0; column < width; ++column) {
+        std::uint32_t value;
+        std::memcpy(&value, source + static_cast<std::size_t>(column) * 4, 4);
+        target[column] = value & 0xFFFFFFu;
+      }
+      continue;
+    }
     for (int column = 0; column < width; ++column, source += bytes) {
       std::uint32_t value = 0;
       for (int i = 0; i < bytes; ++i) {
         const int shift = layout.msbFirst ? 8 * (bytes - 1 - i) : 8 * i;
         value |= static_cast<std::uint32_t>(source[i]) << shift;
       }
-      target[column] = common ? (value & 0xFFFFFF)
-                              : (Channel(value, layout.red) << 16) | (Channel(value, layout.green) << 8) |
-                                    Channel(value, layout.blue);
+      target[column] = (common ? (value & 0xFFFFFF)
+                               : (Channel(value, layout.red) << 16) | (Channel(value, layout.green) << 8) |
+                                     Channel(value, layout.blue)) &
+                       keep;
     }
   }
 }
@@ -522,6 +536,147 @@ bool KeyDown(Display& display, int virtualKey) {
     }
   }
   return false;
+}
+
+// ---- The hot keys ------------------------------------------------------------------------------------
+
+constexpr xcb_keysym_t kNumLockSymbol = 0xFF7F;
+constexpr std::array<xcb_keysym_t, 2> kAltSymbols = {0xFFE9, 0xFFEA};  // Alt_L, Alt_R
+constexpr std::uint16_t kLockMask = XCB_MOD_MASK_LOCK;                 // Caps Lock, by the protocol
+
+// The modifier bits (of Mod1 to Mod5, Lock, Shift, Control) that the keys of any of the symbols are mapped
+// to, as the server's modifier mapping says; 0 when none is.
+std::uint16_t ModifierMaskOf(Display& display, const xcb_keysym_t* symbols, std::size_t count) {
+  xcb_key_symbols_t* keySymbols = display.KeySymbols();
+  const Reply<xcb_get_modifier_mapping_reply_t> mapping(
+      xcb_get_modifier_mapping_reply(display.C(), xcb_get_modifier_mapping(display.C()), nullptr));
+  if (!mapping || keySymbols == nullptr) return 0;
+  const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(mapping.get());
+  const int perModifier = mapping->keycodes_per_modifier;
+  std::uint16_t mask = 0;
+  for (int modifier = 0; modifier < 8; ++modifier) {
+    for (int i = 0; i < perModifier; ++i) {
+      const xcb_keycode_t code = codes[modifier * perModifier + i];
+      for (int column = 0; code != 0 && column < 4; ++column) {
+        const xcb_keysym_t symbol = xcb_key_symbols_get_keysym(keySymbols, code, column);
+        if (std::find(symbols, symbols + count, symbol) != symbols + count)
+          mask |= static_cast<std::uint16_t>(1u << modifier);
+      }
+    }
+  }
+  return mask;
+}
+
+// The key codes of a virtual key's symbols, each once.
+std::vector<xcb_keycode_t> KeyCodesOf(Display& display, int virtualKey) {
+  std::vector<xcb_keycode_t> codes;
+  if (display.KeySymbols() == nullptr) return codes;
+  for (const xcb_keysym_t symbol : KeySymsOf(virtualKey)) {
+    const Reply<xcb_keycode_t> found(xcb_key_symbols_get_keycode(display.KeySymbols(), symbol));
+    for (const xcb_keycode_t* code = found.get(); code != nullptr && *code != XCB_NO_SYMBOL; ++code) {
+      if (std::find(codes.begin(), codes.end(), *code) == codes.end()) codes.push_back(*code);
+    }
+  }
+  return codes;
+}
+
+// The hot keys this connection has grabbed, and the presses of them (and of the modifiers held at those
+// presses) not yet asked about.
+struct HotKeys {
+  // One grab: the key and modifiers as asked, the key codes grabbed and the modifier bits grabbed with
+  // each (the required ones in every combination with Caps Lock and Num Lock).
+  struct Grabbed {
+    int virtualKey = 0;
+    unsigned modifiers = 0;
+    std::vector<xcb_keycode_t> codes;
+    std::vector<std::uint16_t> masks;
+    std::uint16_t altMask = 0;
+  };
+  std::vector<Grabbed> grabbed;
+  std::array<bool, 256> pressed{};
+
+  bool Grab(Display& display, int virtualKey, unsigned modifiers) {
+    Grabbed grab{virtualKey, modifiers, KeyCodesOf(display, virtualKey), {}, 0};
+    if (grab.codes.empty()) return true;  // a key this keyboard does not have: nothing to take
+    grab.altMask = ModifierMaskOf(display, kAltSymbols.data(), kAltSymbols.size());
+    if (grab.altMask == 0) grab.altMask = XCB_MOD_MASK_1;  // where no Alt key is mapped, the usual bit
+    std::uint16_t required = 0;
+    if ((modifiers & hot_key::Shift) != 0) required |= XCB_MOD_MASK_SHIFT;
+    if ((modifiers & hot_key::Control) != 0) required |= XCB_MOD_MASK_CONTROL;
+    if ((modifiers & hot_key::Alt) != 0) required |= grab.altMask;
+    // Num Lock is whichever bit the modifier mapping gives it (none when it is not mapped).
+    const std::uint16_t numLock = ModifierMaskOf(display, &kNumLockSymbol, 1);
+    for (const std::uint16_t locks :
+         {std::uint16_t{0}, kLockMask, numLock, static_cast<std::uint16_t>(kLockMask | numLock)}) {
+      const auto mask = static_cast<std::uint16_t>(required | locks);
+      if (std::find(grab.masks.begin(), grab.masks.end(), mask) == grab.masks.end())
+        grab.masks.push_back(mask);
+    }
+    xcb_connection_t* c = display.C();
+    std::vector<xcb_void_cookie_t> cookies;
+    for (const xcb_keycode_t code : grab.codes) {
+      for (const std::uint16_t mask : grab.masks) {
+        cookies.push_back(
+            xcb_grab_key_checked(c, 0, display.Root(), mask, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+      }
+    }
+    // Every answer is taken, also after the first refusal (BadAccess: another client holds that
+    // combination); then the combinations that were granted are given back.
+    bool refused = false;
+    for (const xcb_void_cookie_t cookie : cookies) {
+      const Reply<xcb_generic_error_t> error(xcb_request_check(c, cookie));
+      refused |= error != nullptr;
+    }
+    if (refused) {
+      Ungrab(display, grab);
+      return false;
+    }
+    grabbed.push_back(std::move(grab));
+    return true;
+  }
+
+  void Release(Display& display, int virtualKey, unsigned modifiers) {
+    const auto it = std::find_if(grabbed.begin(), grabbed.end(), [&](const Grabbed& grab) {
+      return grab.virtualKey == virtualKey && grab.modifiers == modifiers;
+    });
+    if (it == grabbed.end()) return;
+    Ungrab(display, *it);
+    grabbed.erase(it);
+  }
+
+  // Gives back every combination of the grab (one another client holds stays its own: an ungrab only
+  // ends this client's grabs), and waits until the server has done so.
+  static void Ungrab(Display& display, const Grabbed& grab) {
+    for (const xcb_keycode_t code : grab.codes) {
+      for (const std::uint16_t mask : grab.masks) xcb_ungrab_key(display.C(), code, display.Root(), mask);
+    }
+    const Reply<xcb_get_input_focus_reply_t> sync(
+        xcb_get_input_focus_reply(display.C(), xcb_get_input_focus(display.C()), nullptr));
+  }
+
+  // Records the presses that came through the grabs; other events are dropped (this connection selects
+  // none, but an error of an unchecked request comes as one).
+  void TakeEvents(xcb_connection_t* c) {
+    while (xcb_generic_event_t* next = xcb_poll_for_event(c)) {
+      const Reply<xcb_generic_event_t> event(next);
+      if ((event->response_type & 0x7F) != XCB_KEY_PRESS) continue;
+      const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event.get());
+      for (const Grabbed& grab : grabbed) {
+        if (std::find(grab.codes.begin(), grab.codes.end(), press->detail) == grab.codes.end()) continue;
+        pressed[static_cast<std::size_t>(grab.virtualKey)] = true;
+        // The modifiers held at the press were pressed too, even when they are up again by the next
+        // question: the generic key and the left one (the event does not say which side).
+        if ((press->state & XCB_MOD_MASK_SHIFT) != 0) pressed[0x10] = pressed[0xA0] = true;
+        if ((press->state & XCB_MOD_MASK_CONTROL) != 0) pressed[0x11] = pressed[0xA2] = true;
+        if ((press->state & grab.altMask) != 0) pressed[0x12] = pressed[0xA4] = true;
+      }
+    }
+  }
+};
+
+HotKeys& HotKeysOf(Display&) {
+  static HotKeys hotKeys;
+  return hotKeys;
 }
 
 }  // namespace
@@ -790,12 +945,17 @@ TBitmap GrabDisplay(int left, int top, int width, int height) {
   const int partLeft = std::max(left, 0), partTop = std::max(top, 0);
   const int partRight = static_cast<int>(std::min<long long>(right, screen.width_in_pixels));
   const int partBottom = static_cast<int>(std::min<long long>(bottom, screen.height_in_pixels));
-  std::vector<TBitmap::Pixel32> pixels;
+  // The rows go straight into the bitmap's memory; only a grab that reaches beyond the root window
+  // is filled (black) first.
+  grab.SetBitsPerPixel(layout->bitsPerPixel);
   try {
-    pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-  } catch (const std::bad_alloc&) {
-    return grab;
+    grab.SetSizeForOverwrite(width, height);
+  } catch (const std::exception&) {
+    return TBitmap();
   }
+  TBitmap::Pixel32* const pixels = grab.Bits();
+  if (left < 0 || top < 0 || right > screen.width_in_pixels || bottom > screen.height_in_pixels)
+    std::fill(pixels, pixels + static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
   if (partRight > partLeft && partBottom > partTop) {
     const int partWidth = partRight - partLeft, partHeight = partBottom - partTop;
     xcb_connection_t* c = display->C();
@@ -824,14 +984,11 @@ TBitmap GrabDisplay(int left, int top, int width, int height) {
                         static_cast<std::int16_t>(partTop), static_cast<std::uint16_t>(partWidth),
                         static_cast<std::uint16_t>(partHeight), ~0u),
           nullptr));
-      if (!reply) return grab;
+      if (!reply) return TBitmap();
       ConvertRows(*layout, xcb_get_image_data(reply.get()), partWidth, partHeight, partLeft - left,
                   partTop - top, width, height, pixels);
     }
   }
-  grab.SetBitsPerPixel(layout->bitsPerPixel);
-  grab.SetSizeForOverwrite(width, height);
-  grab.AssignBits(pixels.data());
   return grab;
 }
 
@@ -841,12 +998,29 @@ int AsyncKeyState(int virtualKey) {
   if (display == nullptr) return 0;
   // X tells only whether a key is down now, not whether it went down and up between two questions: the
   // "pressed since the last question" bit is set when the key is down now and was not at the last
-  // answer for it, and a press that came and went between two questions is not seen.
+  // answer for it, or when a press of a grabbed hot key (or a modifier held at it) came as an event
+  // since; of other keys a press that came and went between two questions is not seen.
   static std::array<bool, 256> downBefore{};
   const bool down = KeyDown(*display, virtualKey);
-  const bool pressed = down && !downBefore[static_cast<std::size_t>(virtualKey)];
-  downBefore[static_cast<std::size_t>(virtualKey)] = down;
+  // (After KeyDown's round trip every event the server sent before its answer is here.)
+  HotKeys& hotKeys = HotKeysOf(*display);
+  hotKeys.TakeEvents(display->C());
+  const auto index = static_cast<std::size_t>(virtualKey);
+  const bool pressed = (down && !downBefore[index]) || hotKeys.pressed[index];
+  downBefore[index] = down;
+  hotKeys.pressed[index] = false;
   return (down ? 0x8000 : 0) | (pressed ? 0x0001 : 0);
+}
+
+bool GrabHotKey(int virtualKey, unsigned modifiers) {
+  if (virtualKey < 0 || virtualKey > 255) return true;
+  Display* display = Display::Get();
+  if (display == nullptr) return true;
+  return HotKeysOf(*display).Grab(*display, virtualKey, modifiers);
+}
+
+void ReleaseHotKey(int virtualKey, unsigned modifiers) {
+  if (Display* display = Display::Get()) HotKeysOf(*display).Release(*display, virtualKey, modifiers);
 }
 
 void SleepMilliseconds(int milliseconds) {

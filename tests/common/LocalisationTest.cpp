@@ -377,6 +377,13 @@ TEST(ShippedFiles, EveryErrorReadsInTheLanguageOfBothPrograms) {
        "The rectangle to capture (40000 x 2 pixels) is too large: at most 32767 x 32767",
        "Das aufzunehmende Rechteck (40000 x 2 Pixel) ist zu gro\xDF: h\xF6"
        "chstens 32767 x 32767"},
+      {TErrorKind::HotKeyTaken,
+       {"Ctrl+F5"},
+       "Another program has taken the key Ctrl+F5: Snapora still watches it, but a quick press may be "
+       "missed and that program gets the key as well. Choose another key to have it for Snapora alone",
+       "Ein anderes Programm hat die Taste Ctrl+F5 belegt: Snapora achtet weiter auf sie, kann aber einen "
+       "kurzen Druck verpassen, und jenes Programm bekommt die Taste ebenfalls. W\xE4hlen Sie eine andere "
+       "Taste, damit sie nur Snapora geh\xF6rt"},
   };
   ASSERT_EQ(std::size(cases), std::size(kErrorTexts)) << "a case for every kind";
   const std::filesystem::path root =

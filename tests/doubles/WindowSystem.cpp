@@ -11,6 +11,7 @@
 #include <functional>
 #include <list>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -83,6 +84,8 @@ struct Screen {
   std::function<void()> onGrabDisplay;
   bool minimizeAllFails = false;
   std::array<KeyState, 256> keys{};
+  // Hot keys (virtual key, modifiers) another program holds, and those this program holds.
+  std::set<std::pair<int, unsigned>> hotKeysTaken, hotKeysGrabbed;
   std::vector<std::string> calls;
   long long slept = 0;
   std::vector<Monitor> monitors;  // besides the primary screen
@@ -731,6 +734,14 @@ int AsyncKeyState(int virtualKey) {
   return state;
 }
 
+bool GrabHotKey(int virtualKey, unsigned modifiers) {
+  if (S().hotKeysTaken.count({virtualKey, modifiers}) != 0) return false;
+  S().hotKeysGrabbed.insert({virtualKey, modifiers});
+  return true;
+}
+
+void ReleaseHotKey(int virtualKey, unsigned modifiers) { S().hotKeysGrabbed.erase({virtualKey, modifiers}); }
+
 void SleepMilliseconds(int milliseconds) {
   Record("Sleep " + std::to_string(milliseconds));
   milliseconds = std::max(milliseconds, 0);
@@ -824,6 +835,18 @@ void TapKey(int virtualKey) {
   S().keys[static_cast<std::size_t>(virtualKey)].pressed = true;
 }
 
+void SetHotKeyTaken(int virtualKey, unsigned modifiers, bool taken) {
+  if (taken) {
+    S().hotKeysTaken.insert({virtualKey, modifiers});
+  } else {
+    S().hotKeysTaken.erase({virtualKey, modifiers});
+  }
+}
+
+std::vector<std::pair<int, unsigned>> GrabbedHotKeys() {
+  return {S().hotKeysGrabbed.begin(), S().hotKeysGrabbed.end()};
+}
+
 const std::vector<std::string>& WindowCalls() { return S().calls; }
 void OnGrabDisplay(std::function<void()> handler) { S().onGrabDisplay = std::move(handler); }
 void ClearWindowCalls() { S().calls.clear(); }
@@ -904,6 +927,8 @@ void ResetScreen() {
   s.minimizeAllFails = false;
   s.monitors.clear();
   s.keys = {};
+  s.hotKeysTaken.clear();
+  s.hotKeysGrabbed.clear();
   s.calls.clear();
   s.slept = 0;
 }

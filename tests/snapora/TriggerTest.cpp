@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/os/OsTesting.h"
@@ -417,6 +418,43 @@ TEST_F(SnaporaTest, TheHotKeyLatchesItsModifiersUntilACapture) {
   frm.ChbKeyboard.SetChecked(false);
   ui::testing::AdvanceTime(500);
   EXPECT_EQ(Grabs(), expected);
+}
+
+TEST_F(SnaporaTest, TheHotKeyIsGrabbedWhileTickedAndOneHeldElsewhereIsSaidOnceAndStillPolled) {
+  using Grabbed = std::vector<std::pair<int, unsigned>>;
+  os::testing::SetHotKeyTaken(kF5, os::hot_key::Control, true);
+  TFrmSnapora& frm = OpenShown();
+  EXPECT_EQ(os::testing::GrabbedHotKeys(), Grabbed{});
+  frm.ChbKeyboard.SetChecked(true);
+  EXPECT_EQ(os::testing::GrabbedHotKeys(), (Grabbed{{kF1, 0}}));
+  frm.CbbFKey.SetItemIndex(4);
+  EXPECT_EQ(os::testing::GrabbedHotKeys(), (Grabbed{{kF5, 0}}));
+  // Ctrl+F5 is another program's: nothing stays grabbed, the box names the key once (not again when a
+  // later box closes and the key is armed anew), the switch stays ticked and the poll still captures.
+  frm.ChbCtrl.SetChecked(true);
+  EXPECT_EQ(os::testing::GrabbedHotKeys(), Grabbed{});
+  app->ShowError("Something else");
+  ASSERT_EQ(ui::testing::ErrorBoxes().size(), 2u);
+  EXPECT_NE(ui::testing::ErrorBoxes()[0].text.find("the key Ctrl+F5: Snapora still watches it"),
+            std::string::npos)
+      << ui::testing::ErrorBoxes()[0].text;
+  EXPECT_TRUE(frm.ChbKeyboard.Checked());
+  os::testing::ClearWindowCalls();
+  os::testing::TapKey(kLeftControl);
+  os::testing::TapKey(kF5);
+  ui::testing::AdvanceTime(100);
+  EXPECT_EQ(Grabs(), 1);
+  // Free again, the next change takes it; unticked, or with the window gone, nothing is held.
+  os::testing::SetHotKeyTaken(kF5, os::hot_key::Control, false);
+  frm.ChbAlt.SetChecked(true);
+  EXPECT_EQ(os::testing::GrabbedHotKeys(), (Grabbed{{kF5, os::hot_key::Control | os::hot_key::Alt}}));
+  frm.ChbKeyboard.SetChecked(false);
+  EXPECT_EQ(os::testing::GrabbedHotKeys(), Grabbed{});
+  frm.ChbKeyboard.SetChecked(true);
+  EXPECT_EQ(os::testing::GrabbedHotKeys().size(), 1u);
+  windows.reset();
+  EXPECT_EQ(os::testing::GrabbedHotKeys(), Grabbed{});
+  EXPECT_EQ(ui::testing::ErrorBoxes().size(), 2u);
 }
 
 TEST_F(SnaporaTest, TheHotKeyPutsTheMainWindowBackBehindAfterAWindowlessCapture) {

@@ -159,6 +159,55 @@ class TestDisplay {
         xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
   }
 
+  xcb_keycode_t KeyCode(xcb_keysym_t symbol) {
+    std::unique_ptr<xcb_key_symbols_t, void (*)(xcb_key_symbols_t*)> symbols(xcb_key_symbols_alloc(c_),
+                                                                             xcb_key_symbols_free);
+    std::unique_ptr<xcb_keycode_t, FreeDeleter> codes(xcb_key_symbols_get_keycode(symbols.get(), symbol));
+    return codes ? *codes : XCB_NO_SYMBOL;
+  }
+  void Tap(xcb_keysym_t symbol) {
+    Key(symbol, true);
+    Key(symbol, false);
+  }
+
+  // Grabs the key with the modifier bits on the root for this connection (XCB_MOD_MASK_ANY: with every
+  // combination, which the server refuses while another client holds any); true when granted.
+  bool GrabKey(xcb_keysym_t symbol, std::uint16_t modifiers) {
+    std::unique_ptr<xcb_generic_error_t, FreeDeleter> error(
+        xcb_request_check(c_, xcb_grab_key_checked(c_, 0, screen_->root, modifiers, KeyCode(symbol),
+                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+    return !error;
+  }
+  void UngrabKey(xcb_keysym_t symbol, std::uint16_t modifiers) {
+    xcb_ungrab_key(c_, KeyCode(symbol), screen_->root, modifiers);
+    std::unique_ptr<xcb_get_input_focus_reply_t, FreeDeleter> sync(
+        xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+  }
+
+  // The window's key presses come to this connection.
+  void SelectKeyPresses(WindowHandle window) {
+    const std::uint32_t mask = XCB_EVENT_MASK_KEY_PRESS;
+    xcb_change_window_attributes(c_, static_cast<xcb_window_t>(window), XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c_);
+  }
+  // The key presses that came to this connection until one of the symbol's key (that one included),
+  // as key code and modifier state; empty when none of that key came.
+  std::vector<std::pair<xcb_keycode_t, std::uint16_t>> PressesUntil(xcb_keysym_t symbol) {
+    std::vector<std::pair<xcb_keycode_t, std::uint16_t>> presses;
+    const xcb_keycode_t last = KeyCode(symbol);
+    const bool came = Eventually([&] {
+      while (xcb_generic_event_t* next = xcb_poll_for_event(c_)) {
+        std::unique_ptr<xcb_generic_event_t, FreeDeleter> event(next);
+        if ((event->response_type & 0x7F) != XCB_KEY_PRESS) continue;
+        const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event.get());
+        presses.emplace_back(press->detail, press->state);
+        if (press->detail == last) return true;
+      }
+      return false;
+    });
+    return came ? presses : decltype(presses){};
+  }
+
   void ShowDesktop(bool show) {
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
@@ -437,6 +486,63 @@ TEST_F(X11WindowSystemTest, KeyStateOfKeysPressedThroughTheServer) {
   EXPECT_EQ(AsyncKeyState(0xA1), 0);  // the right Shift was never down
   EXPECT_EQ(AsyncKeyState(-1), 0);
   EXPECT_EQ(AsyncKeyState(256), 0);
+}
+
+TEST_F(X11WindowSystemTest, AGrabbedHotKeyComesHereWhateverTheLocksAndATapIsNotMissed) {
+  // Another client's window has the focus and reads its key presses; Ctrl+F5 is grabbed here.
+  constexpr xcb_keysym_t kF5 = 0xFFC2, kControl = 0xFFE3, kNumLock = 0xFF7F, kCapsLock = 0xFFE5;
+  display_->SelectKeyPresses(alpha_);
+  ActivateWindow(alpha_);
+  ASSERT_TRUE(Eventually([] { return display_->Active() == alpha_; }));
+  HotKeyGrab grab;
+  ASSERT_TRUE(grab.Grab(0x74, hot_key::Control));
+  const struct {
+    const char* locks;
+    xcb_keysym_t lockKey;    // tapped before and after (0: none)
+    std::uint16_t lockBits;  // of the modifier state that the focused window's next key press must show
+  } cases[] = {{"no lock", 0, 0},
+               {"Num Lock", kNumLock,
+                XCB_MOD_MASK_1 | XCB_MOD_MASK_2 | XCB_MOD_MASK_3 | XCB_MOD_MASK_4 | XCB_MOD_MASK_5},
+               {"Caps Lock", kCapsLock, XCB_MOD_MASK_LOCK}};
+  for (const auto& c : cases) {
+    if (c.lockKey != 0) display_->Tap(c.lockKey);
+    EXPECT_EQ(AsyncKeyState(0x74), 0) << c.locks;
+    // Ctrl held, F5 tapped, Ctrl let go, all between two questions; then an 'a' for the focused window.
+    display_->Key(kControl, true);
+    display_->Tap(kF5);
+    display_->Key(kControl, false);
+    display_->Tap('a');
+    const auto presses = display_->PressesUntil('a');
+    ASSERT_FALSE(presses.empty()) << c.locks << ": the focused window got no 'a'";
+    EXPECT_TRUE(c.lockBits == 0 || (presses.back().second & c.lockBits) != 0) << c.locks << " is not on";
+    for (const auto& [code, state] : presses) EXPECT_NE(code, display_->KeyCode(kF5)) << c.locks;
+    EXPECT_EQ(AsyncKeyState(0x74), 0x0001) << c.locks;
+    EXPECT_EQ(AsyncKeyState(0xA2), 0x0001) << c.locks;  // Ctrl, held at the press
+    EXPECT_EQ(AsyncKeyState(0x74), 0) << c.locks;
+    if (c.lockKey != 0) display_->Tap(c.lockKey);
+  }
+  // F5 without Ctrl is not the hot key: the focused window gets it.
+  display_->Tap(kF5);
+  EXPECT_FALSE(display_->PressesUntil(kF5).empty());
+}
+
+TEST_F(X11WindowSystemTest, AHotKeyHeldElsewhereIsRefusedWithNothingKeptAndAReleasedOneIsFree) {
+  constexpr xcb_keysym_t kF6 = 0xFFC3, kF7 = 0xFFC4;
+  // Another client holds Ctrl+F6 with Caps Lock only: the grab is refused, and once that client lets
+  // go, the key is free in every combination (nothing of the refused grab stayed here).
+  ASSERT_TRUE(display_->GrabKey(kF6, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_LOCK));
+  HotKeyGrab grab;
+  EXPECT_FALSE(grab.Grab(0x75, hot_key::Control));
+  EXPECT_FALSE(grab.Held());
+  display_->UngrabKey(kF6, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_LOCK);
+  EXPECT_TRUE(display_->GrabKey(kF6, XCB_MOD_MASK_ANY));
+  display_->UngrabKey(kF6, XCB_MOD_MASK_ANY);
+  // Held here, it is refused to another client; released, it is granted.
+  ASSERT_TRUE(grab.Grab(0x76, hot_key::Shift | hot_key::Alt));
+  EXPECT_FALSE(display_->GrabKey(kF7, XCB_MOD_MASK_ANY));
+  grab.Release();
+  EXPECT_TRUE(display_->GrabKey(kF7, XCB_MOD_MASK_ANY));
+  display_->UngrabKey(kF7, XCB_MOD_MASK_ANY);
 }
 
 TEST_F(X11WindowSystemTest, MinimisesAllWindowsByShowingTheDesktop) {
