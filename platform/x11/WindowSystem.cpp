@@ -765,6 +765,16 @@ bool MinimizeAllWindows() {
   return true;
 }
 
+void EndMinimizeAll() {
+  Display* display = Display::Get();
+  if (display == nullptr) return;
+  xcb_ewmh_connection_t& ewmh = *display->Ewmh();
+  // (The windows the fallback above iconified one by one stay so, as the system's minimised windows do.)
+  if (!display->Supported(ewmh._NET_SHOWING_DESKTOP)) return;
+  display->SendToManager(display->Root(), ewmh._NET_SHOWING_DESKTOP, 0);
+  xcb_flush(display->C());
+}
+
 // ---- Pixels and keys --------------------------------------------------------------------------------
 
 int DisplayWidth() {
