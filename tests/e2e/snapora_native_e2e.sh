@@ -195,7 +195,7 @@ scenario_list() {
 # A window's capture to a file, pixel for pixel: its client area alone with "Capture client area only",
 # else with the manager's frame around it (the client plus _NET_FRAME_EXTENTS).
 scenario_capture() {
-  local dir="$work/capture" id extents left right top bottom
+  local dir="$work/capture" id client left right top bottom x y
   make_program "$dir"
   show_pattern "Noise" 160 120 420 300 "$dir/noise.png" || return
   id=$pattern_id
@@ -216,9 +216,7 @@ scenario_capture() {
   same_pixels "$dir/inner.png" "$dir/noise.png" && ok "inside the frame: the window's picture" ||
     fail "the framed capture's inside differs from the window's picture"
   # The frame as the display shows it (the window was raised and stays active after its capture).
-  local geometry
-  geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { print x, $4 }')
-  read -r x y <<<"$geometry"
+  read -r x y < <(xwininfo -id "$id" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { print x, $4 }')
   import -window root -crop "$((160 + left + right))x$((120 + top + bottom))+$((x - left))+$((y - top))" +repage "$dir/frame.png"
   same_pixels "$dir/frame.png" "$dir/out/shot0.png" && ok "the frame as the display shows it" ||
     fail "the framed capture differs from the display's pixels (see $artefacts/snapora-native-frame-*.png)"
@@ -229,7 +227,7 @@ scenario_capture() {
 # selected entry (the screen) to the file. (The key is held until the file is there: the program asks the
 # keyboard's state ten times a second.)
 scenario_hotkey() {
-  local dir="$work/hotkey"
+  local dir="$work/hotkey" x y
   make_program "$dir"
   write_settings "$dir" ChbToFile 1 EdtFile "$dir/out/hot.png" ChbKeyboard 1 CbbFKey 8
   start_snapora "$dir" || return
@@ -362,7 +360,7 @@ run_snapora() {  # dir, arguments...
   echo "$rc"
 }
 scenario_cmdline() {
-  local dir="$work/cmdline" rc
+  local dir="$work/cmdline"
   make_program "$dir"
   expect_eq "exit code of a screen capture to a .png name" "$(run_snapora "$dir" "$dir/out/s.png" screen)" 0
   expect_eq "its size" "$(size_of "$dir/out/s.png")" "${screen_width}x${screen_height}"
