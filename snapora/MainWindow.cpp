@@ -473,6 +473,16 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   auto restoreTarget = [&] { target.Restore(); };
 
   if (caption == DesktopLabel) os::MinimizeAllWindows();  // the capture goes on when that fails
+  // Where minimising all is a mode of the desktop (X11's showing-desktop), the mode ends right after the
+  // grab, also when an error ends it: the other programs' windows come back.
+  struct MinimizedAll {
+    bool active;
+    void End() {
+      if (active) os::EndMinimizeAll();
+      active = false;
+    }
+    ~MinimizedAll() { End(); }
+  } minimizedAll{caption == DesktopLabel};
 
   if (PrepareTarget) {
     os::SleepMilliseconds(350);
@@ -491,6 +501,7 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
       : window == 0 && !caption.empty() && (caption == AllScreensLabel || region)
           ? picture.GrabAllScreens(userRect, ChbDefineRect.Checked() || region)
           : picture.GrabTarget(window, ChbClient.Checked(), userRect, ChbDefineRect.Checked());
+  minimizedAll.End();
   if (!grabbed) {
     restoreTarget();
     return false;

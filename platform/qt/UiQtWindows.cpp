@@ -731,8 +731,9 @@ class CheckBoxNative : public WidgetNative {
     auto* widget = static_cast<QCheckBox*>(widget_.data());
     widget->setChecked(checkBox.Checked());
     SetTextColor(*widget, checkBox, {QPalette::WindowText, QPalette::ButtonText});
-    // (clicked: the user's toggles only, not the class's own.)
-    QObject::connect(widget, &QCheckBox::clicked, widget, [widget](bool checked) {
+    // Every toggle of the widget: the user's click or key, and a screen reader's Toggle action (which
+    // toggles without a click). The class's own setChecked finds the switch's state already equal.
+    QObject::connect(widget, &QCheckBox::toggled, widget, [widget](bool checked) {
       auto* native = NativeOf<CheckBoxNative>(widget);
       if (native == nullptr || checked == native->checkBox_.Checked()) return;
       Guard(native->App(), [native, checked] { native->checkBox_.SetChecked(checked); });
@@ -854,9 +855,11 @@ class EditNative : public WidgetNative {
     widget->setFocusPolicy(edit.TabOrder() >= 0 ? Qt::StrongFocus : Qt::ClickFocus);
     ShowText();
     ApplyColors();
-    // (textEdited: the user's changes only, not setText's.)
-    QObject::connect(widget, &QLineEdit::textEdited, widget, [widget](const QString& text) {
-      if (auto* native = NativeOf<EditNative>(widget)) {
+    // Every change of the text: the user's typing, and a screen reader's (which sets the text without
+    // typing it); not the class's own setText (ShowText).
+    QObject::connect(widget, &QLineEdit::textChanged, widget, [widget](const QString& text) {
+      auto* native = NativeOf<EditNative>(widget);
+      if (native != nullptr && !native->showingText_) {
         Guard(native->App(), [native, &text] { native->edit_.NativeTextChanged(FromQString(text)); });
       }
     });
@@ -878,7 +881,9 @@ class EditNative : public WidgetNative {
   void ShowText() {
     auto* widget = static_cast<QLineEdit*>(widget_.data());
     if (FromQString(widget->text()) == edit_.Text() && !widget->text().isEmpty()) return;
+    showingText_ = true;
     widget->setText(ToQString(edit_.Text()));
+    showingText_ = false;
     widget->setCursorPosition(0);
   }
 
@@ -890,6 +895,7 @@ class EditNative : public WidgetNative {
   }
 
   Edit& edit_;
+  bool showingText_ = false;
 };
 
 void EditWidget::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -109,6 +109,10 @@ void ActivateWindow(WindowHandle window);  // SetActiveWindow
 // IShellDispatch; nothing is minimised then. What MinimizeAll answers is not looked at (Wine's shell
 // answers E_NOTIMPL and minimises nothing).
 bool MinimizeAllWindows();
+// Ends what MinimizeAllWindows began where the desktop keeps it as a mode: X11's showing-desktop mode,
+// whose end shows every window again. Windows' MinimizeAll is no mode: its windows stay minimised and
+// nothing happens here.
+void EndMinimizeAll();
 
 // ---- Pixels and keys --------------------------------------------------------------------------------
 

@@ -252,6 +252,8 @@ bool MinimizeAllWindows() {
   return true;
 }
 
+void EndMinimizeAll() {}
+
 // ---- Pixels and keys --------------------------------------------------------------------------------
 
 int DisplayWidth() {

@@ -913,11 +913,33 @@ bool MinimizeAllWindows() {
   if (display->Supported(ewmh._NET_SHOWING_DESKTOP)) {
     // (About the root window itself: a manager may ignore the message about no window.)
     display->SendToManager(display->Root(), ewmh._NET_SHOWING_DESKTOP, 1);
-  } else {
-    for (const std::uint32_t window : display->Stacking()) display->Iconify(window);
+    xcb_flush(display->C());
+    // The manager announces the mode once it has hidden the windows: a grab right after this sees the
+    // desktop also when the manager is slow (a loaded machine). A manager that never announces it is
+    // waited for two seconds at most.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    auto showing = [&] {
+      const std::vector<std::uint32_t> mode =
+          display->Items(display->Root(), ewmh._NET_SHOWING_DESKTOP, XCB_ATOM_CARDINAL);
+      return !mode.empty() && mode[0] == 1;
+    };
+    while (!showing() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return true;
   }
+  for (const std::uint32_t window : display->Stacking()) display->Iconify(window);
   xcb_flush(display->C());
   return true;
+}
+
+void EndMinimizeAll() {
+  Display* display = Display::Get();
+  if (display == nullptr) return;
+  xcb_ewmh_connection_t& ewmh = *display->Ewmh();
+  // (The windows the fallback above iconified one by one stay so, as the system's minimised windows do.)
+  if (!display->Supported(ewmh._NET_SHOWING_DESKTOP)) return;
+  display->SendToManager(display->Root(), ewmh._NET_SHOWING_DESKTOP, 0);
+  xcb_flush(display->C());
 }
 
 // ---- Pixels and keys --------------------------------------------------------------------------------

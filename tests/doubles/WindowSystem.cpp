@@ -687,6 +687,9 @@ bool MinimizeAllWindows() {
   return true;
 }
 
+// (As the system's: the windows stay minimised.)
+void EndMinimizeAll() {}
+
 // ---- Pixels and keys --------------------------------------------------------------------------------
 
 int DisplayWidth() { return ui::native::ScreenWidth(); }

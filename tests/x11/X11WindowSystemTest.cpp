@@ -554,14 +554,4 @@ TEST_F(X11WindowSystemTest, MinimisesAllWindowsByShowingTheDesktop) {
       Eventually([] { return WindowVisible(alpha_) && WindowVisible(beta_) && WindowVisible(gamma_); }));
 }
 
-#ifdef SNAPORA_PROGRAM
-// The native program starts on this display and lists the windows it finds: the test's among them.
-TEST_F(X11WindowSystemTest, NativeSnaporaStartsAndListsTheWindows) {
-  const char* const script = SNAPORA_LIST_SCRIPT;
-  const int status = std::system(
-      (std::string("bash ") + script + " " + SNAPORA_PROGRAM + " 'Alpha \xC3\x9C\xE2\x82\xAC'").c_str());
-  EXPECT_EQ(status, 0);
-}
-#endif
-
 }  // namespace
