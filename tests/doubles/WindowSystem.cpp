@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/Errors.h"
 #include "platform/ui/UiNative.h"
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/WindowSystemTesting.h"
@@ -81,6 +82,7 @@ struct Screen {
   std::function<void(WindowHandle)> onNextWindow;
   bool inNextWindowHandler = false;
   std::function<void()> onGrabDisplay;
+  std::function<TBitmap(bool)> desktopScreenshot;
   bool minimizeAllFails = false;
   std::array<KeyState, 256> keys{};
   std::vector<std::string> calls;
@@ -731,6 +733,16 @@ int AsyncKeyState(int virtualKey) {
   return state;
 }
 
+bool DesktopHidesWindows() { return static_cast<bool>(S().desktopScreenshot); }
+
+TBitmap DesktopScreenshot(bool interactive) {
+  Record(std::string("DesktopScreenshot") + (interactive ? " interactive" : ""));
+  if (!S().desktopScreenshot) throw ELocalisedError(TErrorKind::ScreenshotServiceMissing, {"none"});
+  return S().desktopScreenshot(interactive);
+}
+
+bool DesktopOffersGlobalKeys() { return !DesktopHidesWindows(); }
+
 void SleepMilliseconds(int milliseconds) {
   Record("Sleep " + std::to_string(milliseconds));
   milliseconds = std::max(milliseconds, 0);
@@ -805,6 +817,10 @@ void OnNextWindow(std::function<void(WindowHandle)> handler) { S().onNextWindow 
 TBitmap& DisplayPixels() { return Pixels(); }
 
 void SetMinimizeAllFails(bool fails) { S().minimizeAllFails = fails; }
+
+void SetHidingDesktop(std::function<TBitmap(bool interactive)> screenshot) {
+  S().desktopScreenshot = std::move(screenshot);
+}
 
 void AddMonitor(ScreenRect rect, int pixelsPerInch) { S().monitors.push_back({rect, pixelsPerInch}); }
 
@@ -901,6 +917,7 @@ void ResetScreen() {
   s.pixels = TBitmap();
   s.onNextWindow = nullptr;
   s.onGrabDisplay = nullptr;
+  s.desktopScreenshot = nullptr;
   s.minimizeAllFails = false;
   s.monitors.clear();
   s.keys = {};
