@@ -49,5 +49,5 @@ void SavePngGreyWithAlpha(int width, int height, std::uint8_t grey, const std::v
 
 // The picture of a PNG file of any colour type and depth, its colours as 8-bit RGB (an alpha channel is
 // dropped, the colours kept as the file holds them); nothing when the file cannot be opened or is no
-// PNG the library reads whole.
+// PNG the library reads whole, or one beyond the library's limits (1000000 pixels wide or high).
 std::optional<TBitmap> ReadPngFile(const std::string& fileName);

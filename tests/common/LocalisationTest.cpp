@@ -377,6 +377,27 @@ TEST(ShippedFiles, EveryErrorReadsInTheLanguageOfBothPrograms) {
        "The rectangle to capture (40000 x 2 pixels) is too large: at most 32767 x 32767",
        "Das aufzunehmende Rechteck (40000 x 2 Pixel) ist zu gro\xDF: h\xF6"
        "chstens 32767 x 32767"},
+      {TErrorKind::ScreenshotServiceMissing,
+       {"no answer"},
+       "The desktop's screenshot service cannot be reached (no answer)",
+       "Der Bildschirmfoto-Dienst des Desktops ist nicht erreichbar (no answer)"},
+      {TErrorKind::ScreenshotRefused,
+       {},
+       "The desktop refused the screenshot",
+       "Der Desktop hat das Bildschirmfoto verweigert"},
+      {TErrorKind::ScreenshotCancelled,
+       {},
+       "The screenshot was cancelled",
+       "Das Bildschirmfoto wurde abgebrochen"},
+      {TErrorKind::ScreenshotUnreadable,
+       {"file:///tmp/x.png"},
+       "The desktop's screenshot file:///tmp/x.png cannot be read",
+       "Das Bildschirmfoto file:///tmp/x.png des Desktops kann nicht gelesen werden"},
+      {TErrorKind::NoGlobalKeys,
+       {},
+       "This desktop does not let programs have global keys: capture with the Capture button",
+       "Dieser Desktop erlaubt Programmen keine globalen Tasten: Aufnahmen bitte mit der Schaltfl\xE4"
+       "che Aufnehmen"},
   };
   ASSERT_EQ(std::size(cases), std::size(kErrorTexts)) << "a case for every kind";
   const std::filesystem::path root =
