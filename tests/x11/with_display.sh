@@ -39,6 +39,9 @@ if [ -z "$number" ]; then
   exit 1
 fi
 export DISPLAY=":$number"
+# The command is an X11 client here, also when the test runs inside a Wayland session (the native
+# window system would take that for a Wayland desktop).
+unset WAYLAND_DISPLAY XDG_SESSION_TYPE
 
 # The window manager is ready when it has announced its hints on the root window.
 openbox --sm-disable >/dev/null 2>&1 &
