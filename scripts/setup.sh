@@ -42,11 +42,11 @@ packages=(
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-randr0-dev libxcb-shm0-dev
   libxcb-xtest0-dev
   # The Wayland side of the native Snapora (the desktop's portals on the session bus through sd-bus;
-  # Qt's Wayland platform plugin) and its test on a headless sway: the compositor, its background, a
-  # reference screenshot tool and the portals (the frontend; the wlroots backend, which takes its
+  # Qt's Wayland platform plugin) and its test on a headless sway: the compositor, its background, its
+  # XWayland, a reference screenshot tool and the portals (the frontend; the wlroots backend, which takes its
   # screenshots with grim and needs PipeWire to start; the GTK backend, whose access dialog the
   # frontend wants before it offers screenshots).
-  libsystemd-dev qt6-wayland sway swaybg grim pipewire
+  libsystemd-dev qt6-wayland sway swaybg xwayland grim pipewire
   xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
 )
 
