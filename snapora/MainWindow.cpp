@@ -504,13 +504,15 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   // A desktop that hides its windows gives its pixels only through its screenshot service: the screen,
   // or a window or an area picked in its dialog. An error of the service ends the capture.
   bool grabbed = true;
-  if (os::DesktopHidesWindows())
+  if (os::DesktopHidesWindows()) {
+    App().ProcessMessages();  // the main window hidden for the capture is off the screen first
     picture.TakeDesktopScreenshot(caption == WindowOrAreaLabel || region, userRect, ChbDefineRect.Checked());
-  else
+  } else {
     grabbed = region && !frozen.Empty() ? picture.TakeFromScreenPicture(frozen, userRect)
               : window == 0 && !caption.empty() && (caption == AllScreensLabel || region)
                   ? picture.GrabAllScreens(userRect, ChbDefineRect.Checked() || region)
                   : picture.GrabTarget(window, ChbClient.Checked(), userRect, ChbDefineRect.Checked());
+  }
   if (!grabbed) {
     restoreTarget();
     return false;

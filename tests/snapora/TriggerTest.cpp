@@ -650,6 +650,16 @@ TEST_F(SnaporaTest, OnADesktopThatHidesItsWindowsEachEntryAsksTheDesktopsService
   Run([&] { frm.BtnCapture.Click(); });
   EXPECT_EQ(frm.ImgCapture.Picture().Width(), 30);
   EXPECT_EQ(frm.ImgCapture.Picture().Pixel(0, 0), picture.Pixel(10, 20));
+  // Automatic capture asks the service for the screen at every tick.
+  asked.clear();
+  frm.TimKeyProc.SetEnabled(false);
+  frm.CbbSeconds.SetText("100");
+  frm.ChbAutoCapture.SetChecked(true);
+  frm.BtnCapture.Click();
+  ui::testing::AdvanceTime(300);
+  frm.BtnStop.Click();
+  EXPECT_GE(asked.size(), 4u) << "the button's capture and three ticks";
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), true), 0);
   EXPECT_EQ(Grabs(), 0);
   EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
 
