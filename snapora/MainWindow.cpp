@@ -490,6 +490,9 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   if (caption == DesktopLabel) os::MinimizeAllWindows();  // the capture goes on when that fails
 
   if (PrepareTarget) {
+    // A Wayland compositor hears that the main window is hidden only when the messages are handled; the
+    // wait is then for its next frame, which the desktop's screenshot shows.
+    if (os::DesktopHidesWindows()) App().ProcessMessages();
     os::SleepMilliseconds(350);
     PrepareTarget = !TimCapture.Enabled();
   }
@@ -505,7 +508,6 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   // or a window or an area picked in its dialog. An error of the service ends the capture.
   bool grabbed = true;
   if (os::DesktopHidesWindows()) {
-    App().ProcessMessages();  // the main window hidden for the capture is off the screen first
     picture.TakeDesktopScreenshot(caption == WindowOrAreaLabel || region, userRect, ChbDefineRect.Checked());
   } else {
     grabbed = region && !frozen.Empty() ? picture.TakeFromScreenPicture(frozen, userRect)

@@ -6,7 +6,9 @@
 #     screenshot of the same output pixel for pixel (and shows the background, not black), also with
 #     DISPLAY at sway's XWayland;
 #   - the window list (read through the accessibility tree, Qt on Wayland) offers the screen and the
-#     window-or-area entry, says why no window is listed, and offers no Desktop.
+#     window-or-area entry, says why no window is listed, and offers no Desktop;
+#   - the Capture button (pressed through the accessibility tree) takes the screen with the main window,
+#     which sway tiles over the whole output, out of the picture.
 # Run as root, it runs the session as a test user of its own (made when missing); run as another user,
 # as that user. Everything it starts ends with it, however it ends.
 #
@@ -180,6 +182,10 @@ PY
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$WORK/atspi.log" 2>&1 &
 started+=($!)
 wait_for "the accessibility bus" bus_name_owned org.a11y.Bus
+# Stored settings: captures go to a file.
+mkdir -p "$XDG_CONFIG_HOME/Norvane/Pixolan"
+printf '<?xml version="1.0" encoding="utf-8"?>\n<InitFile>\n  <EdtFile>%s</EdtFile>\n  <ChbToFile>1</ChbToFile>\n</InitFile>\n' \
+  "$WORK/button.png" >"$XDG_CONFIG_HOME/Norvane/Pixolan/Snapora.ini"
 (cd "$(dirname "$1")" && QT_QPA_PLATFORM=wayland QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 exec ./snapora) \
   >"$WORK/snapora-list.log" 2>&1 &
 started+=($!)
@@ -219,3 +225,16 @@ for entry in "Screen" "Window or area..."; do
 done
 ! grep -qxF "Desktop" "$WORK/names.txt" || fail "the list offers the Desktop, which the portal cannot take"
 echo "PASS: the list offers Screen and Window or area..., says why windows are not listed, and no Desktop"
+
+# ---- The Capture button: the main window (tiled over the whole output) is out of the picture --------------
+/usr/bin/python3 "$here/../e2e/atspi_probe.py" do snapora "push button" Capture >/dev/null ||
+  fail "snapora's Capture button cannot be pressed"
+wait_for "the button's capture in $WORK/button.png" test -s "$WORK/button.png"
+/usr/bin/python3 - "$WORK/button.png" "$WORK/background.png" <<'PY' || fail "the button's capture is not the background"
+import sys
+from PIL import Image, ImageChops
+shot, background = (Image.open(p).convert("RGB") for p in sys.argv[1:])
+if shot.size != background.size or ImageChops.difference(shot, background).getbbox() is not None:
+    sys.exit(f"the capture ({shot.size}) shows more than the background: the main window was not hidden")
+print("PASS: the Capture button's screen capture shows the background without the main window")
+PY
