@@ -45,8 +45,9 @@ packages=(
   # Qt's Wayland platform plugin) and its test on a headless sway: the compositor, its background, its
   # XWayland, a reference screenshot tool and the portals (the frontend; the wlroots backend, which takes its
   # screenshots with grim and needs PipeWire to start; the GTK backend, whose access dialog the
-  # frontend wants before it offers screenshots).
-  libsystemd-dev qt6-wayland sway swaybg xwayland grim pipewire
+  # frontend wants before it offers screenshots); GLib's D-Bus for Python, for the stand-in portal of
+  # the portal client's test.
+  libsystemd-dev qt6-wayland sway swaybg xwayland grim pipewire python3-gi
   xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
 )
 
