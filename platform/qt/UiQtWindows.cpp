@@ -731,8 +731,9 @@ class CheckBoxNative : public WidgetNative {
     auto* widget = static_cast<QCheckBox*>(widget_.data());
     widget->setChecked(checkBox.Checked());
     SetTextColor(*widget, checkBox, {QPalette::WindowText, QPalette::ButtonText});
-    // (clicked: the user's toggles only, not the class's own.)
-    QObject::connect(widget, &QCheckBox::clicked, widget, [widget](bool checked) {
+    // (toggled, not clicked: the accessibility tree's Toggle action clicks nothing. The class's own
+    // changes come back equal to its state and are left alone.)
+    QObject::connect(widget, &QCheckBox::toggled, widget, [widget](bool checked) {
       auto* native = NativeOf<CheckBoxNative>(widget);
       if (native == nullptr || checked == native->checkBox_.Checked()) return;
       Guard(native->App(), [native, checked] { native->checkBox_.SetChecked(checked); });
