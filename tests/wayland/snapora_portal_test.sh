@@ -8,7 +8,8 @@
 #   - the window list (read through the accessibility tree, Qt on Wayland) offers the screen and the
 #     window-or-area entry, says why no window is listed, and offers no Desktop;
 #   - the Capture button (pressed through the accessibility tree) takes the screen with the main window,
-#     which sway tiles over the whole output, out of the picture.
+#     which sway tiles over the whole output, out of the picture;
+#   - the keyboard switch shows the error box that says the desktop gives no program a global key.
 # Run as root, it runs the session as a test user of its own (made when missing); run as another user,
 # as that user. Everything it starts ends with it, however it ends.
 #
@@ -238,3 +239,15 @@ if shot.size != background.size or ImageChops.difference(shot, background).getbb
     sys.exit(f"the capture ({shot.size}) shows more than the background: the main window was not hidden")
 print("PASS: the Capture button's screen capture shows the background without the main window")
 PY
+
+# ---- The keyboard switch: sway's portals offer no global keys, and the error box says so ------------------
+# (The action's answer comes only when the modal box has closed: it is not waited for.)
+/usr/bin/python3 "$here/../e2e/atspi_probe.py" do snapora "check box" "Use keyboard to capture" >/dev/null 2>&1 &
+started+=($!)
+no_keys="This desktop does not let programs have global keys: capture with the Capture button."
+says_no_keys() {
+  kill -0 "$list_pid" 2>/dev/null || fail "snapora ended after its keyboard switch"
+  names >"$WORK/names.txt" && grep -qF "$no_keys" "$WORK/names.txt"
+}
+wait_for "the error box saying that the desktop gives no global keys" says_no_keys
+echo "PASS: the keyboard switch says that this desktop gives no program a global key"
