@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The native snapora in a Wayland session: a headless sway (pixman renderer, no input devices) with a
-# known picture as its background, the desktop portals (the frontend and the wlroots backend) on a
-# session bus of their own. Checks that
+# known picture as its background, the desktop portals (the frontend, the wlroots backend with the
+# PipeWire daemon it needs, the GTK backend for the access dialog the frontend wants) on a session bus
+# of their own. Checks that
 #   - the command-line capture of the screen comes through the Screenshot portal and equals grim's
 #     screenshot of the same output pixel for pixel (and shows the background, not black), also with
 #     DISPLAY at sway's XWayland;
@@ -9,6 +10,7 @@
 #     window-or-area entry, says why no window is listed, and offers no Desktop;
 #   - the Capture button (pressed through the accessibility tree) takes the screen with the main window,
 #     which sway tiles over the whole output, out of the picture;
+#   - automatic capture writes a picture of the screen at each tick;
 #   - the keyboard switch shows the error box that says the desktop gives no program a global key.
 # Run as root, it runs the session as a test user of its own (made when missing); run as another user,
 # as that user. Everything it starts ends with it, however it ends.
@@ -185,7 +187,7 @@ started+=($!)
 wait_for "the accessibility bus" bus_name_owned org.a11y.Bus
 # Stored settings: captures go to a file.
 mkdir -p "$XDG_CONFIG_HOME/Norvane/Pixolan"
-printf '<?xml version="1.0" encoding="utf-8"?>\n<InitFile>\n  <EdtFile>%s</EdtFile>\n  <ChbToFile>1</ChbToFile>\n</InitFile>\n' \
+printf '<?xml version="1.0" encoding="utf-8"?>\n<InitFile>\n  <EdtFile>%s</EdtFile>\n  <ChbToFile>1</ChbToFile>\n  <CbbSeconds>500</CbbSeconds>\n</InitFile>\n' \
   "$WORK/button.png" >"$XDG_CONFIG_HOME/Norvane/Pixolan/Snapora.ini"
 (cd "$(dirname "$1")" && QT_QPA_PLATFORM=wayland QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 exec ./snapora) \
   >"$WORK/snapora-list.log" 2>&1 &
@@ -238,6 +240,22 @@ shot, background = (Image.open(p).convert("RGB") for p in sys.argv[1:])
 if shot.size != background.size or ImageChops.difference(shot, background).getbbox() is not None:
     sys.exit(f"the capture ({shot.size}) shows more than the background: the main window was not hidden")
 print("PASS: the Capture button's screen capture shows the background without the main window")
+PY
+
+# ---- Automatic capture: the portal's screenshot at each tick (every 500 ms) ------------------------------
+/usr/bin/python3 "$here/../e2e/atspi_probe.py" do snapora "check box" "Auto capture each [sec]" >/dev/null ||
+  fail "snapora's automatic-capture switch cannot be toggled"
+/usr/bin/python3 "$here/../e2e/atspi_probe.py" do snapora "push button" Capture >/dev/null ||
+  fail "snapora's Capture button cannot be pressed"
+two_frames() { [ "$(ls "$WORK"/button2*.png 2>/dev/null | wc -l)" -ge 2 ]; }
+wait_for "two frames of automatic capture" two_frames
+/usr/bin/python3 - "$WORK"/button2*.png <<'PY' || fail "automatic capture's frames are not the screen's"
+import sys
+from PIL import Image
+sizes = {Image.open(p).size for p in sys.argv[1:3]}
+if sizes != {(320, 240)}:
+    sys.exit(f"frames of {sizes}, not the output's 320 x 240")
+print("PASS: automatic capture writes the screen through the portal at each tick")
 PY
 
 # ---- The keyboard switch: sway's portals offer no global keys, and the error box says so ------------------
