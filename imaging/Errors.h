@@ -11,16 +11,30 @@
 #include <vector>
 
 enum class TErrorKind {
-  FileCannotBeCreated,  // %1 the file name
-  WriteFailed,          // a write came up short (a full disk)
-  JpegFailed,           // %1 the JPEG library's message code
-  PngFailed,            // %1 the PNG library's message
-  PictureTooLarge,      // %1 x %2 pixels at %3 bits per pixel, too large for the format %4
-  GifTooLarge,          // %1 x %2 pixels
-  GifFailed,            // %1 what the GIF writer found wrong in what it was given
-  ClipboardBusy,        // another program holds the clipboard
-  CaptureTooLarge,      // the rectangle to capture, %1 x %2 pixels, beyond %3 x %3
-  HotKeyTaken,          // another program holds the hot key, %1 its name ("Ctrl+F5")
+  FileCannotBeCreated,       // %1 the file name
+  WriteFailed,               // a write came up short (a full disk)
+  JpegFailed,                // %1 the JPEG library's message code
+  PngFailed,                 // %1 the PNG library's message
+  PictureTooLarge,           // %1 x %2 pixels at %3 bits per pixel, too large for the format %4
+  GifTooLarge,               // %1 x %2 pixels
+  GifFailed,                 // %1 what the GIF writer found wrong in what it was given
+  ClipboardBusy,             // another program holds the clipboard
+  CaptureTooLarge,           // the rectangle to capture, %1 x %2 pixels, beyond %3 x %3
+  HotKeyTaken,               // another program holds the hot key, %1 its name ("Ctrl+F5")
+  FileCannotBeCreated,       // %1 the file name
+  WriteFailed,               // a write came up short (a full disk)
+  JpegFailed,                // %1 the JPEG library's message code
+  PngFailed,                 // %1 the PNG library's message
+  PictureTooLarge,           // %1 x %2 pixels at %3 bits per pixel, too large for the format %4
+  GifTooLarge,               // %1 x %2 pixels
+  GifFailed,                 // %1 what the GIF writer found wrong in what it was given
+  ClipboardBusy,             // another program holds the clipboard
+  CaptureTooLarge,           // the rectangle to capture, %1 x %2 pixels, beyond %3 x %3
+  ScreenshotServiceMissing,  // the desktop's screenshot service cannot be reached; %1 why
+  ScreenshotRefused,         // the desktop refused the screenshot or could not take it
+  ScreenshotCancelled,       // the user cancelled the desktop's screenshot dialog
+  ScreenshotUnreadable,      // %1 the screenshot's file (or address) that cannot be read
+  NoGlobalKeys,              // the desktop lets no program have a global key
 };
 
 struct TErrorText {
@@ -45,6 +59,13 @@ inline constexpr TErrorText kErrorTexts[] = {
     {TErrorKind::HotKeyTaken, "HotKeyTaken",
      "Another program has taken the key %1: Snapora still watches it, but a quick press may be missed and "
      "that program gets the key as well. Choose another key to have it for Snapora alone"},
+    {TErrorKind::ScreenshotServiceMissing, "ScreenshotServiceMissing",
+     "The desktop's screenshot service cannot be reached (%1)"},
+    {TErrorKind::ScreenshotRefused, "ScreenshotRefused", "The desktop refused the screenshot"},
+    {TErrorKind::ScreenshotCancelled, "ScreenshotCancelled", "The screenshot was cancelled"},
+    {TErrorKind::ScreenshotUnreadable, "ScreenshotUnreadable", "The desktop's screenshot %1 cannot be read"},
+    {TErrorKind::NoGlobalKeys, "NoGlobalKeys",
+     "This desktop does not let programs have global keys: capture with the Capture button"},
 };
 inline constexpr const char* kErrorSection = "Errors";
 

@@ -232,3 +232,25 @@ void SavePngGreyWithAlpha(int width, int height, std::uint8_t grey, const std::v
   Save({.alpha = alpha.data(), .width = width, .height = height, .grey = grey}, 2, PNG_COLOR_TYPE_GRAY_ALPHA,
        PackGreyAlpha, fileName);
 }
+
+std::optional<TBitmap> ReadPngFile(const std::string& fileName) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  // Frees what the library holds on every way out (nothing once the read has finished).
+  struct ImageGuard {
+    png_image& image;
+    ~ImageGuard() { png_image_free(&image); }
+  } guard{image};
+  if (png_image_begin_read_from_file(&image, fileName.c_str()) == 0) return std::nullopt;
+  // Blue, green, red and a fourth byte: the bitmap's own words. The rows go bottom first, as the
+  // bitmap keeps them: a negative stride.
+  image.format = PNG_FORMAT_BGRA;
+  if (image.width == 0 || image.height == 0 || image.width > 0x7FFFFFFF / 4 || image.height > 0x7FFFFFFF)
+    return std::nullopt;
+  TBitmap bitmap;
+  bitmap.SetSizeForOverwrite(static_cast<int>(image.width), static_cast<int>(image.height));
+  if (png_image_finish_read(&image, nullptr, bitmap.Bits(), -static_cast<png_int_32>(image.width * 4),
+                            nullptr) == 0)
+    return std::nullopt;
+  return bitmap;
+}

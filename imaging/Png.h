@@ -3,6 +3,7 @@
 // grey with an alpha channel (a glyph atlas's page) as 8-bit grey and alpha.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,3 +46,8 @@ std::vector<std::uint8_t> PngWithAlphaBytes(const TBitmap& colour, const std::ve
 // pictures whose colour is the same everywhere.
 void SavePngGreyWithAlpha(int width, int height, std::uint8_t grey, const std::vector<std::uint8_t>& alpha,
                           const std::string& fileName);
+
+// The picture of a PNG file of any colour type and depth, its colours as 8-bit RGB (an alpha channel is
+// dropped, the colours kept as the file holds them); nothing when the file cannot be opened or is no
+// PNG the library reads whole, or one beyond the library's limits (1000000 pixels wide or high).
+std::optional<TBitmap> ReadPngFile(const std::string& fileName);

@@ -41,6 +41,14 @@ packages=(
   # its test).
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-randr0-dev libxcb-shm0-dev
   libxcb-xtest0-dev
+  # The Wayland side of the native Snapora (the desktop's portals on the session bus through sd-bus;
+  # Qt's Wayland platform plugin) and its test on a headless sway: the compositor, its background, its
+  # XWayland, a reference screenshot tool and the portals (the frontend; the wlroots backend, which takes its
+  # screenshots with grim and needs PipeWire to start; the GTK backend, whose access dialog the
+  # frontend wants before it offers screenshots); GLib's D-Bus for Python, for the stand-in portal of
+  # the portal client's test.
+  libsystemd-dev qt6-wayland sway swaybg xwayland grim pipewire python3-gi
+  xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
 )
 
 # Node and npm, for the packages the tests read bitmap-font descriptors with. A Node installed

@@ -169,6 +169,11 @@ bool TCapture::GrabAllScreens(const os::ScreenRect& userRect, bool useUserRect) 
   return ok;
 }
 
+void TCapture::TakeDesktopScreenshot(bool interactive, const os::ScreenRect& userRect, bool useUserRect) {
+  ReplaceWith(os::DesktopScreenshot(interactive));
+  if (useUserRect) CropToUserRect(userRect);
+}
+
 bool TCapture::TakeFromScreenPicture(const TBitmap& screen, const os::ScreenRect& userRect) {
   if (screen.Empty()) return false;
   ReplaceWith(screen);

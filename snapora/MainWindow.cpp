@@ -340,6 +340,23 @@ void TFrmSnapora::FillWindowList() {
   LisWindows.BeginUpdate();
   try {
     LisWindows.Clear();
+    if (os::DesktopHidesWindows()) {
+      // The screen (its size known once the desktop has given a picture of it), a window or area picked
+      // in the desktop's dialog, and why no window is listed. No Desktop: the desktop's service cannot
+      // take the screen with every window out of sight.
+      const os::ScreenRect screen = os::VirtualScreen();
+      for (const std::string* label : {&ScreenLabel, &WindowOrAreaLabel, &WindowsNotListedLabel}) {
+        const std::string size =
+            label == &ScreenLabel && !screen.Empty() ? SizeText(screen.Width(), screen.Height()) : "";
+        const int index = LisWindows.AddItem(*label, {size, ""});
+        if (*label == rememberedCaption && label != &WindowsNotListedLabel)
+          LisWindows.SetSelected(index, true);
+      }
+      if (LisWindows.FirstSelected() < 0) LisWindows.SetSelected(0, true);
+      LisWindows.EndUpdate();
+      FormResize();
+      return;
+    }
     const std::string screenSize = SizeText(ui::ScreenWidth(), ui::ScreenHeight());
     for (const std::string* label : {&ScreenLabel, &DesktopLabel}) {
       const int index = LisWindows.AddItem(*label, {screenSize, ""});
@@ -431,6 +448,10 @@ void TFrmSnapora::ChbAutoCaptureClick() {
 }
 
 void TFrmSnapora::ChbKeyboardClick() {
+  if (ChbKeyboard.Checked() && !os::DesktopOffersGlobalKeys()) {
+    ChbKeyboard.SetChecked(false);
+    throw ELocalisedError(TErrorKind::NoGlobalKeys, {});
+  }
   const bool on = ChbKeyboard.Checked();
   CbbFKey.SetVisible(on);
   ChbShift.SetVisible(on);
@@ -485,6 +506,9 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   } minimizedAll{caption == DesktopLabel};
 
   if (PrepareTarget) {
+    // A Wayland compositor hears that the main window is hidden only when the messages are handled; the
+    // wait is then for its next frame, which the desktop's screenshot shows.
+    if (os::DesktopHidesWindows()) App().ProcessMessages();
     os::SleepMilliseconds(350);
     PrepareTarget = !TimCapture.Enabled();
   }
@@ -496,11 +520,17 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   // the screen now, inside the user rectangle measured from the virtual screen's top-left corner.
   const bool region = window == 0 && !caption.empty() && caption == RegionLabel;
   const TBitmap frozen = std::exchange(frozenScreen_, TBitmap());
-  const bool grabbed =
-      region && !frozen.Empty() ? picture.TakeFromScreenPicture(frozen, userRect)
-      : window == 0 && !caption.empty() && (caption == AllScreensLabel || region)
-          ? picture.GrabAllScreens(userRect, ChbDefineRect.Checked() || region)
-          : picture.GrabTarget(window, ChbClient.Checked(), userRect, ChbDefineRect.Checked());
+  // A desktop that hides its windows gives its pixels only through its screenshot service: the screen,
+  // or a window or an area picked in its dialog. An error of the service ends the capture.
+  bool grabbed = true;
+  if (os::DesktopHidesWindows()) {
+    picture.TakeDesktopScreenshot(caption == WindowOrAreaLabel || region, userRect, ChbDefineRect.Checked());
+  } else {
+    grabbed = region && !frozen.Empty() ? picture.TakeFromScreenPicture(frozen, userRect)
+              : window == 0 && !caption.empty() && (caption == AllScreensLabel || region)
+                  ? picture.GrabAllScreens(userRect, ChbDefineRect.Checked() || region)
+                  : picture.GrabTarget(window, ChbClient.Checked(), userRect, ChbDefineRect.Checked());
+  }
   minimizedAll.End();
   if (!grabbed) {
     restoreTarget();
@@ -610,7 +640,8 @@ void TFrmSnapora::BtnCaptureClick(TCaptureTrigger trigger) {
 
 void TFrmSnapora::CaptureSelected(TCaptureTrigger trigger) {
   const std::string caption = FindSelectedTarget();
-  if (caption.empty()) return;
+  // The entry that says why no window is listed is no target.
+  if (caption.empty() || (TargetWindow == 0 && caption == WindowsNotListedLabel)) return;
   if (!AutoCaptureStarted) StartAutoCaptureIfTicked();
 
   const os::WindowHandle application = App().Handle();
@@ -651,7 +682,7 @@ void TFrmSnapora::CaptureSelected(TCaptureTrigger trigger) {
     // A region is chosen on the frozen screen each time but at automatic capture's ticks, which take
     // the region chosen when the run began.
     if (caption == RegionLabel && TargetWindow == 0 && trigger != TCaptureTrigger::CaptureTimer &&
-        !ChooseRegion()) {
+        !os::DesktopHidesWindows() && !ChooseRegion()) {
       // Cancelled: nothing is captured, and an automatic capture that was to begin does not.
       if (TimCapture.Enabled()) BtnStopClick();
       showAgain();
@@ -815,7 +846,10 @@ void TFrmSnapora::CommandLineCapture() {
     caption = DesktopLabel;
   }
   // A region chosen on the frozen screen; cancelled, nothing is written.
-  if (mode == "region") {
+  // Where the desktop hides its windows, its own dialog picks the window or area.
+  if (mode == "region" && os::DesktopHidesWindows()) {
+    caption = WindowOrAreaLabel;
+  } else if (mode == "region") {
     caption = RegionLabel;
     bool chosen = false;
     {
@@ -891,6 +925,10 @@ void TFrmSnapora::SetLanguageTarget(const std::string& target, const std::string
     AllScreensLabel = text;
   } else if (target == "RegionLabel") {
     RegionLabel = text;
+  } else if (target == "WindowOrAreaLabel") {
+    WindowOrAreaLabel = text;
+  } else if (target == "WindowsNotListedLabel") {
+    WindowsNotListedLabel = text;
   } else if (target == "EnlargeHint") {
     EnlargeHint = text;
   } else if (target == "NoImageHint") {
@@ -940,7 +978,8 @@ void TFrmSnapora::LoadSettingsFromFile() {
   ChbAskName.SetChecked(settings.GetBool("ChbAskName", false));
   ChbToFile.SetChecked(settings.GetBool("ChbToFile", false));
   if (ChbToFile.Checked()) ChbToFileClick();
-  ChbKeyboard.SetChecked(settings.GetBool("ChbKeyboard", false));
+  // (Stored ticked on a desktop that offers no global keys, it stays off here without a word.)
+  ChbKeyboard.SetChecked(settings.GetBool("ChbKeyboard", false) && os::DesktopOffersGlobalKeys());
   if (ChbKeyboard.Checked()) ChbKeyboardClick();
   // A stored index outside the twelve keys selects none (the hot key then reads as F1).
   CbbFKey.SetItemIndex(settings.GetInt("CbbFKey", 0));

@@ -1,7 +1,9 @@
 #pragma once
 // The main window of Snapora: the list of capture targets (the whole screen, the desktop, all screens
-// together, and every visible titled top-level window, front to back), the capture options, the preview
-// of the last capture with its thumbnail, and the buttons that take a capture.
+// together, and every visible titled top-level window, front to back; on a desktop that hides its
+// windows, the screen, a window or area picked in the desktop's dialog, and why no window is listed),
+// the capture options, the preview of the last capture with its thumbnail, and the buttons that take a
+// capture.
 
 #include <memory>
 #include <optional>
@@ -74,6 +76,10 @@ class TFrmSnapora : public ui::Form {
 
   // ---- Window state ----
   std::string DesktopLabel, ScreenLabel, AllScreensLabel, RegionLabel, EnlargeHint, NoImageHint;
+  // On a desktop that hides its windows (os::DesktopHidesWindows): the entry that has the desktop's
+  // screenshot dialog pick a window or an area, and the one that says why no window is listed (which
+  // captures nothing).
+  std::string WindowOrAreaLabel, WindowsNotListedLabel;
   // The region chosen last on the frozen screen (screen coordinates), offered again at the next choice.
   std::optional<os::ScreenRect> LastRegion;
   os::WindowHandle TargetWindow = 0;

@@ -33,6 +33,11 @@ inline constexpr TLanguageText kSnaporaMainTexts[] = {
     {"FrmSnap", "PopSaveAs", "Save as...", {"PopSaveAs"}},
     {"FrmSnap", "BtnOk", "OK", {"BtnOk"}},
     {"FrmSnap", "m_aMRegion", "Region...", {"RegionLabel"}},
+    {"FrmSnap", "m_aMWindowOrArea", "Window or area...", {"WindowOrAreaLabel"}},
+    {"FrmSnap",
+     "m_aMWindowsNotListed",
+     "(This desktop does not show other programs' windows)",
+     {"WindowsNotListedLabel"}},
 };
 
 // The capture tool's viewer, at each show: MenFile, then MenSaveAs (whose caption PopSaveAs takes

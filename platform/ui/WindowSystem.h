@@ -179,6 +179,23 @@ class HotKeyGrab {
   int key_ = 0;
   unsigned modifiers_ = 0;
 };
+// ---- Desktops that keep their windows to themselves ---------------------------------------------------
+
+// True on a desktop that shows a program neither the other programs' windows nor the display's pixels
+// (a Wayland session): the walk above finds no window, GrabDisplay gives nothing, and the screen comes
+// only through the desktop's screenshot service (DesktopScreenshot). VirtualScreen, DisplayWidth and
+// DisplayHeight then give the size of the last picture the service gave (its real pixels, whatever
+// the desktop's scale), and nothing before the first.
+bool DesktopHidesWindows();
+// A picture through the desktop's screenshot service: the whole screen, or (interactive) what the user
+// picks in the desktop's own dialog (a window or an area). Raises ELocalisedError when the service
+// cannot be reached (ScreenshotServiceMissing), refuses (ScreenshotRefused), the user cancels
+// (ScreenshotCancelled) or its picture cannot be read (ScreenshotUnreadable); never gives an empty
+// picture.
+TBitmap DesktopScreenshot(bool interactive);
+// Whether the program can have a global key (the hot key that AsyncKeyState polls): everywhere but on a
+// desktop that hides its windows, which keeps the keyboard to the window in front.
+bool DesktopOffersGlobalKeys();
 
 // Blocks the thread for the milliseconds (Sleep; a negative time counts as 0); no message is handled
 // meanwhile.

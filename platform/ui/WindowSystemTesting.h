@@ -108,6 +108,12 @@ void SetFrameBorders(WindowHandle window, std::optional<FrameBorders> borders);
 // Makes MinimizeAllWindows fail (the shell object cannot be created) or work again.
 void SetMinimizeAllFails(bool fails);
 
+// Makes the system a desktop that hides its windows (os::DesktopHidesWindows), whose screenshot service
+// answers through the handler (which may raise the service's errors) and which offers no global keys;
+// an empty handler makes it the ordinary virtual screen again. VirtualScreen and the display's size
+// stay those of the virtual screen.
+void SetHidingDesktop(std::function<TBitmap(bool interactive)> screenshot);
+
 // The virtual keyboard: a key held down reads nonzero at every AsyncKeyState (0x8000, with 0x0001 at the
 // first query after it went down); a key tapped (pressed and released between two queries) reads
 // nonzero (0x0001) at the next query only.

@@ -13,6 +13,7 @@
 #include <memory>
 #include <type_traits>
 
+#include "imaging/Errors.h"
 #include "platform/win32/UiWin32.h"
 // (<windows.h> first, through UiWin32.h: these need its types.)
 #include <dwmapi.h>
@@ -305,6 +306,10 @@ int AsyncKeyState(int virtualKey) { return static_cast<unsigned short>(GetAsyncK
 // the focus): nothing needs taking.
 bool GrabHotKey(int, unsigned) { return true; }
 void ReleaseHotKey(int, unsigned) {}
+// Windows shows every program the desktop's windows and pixels.
+bool DesktopHidesWindows() { return false; }
+TBitmap DesktopScreenshot(bool) { throw ELocalisedError(TErrorKind::ScreenshotServiceMissing, {"Windows"}); }
+bool DesktopOffersGlobalKeys() { return true; }
 
 void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(std::max(milliseconds, 0))); }
 

@@ -35,6 +35,7 @@
 
 #include "platform/text/Text.h"
 #include "platform/ui/WindowSystem.h"
+#include "platform/wayland/Session.h"
 
 namespace os {
 
@@ -65,8 +66,9 @@ struct States {
 class Display {
  public:
   // Nothing when the display cannot be reached.
+  // Nothing in a Wayland session either: its XWayland display shows none of the native windows.
   static Display* Get() {
-    static std::unique_ptr<Display> display = Open();
+    static std::unique_ptr<Display> display = wayland::IsWaylandSession() ? nullptr : Open();
     return display.get();
   }
 
@@ -758,7 +760,7 @@ WindowHandle DesktopWindow() {
 
 ScreenRect VirtualScreen() {
   Display* display = Display::Get();
-  return display != nullptr ? MonitorsOf(*display).all : ScreenRect{};
+  return display != nullptr ? MonitorsOf(*display).all : wayland::LastScreenSize().value_or(ScreenRect{});
 }
 
 // ---- Placement, order, activation -------------------------------------------------------------------
@@ -946,12 +948,12 @@ void EndMinimizeAll() {
 
 int DisplayWidth() {
   Display* display = Display::Get();
-  return display != nullptr ? MonitorsOf(*display).primary.Width() : 0;
+  return display != nullptr ? MonitorsOf(*display).primary.Width() : VirtualScreen().Width();
 }
 
 int DisplayHeight() {
   Display* display = Display::Get();
-  return display != nullptr ? MonitorsOf(*display).primary.Height() : 0;
+  return display != nullptr ? MonitorsOf(*display).primary.Height() : VirtualScreen().Height();
 }
 
 TBitmap GrabDisplay(int left, int top, int width, int height) {

@@ -384,6 +384,27 @@ TEST(ShippedFiles, EveryErrorReadsInTheLanguageOfBothPrograms) {
        "Ein anderes Programm hat die Taste Ctrl+F5 belegt: Snapora achtet weiter auf sie, kann aber einen "
        "kurzen Druck verpassen, und jenes Programm bekommt die Taste ebenfalls. W\xE4hlen Sie eine andere "
        "Taste, damit sie nur Snapora geh\xF6rt"},
+      {TErrorKind::ScreenshotServiceMissing,
+       {"no answer"},
+       "The desktop's screenshot service cannot be reached (no answer)",
+       "Der Bildschirmfoto-Dienst des Desktops ist nicht erreichbar (no answer)"},
+      {TErrorKind::ScreenshotRefused,
+       {},
+       "The desktop refused the screenshot",
+       "Der Desktop hat das Bildschirmfoto verweigert"},
+      {TErrorKind::ScreenshotCancelled,
+       {},
+       "The screenshot was cancelled",
+       "Das Bildschirmfoto wurde abgebrochen"},
+      {TErrorKind::ScreenshotUnreadable,
+       {"file:///tmp/x.png"},
+       "The desktop's screenshot file:///tmp/x.png cannot be read",
+       "Das Bildschirmfoto file:///tmp/x.png des Desktops kann nicht gelesen werden"},
+      {TErrorKind::NoGlobalKeys,
+       {},
+       "This desktop does not let programs have global keys: capture with the Capture button",
+       "Dieser Desktop erlaubt Programmen keine globalen Tasten: Aufnahmen bitte mit der Schaltfl\xE4"
+       "che Aufnehmen"},
   };
   ASSERT_EQ(std::size(cases), std::size(kErrorTexts)) << "a case for every kind";
   const std::filesystem::path root =

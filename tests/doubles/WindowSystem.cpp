@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/Errors.h"
 #include "platform/ui/UiNative.h"
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/WindowSystemTesting.h"
@@ -82,6 +83,7 @@ struct Screen {
   std::function<void(WindowHandle)> onNextWindow;
   bool inNextWindowHandler = false;
   std::function<void()> onGrabDisplay;
+  std::function<TBitmap(bool)> desktopScreenshot;
   bool minimizeAllFails = false;
   std::array<KeyState, 256> keys{};
   // Hot keys (virtual key, modifiers) another program holds, and those this program holds.
@@ -744,6 +746,15 @@ bool GrabHotKey(int virtualKey, unsigned modifiers) {
 }
 
 void ReleaseHotKey(int virtualKey, unsigned modifiers) { S().hotKeysGrabbed.erase({virtualKey, modifiers}); }
+bool DesktopHidesWindows() { return static_cast<bool>(S().desktopScreenshot); }
+
+TBitmap DesktopScreenshot(bool interactive) {
+  Record(std::string("DesktopScreenshot") + (interactive ? " interactive" : ""));
+  if (!S().desktopScreenshot) throw ELocalisedError(TErrorKind::ScreenshotServiceMissing, {"none"});
+  return S().desktopScreenshot(interactive);
+}
+
+bool DesktopOffersGlobalKeys() { return !DesktopHidesWindows(); }
 
 void SleepMilliseconds(int milliseconds) {
   Record("Sleep " + std::to_string(milliseconds));
@@ -819,6 +830,10 @@ void OnNextWindow(std::function<void(WindowHandle)> handler) { S().onNextWindow 
 TBitmap& DisplayPixels() { return Pixels(); }
 
 void SetMinimizeAllFails(bool fails) { S().minimizeAllFails = fails; }
+
+void SetHidingDesktop(std::function<TBitmap(bool interactive)> screenshot) {
+  S().desktopScreenshot = std::move(screenshot);
+}
 
 void AddMonitor(ScreenRect rect, int pixelsPerInch) { S().monitors.push_back({rect, pixelsPerInch}); }
 
@@ -927,6 +942,7 @@ void ResetScreen() {
   s.pixels = TBitmap();
   s.onNextWindow = nullptr;
   s.onGrabDisplay = nullptr;
+  s.desktopScreenshot = nullptr;
   s.minimizeAllFails = false;
   s.monitors.clear();
   s.keys = {};

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -174,6 +175,15 @@ void ExpectRoundTrips(const std::vector<TBitmap>& pictures, const std::vector<By
     EXPECT_EQ(decoded.bitDepth, 8);
     EXPECT_EQ(decoded.colorType, alphas != nullptr ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB);
     EXPECT_TRUE(decoded.pixels == expected.back()) << "the library decodes other pixels";
+    // The program's own reader gives the colours back (the alpha dropped), up to the library's width.
+    const std::optional<TBitmap> read = ReadPngFile(files.back());
+    ASSERT_EQ(read.has_value(), pictures[i].Width() <= 1000000);
+    if (!read) continue;
+    ASSERT_EQ(read->Width(), pictures[i].Width());
+    ASSERT_EQ(read->Height(), pictures[i].Height());
+    for (int y = 0; y < read->Height(); ++y)
+      for (int x = 0; x < read->Width(); ++x)
+        ASSERT_EQ(read->Pixel(x, y) & 0xFFFFFF, pictures[i].Pixel(x, y) & 0xFFFFFF) << x << "," << y;
   }
 #ifdef PILLOW_PIXELS_SCRIPT
   if (!DecodeWithPillow(files)) SKIP_OR_FAIL_WHERE_PROMISED("Pillow (python3-pil) cannot decode here");
@@ -212,6 +222,27 @@ TEST(SavePngGreyWithAlpha, DecodesToTheGreyAndTheAlphaWritten) {
   EXPECT_TRUE(decoded.pixels == expected);
   EXPECT_THROW(SavePngGreyWithAlpha(37, 22, 200, alpha, dir.File("short.png")), std::invalid_argument);
   EXPECT_FALSE(std::filesystem::exists(dir.File("short.png")));
+}
+
+TEST(ReadPngFile, GivesNothingForAMissingFileAFileCutShortOrOneThatIsNoPng) {
+  TempDir dir;
+  TBitmap picture;
+  picture.SetSize(40, 30);
+  picture.Fill(RGB(200, 30, 10));
+  SaveBitmapAsPng(picture, dir.File("whole.png"));
+  const Bytes whole = ReadFileBytes(dir.File("whole.png"));
+  for (const auto& [name, bytes] :
+       {std::pair<std::string, Bytes>{"cut.png", Bytes(whole.begin(), whole.end() - 20)},
+        {"text.png", Bytes{'n', 'o', ' ', 'p', 'n', 'g'}},
+        {"empty.png", Bytes{}}}) {
+    std::FILE* file = std::fopen(dir.File(name).c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    EXPECT_FALSE(ReadPngFile(dir.File(name)).has_value()) << name;
+  }
+  EXPECT_FALSE(ReadPngFile(dir.File("missing.png")).has_value());
+  EXPECT_EQ(ReadPngFile(dir.File("whole.png"))->Pixel(39, 29), RGB(200, 30, 10));
 }
 
 TEST(SaveBitmapAsPng, WiderThanAMillionPixelsIsWritten) {

@@ -7,7 +7,7 @@ which system it is built for. Prints every include that breaks a rule and exits 
 
 The layers, lowest first (README.md, "The layers"):
     platform/os, imaging, platform/text, common, glyphs, platform/ui, shell, letrana | snapora
-The system backends (platform/win32, platform/qt, platform/x11, platform/posix, platform/freetype, and the test doubles of
+The system backends (platform/win32, platform/qt, platform/x11, platform/wayland, platform/posix, platform/freetype, and the test doubles of
 tests/doubles) implement the platform's families and may include those and what lies below them;
 tests/, bench/ and tools/ may include anything.
 """
@@ -18,7 +18,7 @@ import sys
 
 LAYERS = ["platform/os", "imaging", "platform/text", "common", "glyphs", "platform/ui", "shell",
           ("letrana", "snapora")]
-BACKENDS = ["platform/win32", "platform/qt", "platform/x11", "platform/posix", "platform/freetype", "tests/doubles"]
+BACKENDS = ["platform/win32", "platform/qt", "platform/x11", "platform/wayland", "platform/posix", "platform/freetype", "tests/doubles"]
 FREE = ["tests", "bench", "tools"]
 # Folders whose code must build unchanged for every system.
 PORTABLE = ["platform/os", "imaging", "platform/text", "common", "glyphs", "platform/ui", "shell", "letrana",

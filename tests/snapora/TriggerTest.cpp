@@ -1,17 +1,20 @@
 // What starts a capture and what it does to the main window: the Capture button, automatic capture with
 // its stamped file names, interval, stop and Escape, the hot key with its latches, the command line and
 // its exit codes, the failures on the way (a write that fails during automatic capture, a target
-// that closes, a stamped name that is taken), and that no trigger captures behind an error box.
+// that closes, a stamped name that is taken), that no trigger captures behind an error box, and the
+// captures on a desktop that hides its windows.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "imaging/Errors.h"
 #include "platform/os/OsTesting.h"
 #include "tests/snapora/SnaporaFixture.h"
 
@@ -636,6 +639,112 @@ TEST_F(SnaporaTest, TheCommandLineAsksForTheNameWhenTheStoredOptionsSaySo) {
   EXPECT_EQ(RunSnapora(*app, Folders(), {(storage.Path() / "given.bmp").string(), "screen"}),
             capture_exit::NotWritten);
   EXPECT_FALSE(fs::exists(storage.Path() / "given.bmp"));
+}
+
+// ---- A desktop that hides its windows (a Wayland session) ----------------------------------------------
+
+constexpr const char* kNotListed = "(This desktop does not show other programs' windows)";
+
+// Each entry asks the desktop's screenshot service as it should (the screen at once, a window or area
+// through the desktop's dialog), never grabs the display; the entry that says why no window is listed
+// takes nothing; so does the command line, whose region is the dialog's.
+TEST_F(SnaporaTest, OnADesktopThatHidesItsWindowsEachEntryAsksTheDesktopsService) {
+  os::testing::AddWindow("Editor", {100, 100, 500, 400});
+  TBitmap picture;
+  picture.SetSize(64, 48);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) picture.SetPixel(x, y, RGB(x * 4, y * 5, 200));
+  std::vector<bool> asked;  // interactive, one a request
+  os::testing::SetHidingDesktop([&](bool interactive) {
+    asked.push_back(interactive);
+    return picture;
+  });
+  TFrmSnapora& frm = OpenShown();
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"Screen", "Window or area...", kNotListed}));
+  EXPECT_EQ(frm.LisWindows.FirstSelected(), 0);
+
+  const struct {
+    const char* entry;
+    std::vector<bool> asks;
+  } cases[] = {{"Screen", {false}}, {"Window or area...", {true}}, {kNotListed, {}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.entry);
+    asked.clear();
+    frm.ShowNoImage();
+    SelectEntry(c.entry);
+    Run([&] { frm.BtnCapture.Click(); });
+    EXPECT_EQ(asked, c.asks);
+    EXPECT_EQ(frm.ImgCapture.Center(), c.asks.empty()) << "a capture shows, nothing else does";
+    if (!c.asks.empty()) snapora_testing::ExpectSamePixels(frm.ImgCapture.Picture(), picture);
+    EXPECT_EQ(Captions().size(), 3u) << "the rebuilt list";
+  }
+  // The user's rectangle counts from the picture's corner.
+  frm.ChbDefineRect.SetChecked(true);
+  frm.EdtLeft.SetText("10");
+  frm.EdtTop.SetText("20");
+  frm.EdtWidth.SetText("30");
+  frm.EdtHeight.SetText("5");
+  SelectEntry("Screen");
+  Run([&] { frm.BtnCapture.Click(); });
+  EXPECT_EQ(frm.ImgCapture.Picture().Width(), 30);
+  EXPECT_EQ(frm.ImgCapture.Picture().Pixel(0, 0), picture.Pixel(10, 20));
+  // Automatic capture asks the service for the screen at every tick.
+  asked.clear();
+  frm.TimKeyProc.SetEnabled(false);
+  frm.CbbSeconds.SetText("100");
+  frm.ChbAutoCapture.SetChecked(true);
+  frm.BtnCapture.Click();
+  ui::testing::AdvanceTime(300);
+  frm.BtnStop.Click();
+  EXPECT_GE(asked.size(), 4u) << "the button's capture and three ticks";
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), true), 0);
+  EXPECT_EQ(Grabs(), 0);
+  EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
+
+  const fs::path out = storage.Path();
+  for (const auto& [mode, interactive] : {std::pair{"screen", false}, std::pair{"region", true}}) {
+    windows.reset();
+    asked.clear();
+    EXPECT_EQ(RunSnapora(*app, Folders(), {(out / "cli.png").string(), mode}), capture_exit::Written) << mode;
+    EXPECT_EQ(asked, std::vector<bool>{interactive}) << mode;
+  }
+  EXPECT_EQ(Grabs(), 0);
+}
+
+// What the service refuses reaches the error box, in the words of its kind, and leaves the preview as
+// it was; the keyboard switch says that the desktop gives no global keys and stays off.
+TEST_F(SnaporaTest, OnADesktopThatHidesItsWindowsRefusalsAndTheKeyboardSwitchAreExplained) {
+  std::optional<ELocalisedError> refusal;
+  os::testing::SetHidingDesktop([&](bool) -> TBitmap { throw *refusal; });
+  TFrmSnapora& frm = OpenShown();
+  frm.TimKeyProc.SetEnabled(false);
+  const struct {
+    TErrorKind kind;
+    std::vector<std::string> details;
+    const char* text;
+  } cases[] = {
+      {TErrorKind::ScreenshotCancelled, {}, "The screenshot was cancelled."},
+      {TErrorKind::ScreenshotRefused, {}, "The desktop refused the screenshot."},
+      {TErrorKind::ScreenshotServiceMissing,
+       {"no answer"},
+       "The desktop's screenshot service cannot be reached (no answer)"},
+      {TErrorKind::ScreenshotUnreadable, {"file:///x"}, "The desktop's screenshot file:///x cannot be read."},
+  };
+  for (const auto& c : cases) {
+    refusal.emplace(c.kind, c.details);
+    Run([&] { frm.BtnCapture.Click(); });
+    ASSERT_FALSE(ui::testing::ErrorBoxes().empty());
+    EXPECT_EQ(ui::testing::ErrorBoxes().back().text, c.text);
+    EXPECT_TRUE(frm.ImgCapture.Center()) << c.text;
+    EXPECT_TRUE(frm.Showing()) << c.text;
+  }
+
+  Run([&] { frm.ChbKeyboard.SetChecked(true); });
+  EXPECT_EQ(ui::testing::ErrorBoxes().back().text,
+            "This desktop does not let programs have global keys: capture with the Capture button.");
+  EXPECT_FALSE(frm.ChbKeyboard.Checked());
+  EXPECT_FALSE(frm.CbbFKey.Visible());
+  EXPECT_EQ(ui::testing::ErrorBoxes().size(), std::size(cases) + 1);
 }
 
 }  // namespace

@@ -24,6 +24,9 @@ if ! xvfb_start; then
   echo "FAIL: the Xvfb display did not start"
   exit 1
 fi
+# The command is an X11 client here, also when the test runs inside a Wayland session (the native
+# window system would take that for a Wayland desktop).
+unset WAYLAND_DISPLAY XDG_SESSION_TYPE
 if ! window_manager_start; then
   echo "FAIL: openbox did not manage a window"
   exit 1
