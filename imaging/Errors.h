@@ -21,15 +21,6 @@ enum class TErrorKind {
   ClipboardBusy,             // another program holds the clipboard
   CaptureTooLarge,           // the rectangle to capture, %1 x %2 pixels, beyond %3 x %3
   HotKeyTaken,               // another program holds the hot key, %1 its name ("Ctrl+F5")
-  FileCannotBeCreated,       // %1 the file name
-  WriteFailed,               // a write came up short (a full disk)
-  JpegFailed,                // %1 the JPEG library's message code
-  PngFailed,                 // %1 the PNG library's message
-  PictureTooLarge,           // %1 x %2 pixels at %3 bits per pixel, too large for the format %4
-  GifTooLarge,               // %1 x %2 pixels
-  GifFailed,                 // %1 what the GIF writer found wrong in what it was given
-  ClipboardBusy,             // another program holds the clipboard
-  CaptureTooLarge,           // the rectangle to capture, %1 x %2 pixels, beyond %3 x %3
   ScreenshotServiceMissing,  // the desktop's screenshot service cannot be reached; %1 why
   ScreenshotRefused,         // the desktop refused the screenshot or could not take it
   ScreenshotCancelled,       // the user cancelled the desktop's screenshot dialog
