@@ -127,6 +127,45 @@ shoot() {  # x window id, picture
   await "a settled screenshot $2" window_painted "$1" "$2"
 }
 
+# ---- The native programs' session ---------------------------------------------------------------------
+
+# For the native programs' scenarios, run inside a D-Bus session and on a display of the script's own
+# (tests/x11/with_display.sh): a work folder, a runtime folder, the accessibility bus (found through the
+# session bus) with its registry started now (else at the first question), Qt on X11. Everything
+# started here and every program in `started` ends with the script.
+native_session_start() {  # name of the work folder
+  work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")
+  helpers=()
+  trap native_session_end EXIT
+  export XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
+  mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  helpers+=($!)
+  disown
+  /usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)' >/dev/null 2>&1
+}
+native_session_end() {
+  local pid
+  for pid in "${started[@]}" "${helpers[@]}"; do
+    kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
+  done
+  # The accessibility bus's daemon outlives its launcher; it is known by its socket under the work folder.
+  pkill -f "dbus-daemon.*$work/" 2>/dev/null
+  rm -rf "$work"
+}
+# The first visible window whose title matches the pattern (xdotool's). xdotool's search walks the
+# window tree and ends with BadWindow when a window goes meanwhile (a progress box, a dialog): asked
+# again then, for a few moments.
+visible_window() {  # title pattern
+  local id attempt
+  for attempt in $(seq 20); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$id" ] && echo "$id" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # ---- Starting and ending a program --------------------------------------------------------------------
 
 started=()       # Linux process ids of the programs started here (the scripts' clean-up kills them)

@@ -24,9 +24,11 @@ for tool in Xvfb openbox xdotool xclip import convert dbus-run-session /usr/libe
     exit 1
   fi
 done
-# The accessibility bus is found through the session bus: one of the script's own.
+# The accessibility bus is found through the session bus: one of the script's own, and a display of its
+# own with a window manager that frames windows before the script goes on.
 if [ -z "${LETRANA_E2E_SESSION:-}" ]; then
-  LETRANA_E2E_SESSION=1 exec dbus-run-session -- bash "$0" "$@" 2> >(grep -v 'Failed to set fd limit' >&2)
+  LETRANA_E2E_SESSION=1 exec dbus-run-session -- bash "$repo/tests/x11/with_display.sh" bash "$0" "$@" \
+    2> >(grep -v 'Failed to set fd limit' >&2)
 fi
 
 letrana=$(readlink -f "$1")
@@ -39,54 +41,12 @@ build_dir=$(cd "$(dirname "$letrana")/.." && pwd)
 artefacts="$build_dir/e2e-artefacts"
 mkdir -p "$artefacts"
 
-# shellcheck source=../../scripts/lib/wine-host.sh
-source "$repo/scripts/lib/wine-host.sh"
 # shellcheck source=e2e_lib.sh
 source "$repo/tests/e2e/e2e_lib.sh"
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/letrana-native-e2e.XXXXXX")
-helpers=()
-cleanup() {
-  local pid
-  for pid in "${started[@]}" "${helpers[@]}"; do
-    kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
-  done
-  # The accessibility bus's daemon outlives its launcher; it is known by its socket under the work folder.
-  pkill -f "dbus-daemon.*$work/" 2>/dev/null
-  window_manager_stop
-  xvfb_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-if ! xvfb_start; then
-  echo "FAIL: the Xvfb display did not start"
-  exit 1
-fi
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-if ! window_manager_start; then
-  echo "FAIL: openbox did not manage a window"
-  exit 1
-fi
-/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-helpers+=($!)
-export QT_QPA_PLATFORM=xcb
-# The accessibility bus's registry, started now (it is started on the first question otherwise).
-/usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)' >/dev/null 2>&1
+native_session_start letrana-native-e2e
 
 atspi() { /usr/bin/python3 "$repo/tests/e2e/atspi_probe.py" "$1" letrana "${@:2}"; }
-# The main window's id. xdotool's search walks the window tree and ends with BadWindow when a window
-# goes meanwhile (the progress box does while the grid is built): asked again then, for a few moments.
-window_id() {
-  local id attempt
-  for attempt in $(seq 20); do
-    id=$(xdotool search --onlyvisible --name '^Letrana$' 2>/dev/null | head -1)
-    [ -n "$id" ] && echo "$id" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+window_id() { visible_window '^Letrana$'; }
 window_size() { xdotool getwindowgeometry "$(window_id)" | sed -n 's/.*Geometry: //p'; }
 
 # A fresh program folder DIR/prog (the program and the files beside it) and XDG folders under DIR.

@@ -47,32 +47,13 @@ mkdir -p "$artefacts"
 # shellcheck source=e2e_lib.sh
 source "$repo/tests/e2e/e2e_lib.sh"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/snapora-native-e2e.XXXXXX")
-helpers=()
-cleanup() {
-  local pid
-  for pid in "${started[@]}" "${helpers[@]}"; do
-    kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null
-  done
-  # The accessibility bus's daemon outlives its launcher; it is known by its socket under the work folder.
-  pkill -f "dbus-daemon.*$work/" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-disown
-helpers+=($!)
-export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-# The accessibility bus's registry, started now (it is started on the first question otherwise).
-/usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)' >/dev/null 2>&1
+native_session_start snapora-native-e2e
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 read -r screen_width screen_height < <(xwininfo -root | awk '/Width:/ { w = $2 } /Height:/ { print w, $2 }')
 
 atspi() { /usr/bin/python3 "$repo/tests/e2e/atspi_probe.py" "$1" snapora "${@:2}"; }
 # Snapora's main window (its caption names its version); the viewer carries the same caption.
-window_id() { xdotool search --onlyvisible --name '^Snapora Version ' | head -1; }
+window_id() { visible_window '^Snapora Version '; }
 
 # ---- The program ---------------------------------------------------------------------------------------
 
