@@ -1,7 +1,8 @@
 // The clipboard of the Qt backend: QClipboard, which on X11 serves what the program put there for as long
 // as the program runs (and hands it to a clipboard manager at its end where one runs). Texts go as plain
 // text; pictures as an image, which Qt offers in the formats other programs ask for, and as explicit
-// "image/png" (and "image/bmp") bytes where the program gives them.
+// "image/png" (and "image/bmp") bytes: the program's own, or encoded when another program first asks
+// for them (a capture on the clipboard costs no encoding until it is pasted).
 
 #include <QBuffer>
 #include <QByteArray>
@@ -9,22 +10,52 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <QStringList>
+#include <QVariant>
 #include <memory>
-#include <new>
 
 #include "platform/qt/UiQt.h"
 #include "platform/ui/Clipboard.h"
 
 namespace {
 
-// The picture's colours encoded in a file format Qt writes ("PNG", "BMP"), opaque.
-QByteArray Encoded(const QImage& image, const char* format) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (!image.save(&buffer, format)) throw std::bad_alloc();
-  return bytes;
-}
+// A picture on the clipboard: the image, and its opaque colours as PNG and BMP, encoded at the first
+// request for each (and kept for the next). A failed encoding answers nothing for that format.
+class PictureData : public QMimeData {
+ public:
+  explicit PictureData(const QImage& image) : opaque_(image.convertToFormat(QImage::Format_RGB888)) {
+    setImageData(image);
+  }
+
+  QStringList formats() const override {
+    QStringList list = QMimeData::formats();
+    for (const QString& format : {Png(), Bmp()})
+      if (!list.contains(format)) list.append(format);
+    return list;
+  }
+  bool hasFormat(const QString& mimeType) const override {
+    return mimeType == Png() || mimeType == Bmp() || QMimeData::hasFormat(mimeType);
+  }
+
+ protected:
+  QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+    if (mimeType != Png() && mimeType != Bmp()) return QMimeData::retrieveData(mimeType, type);
+    QByteArray& bytes = mimeType == Png() ? png_ : bmp_;
+    if (bytes.isEmpty()) {
+      QBuffer buffer(&bytes);
+      buffer.open(QIODevice::WriteOnly);
+      if (!opaque_.save(&buffer, mimeType == Png() ? "PNG" : "BMP")) bytes.clear();
+    }
+    return bytes.isEmpty() ? QVariant() : QVariant(bytes);
+  }
+
+ private:
+  static QString Png() { return QStringLiteral("image/png"); }
+  static QString Bmp() { return QStringLiteral("image/bmp"); }
+
+  QImage opaque_;
+  mutable QByteArray png_, bmp_;
+};
 
 // Replaces the clipboard's contents; the clipboard owns the data from here on.
 void Put(std::unique_ptr<QMimeData> data) {
@@ -67,12 +98,7 @@ void PutClipboardBitmap(const TBitmap& bitmap, const std::vector<std::uint8_t>& 
 void PutClipboardPicture(const TBitmap& picture) {
   if (picture.Empty()) return;
   ui::qt::EnsureApplication();
-  const QImage image = ui::qt::ToQImage(picture).convertToFormat(QImage::Format_RGB32);
-  auto data = std::make_unique<QMimeData>();
-  data->setImageData(image);
-  data->setData(QStringLiteral("image/png"), Encoded(image.convertToFormat(QImage::Format_RGB888), "PNG"));
-  data->setData(QStringLiteral("image/bmp"), Encoded(image.convertToFormat(QImage::Format_RGB888), "BMP"));
-  Put(std::move(data));
+  Put(std::make_unique<PictureData>(ui::qt::ToQImage(picture).convertToFormat(QImage::Format_RGB32)));
 }
 
 void EmptyClipboard() {
