@@ -178,8 +178,15 @@ xvfb_start() {
   export DISPLAY=":$number"
 }
 
+# Ends the display and waits until the server has gone (at most ten seconds): a server still ending
+# removes its socket file and lock after a new server may have taken the same display number, which then
+# cannot be reached ("Can't open display").
 xvfb_stop() {
-  [ -z "$XVFB_PID" ] || kill "$XVFB_PID" >/dev/null 2>&1 || true
+  local deadline=$((SECONDS + 10))
+  if [ -n "$XVFB_PID" ] && kill "$XVFB_PID" >/dev/null 2>&1; then
+    while kill -0 "$XVFB_PID" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
+    wait "$XVFB_PID" 2>/dev/null || true
+  fi
   XVFB_PID=""
 }
 
@@ -187,29 +194,42 @@ xvfb_stop() {
 # window and framed a probe window (xlogo), which is gone again afterwards. Right after its start openbox
 # can leave a window's map request unhandled until some other event reaches it (seen about once in
 # twenty starts: the manager idle, the request waiting); a property changed on the root window each
-# second while the probe waits wakes it. Sets WM_PID; fails with the reason on stderr.
+# second while the probe waits wakes it. A probe that ended (it could not reach the display at that
+# moment) is started again. Sets WM_PID; fails with what it saw on stderr.
 WM_PID=""
 window_manager_start() {
-  local attempt probe probe_pid framed=""
-  openbox --sm-disable >/dev/null 2>&1 &
+  local attempt probe="" probe_pid framed="" log
+  log=$(mktemp "${TMPDIR:-/tmp}/wm-probe.XXXXXX")
+  openbox --sm-disable >/dev/null 2>"$log.openbox" &
   WM_PID=$!
-  xlogo -name wm-probe >/dev/null 2>&1 &
+  xlogo -name wm-probe >/dev/null 2>>"$log" &
   probe_pid=$!
   for attempt in $(seq 600); do
+    kill -0 "$WM_PID" 2>/dev/null || break
+    if ! kill -0 "$probe_pid" 2>/dev/null; then
+      xlogo -name wm-probe >/dev/null 2>>"$log" &
+      probe_pid=$!
+    fi
     if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
       probe=$(xdotool search --name '^wm-probe$' 2>/dev/null | head -n 1)
       [ -n "$probe" ] && xprop -id "$probe" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '=' && framed=1 && break
       [ $((attempt % 10)) -ne 0 ] || xprop -root -f _TEST_WM_WAKE 32c -set _TEST_WM_WAKE "$attempt" 2>/dev/null
     fi
-    kill -0 "$WM_PID" 2>/dev/null || break
     sleep 0.1
   done
   kill "$probe_pid" 2>/dev/null
   wait "$probe_pid" 2>/dev/null
-  [ -n "$framed" ] && return 0
-  echo "the window manager (openbox) did not manage a window" >&2
-  window_manager_stop
-  return 1
+  if [ -z "$framed" ]; then
+    {
+      echo "the window manager (openbox) did not manage a window on $DISPLAY"
+      kill -0 "$WM_PID" 2>/dev/null && echo "  openbox runs" || echo "  openbox ended: $(head -c 300 "$log.openbox")"
+      echo "  probe window: ${probe:-none}$([ -z "$probe" ] || xwininfo -id "$probe" 2>&1 | grep -o 'Map State: .*')"
+      grep -v 'Cannot convert' "$log" | head -n 3 | sed 's/^/  probe: /'
+    } >&2
+    window_manager_stop
+  fi
+  rm -f "$log" "$log.openbox"
+  [ -n "$framed" ]
 }
 
 window_manager_stop() {
