@@ -26,6 +26,7 @@ enum class TErrorKind {
   ScreenshotCancelled,       // the user cancelled the desktop's screenshot dialog
   ScreenshotUnreadable,      // %1 the screenshot's file (or address) that cannot be read
   NoGlobalKeys,              // the desktop lets no program have a global key
+  HotKeyRefused,             // the desktop refused the hot key %1 ("Ctrl+F5") or the user cancelled it
 };
 
 struct TErrorText {
@@ -57,6 +58,9 @@ inline constexpr TErrorText kErrorTexts[] = {
     {TErrorKind::ScreenshotUnreadable, "ScreenshotUnreadable", "The desktop's screenshot %1 cannot be read"},
     {TErrorKind::NoGlobalKeys, "NoGlobalKeys",
      "This desktop does not let programs have global keys: capture with the Capture button"},
+    {TErrorKind::HotKeyRefused, "HotKeyRefused",
+     "The desktop did not give Snapora the key %1: tick the keyboard again to ask once more, or capture "
+     "with the Capture button"},
 };
 inline constexpr const char* kErrorSection = "Errors";
 

@@ -782,9 +782,12 @@ void TFrmSnapora::TimKeyProcTimer() {
     return;
   }
   if (state == 0) return;
-  if (ChbAlt.Checked() && !AltLatched) return;
-  if (ChbCtrl.Checked() && !CtrlLatched) return;
-  if (ChbShift.Checked() && !ShiftLatched) return;
+  // On a desktop that hides its windows the key comes only through the desktop's shortcut service,
+  // which has checked the modifiers itself (and the modifiers' state is not to be read there).
+  const bool modifiersChecked = os::DesktopHidesWindows();
+  if (ChbAlt.Checked() && !AltLatched && !modifiersChecked) return;
+  if (ChbCtrl.Checked() && !CtrlLatched && !modifiersChecked) return;
+  if (ChbShift.Checked() && !ShiftLatched && !modifiersChecked) return;
   BtnCaptureClick(TCaptureTrigger::KeyProcTimer);
   AltLatched = CtrlLatched = ShiftLatched = false;
 }
@@ -811,7 +814,18 @@ void TFrmSnapora::GrabHotKey() {
   const unsigned modifiers = (ChbShift.Checked() ? os::hot_key::Shift : 0u) |
                              (ChbCtrl.Checked() ? os::hot_key::Control : 0u) |
                              (ChbAlt.Checked() ? os::hot_key::Alt : 0u);
-  if (hotKeyGrab_.Grab(kF1Key + CbbFKey.ItemIndex(), modifiers)) {
+  bool held = false;
+  try {
+    held = hotKeyGrab_.Grab(kF1Key + CbbFKey.ItemIndex(), modifiers);
+  } catch (const ELocalisedError& error) {
+    // The desktop refused the key (or the user did in its dialog): the switch goes off, and the box
+    // is shown, not thrown, as below.
+    ChbKeyboard.SetChecked(false);
+    ChbKeyboardClick();
+    App().HandleException(error);
+    return;
+  }
+  if (held) {
     hotKeyTakenShown_.clear();
     return;
   }

@@ -144,7 +144,10 @@ constexpr unsigned Alt = 4;
 // before the next question (with the modifiers held at the press counted as pressed too). False when
 // another program holds the key with these modifiers: nothing of it is taken then. On Windows nothing
 // is taken (the key state is polled as it is) and the answer is true; likewise for a key the keyboard
-// does not have.
+// does not have. In a Wayland session the key (F1 to F24) is bound through the desktop's shortcut
+// service, which checks the modifiers itself: each activation counts in AsyncKeyState's "pressed since"
+// bit of the key (never the "down" bit, nor any of the modifiers); raises ELocalisedError HotKeyRefused
+// when the desktop or the user refuses the key (nothing is taken then).
 bool GrabHotKey(int virtualKey, unsigned modifiers);
 // Gives back what GrabHotKey took of the key with these modifiers (nothing when it took nothing).
 void ReleaseHotKey(int virtualKey, unsigned modifiers);
@@ -194,7 +197,8 @@ bool DesktopHidesWindows();
 // picture.
 TBitmap DesktopScreenshot(bool interactive);
 // Whether the program can have a global key (the hot key that AsyncKeyState polls): everywhere but on a
-// desktop that hides its windows, which keeps the keyboard to the window in front.
+// desktop that hides its windows (which keeps the keyboard to the window in front) and offers no
+// shortcut service (the GlobalShortcuts portal); asked anew each time.
 bool DesktopOffersGlobalKeys();
 
 // Blocks the thread for the milliseconds (Sleep; a negative time counts as 0); no message is handled

@@ -99,8 +99,4 @@ TBitmap DesktopScreenshot(bool interactive) {
   return std::move(*picture);
 }
 
-// The program takes no key through a global-shortcuts portal (sway's portals have none to test it
-// with): on Wayland it has no global key.
-bool DesktopOffersGlobalKeys() { return !wayland::IsWaylandSession(); }
-
 }  // namespace os

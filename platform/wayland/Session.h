@@ -18,4 +18,18 @@ bool IsWaylandSession();
 // nothing before the first.
 std::optional<os::ScreenRect> LastScreenSize();
 
+// The hot key through the desktop's GlobalShortcuts portal (GlobalShortcuts.cpp). Whether the portal
+// offers the interface (asked anew each time: false when the bus or the portal cannot be reached).
+bool PortalOffersGlobalShortcuts();
+// Binds F1 to F24 (virtual keys 0x70 to 0x87) with the modifiers (os::hot_key) in a session of the
+// portal of its own, closing the session of the key bound before; any other key binds nothing. Raises
+// ELocalisedError HotKeyRefused when the desktop refuses the key or the user cancels its dialog, and
+// ScreenshotServiceMissing when the portal cannot be reached; nothing stays bound then.
+void BindHotKey(int virtualKey, unsigned modifiers);
+// Closes the session of the bound key (nothing when none is bound).
+void UnbindHotKey();
+// The "pressed since the last question" bit (0x0001) when the bound key was activated since; 0 for any
+// other key. Reads what the bus has brought without waiting.
+int HotKeyState(int virtualKey);
+
 }  // namespace wayland

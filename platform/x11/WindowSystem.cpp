@@ -1019,7 +1019,7 @@ TBitmap GrabDisplay(int left, int top, int width, int height) {
 int AsyncKeyState(int virtualKey) {
   if (virtualKey < 0 || virtualKey > 255) return 0;
   Display* display = Display::Get();
-  if (display == nullptr) return 0;
+  if (display == nullptr) return wayland::HotKeyState(virtualKey);  // (a Wayland session's portal)
   // X tells only whether a key is down now, not whether it went down and up between two questions: the
   // "pressed since the last question" bit is set when the key is down now and was not at the last
   // answer for it, or when a press of a grabbed hot key (or a modifier held at it) came as an event
@@ -1039,12 +1039,18 @@ int AsyncKeyState(int virtualKey) {
 bool GrabHotKey(int virtualKey, unsigned modifiers) {
   if (virtualKey < 0 || virtualKey > 255) return true;
   Display* display = Display::Get();
-  if (display == nullptr) return true;
+  if (display == nullptr) {
+    wayland::BindHotKey(virtualKey, modifiers);  // (a Wayland session's portal: refusals are errors)
+    return true;
+  }
   return HotKeysOf(*display).Grab(*display, virtualKey, modifiers);
 }
 
 void ReleaseHotKey(int virtualKey, unsigned modifiers) {
-  if (Display* display = Display::Get()) HotKeysOf(*display).Release(*display, virtualKey, modifiers);
+  if (Display* display = Display::Get())
+    HotKeysOf(*display).Release(*display, virtualKey, modifiers);
+  else
+    wayland::UnbindHotKey();
 }
 
 void SleepMilliseconds(int milliseconds) {

@@ -405,6 +405,13 @@ TEST(ShippedFiles, EveryErrorReadsInTheLanguageOfBothPrograms) {
        "This desktop does not let programs have global keys: capture with the Capture button",
        "Dieser Desktop erlaubt Programmen keine globalen Tasten: Aufnahmen bitte mit der Schaltfl\xE4"
        "che Aufnehmen"},
+      {TErrorKind::HotKeyRefused,
+       {"Ctrl+F5"},
+       "The desktop did not give Snapora the key Ctrl+F5: tick the keyboard again to ask once more, or "
+       "capture with the Capture button",
+       "Der Desktop hat Snapora die Taste Ctrl+F5 nicht \xFC"
+       "berlassen: Tastatur erneut ankreuzen, um noch einmal zu fragen, oder die Schaltfl\xE4"
+       "che Aufnehmen verwenden"},
   };
   ASSERT_EQ(std::size(cases), std::size(kErrorTexts)) << "a case for every kind";
   const std::filesystem::path root =

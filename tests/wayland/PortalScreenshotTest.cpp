@@ -1,14 +1,18 @@
 // The window system in a Wayland session (platform/wayland over sd-bus), against a stand-in for the
-// Screenshot portal on a session bus of its own (with_fake_portal.sh), which answers each request as the
-// test writes it into a file: every outcome of a request gives the picture or its error, never an
-// empty picture, and the X display is never asked.
+// Screenshot and GlobalShortcuts portals on a session bus of its own (with_fake_portal.sh), which answers
+// each request as the test writes it into a file: every outcome of a request gives the picture or its
+// error, never an empty picture, and the X display is never asked; the hot key is bound through the
+// shortcuts portal where it is offered, and each activation is one press.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "imaging/Errors.h"
@@ -24,6 +28,106 @@ std::string LastLine(const std::string& fileName) {
   std::string line, last;
   while (std::getline(in, line)) last = line;
   return last;
+}
+
+// The words of a line.
+std::vector<std::string> WordsOf(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+// Calls a method of the stand-in's control interface ("Offer boolean:true") and waits for its answer.
+void Control(const std::string& methodAndArgument) {
+  const std::string command =
+      "dbus-send --session --print-reply --dest=org.freedesktop.portal.Desktop "
+      "/org/freedesktop/portal/desktop "
+      "test.FakePortal." +
+      methodAndArgument + " >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// The key's state once it is not 0, or 0 after half a minute.
+int AwaitKeyState(int virtualKey) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  int state = 0;
+  while ((state = os::AsyncKeyState(virtualKey)) == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return state;
+}
+
+TEST(PortalGlobalShortcuts, TheHotKeyIsBoundThroughThePortalAndEachActivationIsOnePress) {
+  const char* answerFile = std::getenv("FAKE_PORTAL_ANSWER");
+  ASSERT_NE(answerFile, nullptr) << "run through with_fake_portal.sh";
+  const std::string asked = std::string(answerFile) + ".asked";
+  EXPECT_FALSE(os::DesktopOffersGlobalKeys()) << "not offered yet";
+  Control("Offer boolean:true");
+  ASSERT_TRUE(os::DesktopOffersGlobalKeys());
+
+  std::ofstream(answerFile) << "0\n";
+  os::HotKeyGrab grab;
+  const struct {
+    int key;
+    unsigned modifiers;
+    std::string trigger;
+  } keys[] = {
+      {0x74, os::hot_key::Control, "CTRL+F5"},
+      {0x7B, os::hot_key::Shift | os::hot_key::Control | os::hot_key::Alt, "CTRL+ALT+SHIFT+F12"},
+      {0x70, 0, "F1"},
+  };
+  std::string session;  // bound before
+  for (const auto& k : keys) {
+    SCOPED_TRACE(k.trigger);
+    ASSERT_TRUE(grab.Grab(k.key, k.modifiers));
+    const std::vector<std::string> bind = WordsOf(LastLine(asked));
+    ASSERT_GE(bind.size(), 4u);
+    EXPECT_EQ(bind[0], "bind");
+    EXPECT_EQ(bind[2], "capture");
+    EXPECT_EQ(bind[3], k.trigger);
+    // Another key: the session before is closed first, and the key bound in a new one.
+    if (!session.empty()) {
+      EXPECT_NE(bind[1], session);
+      std::ifstream in(asked);
+      std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      EXPECT_NE(text.find("close " + session + "\ncreate\n"), std::string::npos) << text;
+    }
+    session = bind[1];
+    EXPECT_EQ(os::AsyncKeyState(k.key), 0) << "no press before the activation";
+    for (int press = 0; press < 2; ++press) {
+      Control("Activate string:capture");
+      EXPECT_EQ(AwaitKeyState(k.key), 0x0001) << press;
+      EXPECT_EQ(os::AsyncKeyState(k.key), 0) << "reported once";
+    }
+  }
+  grab.Release();
+  EXPECT_EQ(LastLine(asked), "close " + session);
+
+  // The desktop refuses, the user cancels, the call fails: an error, nothing held, the session closed.
+  const struct {
+    std::string answer;
+    TErrorKind error;
+  } refusals[] = {{"2", TErrorKind::HotKeyRefused},
+                  {"1", TErrorKind::HotKeyRefused},
+                  {"error", TErrorKind::ScreenshotServiceMissing}};
+  for (const auto& r : refusals) {
+    SCOPED_TRACE(r.answer);
+    std::ofstream(answerFile) << r.answer << "\n";
+    try {
+      grab.Grab(0x74, os::hot_key::Control | os::hot_key::Alt);
+      ADD_FAILURE() << "held without the desktop's consent";
+    } catch (const ELocalisedError& error) {
+      EXPECT_EQ(error.Kind(), r.error) << error.what();
+      if (r.error == TErrorKind::HotKeyRefused) {
+        EXPECT_EQ(error.Details(), std::vector<std::string>{"Ctrl+Alt+F5"});
+      }
+    }
+    EXPECT_FALSE(grab.Held());
+    EXPECT_EQ(WordsOf(LastLine(asked)).at(0), "close");
+  }
+
+  Control("Offer boolean:false");
+  EXPECT_FALSE(os::DesktopOffersGlobalKeys());
 }
 
 TEST(PortalScreenshot, EachAnswerOfThePortalGivesThePictureOrItsError) {
