@@ -41,8 +41,12 @@ if [ -z "${SNAPORA_WAYLAND_INSIDE:-}" ]; then
   fi
   work=$(mktemp -d "${TMPDIR:-/tmp}/snapora-wayland.XXXXXX") || exit 1
   trap 'rm -rf "$work"' EXIT
-  mkdir -p "$work/prog"
+  # The program, this script and the accessibility probe, copied where the test user can read them
+  # (the checkout may lie in a folder only its owner may enter).
+  mkdir -p "$work/prog" "$work/tests/wayland" "$work/tests/e2e"
   cp "$1" "$(dirname "$1")"/*.lng "$(dirname "$1")"/*.ini "$work/prog/"
+  cp "$0" "$work/tests/wayland/"
+  cp "$here/../e2e/atspi_probe.py" "$work/tests/e2e/"
   run_as=()
   if [ "$(id -u)" -eq 0 ]; then
     user=snapora-wltest
@@ -59,7 +63,7 @@ if [ -z "${SNAPORA_WAYLAND_INSIDE:-}" ]; then
   # The session's programs end with the session: the inside ends them, and the bus takes the rest.
   "${run_as[@]}" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME="$work" LANG=C.UTF-8 \
     SNAPORA_WAYLAND_INSIDE=1 WORK="$work" DEADLINE_S="$deadline_s" \
-    dbus-run-session -- bash "$here/$(basename "$0")" "$work/prog/snapora" \
+    dbus-run-session -- bash "$work/tests/wayland/$(basename "$0")" "$work/prog/snapora" \
     2> >(grep -v 'Failed to set fd limit' >&2)
   exit $?
 fi
