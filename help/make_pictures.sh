@@ -161,10 +161,19 @@ for language in "${languages[@]}"; do
   y=$(($(value window.top "$info") + $(value client.offset_y "$info") + $(value "control.$capture.top" "$info") +
     $(value "control.$capture.height" "$info") / 2))
   probe clipboard-set make_pictures >/dev/null
-  xdotool mousemove --sync "$x" "$y" click 1
   # The capture hides the window, grabs the screen (after a wait of its own), puts the capture on the
-  # clipboard and shows the window again with the preview.
-  await "the capture on the clipboard" clipboard_has_bitmap || die "Snapora's capture did not reach the clipboard"
+  # clipboard and shows the window again with the preview. A click that the window did not take (under
+  # load; the window neither hid nor filled the clipboard within seconds) is given again.
+  capture_begun() { clipboard_has_bitmap || ! window_shown "$snapora_caption"; }
+  for attempt in 1 2 3; do
+    xdotool mousemove --sync "$x" "$y" click 1
+    E2E_TIMEOUT=15 poll capture_begun && break
+  done
+  if ! await "the capture on the clipboard" clipboard_has_bitmap; then
+    import -window root "$out_dir/snapora-capture-failed.png" 2>/dev/null
+    die "Snapora's capture did not reach the clipboard (the screen: $out_dir/snapora-capture-failed.png;" \
+      "error boxes: $(probe boxes "$snapora_caption" 2>/dev/null | tr '\n' ' ')"
+  fi
   await "Snapora's window back" window_shown "$snapora_caption" || die "Snapora's window did not come back"
   xdotool mousemove 0 0
   picture_of "$(probe info "$snapora_caption")" "$pictures/snapora-capture.png"
