@@ -46,8 +46,10 @@ packages=(
   # XWayland, a reference screenshot tool and the portals (the frontend; the wlroots backend, which takes its
   # screenshots with grim and needs PipeWire to start; the GTK backend, whose access dialog the
   # frontend wants before it offers screenshots); GLib's D-Bus for Python, for the stand-in portal of
-  # the portal client's test.
+  # the portal client's test. The screen stream of automatic capture comes through PipeWire; its test
+  # streams a known picture (GStreamer's test source) through PipeWire and its session manager.
   libsystemd-dev qt6-wayland sway swaybg xwayland grim pipewire python3-gi
+  libpipewire-0.3-dev wireplumber pipewire-bin gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base
   xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
 )
 

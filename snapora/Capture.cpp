@@ -169,8 +169,9 @@ bool TCapture::GrabAllScreens(const os::ScreenRect& userRect, bool useUserRect) 
   return ok;
 }
 
-void TCapture::TakeDesktopScreenshot(bool interactive, const os::ScreenRect& userRect, bool useUserRect) {
-  ReplaceWith(os::DesktopScreenshot(interactive));
+void TCapture::TakeDesktopScreenshot(bool interactive, const os::ScreenRect& userRect, bool useUserRect,
+                                     os::ScreenStream* stream) {
+  ReplaceWith(stream != nullptr ? stream->Picture() : os::DesktopScreenshot(interactive));
   if (useUserRect) CropToUserRect(userRect);
 }
 

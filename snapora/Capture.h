@@ -65,9 +65,10 @@ class TCapture {
   // Grabs the whole virtual screen (every monitor), then crops to the user rectangle when asked.
   bool GrabAllScreens(const os::ScreenRect& userRect, bool useUserRect);
   // Takes the picture of the desktop's screenshot service (os::DesktopScreenshot: the screen, or what the
-  // user picks in the desktop's dialog), then crops to the user rectangle when asked. Raises the
-  // service's errors.
-  void TakeDesktopScreenshot(bool interactive, const os::ScreenRect& userRect, bool useUserRect);
+  // user picks in the desktop's dialog), or the newest picture of a screen stream when one is given,
+  // then crops to the user rectangle when asked. Raises the service's errors.
+  void TakeDesktopScreenshot(bool interactive, const os::ScreenRect& userRect, bool useUserRect,
+                             os::ScreenStream* stream = nullptr);
   // Takes the user rectangle of a picture of the virtual screen grabbed before (the frozen screen a
   // region was chosen on), measured from its top-left corner; false for an empty picture.
   bool TakeFromScreenPicture(const TBitmap& screen, const os::ScreenRect& userRect);

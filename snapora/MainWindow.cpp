@@ -524,7 +524,16 @@ bool TFrmSnapora::CaptureTarget(const std::string& caption, os::WindowHandle win
   // or a window or an area picked in its dialog. An error of the service ends the capture.
   bool grabbed = true;
   if (os::DesktopHidesWindows()) {
-    picture.TakeDesktopScreenshot(caption == WindowOrAreaLabel || region, userRect, ChbDefineRect.Checked());
+    const bool interactive = caption == WindowOrAreaLabel || region;
+    if (!interactive && TimCapture.Enabled()) OpenScreenStream();
+    try {
+      picture.TakeDesktopScreenshot(interactive, userRect, ChbDefineRect.Checked(),
+                                    interactive ? nullptr : screenStream_.get());
+    } catch (const ELocalisedError&) {
+      // The stream ended (the user or the desktop stopped the sharing): so does the automatic capture.
+      if (screenStream_) BtnStopClick();
+      throw;
+    }
   } else {
     grabbed = region && !frozen.Empty() ? picture.TakeFromScreenPicture(frozen, userRect)
               : window == 0 && !caption.empty() && (caption == AllScreensLabel || region)
@@ -731,6 +740,24 @@ void TFrmSnapora::StartAutoCapture() {
   StampFileField();
 }
 
+void TFrmSnapora::OpenScreenStream() {
+  if (screenStream_ || noScreenStream_) return;
+  // The desktop's token for the user's permission is kept beside the settings.
+  const std::string settings = SettingsPath();
+  const std::string tokenFile = settings.substr(0, settings.find_last_of("/\\") + 1) + "Snapora.screencast";
+  try {
+    screenStream_ = std::make_unique<os::ScreenStream>(tokenFile);
+  } catch (const ELocalisedError& error) {
+    // The user said no: the automatic capture stops. A desktop that has no stream or cannot start one
+    // still takes screenshots: each tick asks for one of its own.
+    if (error.Kind() == TErrorKind::ScreenshotCancelled) {
+      BtnStopClick();
+      throw;
+    }
+    noScreenStream_ = true;
+  }
+}
+
 void TFrmSnapora::StampFileField() { EdtFile.SetText(UnusedStampedFileName(AutoBaseName, os::Now())); }
 
 void TFrmSnapora::StopAutoCapture() {
@@ -744,6 +771,8 @@ void TFrmSnapora::StopAutoCapture() {
   if (running) EdtFile.SetText(AutoBaseName);
   AutoCaptureStarted = false;
   captureTickPending_ = false;
+  screenStream_.reset();
+  noScreenStream_ = false;
 }
 
 void TFrmSnapora::BtnStopClick() {

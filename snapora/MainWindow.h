@@ -154,6 +154,8 @@ class TFrmSnapora : public ui::Form {
   void StartAutoCaptureIfTicked();
   void StartAutoCapture();
   void StopAutoCapture();
+  // Starts the screen stream of automatic capture on a desktop that hides its windows (once a run).
+  void OpenScreenStream();
   void BtnStopClick();
   void TimCaptureTimer();
   void TimKeyProcTimer();
@@ -215,6 +217,10 @@ class TFrmSnapora : public ui::Form {
   // The frozen screen the region was just chosen on, for the capture of that region (then dropped).
   TBitmap frozenScreen_;
   bool hotKeyHeldThroughBox_ = false;
+  // Automatic capture's screen stream on a desktop that hides its windows, while it runs; or that the
+  // desktop has none (its ticks take screenshots).
+  std::unique_ptr<os::ScreenStream> screenStream_;
+  bool noScreenStream_ = false;
   // Widens the switches whose captions do not fit their designed width, where there is room.
   void FitCheckBoxes();
   void SetLanguageTarget(const std::string& target, const std::string& text);

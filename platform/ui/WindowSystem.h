@@ -10,6 +10,7 @@
 // neither scales their windows nor what they read of others'.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -196,6 +197,26 @@ bool DesktopHidesWindows();
 // (ScreenshotCancelled) or its picture cannot be read (ScreenshotUnreadable); never gives an empty
 // picture.
 TBitmap DesktopScreenshot(bool interactive);
+// The screen as a stream through the desktop's screen-cast service (a Wayland desktop's ScreenCast
+// portal, its pictures through PipeWire), for automatic capture: the desktop asks the user when the
+// stream starts; where it can remember the user's answer, its token for it is kept in tokenFile and
+// handed back at the next start (also after a restart), which then asks nothing. Raises as
+// DesktopScreenshot does; ScreenshotServiceMissing also where the desktop has no such service (each
+// picture is then a DesktopScreenshot of its own). Ends the stream when it goes.
+class ScreenStream {
+ public:
+  explicit ScreenStream(const std::string& tokenFile);
+  ~ScreenStream();
+  ScreenStream(const ScreenStream&) = delete;
+  ScreenStream& operator=(const ScreenStream&) = delete;
+  // The newest picture of the stream, waiting up to 10 s for the first; raises ScreenshotUnreadable
+  // when none comes or the stream has ended (the user or the desktop stopped it).
+  TBitmap Picture();
+
+ private:
+  struct Parts;
+  std::unique_ptr<Parts> parts_;
+};
 // Whether the program can have a global key (the hot key that AsyncKeyState polls): everywhere but on a
 // desktop that hides its windows (which keeps the keyboard to the window in front) and offers no
 // shortcut service (the GlobalShortcuts portal); asked anew each time.

@@ -49,6 +49,7 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/Errors.h"
 #include "imaging/Graphics.h"
 #include "platform/ui/WindowSystem.h"
 
@@ -113,6 +114,11 @@ void SetMinimizeAllFails(bool fails);
 // an empty handler makes it the ordinary virtual screen again. VirtualScreen and the display's size
 // stay those of the virtual screen.
 void SetHidingDesktop(std::function<TBitmap(bool interactive)> screenshot);
+// That desktop's screen-cast service: a stream's start raises the error of the kind (with no details),
+// ScreenshotServiceMissing by default (no service); without one it starts, and each picture is the
+// handler's non-interactive screenshot. Starts, pictures and ends are recorded ("ScreenStream
+// TOKENFILE", "ScreenStream picture", "ScreenStream end").
+void SetScreenStreamFailure(std::optional<TErrorKind> error);
 
 // The virtual keyboard: a key held down reads nonzero at every AsyncKeyState (0x8000, with 0x0001 at the
 // first query after it went down); a key tapped (pressed and released between two queries) reads

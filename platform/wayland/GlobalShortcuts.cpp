@@ -45,26 +45,7 @@ std::string NameOf(int virtualKey, unsigned modifiers) {
 class ShortcutSession {
  public:
   ShortcutSession(int virtualKey, unsigned modifiers) : key_(virtualKey), bus_(OpenSessionBus()) {
-    const std::string sessionToken = NewToken();
-    const Message created = PortalRequest(
-        bus_.get(), kShortcutsInterface, "CreateSession", [](sd_bus_message*) { return 0; }, 1,
-        [&](sd_bus_message* call) {
-          return sd_bus_message_append(call, "{sv}", "session_handle_token", "s", sessionToken.c_str());
-        },
-        std::chrono::seconds(90));
-    ForEachResult(created.get(), [&](const std::string& key) {
-      // Documented as a string; an object path is taken as well.
-      char type = 0;
-      const char* contents = nullptr;
-      if (key != "session_handle" || sd_bus_message_peek_type(created.get(), &type, &contents) < 0 ||
-          contents == nullptr || (std::string(contents) != "s" && std::string(contents) != "o"))
-        return false;
-      const char* value = nullptr;
-      if (sd_bus_message_read(created.get(), "v", contents, &value) < 0 || value == nullptr) return false;
-      session_ = value;
-      return true;
-    });
-    if (session_.empty()) ServiceMissing("no session");
+    session_ = CreatePortalSession(bus_.get(), kShortcutsInterface);
 
     sd_bus_slot* slot = nullptr;
     const int result = sd_bus_match_signal(bus_.get(), &slot, nullptr, kPortalObject, kShortcutsInterface,
@@ -121,11 +102,7 @@ class ShortcutSession {
   void Close() {
     if (session_.empty()) return;
     activated_.reset();
-    sd_bus_message* reply = nullptr;
-    // Nothing to do about a failure: the portal closes the session anyway when the connection goes.
-    sd_bus_call_method(bus_.get(), kPortalService, session_.c_str(), "org.freedesktop.portal.Session",
-                       "Close", nullptr, &reply, "");
-    const Message owned(reply);
+    ClosePortalSession(bus_.get(), session_);
     session_.clear();
   }
 

@@ -149,4 +149,37 @@ void ForEachResult(sd_bus_message* message, const std::function<bool(const std::
   if (entered < 0 || sd_bus_message_exit_container(message) < 0) ServiceMissing("a malformed answer");
 }
 
+std::string CreatePortalSession(sd_bus* bus, const char* interface) {
+  const std::string sessionToken = NewToken();
+  const Message created = PortalRequest(
+      bus, interface, "CreateSession", [](sd_bus_message*) { return 0; }, 1,
+      [&](sd_bus_message* call) {
+        return sd_bus_message_append(call, "{sv}", "session_handle_token", "s", sessionToken.c_str());
+      },
+      std::chrono::seconds(90));
+  std::string session;
+  ForEachResult(created.get(), [&](const std::string& key) {
+    // Documented as a string; an object path is taken as well.
+    char type = 0;
+    const char* contents = nullptr;
+    if (key != "session_handle" || sd_bus_message_peek_type(created.get(), &type, &contents) < 0 ||
+        contents == nullptr || (std::string(contents) != "s" && std::string(contents) != "o"))
+      return false;
+    const char* value = nullptr;
+    if (sd_bus_message_read(created.get(), "v", contents, &value) < 0 || value == nullptr) return false;
+    session = value;
+    return true;
+  });
+  if (session.empty()) ServiceMissing("no session");
+  return session;
+}
+
+void ClosePortalSession(sd_bus* bus, const std::string& session) {
+  if (session.empty()) return;
+  sd_bus_message* reply = nullptr;
+  sd_bus_call_method(bus, kPortalService, session.c_str(), "org.freedesktop.portal.Session", "Close", nullptr,
+                     &reply, "");
+  const Message owned(reply);
+}
+
 }  // namespace wayland

@@ -59,4 +59,11 @@ Message PortalRequest(sd_bus* bus, const char* interface, const char* method,
 // Raises ScreenshotServiceMissing for a malformed message.
 void ForEachResult(sd_bus_message* message, const std::function<bool(const std::string& key)>& visit);
 
+// Opens a session of the portal's interface (its CreateSession request) and gives the session object's
+// path; raises as PortalRequest does, and ScreenshotServiceMissing when the answer names no session.
+std::string CreatePortalSession(sd_bus* bus, const char* interface);
+// Closes the session (nothing for an empty path); a failure is ignored: the portal closes the session
+// anyway when the connection goes.
+void ClosePortalSession(sd_bus* bus, const std::string& session);
+
 }  // namespace wayland

@@ -63,6 +63,11 @@ std::optional<os::ScreenRect> LastScreenSize() {
   return lastSize;
 }
 
+void NoteScreenSize(const os::ScreenRect& size) {
+  const std::lock_guard<std::mutex> lock(sizeLock);
+  lastSize = size;
+}
+
 }  // namespace wayland
 
 namespace os {
@@ -92,10 +97,7 @@ TBitmap DesktopScreenshot(bool interactive) {
   const std::string file = wayland::LocalPathOf(uri);
   std::optional<TBitmap> picture = file.empty() ? std::nullopt : ReadPngFile(file);
   if (!picture || picture->Empty()) throw ELocalisedError(TErrorKind::ScreenshotUnreadable, {uri});
-  if (!interactive) {
-    const std::lock_guard<std::mutex> lock(wayland::sizeLock);
-    wayland::lastSize = ScreenRect{0, 0, picture->Width(), picture->Height()};
-  }
+  if (!interactive) wayland::NoteScreenSize(ScreenRect{0, 0, picture->Width(), picture->Height()});
   return std::move(*picture);
 }
 

@@ -17,6 +17,8 @@ bool IsWaylandSession();
 // The screen as the last picture of the screenshot service measured it (its pixels, from (0, 0));
 // nothing before the first.
 std::optional<os::ScreenRect> LastScreenSize();
+// Notes the size of a picture of the whole screen (a screenshot's, a screen stream's).
+void NoteScreenSize(const os::ScreenRect& size);
 
 // The hot key through the desktop's GlobalShortcuts portal (GlobalShortcuts.cpp). Whether the portal
 // offers the interface (asked anew each time: false when the bus or the portal cannot be reached).

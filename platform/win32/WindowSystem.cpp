@@ -309,6 +309,12 @@ void ReleaseHotKey(int, unsigned) {}
 // Windows shows every program the desktop's windows and pixels.
 bool DesktopHidesWindows() { return false; }
 TBitmap DesktopScreenshot(bool) { throw ELocalisedError(TErrorKind::ScreenshotServiceMissing, {"Windows"}); }
+struct ScreenStream::Parts {};
+ScreenStream::ScreenStream(const std::string&) {
+  throw ELocalisedError(TErrorKind::ScreenshotServiceMissing, {"Windows"});
+}
+ScreenStream::~ScreenStream() = default;
+TBitmap ScreenStream::Picture() { return {}; }
 bool DesktopOffersGlobalKeys() { return true; }
 
 void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(std::max(milliseconds, 0))); }

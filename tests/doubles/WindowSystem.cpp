@@ -84,6 +84,7 @@ struct Screen {
   bool inNextWindowHandler = false;
   std::function<void()> onGrabDisplay;
   std::function<TBitmap(bool)> desktopScreenshot;
+  std::optional<TErrorKind> screenStreamFailure = TErrorKind::ScreenshotServiceMissing;
   bool minimizeAllFails = false;
   std::array<KeyState, 256> keys{};
   // Hot keys (virtual key, modifiers) another program holds, and those this program holds.
@@ -754,6 +755,21 @@ TBitmap DesktopScreenshot(bool interactive) {
   return S().desktopScreenshot(interactive);
 }
 
+struct ScreenStream::Parts {};
+
+ScreenStream::ScreenStream(const std::string& tokenFile) {
+  Record("ScreenStream " + tokenFile);
+  if (!S().desktopScreenshot) throw ELocalisedError(TErrorKind::ScreenshotServiceMissing, {"none"});
+  if (S().screenStreamFailure) throw ELocalisedError(*S().screenStreamFailure, {});
+}
+
+ScreenStream::~ScreenStream() { Record("ScreenStream end"); }
+
+TBitmap ScreenStream::Picture() {
+  Record("ScreenStream picture");
+  return S().desktopScreenshot(false);
+}
+
 bool DesktopOffersGlobalKeys() { return !DesktopHidesWindows(); }
 
 void SleepMilliseconds(int milliseconds) {
@@ -834,6 +850,8 @@ void SetMinimizeAllFails(bool fails) { S().minimizeAllFails = fails; }
 void SetHidingDesktop(std::function<TBitmap(bool interactive)> screenshot) {
   S().desktopScreenshot = std::move(screenshot);
 }
+
+void SetScreenStreamFailure(std::optional<TErrorKind> error) { S().screenStreamFailure = error; }
 
 void AddMonitor(ScreenRect rect, int pixelsPerInch) { S().monitors.push_back({rect, pixelsPerInch}); }
 
@@ -943,6 +961,7 @@ void ResetScreen() {
   s.onNextWindow = nullptr;
   s.onGrabDisplay = nullptr;
   s.desktopScreenshot = nullptr;
+  s.screenStreamFailure = TErrorKind::ScreenshotServiceMissing;
   s.minimizeAllFails = false;
   s.monitors.clear();
   s.keys = {};

@@ -688,18 +688,47 @@ TEST_F(SnaporaTest, OnADesktopThatHidesItsWindowsEachEntryAsksTheDesktopsService
   Run([&] { frm.BtnCapture.Click(); });
   EXPECT_EQ(frm.ImgCapture.Picture().Width(), 30);
   EXPECT_EQ(frm.ImgCapture.Picture().Pixel(0, 0), picture.Pixel(10, 20));
-  // Automatic capture asks the service for the screen at every tick.
-  asked.clear();
+  // Automatic capture takes the screen at every tick: from one screen stream, started at the first tick
+  // with its token file beside the settings and ended with the automatic capture, where the desktop
+  // starts one; else each tick asks the screenshot service. The user's no to the stream stops it.
   frm.TimKeyProc.SetEnabled(false);
   frm.CbbSeconds.SetText("100");
-  frm.ChbAutoCapture.SetChecked(true);
-  frm.BtnCapture.Click();
-  ui::testing::AdvanceTime(300);
-  frm.BtnStop.Click();
-  EXPECT_GE(asked.size(), 4u) << "the button's capture and three ticks";
-  EXPECT_EQ(std::count(asked.begin(), asked.end(), true), 0);
+  const std::string start = "ScreenStream " + (storage.Path() / "Snapora.screencast").string();
+  const struct {
+    std::optional<TErrorKind> streamFailure;
+    std::vector<std::string> stream;  // its calls, repeats once
+    std::size_t pictures;             // at least
+    const char* errorBox;
+  } autoCases[] = {
+      {TErrorKind::ScreenshotServiceMissing, {start}, 4, nullptr},
+      {TErrorKind::ScreenshotRefused, {start}, 4, nullptr},
+      {std::nullopt, {start, "ScreenStream picture", "ScreenStream end"}, 4, nullptr},
+      {TErrorKind::ScreenshotCancelled, {start}, 0, "The screenshot was cancelled."},
+  };
+  for (const auto& c : autoCases) {
+    SCOPED_TRACE(c.stream.size());
+    os::testing::SetScreenStreamFailure(c.streamFailure);
+    asked.clear();
+    os::testing::ClearWindowCalls();
+    const std::size_t boxes = ui::testing::ErrorBoxes().size();
+    frm.ChbAutoCapture.SetChecked(true);
+    Run([&] { frm.BtnCapture.Click(); });
+    ui::testing::AdvanceTime(300);
+    EXPECT_EQ(frm.TimCapture.Enabled(), c.errorBox == nullptr);
+    frm.BtnStop.Click();
+    EXPECT_GE(asked.size(), c.pictures) << "the button's capture and three ticks";
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), true), 0);
+    std::vector<std::string> stream;
+    for (const std::string& call : os::testing::WindowCalls())
+      if (call.rfind("ScreenStream", 0) == 0 && (stream.empty() || stream.back() != call))
+        stream.push_back(call);
+    EXPECT_EQ(stream, c.stream);
+    ASSERT_EQ(ui::testing::ErrorBoxes().size(), boxes + (c.errorBox != nullptr ? 1 : 0));
+    if (c.errorBox != nullptr) {
+      EXPECT_EQ(ui::testing::ErrorBoxes().back().text, c.errorBox);
+    }
+  }
   EXPECT_EQ(Grabs(), 0);
-  EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
 
   const fs::path out = storage.Path();
   for (const auto& [mode, interactive] : {std::pair{"screen", false}, std::pair{"region", true}}) {

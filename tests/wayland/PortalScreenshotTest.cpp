@@ -22,11 +22,12 @@
 
 namespace {
 
-// The last line of a text file (empty when it has none).
-std::string LastLine(const std::string& fileName) {
+// The last line of a text file that starts with the prefix (empty when it has none).
+std::string LastLine(const std::string& fileName, const std::string& prefix = "") {
   std::ifstream in(fileName);
   std::string line, last;
-  while (std::getline(in, line)) last = line;
+  while (std::getline(in, line))
+    if (line.rfind(prefix, 0) == 0) last = line;
   return last;
 }
 
@@ -189,13 +190,73 @@ TEST(PortalScreenshot, EachAnswerOfThePortalGivesThePictureOrItsError) {
   EXPECT_EQ(os::DisplayWidth(), 37);
   EXPECT_EQ(os::DisplayHeight(), 23);
 
-  // No session bus at all.
+  // No session bus at all (the bus is given back for the tests after).
+  const std::string busAddress = std::getenv("DBUS_SESSION_BUS_ADDRESS");
   setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
   try {
     os::DesktopScreenshot(false);
     ADD_FAILURE() << "a picture without a bus";
   } catch (const ELocalisedError& error) {
     EXPECT_EQ(error.Kind(), TErrorKind::ScreenshotServiceMissing) << error.what();
+  }
+  setenv("DBUS_SESSION_BUS_ADDRESS", busAddress.c_str(), 1);
+}
+
+// A screen stream shows the pictures of the portal's PipeWire node, whichever of the two byte orders the
+// node sends; the portal's restore token is kept in the token file and handed back at the next start;
+// the session is closed when the stream goes; a refusal or cancel is an error and keeps the token.
+TEST(PortalScreenCast, TheStreamShowsTheNodesPicturesAndKeepsThePermission) {
+  const char* answerFile = std::getenv("FAKE_PORTAL_ANSWER");
+  const char* nodes = std::getenv("FAKE_SCREEN_NODES");
+  const char* frameFile = std::getenv("FAKE_SCREEN_FRAME");
+  ASSERT_TRUE(answerFile != nullptr && nodes != nullptr && frameFile != nullptr)
+      << "run through with_fake_portal.sh";
+  const std::string asked = std::string(answerFile) + ".asked";
+  std::ifstream frameIn(frameFile, std::ios::binary);
+  const std::vector<unsigned char> frame((std::istreambuf_iterator<char>(frameIn)),
+                                         std::istreambuf_iterator<char>());
+  constexpr int kWidth = 333, kHeight = 197;
+  ASSERT_EQ(frame.size(), std::size_t{kWidth} * kHeight * 4);
+
+  const testing_support::TempDir dir;
+  const std::string tokenFile = (dir.Path() / "settings" / "Snapora.screencast").string();
+  int start = 0;
+  for (const std::string& node : WordsOf(nodes)) {  // "BGRx:ID"
+    SCOPED_TRACE(node);
+    std::ofstream(answerFile) << "0 " << node.substr(node.find(':') + 1) << "\n";
+    std::string session;
+    {
+      os::ScreenStream stream(tokenFile);
+      ++start;
+      const std::vector<std::string> select = WordsOf(LastLine(asked, "select"));
+      const std::string handedBack = start == 1 ? "token=" : "token=token-" + std::to_string(start - 1);
+      EXPECT_EQ(select,
+                (std::vector<std::string>{"select", "types=1", "multiple=0", "persist=2", handedBack}));
+      EXPECT_EQ(LastLine(tokenFile), "token-" + std::to_string(start));
+      session = WordsOf(LastLine(asked)).at(1);
+      const TBitmap got = stream.Picture();
+      ASSERT_EQ(got.Width(), kWidth);
+      ASSERT_EQ(got.Height(), kHeight);
+      for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+          const unsigned char* p = &frame[(static_cast<std::size_t>(y) * kWidth + x) * 4];
+          ASSERT_EQ(got.Pixel(x, y) & 0xFFFFFF, RGB(p[2], p[1], p[0])) << x << "," << y;
+        }
+      }
+      EXPECT_EQ(os::VirtualScreen(), (os::ScreenRect{0, 0, kWidth, kHeight}));
+    }
+    EXPECT_EQ(LastLine(asked), "close " + session);
+  }
+  for (const auto& [answer, error] :
+       {std::pair{"1", TErrorKind::ScreenshotCancelled}, std::pair{"2 1", TErrorKind::ScreenshotRefused}}) {
+    std::ofstream(answerFile) << answer << "\n";
+    try {
+      os::ScreenStream stream(tokenFile);
+      ADD_FAILURE() << "a stream without the user's consent";
+    } catch (const ELocalisedError& e) {
+      EXPECT_EQ(e.Kind(), error) << e.what();
+    }
+    EXPECT_EQ(LastLine(tokenFile), "token-" + std::to_string(start)) << "the permission given before stays";
   }
 }
 

@@ -14,7 +14,16 @@ BindShortcuts answers as the first line of ANSWER_FILE says ("CODE", or "error")
 "create", "bind SESSION ID TRIGGER DESCRIPTION" and, at the session's Close, "close SESSION" to
 ANSWER_FILE.asked. test.FakePortal's Activate(id) emits Activated of that id for the last bound
 session, and answers once the signal is on its way.
+
+The ScreenCast portal (version 4) is always there. CreateSession gives a session; SelectSources appends
+"select types=T multiple=M persist=P token=TOKEN" and always succeeds; Start answers as the first line
+of ANSWER_FILE says ("CODE NODE": the stream of that PipeWire node, with the restore token "token-N",
+N counting the starts), and appends "start SESSION"; OpenPipeWireRemote gives a new connection to the
+PipeWire daemon of XDG_RUNTIME_DIR.
 """
+
+import os
+import socket
 
 import sys
 
@@ -54,6 +63,34 @@ SHORTCUTS = """
   <interface name="test.FakePortal">
     <method name="Offer"><arg type="b" name="on" direction="in"/></method>
     <method name="Activate"><arg type="s" name="id" direction="in"/></method>
+  </interface>
+</node>
+"""
+
+SCREENCAST = """
+<node>
+  <interface name="org.freedesktop.portal.ScreenCast">
+    <method name="CreateSession">
+      <arg type="a{sv}" name="options" direction="in"/>
+      <arg type="o" name="handle" direction="out"/>
+    </method>
+    <method name="SelectSources">
+      <arg type="o" name="session_handle" direction="in"/>
+      <arg type="a{sv}" name="options" direction="in"/>
+      <arg type="o" name="handle" direction="out"/>
+    </method>
+    <method name="Start">
+      <arg type="o" name="session_handle" direction="in"/>
+      <arg type="s" name="parent_window" direction="in"/>
+      <arg type="a{sv}" name="options" direction="in"/>
+      <arg type="o" name="handle" direction="out"/>
+    </method>
+    <method name="OpenPipeWireRemote">
+      <arg type="o" name="session_handle" direction="in"/>
+      <arg type="a{sv}" name="options" direction="in"/>
+      <arg type="h" name="fd" direction="out"/>
+    </method>
+    <property name="version" type="u" access="read"/>
   </interface>
 </node>
 """
@@ -123,6 +160,35 @@ def main(answer_file):
         results = {"shortcuts": GLib.Variant("a(sa{sv})", [(i, {}) for i, _ in bound])}
         request(connection, sender, options, invocation, answer(), results)
 
+    starts = [0]
+
+    def on_screencast(connection, sender, path, interface, method, parameters, invocation):
+        if method == "CreateSession":
+            (options,) = parameters.unpack()
+            session = (f"/org/freedesktop/portal/desktop/session/{sender[1:].replace('.', '_')}/"
+                       f"{options.get('session_handle_token', 's')}")
+            sessions[session] = connection.register_object(session, shortcuts.interfaces[1], on_session)
+            request(connection, sender, options, invocation, 0, {"session_handle": GLib.Variant("o", session)})
+        elif method == "SelectSources":
+            _, options = parameters.unpack()
+            note(f"select types={options.get('types')} multiple={int(options.get('multiple', 0))} "
+                 f"persist={options.get('persist_mode', 0)} token={options.get('restore_token', '')}")
+            request(connection, sender, options, invocation, 0, {})
+        elif method == "Start":
+            session, _, options = parameters.unpack()
+            note(f"start {session}")
+            code, _, node = answer().partition(" ")
+            starts[0] += 1
+            results = {"restore_token": GLib.Variant("s", f"token-{starts[0]}")}
+            if node:
+                results["streams"] = GLib.Variant("a(ua{sv})", [(int(node), {"source_type": GLib.Variant("u", 1)})])
+            request(connection, sender, options, invocation, code, results)
+        else:
+            remote = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            remote.connect(os.path.join(os.environ["XDG_RUNTIME_DIR"], "pipewire-0"))
+            invocation.return_value_with_unix_fd_list(GLib.Variant("(h)", (0,)),
+                                                      Gio.UnixFDList.new_from_array([remote.detach()]))
+
     def on_control(connection, sender, path, interface, method, parameters, invocation):
         (argument,) = parameters.unpack()
         if method == "Offer" and argument and not offered:
@@ -139,6 +205,8 @@ def main(answer_file):
     node = Gio.DBusNodeInfo.new_for_xml(INTERFACE)
     bus.register_object("/org/freedesktop/portal/desktop", node.interfaces[0], on_call, None, None)
     bus.register_object("/org/freedesktop/portal/desktop", shortcuts.interfaces[2], on_control, None, None)
+    bus.register_object("/org/freedesktop/portal/desktop", Gio.DBusNodeInfo.new_for_xml(SCREENCAST).interfaces[0],
+                        on_screencast, lambda *_: GLib.Variant("u", 4), None)
     Gio.bus_own_name_on_connection(bus, "org.freedesktop.portal.Desktop", Gio.BusNameOwnerFlags.NONE,
                                    None, lambda *_: loop.quit())
     loop.run()
