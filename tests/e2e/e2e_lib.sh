@@ -109,6 +109,17 @@ await_file() {  # path, what
 # True when the process has ended.
 process_ended() { ! kill -0 "$1" 2>/dev/null; }
 
+# The count of pixels that differ between two pictures (any form ImageMagick reads, alpha left out), each
+# cropped first when its name ends in [WxH+X+Y]. ImageMagick's policy reads no pipe (/dev/fd paths are
+# refused since Debian's security update of 2026), so the pictures go through files.
+pixels_differing() {  # picture, picture
+  local a b
+  a=$(mktemp --suffix=.png) b=$(mktemp --suffix=.png)
+  convert "$1" +repage -alpha off "PNG24:$a" && convert "$2" +repage -alpha off "PNG24:$b" &&
+    compare -metric AE "$a" "$b" null: 2>&1
+  rm -f "$a" "$b"
+}
+
 # A screenshot of a window once it has painted what it shows: grabbed until two grabs in a row are alike.
 window_painted() {  # x window id, picture
   # (Without a window import would wait for the user to click one.)

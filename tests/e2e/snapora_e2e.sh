@@ -318,8 +318,7 @@ scenario_capture() {
       convert "$dir/root.png" -alpha off -fill black -draw "$mask" "$dir/root-rgb.png"
       for region in "${screen_width}x${top}+0+0" "${screen_width}x$((screen_height - bottom))+0+${bottom}" \
         "${left}x${screen_height}+0+0" "$((screen_width - right))x${screen_height}+${right}+0"; do
-        differing=$(compare -metric AE <(convert "$dir/shot.png" -crop "$region" +repage png:-) \
-          <(convert "$dir/root-rgb.png" -crop "$region" +repage png:-) null: 2>&1)
+        differing=$(pixels_differing "$dir/shot.png[$region]" "$dir/root-rgb.png[$region]")
         expect_eq "pixels that differ from the display in $region" "$differing" 0
       done
       expect_eq "the green window in the capture" "$(pixel "$dir/out/shot.bmp" 190 760)" "00ff00"
@@ -368,7 +367,7 @@ scenario_cmdline() {
   expect_eq "its size" "$(identify -format '%wx%h' "$dir/out/s.png" 2>/dev/null)" "${screen_width}x${screen_height}"
   # Lossless: the PNG and the BMP of the same (unchanging) screen hold the same pixels.
   expect_eq "pixels that differ from the BMP" \
-    "$(compare -metric AE <(convert "$dir/out/s.bmp" -alpha off png:-) <(convert "$dir/out/s.png" -alpha off png:-) null: 2>&1)" 0
+    "$(pixels_differing "$dir/out/s.bmp" "$dir/out/s.png")" 0
   rc=$(run_snapora_args "$dir/prog" "$(winpath "$dir/out/p.gif")" screen)
   expect_eq "exit code for a name whose extension writes nothing" "$rc" 2
   expect_eq "no file under it" "$([ -e "$dir/out/p.gif" ] && echo yes)" ""
@@ -562,8 +561,8 @@ scenario_region() {
   xdotool key space shift+Right shift+Right shift+Right Down Down Down Down Return
   if await_file "$dir/out/region.bmp" "the file of the region chosen with the keys"; then
     expect_eq "its size" "$(identify -format '%wx%h' "$dir/out/region.bmp")" 31x5
-    expect_eq "its pixels that differ from the screen's" "$(compare -metric AE "$dir/out/region.bmp" \
-      <(convert "$dir/before.png" -crop 31x5+200+900 +repage png:-) null: 2>&1)" 0
+    expect_eq "its pixels that differ from the screen's" \
+      "$(pixels_differing "$dir/out/region.bmp" "$dir/before.png[31x5+200+900]")" 0
   fi
   await "Snapora's window back after the keys" window_shown "$caption"
   rm -f "$dir/out/region.bmp"
