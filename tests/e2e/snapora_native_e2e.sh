@@ -140,7 +140,7 @@ stacked_titles() {
 }
 # True when two pictures hold the same pixels (any file form ImageMagick reads; alpha left out).
 same_pixels() {  # picture, picture
-  [ "$(compare -metric AE <(convert "$1" -alpha off png:-) <(convert "$2" -alpha off png:-) null: 2>&1)" == 0 ]
+  [ "$(pixels_differing "$1" "$2")" == 0 ]
 }
 size_of() { identify -format '%wx%h' "$1" 2>/dev/null; }
 
@@ -354,6 +354,43 @@ scenario_cmdline() {
     "The file $dir/missing/s.png cannot be created."
   [ -s "$dir/config/Norvane/Pixolan/Snapora.ini" ] && ok "the settings saved under XDG_CONFIG_HOME" ||
     fail "no Snapora.ini under $dir/config/Norvane/Pixolan"
+
+  # A region: the overlay over the frozen screen (a window of noise under the region); Escape ends with
+  # exit code 2 and no file, Enter takes the region stored as the last one, pixel for pixel.
+  show_pattern "Under the region" 200 150 60 60 "$dir/under.png" || return
+  import -window root "$dir/before.png"
+  write_settings "$dir" LastRegion "70;80;61;41"
+  overlay_shown() {
+    local id
+    for id in $(xdotool search --onlyvisible --class '^snapora$' 2>/dev/null); do
+      xwininfo -id "$id" | grep -qE "^  Width: $screen_width\$" && echo "$id" && return 0
+    done
+    return 1
+  }
+  local key pid rc
+  for key in Escape Return; do
+    (cd "$dir/prog" && XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data" exec ./snapora "$dir/out/r.png" region) \
+      >>"$dir/output.txt" 2>&1 &
+    pid=$!
+    started+=("$pid")
+    await "the region overlay" overlay_shown || return
+    xdotool key "$key"
+    await "snapora's end after $key" process_ended "$pid" || return
+    wait "$pid" && rc=0 || rc=$?
+    if [ "$key" = Escape ]; then
+      expect_eq "exit code of the region after Escape" "$rc" 2
+      expect_eq "a file after Escape" "$([ -e "$dir/out/r.png" ] && echo yes)" ""
+    else
+      expect_eq "exit code of the region after Enter" "$rc" 0
+      expect_eq "the region's size" "$(size_of "$dir/out/r.png")" 61x41
+      same_pixels "$dir/out/r.png" "$dir/before.png[61x41+70+80]" &&
+        ok "the region holds the screen's pixels" || {
+        cp "$dir/out/r.png" "$artefacts/snapora-native-region.png"
+        cp "$dir/before.png" "$artefacts/snapora-native-region-before.png"
+        fail "the region's pixels differ from the screen's (both in $artefacts)"
+      }
+    fi
+  done
 }
 
 stop_snapora_only() {
