@@ -1021,8 +1021,10 @@ void TFrmSnapora::LoadSettingsFromFile() {
   ChbAskName.SetChecked(settings.GetBool("ChbAskName", false));
   ChbToFile.SetChecked(settings.GetBool("ChbToFile", false));
   if (ChbToFile.Checked()) ChbToFileClick();
-  // (Stored ticked on a desktop that offers no global keys, it stays off here without a word.)
-  ChbKeyboard.SetChecked(settings.GetBool("ChbKeyboard", false) && os::DesktopOffersGlobalKeys());
+  // (Stored ticked on a desktop that offers no global keys, it stays off here without a word, and is
+  // written back ticked for the desktop that offers them.)
+  keyboardKeptOff_ = settings.GetBool("ChbKeyboard", false) && !os::DesktopOffersGlobalKeys();
+  ChbKeyboard.SetChecked(settings.GetBool("ChbKeyboard", false) && !keyboardKeptOff_);
   if (ChbKeyboard.Checked()) ChbKeyboardClick();
   // A stored index outside the twelve keys selects none (the hot key then reads as F1).
   CbbFKey.SetItemIndex(settings.GetInt("CbbFKey", 0));
@@ -1048,7 +1050,7 @@ void TFrmSnapora::SaveSettings() {
   settings.SetString("EdtFile", EdtFile.Text());
   settings.SetBool("ChbToFile", ChbToFile.Checked());
   settings.SetBool("ChbAskName", ChbAskName.Checked());
-  settings.SetBool("ChbKeyboard", ChbKeyboard.Checked());
+  settings.SetBool("ChbKeyboard", ChbKeyboard.Checked() || keyboardKeptOff_);
   settings.SetInt("CbbFKey", CbbFKey.ItemIndex());
   settings.SetBool("ChbAlt", ChbAlt.Checked());
   settings.SetBool("ChbShift", ChbShift.Checked());

@@ -221,6 +221,8 @@ class TFrmSnapora : public ui::Form {
   // desktop has none (its ticks take screenshots).
   std::unique_ptr<os::ScreenStream> screenStream_;
   bool noScreenStream_ = false;
+  // The keyboard switch was stored ticked but the desktop offers no global keys: kept off, saved ticked.
+  bool keyboardKeptOff_ = false;
   // Widens the switches whose captions do not fit their designed width, where there is room.
   void FitCheckBoxes();
   void SetLanguageTarget(const std::string& target, const std::string& text);

@@ -75,6 +75,22 @@ TEST_F(SnaporaTest, SettingsAreReadAtTheFirstShowAndWrittenAtClose) {
   EXPECT_EQ(written.GetString("EdtFile", ""), "/tmp/base.bmp");
 }
 
+// On a desktop that gives no program a global key the switch stays off, and the stored choice is kept for
+// the desktop that does.
+TEST_F(SnaporaTest, TheKeyboardSwitchIsKeptWhereTheDesktopGivesNoGlobalKeys) {
+  TSettingsDocument stored(1);
+  stored.SetBool("ChbKeyboard", true);
+  ASSERT_TRUE(stored.Save(SettingsFile().string()));
+  os::testing::SetHidingDesktop([](bool) { return TBitmap(); });
+  TFrmSnapora& frm = OpenShown();
+  EXPECT_FALSE(frm.ChbKeyboard.Checked());
+  frm.Close();
+  TSettingsDocument written(1);
+  ASSERT_TRUE(written.Load(SettingsFile().string()));
+  EXPECT_TRUE(written.GetBool("ChbKeyboard", false));
+  EXPECT_TRUE(ui::testing::ErrorBoxes().empty());
+}
+
 TEST_F(SnaporaTest, StoredValuesOutOfRangeAreSurvived) {
   TSettingsDocument stored(1);
   stored.SetInt("CbbFKey", 99);
