@@ -140,14 +140,18 @@ def main(answer_file):
         connection.unregister_object(sessions.pop(path))
         invocation.return_value(None)
 
+    def create_session(connection, sender, options, invocation, handle_type):
+        """Registers a session object and answers with its path (as a string or an object path)."""
+        session = (f"/org/freedesktop/portal/desktop/session/{sender[1:].replace('.', '_')}/"
+                   f"{options.get('session_handle_token', 's')}")
+        sessions[session] = connection.register_object(session, shortcuts.interfaces[1], on_session)
+        request(connection, sender, options, invocation, 0, {"session_handle": GLib.Variant(handle_type, session)})
+
     def on_shortcuts(connection, sender, path, interface, method, parameters, invocation):
         if method == "CreateSession":
             (options,) = parameters.unpack()
             note("create")
-            session = (f"/org/freedesktop/portal/desktop/session/{sender[1:].replace('.', '_')}/"
-                       f"{options.get('session_handle_token', 's')}")
-            sessions[session] = connection.register_object(session, shortcuts.interfaces[1], on_session)
-            request(connection, sender, options, invocation, 0, {"session_handle": GLib.Variant("s", session)})
+            create_session(connection, sender, options, invocation, "s")
             return
         session, bound, _, options = parameters.unpack()
         for shortcut_id, properties in bound:
@@ -165,10 +169,7 @@ def main(answer_file):
     def on_screencast(connection, sender, path, interface, method, parameters, invocation):
         if method == "CreateSession":
             (options,) = parameters.unpack()
-            session = (f"/org/freedesktop/portal/desktop/session/{sender[1:].replace('.', '_')}/"
-                       f"{options.get('session_handle_token', 's')}")
-            sessions[session] = connection.register_object(session, shortcuts.interfaces[1], on_session)
-            request(connection, sender, options, invocation, 0, {"session_handle": GLib.Variant("o", session)})
+            create_session(connection, sender, options, invocation, "o")
         elif method == "SelectSources":
             _, options = parameters.unpack()
             note(f"select types={options.get('types')} multiple={int(options.get('multiple', 0))} "
