@@ -13,47 +13,51 @@
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <utility>
 
 #include "platform/qt/UiQt.h"
 #include "platform/ui/Clipboard.h"
 
 namespace {
 
-// A picture on the clipboard: the image, and its opaque colours as PNG and BMP, encoded at the first
-// request for each (and kept for the next). A failed encoding answers nothing for that format.
+// A picture on the clipboard: the program's picture, which becomes an image when another program (or
+// this one) first asks for it, and its opaque colours as PNG and BMP, encoded at the first request for
+// each (and kept for the next). A failed encoding answers nothing for that format. A capture that is
+// never pasted costs no conversion.
 class PictureData : public QMimeData {
  public:
-  explicit PictureData(const QImage& image) : opaque_(image.convertToFormat(QImage::Format_RGB888)) {
-    setImageData(image);
-  }
+  explicit PictureData(TBitmap picture) : picture_(std::move(picture)) {}
 
-  QStringList formats() const override {
-    QStringList list = QMimeData::formats();
-    for (const QString& format : {Png(), Bmp()})
-      if (!list.contains(format)) list.append(format);
-    return list;
-  }
+  QStringList formats() const override { return {ImageType(), Png(), Bmp()}; }
   bool hasFormat(const QString& mimeType) const override {
-    return mimeType == Png() || mimeType == Bmp() || QMimeData::hasFormat(mimeType);
+    return mimeType == ImageType() || mimeType == Png() || mimeType == Bmp();
   }
 
  protected:
   QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+    if (mimeType == ImageType()) return Image();
     if (mimeType != Png() && mimeType != Bmp()) return QMimeData::retrieveData(mimeType, type);
     QByteArray& bytes = mimeType == Png() ? png_ : bmp_;
     if (bytes.isEmpty()) {
       QBuffer buffer(&bytes);
       buffer.open(QIODevice::WriteOnly);
-      if (!opaque_.save(&buffer, mimeType == Png() ? "PNG" : "BMP")) bytes.clear();
+      if (!Image().convertToFormat(QImage::Format_RGB888).save(&buffer, mimeType == Png() ? "PNG" : "BMP"))
+        bytes.clear();
     }
     return bytes.isEmpty() ? QVariant() : QVariant(bytes);
   }
 
  private:
+  static QString ImageType() { return QStringLiteral("application/x-qt-image"); }
   static QString Png() { return QStringLiteral("image/png"); }
   static QString Bmp() { return QStringLiteral("image/bmp"); }
+  const QImage& Image() const {
+    if (image_.isNull()) image_ = ui::qt::ToQImage(picture_);
+    return image_;
+  }
 
-  QImage opaque_;
+  TBitmap picture_;
+  mutable QImage image_;
   mutable QByteArray png_, bmp_;
 };
 
@@ -98,7 +102,7 @@ void PutClipboardBitmap(const TBitmap& bitmap, const std::vector<std::uint8_t>& 
 void PutClipboardPicture(const TBitmap& picture) {
   if (picture.Empty()) return;
   ui::qt::EnsureApplication();
-  Put(std::make_unique<PictureData>(ui::qt::ToQImage(picture).convertToFormat(QImage::Format_RGB32)));
+  Put(std::make_unique<PictureData>(picture));
 }
 
 void EmptyClipboard() {

@@ -773,12 +773,11 @@ class ImageNative : public WidgetNative {
   explicit ImageNative(Image& image)
       : WidgetNative(image, new ImageWidget(ParentContainer(image))), image_(image) {
     ApplyHint();
-    picture_ = ToQImage(image.Picture());
   }
 
   void Update(native::Change what) override {
     if (what == native::Change::Picture && widget_) {
-      picture_ = ToQImage(image_.Picture());
+      stale_ = true;
       widget_->update();
       return;
     }
@@ -786,6 +785,11 @@ class ImageNative : public WidgetNative {
   }
 
   void Paint(QWidget& widget) {
+    // The picture is converted when it is first painted (a window that never shows converts nothing).
+    if (std::exchange(stale_, false)) {
+      picture_ = QImage();
+      Guard(app_, [this] { picture_ = ToQImage(image_.Picture()); });
+    }
     if (picture_.isNull()) return;
     // Centred, a picture larger than the control loses as much on each side; else it stands at the
     // top-left corner and loses its right and bottom parts.
@@ -819,6 +823,7 @@ class ImageNative : public WidgetNative {
  private:
   Image& image_;
   QImage picture_;
+  bool stale_ = true;
   bool doubleClicked_ = false;
 };
 
