@@ -742,11 +742,9 @@ void TFrmSnapora::StartAutoCapture() {
 
 void TFrmSnapora::OpenScreenStream() {
   if (screenStream_ || noScreenStream_) return;
-  // The desktop's token for the user's permission is kept beside the settings.
-  const std::string settings = SettingsPath();
-  const std::string tokenFile = settings.substr(0, settings.find_last_of("/\\") + 1) + "Snapora.screencast";
   try {
-    screenStream_ = std::make_unique<os::ScreenStream>(tokenFile);
+    // The desktop's token for the user's permission is kept beside the settings.
+    screenStream_ = std::make_unique<os::ScreenStream>(Shell.StorageDirectory() + "Snapora.screencast");
   } catch (const ELocalisedError& error) {
     // The user said no: the automatic capture stops. A desktop that has no stream or cannot start one
     // still takes screenshots: each tick asks for one of its own.
@@ -1023,8 +1021,9 @@ void TFrmSnapora::LoadSettingsFromFile() {
   if (ChbToFile.Checked()) ChbToFileClick();
   // (Stored ticked on a desktop that offers no global keys, it stays off here without a word, and is
   // written back ticked for the desktop that offers them.)
-  keyboardKeptOff_ = settings.GetBool("ChbKeyboard", false) && !os::DesktopOffersGlobalKeys();
-  ChbKeyboard.SetChecked(settings.GetBool("ChbKeyboard", false) && !keyboardKeptOff_);
+  const bool keyboardStored = settings.GetBool("ChbKeyboard", false);
+  keyboardKeptOff_ = keyboardStored && !os::DesktopOffersGlobalKeys();
+  ChbKeyboard.SetChecked(keyboardStored && !keyboardKeptOff_);
   if (ChbKeyboard.Checked()) ChbKeyboardClick();
   // A stored index outside the twelve keys selects none (the hot key then reads as F1).
   CbbFKey.SetItemIndex(settings.GetInt("CbbFKey", 0));

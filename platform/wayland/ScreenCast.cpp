@@ -5,9 +5,9 @@
 // asked to keep it (persist mode 2, "until revoked") and its restore token is written to the token file;
 // the next stream hands it back and starts without asking.
 //
-// PipeWire delivers the pictures on a thread of its own: the newest one is kept, converted to the
-// program's pixels, until the program asks for it. The portal's session lives as long as the bus
-// connection that opened it, which the stream keeps.
+// PipeWire delivers the pictures on a thread of its own: the newest one is kept in its buffer and
+// converted to the program's pixels only when the program asks for it. The portal's session lives as long as
+// the bus connection that opened it, which the stream keeps.
 
 #include <fcntl.h>
 #include <pipewire/pipewire.h>
@@ -19,12 +19,13 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "imaging/Errors.h"
+#include "platform/os/Os.h"
 #include "platform/ui/WindowSystem.h"
 #include "platform/wayland/PortalBus.h"
 #include "platform/wayland/Session.h"
@@ -36,25 +37,19 @@ constexpr std::uint32_t kMonitorSource = 1, kPersistUntilRevoked = 2;
 constexpr int kFirstPictureSeconds = 10;
 
 std::string ReadToken(const std::string& file) {
-  std::ifstream in(file);
-  std::string token;
-  std::getline(in, token);
-  return token;
+  const std::optional<std::vector<std::uint8_t>> bytes = os::ReadWholeFile(file);
+  if (!bytes) return {};
+  std::string token(bytes->begin(), bytes->end());
+  return token.substr(0, token.find('\n'));
 }
 
-// Replaces the token file as a whole (a new file renamed over the old), its folder made when missing;
-// a token that cannot be written only means the next start asks again.
+// The token file is replaced whole (a token that cannot be written only means the next start asks
+// again), its folder made when missing.
 void WriteToken(const std::string& file, const std::string& token) {
   std::error_code ignored;
   const std::filesystem::path path(file);
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ignored);
-  const std::string written = file + ".new";
-  {
-    std::ofstream out(written, std::ios::trunc);
-    out << token << '\n';
-    if (!out.flush()) return;
-  }
-  std::filesystem::rename(written, file, ignored);
+  os::WriteFileReplacing(file, token + '\n');
 }
 
 // One PipeWire video format the stream accepts, as the program's 0x00RRGGBB pixels.
@@ -76,11 +71,11 @@ struct ScreenStream::Parts {
   pw_stream* stream = nullptr;
   spa_hook listener{};
 
-  // Written on the loop's thread, read with its lock held.
+  // Written on the loop's thread, read with its lock held. The newest picture stays in its buffer, not
+  // handed back to PipeWire until a newer one comes: it is read only when the program asks for it.
   int width = 0, height = 0;
   Layout layout = Layout::Bgrx;
-  std::vector<std::uint32_t> pixels;  // the newest picture, top row first
-  bool havePicture = false;
+  pw_buffer* newest = nullptr;
   bool ended = false;
 
   ~Parts() {
@@ -123,42 +118,58 @@ struct ScreenStream::Parts {
 
   static void OnProcess(void* data) {
     auto& self = *static_cast<Parts*>(data);
-    // Only the newest picture counts: older ones waiting are handed back unread.
-    pw_buffer* newest = nullptr;
+    // Only the newest picture counts: older ones are handed back unread.
     while (pw_buffer* next = pw_stream_dequeue_buffer(self.stream)) {
-      if (newest != nullptr) pw_stream_queue_buffer(self.stream, newest);
-      newest = next;
+      if (self.StrideOf(*next) == 0) {
+        pw_stream_queue_buffer(self.stream, next);
+        continue;
+      }
+      if (self.newest != nullptr) pw_stream_queue_buffer(self.stream, self.newest);
+      self.newest = next;
+      pw_thread_loop_signal(self.loop, false);
     }
-    if (newest == nullptr) return;
-    const spa_buffer* buffer = newest->buffer;
-    if (buffer->n_datas > 0 && buffer->datas[0].data != nullptr && buffer->datas[0].chunk != nullptr)
-      self.Keep(buffer->datas[0]);
-    pw_stream_queue_buffer(self.stream, newest);
   }
 
-  void Keep(const spa_data& plane) {
+  static void OnRemoveBuffer(void* data, pw_buffer* buffer) {
+    auto& self = *static_cast<Parts*>(data);
+    if (self.newest == buffer) self.newest = nullptr;
+  }
+
+  // The picture's row stride in the buffer; 0 for a buffer that does not hold a whole picture of the
+  // negotiated size (nothing is ever read beyond it) or holds a corrupted one.
+  std::size_t StrideOf(const pw_buffer& buffer) const {
+    const spa_buffer& b = *buffer.buffer;
+    if (b.n_datas == 0 || b.datas[0].data == nullptr || b.datas[0].chunk == nullptr || width <= 0 ||
+        height <= 0)
+      return 0;
+    const spa_data& plane = b.datas[0];
     const spa_chunk& chunk = *plane.chunk;
-    if ((chunk.flags & SPA_CHUNK_FLAG_CORRUPTED) != 0 || width <= 0 || height <= 0) return;
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
     const std::size_t stride = chunk.stride > 0 ? static_cast<std::size_t>(chunk.stride) : rowBytes;
     const std::size_t offset = chunk.offset % plane.maxsize;
-    // A picture smaller than its size says is not taken (nothing is read beyond the buffer).
-    if (stride < rowBytes ||
+    if ((chunk.flags & SPA_CHUNK_FLAG_CORRUPTED) != 0 || stride < rowBytes ||
         offset + stride * static_cast<std::size_t>(height - 1) + rowBytes > plane.maxsize)
-      return;
-    pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    const auto* bytes = static_cast<const std::uint8_t*>(plane.data) + offset;
+      return 0;
+    return stride;
+  }
+
+  // The newest picture in the program's pixels (the loop's lock held).
+  TBitmap PictureOfNewest() const {
+    const spa_data& plane = newest->buffer->datas[0];
+    const std::size_t stride = StrideOf(*newest);
+    const auto* bytes = static_cast<const std::uint8_t*>(plane.data) + plane.chunk->offset % plane.maxsize;
+    TBitmap picture;
+    picture.SetSizeForOverwrite(width, height);
     for (int y = 0; y < height; ++y) {
       const std::uint8_t* row = bytes + stride * static_cast<std::size_t>(y);
-      std::uint32_t* to = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+      TBitmap::Pixel32* to = picture.ScanLine(y);
       for (int x = 0; x < width; ++x, row += 4) {
         const std::uint32_t red = layout == Layout::Bgrx ? row[2] : row[0],
                             blue = layout == Layout::Bgrx ? row[0] : row[2];
         to[x] = (red << 16) | (static_cast<std::uint32_t>(row[1]) << 8) | blue;
       }
     }
-    havePicture = true;
-    pw_thread_loop_signal(loop, false);
+    return picture;
   }
 
   // Connects to the portal's PipeWire connection (fd, taken over) and asks for the node's pictures.
@@ -169,6 +180,7 @@ struct ScreenStream::Parts {
       e.state_changed = OnStateChanged;
       e.param_changed = OnParamChanged;
       e.process = OnProcess;
+      e.remove_buffer = OnRemoveBuffer;
       return e;
     }();
     pw_init(nullptr, nullptr);
@@ -295,17 +307,10 @@ TBitmap ScreenStream::Picture() {
   Parts& parts = *parts_;
   pw_thread_loop_lock(parts.loop);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kFirstPictureSeconds);
-  while (!parts.havePicture && !parts.ended && std::chrono::steady_clock::now() < deadline)
+  while (parts.newest == nullptr && !parts.ended && std::chrono::steady_clock::now() < deadline)
     pw_thread_loop_timed_wait(parts.loop, 1);
-  TBitmap picture;
-  const bool have = parts.havePicture && !parts.ended;
-  if (have) {
-    picture.SetSizeForOverwrite(parts.width, parts.height);
-    for (int y = 0; y < parts.height; ++y) {
-      std::memcpy(picture.ScanLine(y), parts.pixels.data() + static_cast<std::size_t>(y) * parts.width,
-                  static_cast<std::size_t>(parts.width) * sizeof(std::uint32_t));
-    }
-  }
+  const bool have = parts.newest != nullptr && !parts.ended;
+  TBitmap picture = have ? parts.PictureOfNewest() : TBitmap();
   pw_thread_loop_unlock(parts.loop);
   if (!have)
     throw ELocalisedError(TErrorKind::ScreenshotUnreadable, {"pipewire:" + std::to_string(parts.node)});
